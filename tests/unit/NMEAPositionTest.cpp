@@ -25,6 +25,7 @@ TEST(NMEAPosition, ConvertsInSinglePrecisionStepByStep)
         {"01131.000", "E", 11.5166664f},
         {"12311.12", "W", -123.185333f},
         {"3723.2475", "S", -37.3874588f},
+        {"4809.1222", "N", 48.1520386f},  // rounded at each step; 48.1520348 if rounded once
         {"0000.0000", "N", 0.0f},
         {"07.5", "N", 0.125f},          // no degree digits
         {"4860.000", "N", 49.0f},       // minutes of 60 are not refused
