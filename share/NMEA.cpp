@@ -14,6 +14,7 @@ constexpr float kNoPosition = -1000.0f;
 // Length of the C text at the start of the buffer: up to the first NUL, or all of it.
 std::size_t textLength(const ByteBuffer& buffer)
 {
+    if (buffer.empty()) return 0;  // data() may be null, which memchr must not see
     const void* nul = std::memchr(buffer.data(), 0, buffer.size());
     return nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data())
                : buffer.size();
