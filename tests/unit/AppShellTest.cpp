@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -119,4 +123,29 @@ TEST(SplashControllerTest, LearnMoreOpensTheHelpPageAsAFileAddress)
     noWorkspace.controller.onCorvane();
     EXPECT_TRUE(noWorkspace.platform.workspace.opened.empty());
     EXPECT_EQ(noWorkspace.platform.application.terminateCount, 0);
+}
+
+// The splash picture and the help page ship with the program; the drawer shows nothing and
+// the button does nothing when they are missing, so a broken file would go unnoticed.
+TEST(SplashControllerTest, ShippedPictureAndHelpPageAreUsable)
+{
+    const std::string resources = std::string(GPSDESK_SOURCE_DIR) + "/resources/";
+    std::ifstream picture(resources + "splash.icns", std::ios::binary);
+    ASSERT_TRUE(picture) << "resources/splash.icns missing";
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(picture), {}};
+    ASSERT_GT(bytes.size(), 33u);
+    const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    EXPECT_TRUE(std::equal(std::begin(signature), std::end(signature), bytes.begin()));
+    const auto be32 = [&bytes](std::size_t at) {
+        return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+               std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
+    };
+    EXPECT_GE(be32(16), 128u);  // width
+    EXPECT_GE(be32(20), 128u);  // height
+
+    std::ifstream help(resources + "help/index.html");
+    ASSERT_TRUE(help) << "resources/help/index.html missing";
+    const std::string page{std::istreambuf_iterator<char>(help), {}};
+    for (const char* topic : {"<title>", "dialout", "Red", "Yellow", "Green", "HDOP", "4800"})
+        EXPECT_NE(page.find(topic), std::string::npos) << topic;
 }
