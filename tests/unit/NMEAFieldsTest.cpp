@@ -87,3 +87,28 @@ TEST(NMEAFields, PositionsCountBytesWhileTextIsUtf8)
     EXPECT_EQ(NMEA::parse(buffer, 1), "48\xC2\xB0");
     EXPECT_EQ(NMEA::parse(buffer, 2), "N");
 }
+
+TEST(NMEAFields, AgreesWithAPlainSplitWhereverCommasAndTheNulFall)
+{
+    // Long enough for the eight-byte scan, with commas and the end of the text at every
+    // offset within a word.
+    const std::string base = "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00";
+    for (std::size_t nulAt = 0; nulAt <= base.size(); ++nulAt) {
+        std::string bytes = base;
+        if (nulAt < base.size()) bytes[nulAt] = '\0';
+        SCOPED_TRACE("NUL at " + std::to_string(nulAt));
+
+        const std::string text = bytes.substr(0, bytes.find('\0'));
+        std::vector<std::string> expected;
+        if (!text.empty()) {
+            std::size_t start = 0;
+            for (std::size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1) {
+                expected.push_back(text.substr(start, comma - start));
+            }
+            expected.push_back(text.substr(start));
+        }
+        const ByteBuffer buffer = bufferOf(bytes);
+        ASSERT_EQ(allFields(buffer), expected);
+        ASSERT_EQ(NMEA::count(buffer), expected.size());
+    }
+}
