@@ -1,12 +1,17 @@
 #include "share/NMEA.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstring>
 #include <limits>
 #include <system_error>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -39,6 +44,14 @@ std::uint64_t zeroBytes(std::uint64_t word)
     return ~(((word & kLow7) + kLow7) | word | kLow7);
 }
 
+#if defined(__SSE2__)
+constexpr auto kBitsSet = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) table[i] = static_cast<std::uint8_t>(std::popcount(i));
+    return table;
+}();
+#endif
+
 // Number of bytes flagged in a zeroBytes() mask (a portable popcount of at most 8 bits,
 // without the library call a baseline x86-64 build would make).
 std::uint32_t flaggedBytes(std::uint64_t mask)
@@ -51,18 +64,18 @@ std::uint32_t flaggedBytes(std::uint64_t mask)
 // string's inline storage, and library copies and moves cost more than the bytes here.
 std::optional<std::string> latin1ToUtf8(const std::uint8_t* bytes, std::size_t length)
 {
+    std::uint64_t highBits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) highBits |= load8(bytes + i);
+    for (; i < length; ++i) highBits |= bytes[i];
+    if ((highBits & 0x8080808080808080ULL) == 0) {
+        return std::optional<std::string>(std::in_place, reinterpret_cast<const char*>(bytes), length);
+    }
+
     std::optional<std::string> result(std::in_place);
     std::string& text = *result;
-    text.reserve(length);
-    std::uint8_t high = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        text.push_back(static_cast<char>(bytes[i]));
-        high |= bytes[i];
-    }
-    if (high < 0x80) return result;
-
-    text.clear();
-    for (std::size_t i = 0; i < length; ++i) {
+    text.reserve(length * 2);
+    for (i = 0; i < length; ++i) {
         const std::uint8_t byte = bytes[i];
         if (byte < 0x80) {
             text.push_back(static_cast<char>(byte));
@@ -224,6 +237,25 @@ std::optional<std::string> NMEA::parse(const ByteBuffer& sentence, std::uint32_t
     if (p == end || *p == 0) return std::nullopt;
 
     std::uint32_t commasToPass = field;
+#if defined(__SSE2__)
+    // Sixteen bytes a step where the instruction set has it (every x86-64).
+    while (commasToPass > 0 && end - p >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto nul = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_setzero_si128())));
+        auto commas = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(','))));
+        if (nul != 0) commas &= (nul & (~nul + 1)) - 1;  // only the commas before the NUL
+        const std::uint32_t inChunk = kBitsSet[commas & 0xFF] + kBitsSet[commas >> 8];
+        if (inChunk < commasToPass) {
+            if (nul != 0) return std::nullopt;
+            commasToPass -= inChunk;
+            p += 16;
+            continue;
+        }
+        for (std::uint32_t i = 1; i < commasToPass; ++i) commas &= commas - 1;
+        p += std::countr_zero(commas) + 1;
+        commasToPass = 0;
+    }
+#endif
     while (commasToPass > 0) {
         if (std::endian::native != std::endian::little || end - p < 8) {
             if (p == end || *p == 0) return std::nullopt;
@@ -248,6 +280,15 @@ std::optional<std::string> NMEA::parse(const ByteBuffer& sentence, std::uint32_t
     }
 
     const std::uint8_t* stop = p;
+#if defined(__SSE2__)
+    while (end - stop >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stop));
+        const auto terminators = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_setzero_si128()), _mm_cmpeq_epi8(chunk, _mm_set1_epi8(',')))));
+        if (terminators != 0) return latin1ToUtf8(p, static_cast<std::size_t>(stop + std::countr_zero(terminators) - p));
+        stop += 16;
+    }
+#endif
     for (;;) {
         if (std::endian::native != std::endian::little || end - stop < 8) {
             while (stop != end && *stop != ',' && *stop != 0) ++stop;
