@@ -60,8 +60,8 @@ std::uint32_t flaggedBytes(std::uint64_t mask)
 }
 
 // Bytes as ISO-8859-1 text, UTF-8 encoded: one byte is one character, and any byte string
-// yields valid UTF-8. Built in place inside the optional: fields are mostly shorter than the
-// string's inline storage, and library copies and moves cost more than the bytes here.
+// yields valid UTF-8. Receivers send ASCII, so the common case is one copy, made straight
+// into the optional (a later move would copy a short string's bytes again).
 std::optional<std::string> latin1ToUtf8(const std::uint8_t* bytes, std::size_t length)
 {
     std::uint64_t highBits = 0;
