@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+class Button {
+public:
+    virtual ~Button() = default;
+    virtual void setTitle(const std::string& title) = 0;
+    virtual std::string title() const = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+class ImageView {
+public:
+    virtual ~ImageView() = default;
+    // Shows the picture found under the name among the program's resources. false (and an
+    // empty view) when there is none.
+    virtual bool setImageNamed(const std::string& name) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace platform {
+
+// A stored value keeps its type: a text stays a text, an integer an integer.
+using PreferenceValue = std::variant<std::string, std::int64_t, double, bool>;
+
+// The per-user, persistent key/value store.
+class Preferences {
+public:
+    virtual ~Preferences() = default;
+    virtual std::optional<PreferenceValue> objectForKey(const std::string& key) const = 0;
+    virtual void setObject(const std::string& key, const PreferenceValue& value) = 0;
+    // Writes pending changes to permanent storage now; false when that failed.
+    virtual bool synchronize() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,11 @@
+#include "platform/Services.h"
+
+namespace platform {
+
+Services& services()
+{
+    static Services instance;
+    return instance;
+}
+
+}  // namespace platform
