@@ -68,17 +68,6 @@ TEST(NMEAFields, LargeFieldNumbersHaveNoResult)
     EXPECT_EQ(NMEA::parse(buffer, std::numeric_limits<std::uint32_t>::max()), std::nullopt);
 }
 
-TEST(NMEAFields, ParsingLeavesTheBufferAsItWas)
-{
-    const ByteBuffer original = bufferOf("$GPRMC,123519,A,4807.038\0"s);
-    ByteBuffer buffer = original;
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(NMEA::parse(buffer, 3), "4807.038");
-        EXPECT_EQ(NMEA::count(buffer), 4u);
-    }
-    EXPECT_EQ(buffer, original);
-}
-
 TEST(NMEAFields, PositionsCountBytesWhileTextIsUtf8)
 {
     // 0xB0 is the degree sign in ISO-8859-1; it takes two bytes in the field's UTF-8 text.
