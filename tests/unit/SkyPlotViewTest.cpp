@@ -170,16 +170,6 @@ TEST(SkyPlotViewTest, ColumnsStandBySlotAndStrengthPicksTheColour)
     EXPECT_EQ(fills[4].color, Color::Red);
 }
 
-TEST(SkyPlotViewTest, TallestBarStaysInsideThePlotHeight)
-{
-    Plot plot;
-    plot.store.satellite(11)->set(32, 10, 10, 99);
-    const auto fills = plot.draw().callsOf("fillRect");
-    ASSERT_EQ(fills.size(), 3u);
-    expectRect(fills[2], 230 + 11 * 17, 17, 15, 89 * 200.0f / 90.0f);
-    EXPECT_LT(fills[2].args[1] + fills[2].args[3], 236);
-}
-
 TEST(SkyPlotViewTest, ElevationAboveNinetyHidesTheMarkerButKeepsTheBar)
 {
     Plot plot;
