@@ -67,16 +67,6 @@ TEST(DataReadyViewTest, EachStateDrawsItsColoursOnTheSameGeometry)
     }
 }
 
-TEST(DataReadyViewTest, NewLampIsRedAndNotOpaque)
-{
-    NSDataReadyView lamp;
-    EXPECT_EQ(lamp.dataReadyState(), 0u);
-    EXPECT_FALSE(lamp.isOpaque());
-    const LampColours seen = drawTwentySquare(lamp);
-    EXPECT_EQ(seen.body, Color::Red);
-    EXPECT_EQ(seen.dot, Color::Black);
-}
-
 TEST(DataReadyViewTest, FractionalOriginIsTruncatedAndBodyInsetOnTwoSidesOnly)
 {
     NSDataReadyView lamp;
@@ -95,6 +85,8 @@ TEST(DataReadyViewTest, RedrawIsRequestedOnlyOnChange)
     NSDataReadyView lamp;
     fakes::FakeViewHost host;
     lamp.setHost(&host);
+    EXPECT_EQ(lamp.dataReadyState(), 0u);
+    EXPECT_FALSE(lamp.isOpaque());
 
     lamp.drawDataReady(0);
     EXPECT_EQ(host.redrawRequests, 0);
