@@ -58,8 +58,9 @@ GPSController::GPSController() : m_link(std::make_shared<MainLink>())
         {"GLL", &GPSController::updatePositionGLL}, {"VTG", &GPSController::updateCourseVTG},
         {"GSV", &GPSController::updateSatelliteGSV}, {"GSA", &GPSController::updateSatelliteGSA},
     };
-    for (const auto& [type, handler] : table) {
-        m_nmeaDictionary.emplace(type, NMEA::nmeaWithSelector(
+    for (const auto& entry : table) {
+        const Handler handler = entry.second;
+        m_nmeaDictionary.emplace(entry.first, NMEA::nmeaWithSelector(
                                            [this, handler](ByteBuffer& sentence) {
                                                (this->*handler)(sentence);
                                            }));
