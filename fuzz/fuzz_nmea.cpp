@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "share/NMEA.h"
 
@@ -14,6 +15,26 @@ namespace {
 void check(bool condition)
 {
     if (!condition) std::abort();
+}
+
+// The fields of the text by the plainest possible split, as UTF-8 from ISO-8859-1.
+std::vector<std::string> plainFields(const ByteBuffer& sentence)
+{
+    std::vector<std::string> fields;
+    if (sentence.empty() || sentence[0] == 0) return fields;
+    fields.emplace_back();
+    for (const std::uint8_t byte : sentence) {
+        if (byte == 0) break;
+        if (byte == ',') {
+            fields.emplace_back();
+        } else if (byte < 0x80) {
+            fields.back() += static_cast<char>(byte);
+        } else {
+            fields.back() += static_cast<char>(0xC0 | (byte >> 6));
+            fields.back() += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return fields;
 }
 
 }  // namespace
@@ -38,10 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         textBytes += byte >= 0x80 ? 2 : 1;
     }
     const std::uint32_t fields = NMEA::count(sentence);
+    const std::vector<std::string> expected = plainFields(sentence);
+    check(fields == expected.size());
     std::size_t joined = 0;
     for (std::uint32_t i = 0; i < fields; ++i) {
         const auto field = NMEA::parse(sentence, i);
-        check(field.has_value());
+        check(field == expected[i]);
         if (accepted) check(field->find('*') == std::string::npos);
         joined += field->size();
         // Any two neighbouring fields as a coordinate and its hemisphere.

@@ -1,11 +1,17 @@
 #include "share/NMEA.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <limits>
 #include <system_error>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -20,17 +26,56 @@ std::size_t textLength(const ByteBuffer& buffer)
                : buffer.size();
 }
 
-// Bytes as ISO-8859-1 text, UTF-8 encoded: one byte is one character, and any byte string
-// yields valid UTF-8. Receivers send ASCII, so the common case is a plain copy.
-std::string latin1ToUtf8(const std::uint8_t* bytes, std::size_t length)
-{
-    std::size_t high = 0;
-    for (std::size_t i = 0; i < length; ++i) high += bytes[i] >> 7;
-    if (high == 0) return std::string(reinterpret_cast<const char*>(bytes), length);
+// Eight bytes at a time for the field scans: every handler call splits the sentence anew,
+// so skipping to a field is the codec's hot loop.
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+constexpr std::uint64_t kCommas = 0x2C2C2C2C2C2C2C2CULL;
 
-    std::string text;
-    text.reserve(length + high);
-    for (std::size_t i = 0; i < length; ++i) {
+std::uint64_t load8(const std::uint8_t* p)
+{
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+// The high bit of each byte of the result is set exactly where that byte of `word` is 0.
+std::uint64_t zeroBytes(std::uint64_t word)
+{
+    return ~(((word & kLow7) + kLow7) | word | kLow7);
+}
+
+#if defined(__SSE2__)
+constexpr auto kBitsSet = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) table[i] = static_cast<std::uint8_t>(std::popcount(i));
+    return table;
+}();
+#endif
+
+// Number of bytes flagged in a zeroBytes() mask (a portable popcount of at most 8 bits,
+// without the library call a baseline x86-64 build would make).
+std::uint32_t flaggedBytes(std::uint64_t mask)
+{
+    return static_cast<std::uint32_t>(((mask >> 7) * 0x0101010101010101ULL) >> 56);
+}
+
+// Bytes as ISO-8859-1 text, UTF-8 encoded: one byte is one character, and any byte string
+// yields valid UTF-8. Receivers send ASCII, so the common case is one copy, made straight
+// into the optional (a later move would copy a short string's bytes again).
+std::optional<std::string> latin1ToUtf8(const std::uint8_t* bytes, std::size_t length)
+{
+    std::uint64_t highBits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) highBits |= load8(bytes + i);
+    for (; i < length; ++i) highBits |= bytes[i];
+    if ((highBits & 0x8080808080808080ULL) == 0) {
+        return std::optional<std::string>(std::in_place, reinterpret_cast<const char*>(bytes), length);
+    }
+
+    std::optional<std::string> result(std::in_place);
+    std::string& text = *result;
+    text.reserve(length * 2);
+    for (i = 0; i < length; ++i) {
         const std::uint8_t byte = bytes[i];
         if (byte < 0x80) {
             text.push_back(static_cast<char>(byte));
@@ -39,7 +84,7 @@ std::string latin1ToUtf8(const std::uint8_t* bytes, std::size_t length)
             text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
         }
     }
-    return text;
+    return result;
 }
 
 int hexDigitValue(std::uint8_t c)
@@ -185,27 +230,95 @@ std::optional<std::string> NMEA::command(const ByteBuffer& sentence) { return ad
 
 std::optional<std::string> NMEA::parse(const ByteBuffer& sentence, std::uint32_t field)
 {
-    const std::size_t length = textLength(sentence);
-    if (length == 0) return std::nullopt;
+    // One pass that stops at the end of the wanted field: no scan for the end of the text
+    // first, and nothing kept between calls.
+    const std::uint8_t* p = sentence.data();
+    const std::uint8_t* const end = p + sentence.size();
+    if (p == end || *p == 0) return std::nullopt;
 
-    const std::uint8_t* start = sentence.data();
-    const std::uint8_t* const end = start + length;
-    for (std::uint32_t i = 0; i < field; ++i) {
-        const void* comma = std::memchr(start, ',', static_cast<std::size_t>(end - start));
-        if (!comma) return std::nullopt;
-        start = static_cast<const std::uint8_t*>(comma) + 1;
+    std::uint32_t commasToPass = field;
+#if defined(__SSE2__)
+    // Sixteen bytes a step where the instruction set has it (every x86-64).
+    while (commasToPass > 0 && end - p >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const auto nul = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_setzero_si128())));
+        auto commas = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(','))));
+        if (nul != 0) commas &= (nul & (~nul + 1)) - 1;  // only the commas before the NUL
+        const std::uint32_t inChunk = kBitsSet[commas & 0xFF] + kBitsSet[commas >> 8];
+        if (inChunk < commasToPass) {
+            if (nul != 0) return std::nullopt;
+            commasToPass -= inChunk;
+            p += 16;
+            continue;
+        }
+        for (std::uint32_t i = 1; i < commasToPass; ++i) commas &= commas - 1;
+        p += std::countr_zero(commas) + 1;
+        commasToPass = 0;
     }
-    const void* comma = std::memchr(start, ',', static_cast<std::size_t>(end - start));
-    const std::uint8_t* const stop = comma ? static_cast<const std::uint8_t*>(comma) : end;
-    return latin1ToUtf8(start, static_cast<std::size_t>(stop - start));
+#endif
+    while (commasToPass > 0) {
+        if (std::endian::native != std::endian::little || end - p < 8) {
+            if (p == end || *p == 0) return std::nullopt;
+            if (*p++ == ',') --commasToPass;
+            continue;
+        }
+        const std::uint64_t word = load8(p);
+        const std::uint64_t nul = zeroBytes(word);
+        std::uint64_t commas = zeroBytes(word ^ kCommas);
+        if (nul != 0) commas &= (nul & (~nul + 1)) - 1;  // only the commas before the NUL
+        const std::uint32_t inWord = flaggedBytes(commas);
+        if (inWord < commasToPass) {
+            if (nul != 0) return std::nullopt;
+            commasToPass -= inWord;
+            p += 8;
+            continue;
+        }
+        // The field starts right after the commasToPass-th comma of this word.
+        for (std::uint32_t i = 1; i < commasToPass; ++i) commas &= commas - 1;
+        p += (std::countr_zero(commas) >> 3) + 1;
+        commasToPass = 0;
+    }
+
+    const std::uint8_t* stop = p;
+#if defined(__SSE2__)
+    while (end - stop >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stop));
+        const auto terminators = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_setzero_si128()), _mm_cmpeq_epi8(chunk, _mm_set1_epi8(',')))));
+        if (terminators != 0) return latin1ToUtf8(p, static_cast<std::size_t>(stop + std::countr_zero(terminators) - p));
+        stop += 16;
+    }
+#endif
+    for (;;) {
+        if (std::endian::native != std::endian::little || end - stop < 8) {
+            while (stop != end && *stop != ',' && *stop != 0) ++stop;
+            break;
+        }
+        const std::uint64_t word = load8(stop);
+        const std::uint64_t terminators = zeroBytes(word) | zeroBytes(word ^ kCommas);
+        if (terminators != 0) {
+            stop += std::countr_zero(terminators) >> 3;
+            break;
+        }
+        stop += 8;
+    }
+    return latin1ToUtf8(p, static_cast<std::size_t>(stop - p));
 }
 
 std::uint32_t NMEA::count(const ByteBuffer& sentence)
 {
-    const std::size_t length = textLength(sentence);
-    if (length == 0) return 0;
-    const auto commas = std::count(sentence.data(), sentence.data() + length, std::uint8_t{','});
-    return static_cast<std::uint32_t>(commas) + 1;
+    const std::uint8_t* p = sentence.data();
+    const std::uint8_t* const end = p + sentence.size();
+    if (p == end || *p == 0) return 0;
+    std::uint32_t commas = 0;
+    while (end - p >= 8) {
+        const std::uint64_t word = load8(p);
+        if (zeroBytes(word) != 0) break;
+        commas += flaggedBytes(zeroBytes(word ^ kCommas));
+        p += 8;
+    }
+    for (; p != end && *p != 0; ++p) commas += *p == ',';
+    return commas + 1;
 }
 
 float NMEA::position(const std::optional<std::string>& coordinate,

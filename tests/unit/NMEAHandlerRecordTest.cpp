@@ -1,4 +1,3 @@
-#include <map>
 #include <memory>
 #include <string>
 
@@ -21,18 +20,4 @@ TEST(NMEAHandlerRecord, RunsTheStoredOperationOnTheCallersBuffer)
     record->selector()(buffer);
     EXPECT_EQ(seen, "GSV");
     EXPECT_EQ(buffer.back(), '!') << "the handler gets the buffer itself, not a copy";
-}
-
-TEST(NMEAHandlerRecord, EachTypeKeepsItsOwnOperation)
-{
-    std::string last;
-    std::map<std::string, std::shared_ptr<NMEA>> table;
-    for (const char* type : {"GGA", "RMC"}) {
-        table[type] = NMEA::nmeaWithSelector([&last, type](ByteBuffer&) { last = type; });
-    }
-    ByteBuffer buffer;
-    table.at("RMC")->selector()(buffer);
-    EXPECT_EQ(last, "RMC");
-    table.at("GGA")->selector()(buffer);
-    EXPECT_EQ(last, "GGA");
 }

@@ -37,9 +37,6 @@ TEST(NMEAPosition, ConvertsInSinglePrecisionStepByStep)
         // Exact: the figures are those of 32-bit arithmetic in this order.
         EXPECT_EQ(NMEA::position(std::string(c.coordinate), std::string(c.hemisphere)), c.degrees);
     }
-    const float fraction = 0.038f, minutes = 7.0f;
-    EXPECT_EQ(NMEA::position(std::string("4807.038"), std::string("N")),
-              48.0f + (fraction + minutes) / 60.0f);
 }
 
 TEST(NMEAPosition, UnusableInputGivesTheNoPositionValue)
