@@ -1,0 +1,385 @@
+#include "app/GPSController.h"
+
+#include <condition_variable>
+#include <mutex>
+
+#include <pthread.h>
+
+#include "app/GPSMonitorController.h"
+#include "app/GPSSatelliteController.h"
+#include "app/GPSSettingsController.h"
+#include "app/NSCogFormatter.h"
+#include "app/NSPositionFormatter.h"
+#include "app/NSSogFormatter.h"
+#include "app/Rovavuz.h"
+#include "platform/Alerts.h"
+#include "platform/Application.h"
+#include "platform/MenuItem.h"
+#include "platform/Services.h"
+#include "platform/TextField.h"
+#include "share/Alert.h"
+#include "share/NMEA.h"
+#include "share/NSCompassView.h"
+#include "share/NSDataReadyView.h"
+#include "share/Serial.h"
+
+namespace {
+
+constexpr double kStartupDelaySeconds = 2.0;
+constexpr double kIdleSleepSeconds = 1.0;
+// The receiver needs time to switch its rate before the old line is dropped.
+constexpr double kRateSwitchPauseSeconds = 1.0;
+constexpr double kPositionTimerSeconds = 15.0;
+constexpr std::uint8_t kLineFeed = 10;
+constexpr std::uint32_t kLineLimit = 256;
+
+}  // namespace
+
+// What the reader thread's queued calls share with the controller. It outlives the
+// controller when calls are still queued at shutdown; once closed, they do nothing and a
+// waiting reader is let go.
+struct GPSController::MainLink {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = true;  // guarded by mutex
+
+    bool isOpen()
+    {
+        std::lock_guard lock(mutex);
+        return open;
+    }
+};
+
+GPSController::GPSController() : m_link(std::make_shared<MainLink>())
+{
+    m_nmeaDictionary.reserve(6);
+    const std::pair<const char*, Handler> table[] = {
+        {"GGA", &GPSController::updatePositionGGA}, {"RMC", &GPSController::updatePositionRMC},
+        {"GLL", &GPSController::updatePositionGLL}, {"VTG", &GPSController::updateCourseVTG},
+        {"GSV", &GPSController::updateSatelliteGSV}, {"GSA", &GPSController::updateSatelliteGSA},
+    };
+    for (const auto& entry : table) {
+        const Handler handler = entry.second;
+        m_nmeaDictionary.emplace(entry.first, NMEA::nmeaWithSelector(
+                                           [this, handler](ByteBuffer& sentence) {
+                                               (this->*handler)(sentence);
+                                           }));
+    }
+
+    m_latitudePositionFormatter = std::make_unique<NSPositionFormatter>(0, 1);
+    m_latitudePositionFormatter->setAlign(true);
+    m_longitudePositionFormatter = std::make_unique<NSPositionFormatter>(1, 1);
+    m_longitudePositionFormatter->setAlign(true);
+    m_cogFormatter = std::make_unique<NSCogFormatter>();
+    m_sogFormatter = std::make_unique<NSSogFormatter>();
+}
+
+GPSController::~GPSController()
+{
+    shutdown();
+    // The fields outlive us; they must not keep pointing at our formatters.
+    if (m_latitudeField) m_latitudeField->setFormatter(nullptr);
+    if (m_longitudeField) m_longitudeField->setFormatter(nullptr);
+    if (m_cogField) m_cogField->setFormatter(nullptr);
+    if (m_sogField) m_sogField->setFormatter(nullptr);
+}
+
+void GPSController::awakeFromNib()
+{
+    if (m_gpsWindow) m_gpsWindow->center();
+    loadSettings();
+    if (m_latitudeField) m_latitudeField->setFormatter(m_latitudePositionFormatter.get());
+    if (m_longitudeField) m_longitudeField->setFormatter(m_longitudePositionFormatter.get());
+    if (m_cogField) m_cogField->setFormatter(m_cogFormatter.get());
+    if (m_sogField) m_sogField->setFormatter(m_sogFormatter.get());
+    clearFields();
+    windowDidResize();
+    if (m_compassView) m_compassView->setRange(90);
+
+    const platform::Services& services = platform::services();
+    if (!m_mainThread) m_mainThread = services.mainThread;
+    if (!m_sleeper) m_sleeper = services.sleeper;
+    if (m_mainThread && m_sleeper && !m_readerThread.joinable() && !stopping())
+        m_readerThread = std::thread([this] { getRawSentencesThread(); });
+
+    if (services.application) {
+        m_positionTimer = services.application->scheduledTimer(kPositionTimerSeconds,
+                                                               [this] { positionTimer(); });
+    }
+    resetPositionDate();
+}
+
+void GPSController::shutdown()
+{
+    m_stopping.store(true);
+    {
+        std::lock_guard lock(m_link->mutex);
+        m_link->open = false;
+    }
+    m_link->changed.notify_all();
+    if (m_sleeper) m_sleeper->wake();
+    if (m_readerThread.joinable()) m_readerThread.join();
+    m_positionTimer.reset();
+}
+
+// ---- Reader thread -------------------------------------------------------------------
+
+void GPSController::getRawSentencesThread()
+{
+    // Named so it can be told apart in top, a debugger, or a CPU check.
+    pthread_setname_np(pthread_self(), "gpsdesk-reader");
+    if (m_sleeper->sleepFor(kStartupDelaySeconds) && !stopping()) {
+        // Connect on our own when port and rate were restored; onGPSConnect opens the
+        // settings drawer otherwise.
+        if (m_gpsSettingsController && m_gpsSettingsController->canConnect() && !hasConnection())
+            postToMain([this] { onGPSConnect(); });
+    }
+
+    while (!stopping()) {
+        std::uint32_t command = m_threadCommand.load();
+        // The word goes back to 0 before the command is acted on; a newer command set in
+        // between is kept for the next pass.
+        if ((command == kConnect || command == kDisconnect) &&
+            m_threadCommand.compare_exchange_strong(command, kNone)) {
+            if (command == kConnect)
+                connectCommand();
+            else
+                disconnectCommand();
+        }
+        if (stopping()) break;
+
+        if (m_serialPort && !m_serialPort->isOpen()) releasePort();
+        if (m_serialPort) {
+            readSentence();
+        } else if (!m_sleeper->sleepFor(kIdleSleepSeconds)) {
+            break;
+        }
+    }
+    releasePort();
+}
+
+void GPSController::releasePort()
+{
+    m_connected.store(false);
+    if (m_serialPort) m_serialPort->closePort();
+    m_serialPort.reset();
+}
+
+void GPSController::connectCommand()
+{
+    // Copies: the main thread may capture a new choice at any moment.
+    const std::optional<std::string> port =
+        m_gpsSettingsController ? m_gpsSettingsController->port() : std::nullopt;
+    const std::optional<std::string> rate =
+        m_gpsSettingsController ? m_gpsSettingsController->rate() : std::nullopt;
+
+    if (m_serialPort && m_serialPort->isOpen()) {
+        // New settings: tell the receiver its new rate over the old line before dropping it.
+        Rovavuz rovavuz;
+        rovavuz.setPort(m_serialPort.get(), port.value_or(""), rate.value_or(""));
+        rovavuz.initialize();
+        m_sleeper->sleepFor(kRateSwitchPauseSeconds);
+        releasePort();
+    }
+    postToMain([this] { connectionClosed(); });
+    if (stopping()) return;
+
+    if (!port || !rate) {
+        postToMain([this, path = port.value_or("")] { openPortFail(path); });
+        return;
+    }
+    m_serialPort = std::make_unique<Serial>();
+    if (!m_serialPort->openPort(*port, *rate, false)) {
+        m_serialPort.reset();
+        postToMain([this, path = *port] { openPortFail(path); });
+        return;
+    }
+    m_connectedPort = *port;
+    m_connected.store(true);
+    postToMain([this, text = "#### Open " + *port + " at " + *rate] { updateMonitor(text); });
+
+    Rovavuz rovavuz;
+    rovavuz.setPort(m_serialPort.get(), *port, *rate);
+    rovavuz.waitForInitialize();
+    rovavuz.setNMEA();
+}
+
+void GPSController::disconnectCommand()
+{
+    if (!m_serialPort || !m_serialPort->isOpen()) return;
+    releasePort();
+    postToMain([this] { connectionClosed(); });
+}
+
+void GPSController::readSentence()
+{
+    std::optional<ByteBuffer> line = m_serialPort->readPortUntilChar(kLineFeed, kLineLimit);
+    if (!line) {
+        // A device that hung up fails every read at once: end the connection rather than
+        // spin on it.
+        if (m_serialPort->hungUp()) {
+            releasePort();
+            postToMain([this] { connectionClosed(); });
+            postToMain([this, path = m_connectedPort] { connectionLost(path); });
+        }
+        return;
+    }
+    if (line->empty()) return;
+
+    line->push_back(0);
+    if (!NMEA::checkSumValid(*line)) return;
+    const std::optional<std::string> prefix = NMEA::prefix(*line);
+    if (!prefix || *prefix == "P") return;
+    const std::optional<std::string> type = NMEA::command(*line);
+    if (!type) return;
+
+    const auto found = m_nmeaDictionary.find(*type);
+    const NMEA* record = found != m_nmeaDictionary.end() ? found->second.get() : nullptr;
+    // The queued call owns the buffer, so nothing dangles if shutdown cuts the wait short.
+    auto sentence = std::make_shared<ByteBuffer>(std::move(*line));
+    runOnMain([this, record, sentence] {
+        if (record)
+            record->selector()(*sentence);
+        else
+            updateUnknown(*sentence);
+    });
+}
+
+std::function<void()> GPSController::whileAlive(std::function<void()> call) const
+{
+    return [link = m_link, call = std::move(call)] {
+        if (link->isOpen()) call();
+    };
+}
+
+void GPSController::postToMain(std::function<void()> call)
+{
+    m_mainThread->post(whileAlive(std::move(call)));
+}
+
+bool GPSController::runOnMain(std::function<void()> call)
+{
+    auto finished = std::make_shared<bool>(false);  // guarded by m_link->mutex
+    m_mainThread->post([link = m_link, finished, call = std::move(call)] {
+        if (link->isOpen()) call();
+        {
+            std::lock_guard lock(link->mutex);
+            *finished = true;
+        }
+        link->changed.notify_all();
+    });
+    std::unique_lock lock(m_link->mutex);
+    m_link->changed.wait(lock, [&] { return *finished || !m_link->open; });
+    return m_link->open;
+}
+
+// ---- Main thread ---------------------------------------------------------------------
+
+void GPSController::onGPSConnect()
+{
+    if (!m_gpsSettingsController) return;
+    if (!m_gpsSettingsController->port() || !m_gpsSettingsController->rate()) {
+        if (m_gpsWindow) m_gpsWindow->makeKeyAndOrderFront();
+        m_gpsSettingsController->open();
+        if (m_gpsWindow) m_gpsWindow->makeKeyAndOrderFront();
+        return;
+    }
+    if (!hasConnection()) m_threadCommand.store(kConnect);
+    if (m_gpsWindow) m_gpsWindow->makeKeyAndOrderFront();
+}
+
+void GPSController::onGPSSettingsChange()
+{
+    if (m_gpsSettingsController && m_gpsSettingsController->getGPSSettingsSelection())
+        m_threadCommand.store(kConnect);
+}
+
+void GPSController::closeConnection()
+{
+    if (hasConnection()) m_threadCommand.store(kDisconnect);
+}
+
+void GPSController::releaseSerial()
+{
+    closeConnection();
+    if (m_gpsWindow) m_gpsWindow->close();
+}
+
+bool GPSController::validateMenuItem(platform::MenuItem* item)
+{
+    if (item && item == m_gpsConnectMenuItem)
+        return m_gpsSettingsController && m_gpsSettingsController->canConnect();
+    return true;
+}
+
+void GPSController::windowWillClose()
+{
+    closeConnection();
+    if (platform::Application* application = platform::services().application)
+        application->terminate();
+}
+
+void GPSController::connectionClosed()
+{
+    resetPositionDate();
+    clearFields();
+    if (m_dataReadyView) m_dataReadyView->drawDataReady(0);
+    if (m_compassView) m_compassView->disable();
+    m_sog = 0.0f;
+    m_fix = 0;
+    if (m_gpsSatelliteController) m_gpsSatelliteController->reset();
+}
+
+void GPSController::showSheet(const std::string& messageKey,
+                              const std::optional<std::string>& informative,
+                              std::function<void()> didEnd)
+{
+    platform::Alerts* alerts = platform::services().alerts;
+    if (!alerts) return;
+    alerts->beginSheet(m_gpsWindow, Alert::localizedStringWithKey(messageKey), informative,
+                       Alert::localizedStringWithKey("NSOK"), std::move(didEnd));
+}
+
+void GPSController::openPortFail(const std::string& port)
+{
+    showSheet("NSUnableToOpenPort", port, {});
+}
+
+void GPSController::connectionLost(const std::string& port)
+{
+    showSheet("NSConnectionLost", port, {});
+}
+
+void GPSController::updateMonitor(const std::string& text)
+{
+    if (!m_gpsMonitorController || text.empty()) return;
+    m_gpsMonitorController->append(text, false);
+    m_gpsMonitorController->append("\n", false);
+}
+
+void GPSController::updateMonitor(const ByteBuffer& sentence, bool recognised)
+{
+    if (!m_gpsMonitorController) return;
+    // Bytes up to the first NUL; bytes above 0x7F taken as ISO-8859-1, so the monitor always
+    // gets valid UTF-8.
+    std::string text;
+    text.reserve(sentence.size());
+    for (const std::uint8_t byte : sentence) {
+        if (byte == 0) break;
+        if (byte < 0x80) {
+            text.push_back(static_cast<char>(byte));
+        } else {
+            text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+            text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+    m_gpsMonitorController->append(text, recognised);
+    m_gpsMonitorController->append("\n", recognised);
+}
+
+void GPSController::updateUnknown(ByteBuffer& sentence)
+{
+    if (sentence.empty() || sentence[0] != '$') return;
+    if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
+    updateMonitor(sentence, false);
+}

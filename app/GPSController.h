@@ -1,0 +1,229 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#include "platform/Geometry.h"
+#include "platform/Window.h"
+#include "share/ByteBuffer.h"
+
+namespace platform {
+class Application;
+class Button;
+class Clock;
+class MainThread;
+class MenuItem;
+class Sleeper;
+class TextField;
+class Timer;
+}  // namespace platform
+
+class GPSMonitorController;
+class GPSSatelliteController;
+class GPSSettingsController;
+class NMEA;
+class NSCogFormatter;
+class NSCompassView;
+class NSDataReadyView;
+class NSPositionFormatter;
+class NSSogFormatter;
+class Serial;
+class SplashController;
+
+// The main window's controller: owns the connection to the receiver, the reader thread and
+// the dispatch table from sentence type to handler, and turns sentences into the window's
+// read-outs.
+//
+// Threads. Everything runs on the main thread except the reader thread, which owns the port
+// object and all serial traffic. It reaches the user interface only through
+// platform::MainThread: status calls without waiting, one handler call per verified
+// sentence with waiting (handlers run one at a time, in arrival order). The main thread
+// talks to it through threadCommand and reads the connection state from a flag the reader
+// keeps, never from the port object.
+//
+// Outlets are set before awakeFromNib() and are not owned. The controller owns its four
+// formatters, the dispatch table, the timer and the reader thread; shutdown() (also run by
+// the destructor) stops and joins the thread.
+class GPSController : public platform::WindowDelegate {
+public:
+    enum ThreadCommand : std::uint32_t { kNone = 0, kConnect = 1, kDisconnect = 2 };
+
+    GPSController();
+    ~GPSController() override;
+    GPSController(const GPSController&) = delete;
+    GPSController& operator=(const GPSController&) = delete;
+
+    // Outlets.
+    void setGpsWindow(platform::Window* window) { m_gpsWindow = window; }
+    void setUtcLabelField(platform::TextField* field) { m_utcLabelField = field; }
+    void setLatitudeLabelField(platform::TextField* field) { m_latitudeLabelField = field; }
+    void setLongitudeLabelField(platform::TextField* field) { m_longitudeLabelField = field; }
+    void setCogLabelField(platform::TextField* field) { m_cogLabelField = field; }
+    void setSogLabelField(platform::TextField* field) { m_sogLabelField = field; }
+    void setFixLabelField(platform::TextField* field) { m_fixLabelField = field; }
+    void setUtcField(platform::TextField* field) { m_utcField = field; }
+    void setFixField(platform::TextField* field) { m_fixField = field; }
+    void setLatitudeField(platform::TextField* field) { m_latitudeField = field; }
+    void setLongitudeField(platform::TextField* field) { m_longitudeField = field; }
+    void setCogField(platform::TextField* field) { m_cogField = field; }
+    void setSogField(platform::TextField* field) { m_sogField = field; }
+    void setDataReadyView(NSDataReadyView* view) { m_dataReadyView = view; }
+    void setCompassView(NSCompassView* view) { m_compassView = view; }
+    void setSatellitesButton(platform::Button* button) { m_satellitesButton = button; }
+    void setSettingsButton(platform::Button* button) { m_settingsButton = button; }
+    void setMonitorButton(platform::Button* button) { m_monitorButton = button; }
+    void setGpsConnectMenuItem(platform::MenuItem* item) { m_gpsConnectMenuItem = item; }
+    void setGpsSettingsController(GPSSettingsController* c) { m_gpsSettingsController = c; }
+    void setGpsSatelliteController(GPSSatelliteController* c) { m_gpsSatelliteController = c; }
+    void setGpsMonitorController(GPSMonitorController* c) { m_gpsMonitorController = c; }
+    void setSplashController(SplashController* c) { m_splashController = c; }
+    // The reader thread's way into the UI and its sleep; platform::services() when not set.
+    // Set before awakeFromNib().
+    void setMainThread(platform::MainThread* mainThread) { m_mainThread = mainThread; }
+    void setSleeper(platform::Sleeper* sleeper) { m_sleeper = sleeper; }
+
+    // Wake-up: centres the window, attaches the formatters, clears and sizes the read-outs,
+    // starts the reader thread and the 15-second staleness timer.
+    void awakeFromNib();
+    void loadSettings() {}
+    void saveSettings() {}
+    // Stops the reader thread: no more commands are taken, a sleep or a hand-off to the main
+    // thread in progress is cut short, the port is closed and the thread joined. Also stops
+    // the staleness timer. Main thread; idempotent.
+    void shutdown();
+
+    // Connection state as the reader thread last set it. Any thread.
+    bool hasConnection() const { return m_connected.load(); }
+    // User commands (main thread).
+    void onGPSConnect();
+    void onGPSSettingsChange();
+    void closeConnection();
+    void releaseSerial();
+    bool validateMenuItem(platform::MenuItem* item);
+
+    // Run on the main thread at the reader thread's request.
+    void connectionClosed();
+    void openPortFail(const std::string& port);
+    void connectionLost(const std::string& port);
+    void updateMonitor(const std::string& text);
+    void updateMonitor(const ByteBuffer& sentence, bool recognised);
+    void updateUnknown(ByteBuffer& sentence);
+
+    // Sentence handlers (main thread, sentence already verified).
+    void updatePositionRMC(ByteBuffer& sentence);
+    void updatePositionGGA(ByteBuffer& sentence);
+    void updatePositionGLL(ByteBuffer& sentence);
+    void updateCourseVTG(ByteBuffer& sentence);
+    void updateSatelliteGSV(ByteBuffer& sentence);
+    void updateSatelliteGSA(ByteBuffer& sentence);
+
+    // Position display (main thread). Any text may be absent.
+    void setPosition(const std::optional<std::string>& utc,
+                     const std::optional<std::string>& latitude,
+                     const std::optional<std::string>& latitudeHemisphere,
+                     const std::optional<std::string>& longitude,
+                     const std::optional<std::string>& longitudeHemisphere,
+                     const std::optional<std::string>& status,
+                     const std::optional<std::string>& altitudeMeters);
+    void setCogSog(const std::optional<std::string>& cogDegrees,
+                   const std::optional<std::string>& sogKnots);
+    // Staleness watch, run by the 15-second timer.
+    void positionTimer();
+    void resetPositionDate();
+    // "hhmmss.ss" as "hh:mm:ss", still UTC; empty for an absent or empty text.
+    static std::string formatUtcToLocal(const std::optional<std::string>& utc);
+    void clearFields();
+
+    // Window delegate.
+    void windowWillClose() override;
+    platform::Size windowWillResize(const platform::Size& proposed) override;
+    void windowDidResize() override;
+
+    // State read by tests and the instruments.
+    std::int32_t fix() const { return m_fix; }
+    float sog() const { return m_sog; }
+    float cog() const { return m_cog; }
+    std::uint32_t threadCommand() const { return m_threadCommand.load(); }
+
+    // Leading-number readings of received texts, independent of the process locale: the
+    // number at the start (after blanks), 0 when there is none. Integers saturate.
+    static std::int32_t intValue(const std::string& text);
+    static float floatValue(const std::string& text);
+
+private:
+    struct MainLink;
+    using Handler = void (GPSController::*)(ByteBuffer&);
+
+    void getRawSentencesThread();
+    void connectCommand();
+    void disconnectCommand();
+    void readSentence();
+    void releasePort();
+    bool stopping() const { return m_stopping.load(); }
+    // Queue a call on the main thread; it does not run once shutdown() has begun.
+    void postToMain(std::function<void()> call);
+    // Queue a call and wait for it; false when shutdown() cut the wait short.
+    bool runOnMain(std::function<void()> call);
+    // The call, made harmless once shutdown() has begun (for callbacks that may come later).
+    std::function<void()> whileAlive(std::function<void()> call) const;
+    void showSheet(const std::string& messageKey, const std::optional<std::string>& informative,
+                   std::function<void()> didEnd);
+
+    // Outlets.
+    platform::Window* m_gpsWindow = nullptr;
+    platform::TextField* m_utcLabelField = nullptr;
+    platform::TextField* m_latitudeLabelField = nullptr;
+    platform::TextField* m_longitudeLabelField = nullptr;
+    platform::TextField* m_cogLabelField = nullptr;
+    platform::TextField* m_sogLabelField = nullptr;
+    platform::TextField* m_fixLabelField = nullptr;
+    platform::TextField* m_utcField = nullptr;
+    platform::TextField* m_fixField = nullptr;
+    platform::TextField* m_latitudeField = nullptr;
+    platform::TextField* m_longitudeField = nullptr;
+    platform::TextField* m_cogField = nullptr;
+    platform::TextField* m_sogField = nullptr;
+    NSDataReadyView* m_dataReadyView = nullptr;
+    NSCompassView* m_compassView = nullptr;
+    [[maybe_unused]] platform::Button* m_satellitesButton = nullptr;  // only held
+    [[maybe_unused]] platform::Button* m_settingsButton = nullptr;    // only held
+    [[maybe_unused]] platform::Button* m_monitorButton = nullptr;     // only held
+    platform::MenuItem* m_gpsConnectMenuItem = nullptr;
+    GPSSettingsController* m_gpsSettingsController = nullptr;
+    GPSSatelliteController* m_gpsSatelliteController = nullptr;
+    GPSMonitorController* m_gpsMonitorController = nullptr;
+    [[maybe_unused]] SplashController* m_splashController = nullptr;  // only held
+    platform::MainThread* m_mainThread = nullptr;
+    platform::Sleeper* m_sleeper = nullptr;
+
+    std::unique_ptr<NSPositionFormatter> m_latitudePositionFormatter;
+    std::unique_ptr<NSPositionFormatter> m_longitudePositionFormatter;
+    std::unique_ptr<NSCogFormatter> m_cogFormatter;
+    std::unique_ptr<NSSogFormatter> m_sogFormatter;
+    std::unordered_map<std::string, std::shared_ptr<NMEA>> m_nmeaDictionary;
+
+    // Main thread.
+    double m_positionDate = 0.0;  // platform::Clock seconds
+    float m_sog = 0.0f;           // knots
+    float m_cog = 0.0f;           // degrees true
+    std::int32_t m_fix = 0;
+    bool m_stalenessSheetShown = false;
+    std::unique_ptr<platform::Timer> m_positionTimer;
+
+    // Reader thread only.
+    std::unique_ptr<Serial> m_serialPort;
+    std::string m_connectedPort;
+
+    // Shared between the threads.
+    std::atomic<std::uint32_t> m_threadCommand{kNone};
+    std::atomic<bool> m_connected{false};
+    std::atomic<bool> m_stopping{false};
+    std::shared_ptr<MainLink> m_link;
+    std::thread m_readerThread;
+};

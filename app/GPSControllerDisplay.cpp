@@ -1,0 +1,156 @@
+// Position, time and course read-outs, the staleness watch and the window's proportions.
+// Main thread.
+
+#include <cmath>
+
+#include "app/GPSController.h"
+#include "app/GPSSatelliteController.h"
+#include "app/GPSSettingsController.h"
+#include "app/NSSogFormatter.h"
+#include "platform/Application.h"
+#include "platform/Services.h"
+#include "platform/TextField.h"
+#include "share/NMEA.h"
+#include "share/NSCompassView.h"
+#include "share/NSDataReadyView.h"
+#include "share/OSXUtil.h"
+
+namespace {
+
+constexpr float kFeetPerMeter = 3.2808399200439453f;
+constexpr float kMinimumCourseSpeedKnots = 0.5f;
+constexpr double kStalePositionSeconds = 90.0;
+constexpr std::uint32_t kDataReadyNone = 0;
+
+bool isEmpty(const std::optional<std::string>& text)
+{
+    return !text || text->empty();
+}
+
+double now()
+{
+    const platform::Clock* clock = platform::services().clock;
+    return clock ? clock->now() : 0.0;
+}
+
+// Whole degrees for the compass, 0 to 359. A course of 360 or more, or below 0, wraps; one
+// that is no finite number gives nothing.
+std::optional<std::uint32_t> headingDegrees(float course)
+{
+    if (!std::isfinite(course)) return std::nullopt;
+    const double whole = std::trunc(static_cast<double>(course));
+    const double wrapped = std::fmod(std::fmod(whole, 360.0) + 360.0, 360.0);
+    return static_cast<std::uint32_t>(wrapped);
+}
+
+}  // namespace
+
+void GPSController::setPosition(const std::optional<std::string>& utc,
+                                const std::optional<std::string>& latitude,
+                                const std::optional<std::string>& latitudeHemisphere,
+                                const std::optional<std::string>& longitude,
+                                const std::optional<std::string>& longitudeHemisphere,
+                                const std::optional<std::string>& status,
+                                const std::optional<std::string>& altitudeMeters)
+{
+    // A GGA fix quality is a number; RMC and GLL send a letter.
+    if (isEmpty(status) || (*status)[0] == 'A')
+        m_fix = 1;
+    else if ((*status)[0] == 'V')
+        m_fix = 0;
+    else
+        m_fix = intValue(*status);
+
+    if (utc && utc->size() > 5) {
+        const std::string time = formatUtcToLocal(utc);
+        if (!time.empty() && m_utcField) m_utcField->setStringValue(time);
+    }
+    if (!isEmpty(altitudeMeters) && m_gpsSatelliteController)
+        m_gpsSatelliteController->setAltitude(floatValue(*altitudeMeters) * kFeetPerMeter);
+
+    if (isEmpty(latitude) || isEmpty(longitude) || m_fix <= 0) return;
+    const float longitudeDegrees = NMEA::position(longitude, longitudeHemisphere);
+    const float latitudeDegrees = NMEA::position(latitude, latitudeHemisphere);
+    // Written so that NaN fails too.
+    if (!(longitudeDegrees > -180.0f && longitudeDegrees < 180.0f)) return;
+    if (!(latitudeDegrees > -90.0f && latitudeDegrees < 90.0f)) return;
+
+    if (m_latitudeField) m_latitudeField->setObjectValue(latitudeDegrees);
+    if (m_longitudeField) m_longitudeField->setObjectValue(longitudeDegrees);
+    resetPositionDate();
+}
+
+void GPSController::setCogSog(const std::optional<std::string>& cogDegrees,
+                              const std::optional<std::string>& sogKnots)
+{
+    if (!isEmpty(sogKnots)) {
+        // Units are read at every sentence so a change in the drawer shows at once.
+        if (m_gpsSettingsController) m_sogFormatter->setUnits(m_gpsSettingsController->units());
+        m_sog = floatValue(*sogKnots);
+        if (m_sogField) m_sogField->setObjectValue(m_sog);
+    }
+    // Below half a knot the course a receiver reports is noise.
+    if (!isEmpty(cogDegrees) && m_sog >= kMinimumCourseSpeedKnots) {
+        m_cog = floatValue(*cogDegrees);
+        if (m_cogField) m_cogField->setObjectValue(m_cog);
+        const auto heading = headingDegrees(m_cog);
+        if (heading && m_compassView) m_compassView->setHeading(*heading);
+    }
+}
+
+void GPSController::positionTimer()
+{
+    if (!hasConnection()) return;
+    if (now() - m_positionDate <= kStalePositionSeconds) return;
+
+    resetPositionDate();
+    if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyNone);
+    if (platform::Application* application = platform::services().application)
+        application->beep();
+    // One warning on screen is enough: while it waits for the user, later ones only beep.
+    if (m_stalenessSheetShown) return;
+    m_stalenessSheetShown = true;
+    showSheet("NSNoGPSPositionData", std::nullopt,
+              whileAlive([this] { m_stalenessSheetShown = false; }));
+}
+
+void GPSController::resetPositionDate()
+{
+    m_positionDate = now();
+}
+
+std::string GPSController::formatUtcToLocal(const std::optional<std::string>& utc)
+{
+    if (isEmpty(utc)) return {};
+    const std::string& text = *utc;
+    auto pair = [&](std::size_t at) { return at < text.size() ? text.substr(at, 2) : std::string(); };
+    return pair(0) + ":" + pair(2) + ":" + pair(4);
+}
+
+void GPSController::clearFields()
+{
+    if (m_utcField) m_utcField->setStringValue("");
+    for (platform::TextField* field :
+         {m_latitudeField, m_longitudeField, m_sogField, m_cogField, m_fixField}) {
+        if (field) field->setObjectValue(std::nullopt);
+    }
+}
+
+platform::Size GPSController::windowWillResize(const platform::Size& proposed)
+{
+    if (!m_gpsWindow) return proposed;
+    const platform::Size minimum = m_gpsWindow->minSize();
+    if (!(minimum.width > 0.0f && minimum.height > 0.0f)) return proposed;
+    const float ratio = minimum.width / minimum.height;
+    return {proposed.width, proposed.width / ratio};
+}
+
+void GPSController::windowDidResize()
+{
+    for (platform::TextField* field :
+         {m_utcField, m_utcLabelField, m_latitudeField, m_latitudeLabelField, m_longitudeField,
+          m_longitudeLabelField, m_cogField, m_cogLabelField, m_sogField, m_sogLabelField,
+          m_fixField, m_fixLabelField}) {
+        if (field) OSXUtil::sizeTextforControl(field);
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace platform {
+class ComboBox;
+class Drawer;
+}  // namespace platform
+
+// The settings drawer: receiver type, rate, port and units lists, the port and rate the
+// connection uses, and the three preferences "serialPort", "rate" and "units".
+//
+// Main thread, except port(), rate() and canConnect(), which the reader thread also calls:
+// they answer from copies kept under a lock (port, rate) or cached when the port list was
+// filled (device count), never from a control. The controls are not owned.
+class GPSSettingsController {
+public:
+    GPSSettingsController() = default;
+    GPSSettingsController(const GPSSettingsController&) = delete;
+    GPSSettingsController& operator=(const GPSSettingsController&) = delete;
+
+    void setTypeComboBox(platform::ComboBox* box) { m_typeComboBox = box; }
+    void setRateComboBox(platform::ComboBox* box) { m_rateComboBox = box; }
+    void setPortComboBox(platform::ComboBox* box) { m_portComboBox = box; }
+    void setUnitsComboBox(platform::ComboBox* box) { m_unitsComboBox = box; }
+    void setSettingsDrawer(platform::Drawer* drawer) { m_settingsDrawer = drawer; }
+
+    // Fills the lists, restores the preferences and captures them. Without any serial
+    // device: beep, the "NSNoGPS" panel, then the application is asked to end.
+    void awakeFromNib();
+    void open();
+    void close();
+
+    // Takes the selected port and rate as the ones to use. false (and the previous choice
+    // kept) when there is no device, or no port or no rate selected.
+    bool getGPSSettingsSelection();
+    // The captured port path and rate text; nothing before the first capture. Any thread.
+    std::optional<std::string> port() const;
+    std::optional<std::string> rate() const;
+    // Index of the selected units item (0 miles, 1 kilometres, 2 nautical miles), read from
+    // the list at every call. Main thread.
+    std::uint32_t units() const;
+    // true when at least one serial device was listed at start. Any thread.
+    bool canConnect() const;
+
+    // Writes the captured port and rate and the units index; the caller flushes the store.
+    void saveSettings();
+    void loadSettings();
+
+private:
+    [[maybe_unused]] platform::ComboBox* m_typeComboBox = nullptr;  // never read
+    platform::ComboBox* m_rateComboBox = nullptr;
+    platform::ComboBox* m_portComboBox = nullptr;
+    platform::ComboBox* m_unitsComboBox = nullptr;
+    platform::Drawer* m_settingsDrawer = nullptr;
+
+    mutable std::mutex m_mutex;
+    std::optional<std::string> m_portString;  // guarded by m_mutex
+    std::optional<std::string> m_rateString;  // guarded by m_mutex
+    std::atomic<int> m_deviceCount{0};
+};

@@ -1,0 +1,263 @@
+// The reader thread, connection management and the hand-off to the main thread, with the
+// real Serial against the simulated receiver.
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "integration/GPSControllerHarness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using harness::SteadyClock;
+using platform::Color;
+
+class GPSControllerReaderTest : public harness::ControllerTest {};
+
+std::string received(const sim::Simulator& simulator)
+{
+    const auto bytes = simulator.received();
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Handlers must keep running while the test waits, or the reader would wait for them.
+#define UNTIL_RECEIVED(count, seconds) \
+    until([&] { return received(*simulator).size() >= (count); }, seconds)
+
+const std::string kSetNmea =
+    "$PSRF103,00,00,01,01*25\r\n$PSRF103,01,00,01,01*24\r\n$PSRF103,02,00,05,01*23\r\n"
+    "$PSRF103,03,00,05,01*22\r\n$PSRF103,04,00,01,01*21\r\n$PSRF103,05,00,01,01*20\r\n";
+
+TEST_F(GPSControllerReaderTest, ConnectsOnItsOwnAboutTwoSecondsAfterStart)
+{
+    if (!startSimulator({})) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "4800");
+
+    const auto woken = SteadyClock::now();
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "4800"); }, 6.0));
+    const double seconds = std::chrono::duration<double>(SteadyClock::now() - woken).count();
+    EXPECT_GE(seconds, 1.9);
+    EXPECT_LT(seconds, 4.0);
+    EXPECT_TRUE(controller().hasConnection());
+    EXPECT_EQ(monitorView.lines.front().color, Color::Yellow);
+
+    // Sentences flow into the read-outs.
+    ASSERT_TRUE(until([&] { return !window->utc.text.empty() && window->latitude.value; }, 10.0));
+    EXPECT_EQ(window->dataReady.dataReadyState(), 2u);
+    EXPECT_GT(monitorView.green, 0u);
+    EXPECT_FALSE(window->settingsDrawer.isOpen());
+
+    // The fresh-connection sequence: no rate switch, only the output rates.
+    ASSERT_TRUE(UNTIL_RECEIVED(kSetNmea.size(), 5.0));
+    EXPECT_EQ(received(*simulator), kSetNmea);
+}
+
+TEST_F(GPSControllerReaderTest, WithoutARestoredChoiceTheSettingsDrawerOpens)
+{
+    Serial::addExtraPort("/dev/ttyGPSDESK-none");
+    wake();
+    EXPECT_FALSE(window->settingsDrawer.isOpen());
+    ASSERT_TRUE(until([&] { return window->settingsDrawer.isOpen(); }, 6.0));
+    EXPECT_FALSE(controller().hasConnection());
+    EXPECT_EQ(controller().threadCommand(), 0u);
+}
+
+TEST_F(GPSControllerReaderTest, ReconnectTellsTheReceiverItsNewRateFirst)
+{
+    if (!startSimulator({})) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "4800");
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "4800"); }, 6.0));
+    ASSERT_TRUE(UNTIL_RECEIVED(kSetNmea.size(), 5.0));
+
+    // A connect command while connected does nothing.
+    controller().onGPSConnect();
+    EXPECT_EQ(controller().threadCommand(), 0u);
+
+    window->rateBox.selectItemAtIndex(1);  // 9600
+    controller().onGPSSettingsChange();
+    const std::string initialize = "$PSRF100,1,9600,8,1,0*0D\r\n";
+    ASSERT_TRUE(UNTIL_RECEIVED(kSetNmea.size() + initialize.size(), 5.0));
+    const auto switchSent = SteadyClock::now();
+
+    // The display is cleared when the old port closes, then the new one opens at 9600.
+    ASSERT_TRUE(until([&] { return openLineShown(port, "9600"); }, 10.0));
+    const double gap = std::chrono::duration<double>(SteadyClock::now() - switchSent).count();
+    EXPECT_GE(gap, 0.95);
+    EXPECT_TRUE(controller().hasConnection());
+
+    ASSERT_TRUE(UNTIL_RECEIVED(2 * kSetNmea.size() + initialize.size(), 8.0));
+    EXPECT_EQ(received(*simulator), kSetNmea + initialize + kSetNmea);
+    EXPECT_EQ(simulator->rate(), 9600u);
+}
+
+TEST_F(GPSControllerReaderTest, APortThatCannotBeOpenedGivesTheSheet)
+{
+    const std::string missing = "/dev/gpsdesk-no-such-port";
+    Serial::addExtraPort(missing);
+    restore(missing, "4800");
+    platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"}};
+    wake();
+    ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 6.0));
+    const auto& sheet = platform.alerts.sheets[0];
+    EXPECT_EQ(sheet.message, "Unable to open");
+    EXPECT_EQ(sheet.informative, missing);
+    EXPECT_EQ(sheet.button, "OK");
+    EXPECT_EQ(sheet.window, &window->window);
+    EXPECT_FALSE(controller().hasConnection());
+    EXPECT_FALSE(monitorView.contains("#### Open"));
+}
+
+TEST_F(GPSControllerReaderTest, BrokenAndForeignLinesAreShownNowhere)
+{
+    sim::Options options;
+    options.rate = 38400;
+    if (!startSimulator(options)) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "38400");
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "38400") && monitorView.green > 3; }, 8.0));
+
+    const std::string overlong = "$GPGGA," + std::string(260, '7') + ",TAILMARK*00\r\n";
+    simulator->injectBytes(controllertest::onTheWire("$GPZDA,201530.00,04,07,2002,00,00") +
+                           "$GPGGA,BADSUM,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*00\r\n" +
+                           controllertest::onTheWire("$PSRFX,PROPRIETARY") + overlong +
+                           controllertest::onTheWire("!AIVDM,1,1,,B,AISMARK,0") +
+                           controllertest::onTheWire("$GPTXT,ENDMARK"));
+    ASSERT_TRUE(until([&] { return monitorView.contains("$GPTXT,ENDMARK"); }, 8.0));
+
+    for (const char* hidden : {"BADSUM", "PROPRIETARY", "TAILMARK", "7777", "AISMARK"})
+        EXPECT_FALSE(monitorView.contains(hidden)) << hidden;
+    bool zdaSeen = false;
+    for (const auto& line : monitorView.lines) {
+        if (line.text != "$GPZDA,201530.00,04,07,2002,00,00") continue;
+        zdaSeen = true;
+        EXPECT_EQ(line.color, Color::Yellow);
+        EXPECT_EQ(line.lampWhenShown, 1u);
+    }
+    EXPECT_TRUE(zdaSeen);
+    EXPECT_TRUE(controller().hasConnection());
+}
+
+TEST_F(GPSControllerReaderTest, AnUnpluggedDeviceEndsTheConnectionAndCanComeBack)
+{
+    const std::string link =
+        (std::filesystem::path(::testing::TempDir()) / ("gpsdesk-link-" + std::to_string(::getpid())))
+            .string();
+    sim::Options options;
+    options.linkPath = link;
+    if (!startSimulator(options)) return;
+    Serial::addExtraPort(link);
+    restore(link, "4800");
+    platform.bundle.entries = {{"NSConnectionLost", "Lost"}};
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(link, "4800") && monitorView.green > 0; }, 8.0));
+
+    simulator->unplug();
+    ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 5.0));
+    EXPECT_EQ(platform.alerts.sheets[0].message, "Lost");
+    EXPECT_EQ(platform.alerts.sheets[0].informative, link);
+    EXPECT_FALSE(controller().hasConnection());
+    EXPECT_EQ(window->dataReady.dataReadyState(), 0u);  // connectionClosed ran
+    EXPECT_EQ(window->utc.text, "");
+
+    // The reader goes back to idling, not spinning on the dead descriptor.
+    const auto before = harness::threadCpuSeconds("gpsdesk-reader");
+    ASSERT_TRUE(before.has_value());
+    until([] { return false; }, 2.0);
+    const auto after = harness::threadCpuSeconds("gpsdesk-reader");
+    ASSERT_TRUE(after.has_value());
+    EXPECT_LT(*after - *before, 0.05);
+    EXPECT_EQ(platform.alerts.sheets.size(), 1u);
+
+    // The device is back (a new receiver behind the same link): connect opens it again.
+    simulator.reset();
+    if (!startSimulator(options)) return;
+    const std::size_t shown = monitorView.lines.size();
+    controller().onGPSConnect();
+    ASSERT_TRUE(until([&] { return controller().hasConnection() && monitorView.green > 0 &&
+                                   monitorView.lines.size() > shown + 1; },
+                      8.0));
+    EXPECT_EQ(monitorView.lines[shown].text, "#### Open " + link + " at 4800");
+}
+
+TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
+{
+    sim::Options options;
+    options.unpaced = true;
+    options.speedup = 500.0;
+    if (!startSimulator(options)) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "4800");
+    wake();
+    ASSERT_TRUE(until([&] { return monitorView.green > 200; }, 10.0));
+
+    // Quit with the reader most likely waiting for a handler that will never run.
+    const auto start = SteadyClock::now();
+    controller().shutdown();
+    const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_FALSE(harness::threadCpuSeconds("gpsdesk-reader").has_value());
+
+    // Calls still queued are harmless now, also once the controller is gone.
+    window->controller.reset();
+    platform.mainThread.processEvents();
+}
+
+TEST_F(GPSControllerReaderTest, StalenessWarningsWhileConnectedDoNotPileUp)
+{
+    if (!startSimulator({})) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "4800");
+    platform.bundle.entries = {{"NSNoGPSPositionData", "No position"}};
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "4800") && window->latitude.value; }, 8.0));
+    simulator->silence(3600);  // connected, but nothing arrives any more
+    until([] { return false; }, 0.3);
+    platform.mainThread.processEvents();
+
+    fakes::FakeTimer& timer = *platform.application.timers.at(0);
+    auto tick = [&](double seconds) {
+        platform.clock.advance(seconds);
+        timer.fire();
+    };
+    tick(90.0);
+    EXPECT_EQ(platform.application.beepCount, 0);  // not more than 90 s yet
+    tick(1.0);
+    EXPECT_EQ(platform.application.beepCount, 1);
+    ASSERT_EQ(platform.alerts.sheets.size(), 1u);
+    EXPECT_EQ(platform.alerts.sheets[0].message, "No position");
+    EXPECT_FALSE(platform.alerts.sheets[0].informative.has_value());
+    EXPECT_EQ(window->dataReady.dataReadyState(), 0u);
+
+    tick(15.0);  // the watch was reset by the warning
+    EXPECT_EQ(platform.application.beepCount, 1);
+
+    // Still unanswered: the next warning beeps and dims, but adds no sheet.
+    window->dataReady.drawDataReady(2);
+    tick(90.0);
+    EXPECT_EQ(platform.application.beepCount, 2);
+    EXPECT_EQ(window->dataReady.dataReadyState(), 0u);
+    EXPECT_EQ(platform.alerts.sheets.size(), 1u);
+
+    platform.alerts.answerSheet(0);
+    tick(91.0);
+    EXPECT_EQ(platform.application.beepCount, 3);
+    EXPECT_EQ(platform.alerts.sheets.size(), 2u);
+
+    // A silent line holds the reader in its read for up to 5 s; a hang-up ends it at once.
+    simulator->unplug();
+}
+
+}  // namespace

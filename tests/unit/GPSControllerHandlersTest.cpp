@@ -1,0 +1,353 @@
+// The six sentence handlers and the catch-all, driven directly on the main thread.
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "share/Serial.h"
+#include "unit/GPSControllerTestSupport.h"
+
+using controllertest::MainWindow;
+using platform::Color;
+
+namespace {
+
+class GPSControllerHandlersTest : public ::testing::Test {
+protected:
+    fakes::FakePlatform platform;
+    MainWindow w;
+
+    void SetUp() override
+    {
+        // A port so that the settings drawer has a device; nothing is opened here.
+        Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+        Serial::clearExtraPorts();
+        Serial::addExtraPort("/dev/ttyTEST0");
+        platform.bundle.entries = {{"NSGPS", "GPS"},         {"NSDGPS", "DGPS"},
+                                   {"NSInvalid", "Invalid"}, {"NSAutomatic", "Auto"},
+                                   {"NSManual", "Manual"},   {"NSNoFix", "No Fix"},
+                                   {"NS2D", "2D"},           {"NS3D", "3D"}};
+        w.wakeDrawers();
+    }
+    void TearDown() override { Serial::clearExtraPorts(); }
+
+    GPSController& c() { return *w.controller; }
+};
+
+TEST_F(GPSControllerHandlersTest, EveryHandledTypeLightsGreenAndEchoesItsSentence)
+{
+    const char* sentences[] = {
+        "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,",
+        "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W",
+        "$GPGLL,4916.45,N,12311.12,W,225444,A",
+        "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K",
+        "$GPGSV,1,1,01,07,79,048,42",
+        "$GPGSA",  // no data fields at all
+    };
+    for (const char* text : sentences) {
+        SCOPED_TRACE(text);
+        w.dataReady.drawDataReady(0);
+        w.monitorText.clear();
+        w.handle(text);
+        EXPECT_EQ(w.dataReady.dataReadyState(), 2u);
+        const auto lines = w.monitorLines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].first, text);
+        EXPECT_EQ(lines[0].second, Color::Green);
+    }
+}
+
+TEST_F(GPSControllerHandlersTest, UnknownTypesShowYellowOnlyWhenTheyStartWithDollar)
+{
+    w.handle("$GPZDA,201530.00,04,07,2002,00,00");
+    EXPECT_EQ(w.dataReady.dataReadyState(), 1u);
+    auto lines = w.monitorLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].first, "$GPZDA,201530.00,04,07,2002,00,00");
+    EXPECT_EQ(lines[0].second, Color::Yellow);
+
+    w.dataReady.drawDataReady(0);
+    w.handle("!AIVDM,1,1,,B,177KQJ5000G?tO`K>RA1wUbN0TKH,0");
+    EXPECT_EQ(w.dataReady.dataReadyState(), 0u);
+    EXPECT_EQ(w.monitorLines().size(), 1u);
+}
+
+TEST_F(GPSControllerHandlersTest, MonitorEchoIsValidUtf8ForHighBytes)
+{
+    ByteBuffer buffer = controllertest::sentence("$GPTXT,caf\xE9");
+    c().updateUnknown(buffer);
+    EXPECT_EQ(w.monitorText.string(), "$GPTXT,caf\xC3\xA9\n");
+}
+
+TEST_F(GPSControllerHandlersTest, GgaFixQualityDecidesWhetherThePositionIsShown)
+{
+    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    EXPECT_EQ(c().fix(), 1);
+    ASSERT_TRUE(w.latitude.value.has_value());
+    EXPECT_FLOAT_EQ(*w.latitude.value, 48.1172981f);
+    EXPECT_FLOAT_EQ(*w.longitude.value, 11.5166664f);
+    EXPECT_EQ(w.utc.text, "12:35:19");
+    EXPECT_FLOAT_EQ(w.satellites.altitude(), 545.4f * 3.2808399200439453f);
+
+    // Quality 0: time and altitude still update, the position does not.
+    w.handle("$GPGGA,123600,5000.000,N,00800.000,E,0,00,,100.0,M,,M,,");
+    EXPECT_EQ(c().fix(), 0);
+    EXPECT_EQ(w.utc.text, "12:36:00");
+    EXPECT_FLOAT_EQ(w.satellites.altitude(), 100.0f * 3.2808399200439453f);
+    EXPECT_FLOAT_EQ(*w.latitude.value, 48.1172981f);
+
+    // Quality 2 (differential) is taken as the fix directly.
+    w.handle("$GPGGA,123601,5000.000,S,00800.000,W,2,08,0.9,,M,,M,,");
+    EXPECT_EQ(c().fix(), 2);
+    EXPECT_FLOAT_EQ(*w.latitude.value, -50.0f);
+    EXPECT_FLOAT_EQ(*w.longitude.value, -8.0f);
+    EXPECT_FLOAT_EQ(w.satellites.altitude(), 100.0f * 3.2808399200439453f);  // empty: kept
+}
+
+TEST_F(GPSControllerHandlersTest, StatusLettersOfRmcAndGll)
+{
+    w.handle("$GPRMC,081836,V,3751.65,S,14507.36,E,000.0,360.0,130998,011.3,E");
+    EXPECT_EQ(c().fix(), 0);
+    EXPECT_EQ(w.utc.text, "08:18:36");
+    EXPECT_FALSE(w.latitude.value.has_value());
+
+    w.handle("$GPGLL,4916.45,N,12311.12,W,225444,");  // empty status counts as valid
+    EXPECT_EQ(c().fix(), 1);
+    EXPECT_EQ(w.utc.text, "22:54:44");
+    ASSERT_TRUE(w.longitude.value.has_value());
+    EXPECT_FLOAT_EQ(*w.longitude.value, -123.185333f);
+}
+
+TEST_F(GPSControllerHandlersTest, PositionsOutsideTheValidRangeAreNotShown)
+{
+    struct Case {
+        const char* name;
+        const char* latitude;
+        const char* latitudeHemisphere;
+        const char* longitude;
+        const char* longitudeHemisphere;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"inside", "8959.999", "N", "17959.999", "W", true},
+        {"latitude exactly 90", "9000.000", "N", "00100.000", "E", false},
+        {"latitude exactly -90", "9000.000", "S", "00100.000", "E", false},
+        {"longitude exactly 180", "4500.000", "N", "18000.000", "E", false},
+        {"longitude exactly -180", "4500.000", "N", "18000.000", "W", false},
+        {"empty hemisphere", "4500.000", "", "00100.000", "E", false},
+        {"lower-case hemisphere", "4500.000", "n", "00100.000", "E", false},
+        {"empty latitude", "", "N", "00100.000", "E", false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        w.latitude.value.reset();
+        w.longitude.value.reset();
+        c().setPosition("120000", k.latitude, k.latitudeHemisphere, k.longitude,
+                        k.longitudeHemisphere, "A", std::nullopt);
+        EXPECT_EQ(w.latitude.value.has_value(), k.shown);
+        EXPECT_EQ(w.longitude.value.has_value(), k.shown);
+    }
+}
+
+TEST_F(GPSControllerHandlersTest, UtcTextIsCutToWholeSeconds)
+{
+    EXPECT_EQ(GPSController::formatUtcToLocal("123519.00"), "12:35:19");
+    EXPECT_EQ(GPSController::formatUtcToLocal(""), "");
+    EXPECT_EQ(GPSController::formatUtcToLocal(std::nullopt), "");
+
+    c().setPosition("123519.00", std::nullopt, std::nullopt, std::nullopt, std::nullopt, "A",
+                    std::nullopt);
+    EXPECT_EQ(w.utc.text, "12:35:19");
+    c().setPosition("12352", std::nullopt, std::nullopt, std::nullopt, std::nullopt, "A",
+                    std::nullopt);
+    EXPECT_EQ(w.utc.text, "12:35:19");  // five characters: left alone
+}
+
+TEST_F(GPSControllerHandlersTest, CourseFollowsOnlyAboveHalfAKnot)
+{
+    w.handle("$GPVTG,045.0,T,,M,10.0,N,,K");
+    EXPECT_FLOAT_EQ(c().cog(), 45.0f);
+    EXPECT_EQ(w.compass.heading(), 45u);
+
+    w.handle("$GPVTG,090.0,T,,M,0.4,N,,K");
+    EXPECT_FLOAT_EQ(*w.sog.value, 0.4f);
+    EXPECT_FLOAT_EQ(*w.cog.value, 45.0f);
+    EXPECT_EQ(w.compass.heading(), 45u);
+
+    w.handle("$GPVTG,090.9,T,,M,0.5,N,,K");
+    EXPECT_FLOAT_EQ(*w.cog.value, 90.9f);
+    EXPECT_EQ(w.compass.heading(), 90u);
+    EXPECT_TRUE(w.compass.enabled());
+
+    // No speed in this sentence: the kept 0.5 knots decide.
+    w.handle("$GPVTG,180.0,T,,M,,N,,K");
+    EXPECT_FLOAT_EQ(c().sog(), 0.5f);
+    EXPECT_EQ(w.compass.heading(), 180u);
+
+    // RMC with status V still passes speed and course on.
+    w.handle("$GPRMC,081836,V,,,,,12.0,270.5,130998,,");
+    EXPECT_FLOAT_EQ(c().sog(), 12.0f);
+    EXPECT_EQ(w.compass.heading(), 270u);
+}
+
+TEST_F(GPSControllerHandlersTest, CompassHeadingStaysWithinTheCardForOddCourses)
+{
+    c().setCogSog("360.0", "5");
+    EXPECT_EQ(w.compass.heading(), 0u);
+    c().setCogSog("-10.5", "5");
+    EXPECT_EQ(w.compass.heading(), 350u);
+    c().setCogSog("725", "5");
+    EXPECT_EQ(w.compass.heading(), 5u);
+    c().setCogSog("1e39", "5");  // out of float range: no heading at all
+    EXPECT_EQ(w.compass.heading(), 5u);
+}
+
+TEST_F(GPSControllerHandlersTest, GsaFixTexts)
+{
+    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,2,08,0.9,545.4,M,46.9,M,,");
+    w.handle("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
+    EXPECT_EQ(w.fix.text, "DGPS-Auto-3D");
+    EXPECT_FLOAT_EQ(w.satellites.pDop(), 2.5f);
+    EXPECT_FLOAT_EQ(w.satellites.hDop(), 1.3f);
+    EXPECT_FLOAT_EQ(w.satellites.vDop(), 2.1f);
+
+    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    w.handle("$GPGSA,M,2,04,05,,09,12,,,24,,,,,,,");
+    EXPECT_EQ(w.fix.text, "GPS-Manual-2D");
+    EXPECT_FLOAT_EQ(w.satellites.pDop(), 0.0f);
+    EXPECT_FLOAT_EQ(w.satellites.hDop(), 0.0f);
+    EXPECT_FLOAT_EQ(w.satellites.vDop(), 0.0f);
+
+    w.handle("$GPGSA,A,1,,,,,,,,,,,,,,,");
+    EXPECT_EQ(w.fix.text, "Invalid-No Fix");
+    EXPECT_EQ(c().fix(), 0);
+
+    // An empty fix type is shown as it is; the fix itself is left alone.
+    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    w.handle("$GPGSA,A,,,,,,,,,,,,,,,,");
+    EXPECT_EQ(w.fix.text, "GPS-Auto-");
+    EXPECT_EQ(c().fix(), 1);
+
+    // Without mode or fix type nothing changes.
+    w.handle("$GPGSA,A");
+    EXPECT_EQ(w.fix.text, "GPS-Auto-");
+}
+
+TEST_F(GPSControllerHandlersTest, GsaChoosesMetresOnlyForKilometerUnits)
+{
+    for (int units : {0, 1, 2}) {
+        SCOPED_TRACE(units);
+        w.unitsBox.selectItemAtIndex(units);
+        w.handle("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
+        EXPECT_EQ(w.satellites.meters(), units == 1);
+    }
+}
+
+TEST_F(GPSControllerHandlersTest, GsvCyclesFillSlotsAndClear)
+{
+    auto number = [&](std::uint32_t index) { return w.satellites.satellite(index)->number(); };
+
+    w.handle("$GPGSV,3,1,11,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45");
+    w.handle("$GPGSV,3,2,11,15,10,100,30,16,20,200,31,17,30,300,32,18,40,040,33");
+    w.handle("$GPGSV,3,3,11,19,50,050,34,20,60,060,35,21,70,070,36");
+    const std::int32_t expected[] = {1, 2, 12, 14, 15, 16, 17, 18, 19, 20, 21, 0};
+    for (std::uint32_t i = 0; i < 12; ++i) EXPECT_EQ(number(i), expected[i]) << i;
+    EXPECT_EQ(w.satellites.satellite(0)->elevation(), 40);
+    EXPECT_EQ(w.satellites.satellite(0)->degrees(), 83);
+
+    // Sentence 2 lost: 1 still clears, slots 4..7 stay empty.
+    w.handle("$GPGSV,3,1,11,03,40,083,46,04,17,308,41,05,07,344,39,06,22,228,45");
+    w.handle("$GPGSV,3,3,11,19,50,050,34,20,60,060,35,21,70,070,36");
+    EXPECT_EQ(number(0), 3);
+    for (std::uint32_t i = 4; i < 8; ++i) EXPECT_EQ(number(i), 0) << i;
+    EXPECT_EQ(number(8), 19);
+
+    // 2 of 2 without 1: nothing cleared.
+    w.handle("$GPGSV,2,2,05,30,10,010,20");
+    EXPECT_EQ(number(0), 3);
+    EXPECT_EQ(number(4), 30);
+
+    // A last block without its signal field leaves that slot alone.
+    w.handle("$GPGSV,1,1,02,07,79,048,42,08,10,100");
+    EXPECT_EQ(number(0), 7);
+    EXPECT_EQ(number(1), 0);
+
+    // An empty field reads 0 but the block is stored.
+    w.handle("$GPGSV,1,1,01,09,,,");
+    EXPECT_EQ(number(0), 9);
+    EXPECT_EQ(w.satellites.satellite(0)->elevation(), 0);
+}
+
+TEST_F(GPSControllerHandlersTest, GsvSentenceNumbersOfAnySizeAreHarmless)
+{
+    const char* sentences[] = {
+        "$GPGSV,1,4294967297,01,07,79,048,42",   // wraps to 1 in 32 bits
+        "$GPGSV,1,2147483647,01,07,79,048,42",   // 4(n-1) overflows 32 bits
+        "$GPGSV,1,-2147483648,01,07,79,048,42",
+        "$GPGSV,1,0,01,07,79,048,42",            // index -4
+        "$GPGSV,1,99999999999999999999,01,07,79,048,42",
+    };
+    w.handle("$GPGSV,1,1,01,05,10,010,20");
+    for (const char* text : sentences) {
+        SCOPED_TRACE(text);
+        w.handle(text);
+        for (std::uint32_t i = 0; i < 12; ++i) EXPECT_NE(w.satellites.satellite(i)->number(), 7);
+    }
+    EXPECT_EQ(w.satellites.satellite(0)->number(), 5);
+}
+
+struct NumberCase {
+    const char* text;
+    std::int32_t whole;
+    float real;
+};
+const NumberCase kNumberCases[] = {
+    {"4807.038", 4807, 4807.038f}, {"  12.5xyz", 12, 12.5f}, {"-3", -3, -3.0f},
+    {"+7.25", 7, 7.25f},           {"", 0, 0.0f},            {"abc", 0, 0.0f},
+    {".5", 0, 0.5f},               {"1e3", 1, 1000.0f},      {"inf", 0, 0.0f},
+    {"nan", 0, 0.0f},              {"0x1A", 0, 0.0f},        {"3,5", 3, 3.0f},
+    {"99999999999", std::numeric_limits<std::int32_t>::max(), 99999999999.0f},
+    {"-99999999999", std::numeric_limits<std::int32_t>::min(), -99999999999.0f},
+};
+
+void expectLeadingNumbers()
+{
+    for (const NumberCase& k : kNumberCases) {
+        SCOPED_TRACE(k.text);
+        EXPECT_EQ(GPSController::intValue(k.text), k.whole);
+        EXPECT_FLOAT_EQ(GPSController::floatValue(k.text), k.real);
+    }
+    EXPECT_TRUE(std::isinf(GPSController::floatValue("1e39")));
+}
+
+TEST(GPSControllerNumbers, LeadingNumbersOfReceivedTexts)
+{
+    expectLeadingNumbers();
+}
+
+// A desktop session with a decimal comma (Qt sets the process locale from the
+// environment) must not turn "4807.038" into 4807.
+TEST(GPSControllerNumbers, ADecimalCommaLocaleChangesNothing)
+{
+    const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+    if (!german) {
+        // Not installed: build it into a private folder.
+        const std::string folder = ::testing::TempDir() + "gpsdesk-locales";
+        const std::string command = "mkdir -p '" + folder + "' && localedef -i de_DE -f UTF-8 '" +
+                                    folder + "/de_DE.UTF-8' >/dev/null 2>&1";
+        if (std::system(command.c_str()) == 0) {
+            setenv("LOCPATH", folder.c_str(), 1);
+            german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+        }
+    }
+    if (!german) GTEST_SKIP() << "no German locale available (localedef failed)";
+    EXPECT_NE(std::strtof("4807.038", nullptr), 4807.038f) << "the locale is not in effect";
+    expectLeadingNumbers();
+    std::setlocale(LC_ALL, "C");
+    unsetenv("LOCPATH");
+}
+
+}  // namespace

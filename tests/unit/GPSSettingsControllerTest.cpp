@@ -1,0 +1,179 @@
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/GPSSettingsController.h"
+#include "fakes/FakeControls.h"
+#include "fakes/FakeServices.h"
+#include "share/Serial.h"
+
+namespace {
+
+using platform::PreferenceValue;
+
+class GPSSettingsControllerTest : public ::testing::Test {
+protected:
+    fakes::FakePlatform platform;
+    fakes::FakeComboBox typeBox, rateBox, portBox, unitsBox;
+    fakes::FakeDrawer drawer;
+    GPSSettingsController settings;
+
+    void SetUp() override
+    {
+        Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+        Serial::clearExtraPorts();
+        settings.setTypeComboBox(&typeBox);
+        settings.setRateComboBox(&rateBox);
+        settings.setPortComboBox(&portBox);
+        settings.setUnitsComboBox(&unitsBox);
+        settings.setSettingsDrawer(&drawer);
+    }
+    void TearDown() override { Serial::clearExtraPorts(); }
+
+    void devices(int count)
+    {
+        for (int i = 0; i < count; ++i) Serial::addExtraPort("/dev/ttyUSB" + std::to_string(i));
+    }
+};
+
+TEST_F(GPSSettingsControllerTest, FirstRunSelectsDefaultsButNoPort)
+{
+    devices(2);
+    settings.awakeFromNib();
+    EXPECT_EQ(rateBox.items, (std::vector<std::string>{"4800", "9600", "19200", "38400"}));
+    EXPECT_EQ(unitsBox.items, (std::vector<std::string>{"Miles", "Kilometer", "Nautical Miles"}));
+    EXPECT_EQ(portBox.items, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+    EXPECT_EQ(rateBox.selected, 0);
+    EXPECT_EQ(unitsBox.selected, 0);
+    EXPECT_EQ(portBox.selected, -1);
+    EXPECT_FALSE(settings.port().has_value());
+    EXPECT_FALSE(settings.rate().has_value());
+    EXPECT_TRUE(settings.canConnect());
+    EXPECT_FALSE(settings.getGPSSettingsSelection());
+
+    portBox.selectItemAtIndex(1);
+    EXPECT_TRUE(settings.getGPSSettingsSelection());
+    EXPECT_EQ(settings.port(), "/dev/ttyUSB1");
+    EXPECT_EQ(settings.rate(), "4800");
+    EXPECT_TRUE(platform.alerts.panels.empty());
+    EXPECT_EQ(platform.application.terminateCount, 0);
+}
+
+TEST_F(GPSSettingsControllerTest, RestoresStoredChoicesAndCapturesThem)
+{
+    devices(3);
+    platform.preferences.values = {{"serialPort", PreferenceValue(std::string("/dev/ttyUSB1"))},
+                                   {"rate", PreferenceValue(std::string("19200"))},
+                                   {"units", PreferenceValue(std::int64_t{2})}};
+    settings.awakeFromNib();
+    EXPECT_EQ(portBox.selected, 1);
+    EXPECT_EQ(rateBox.selected, 2);
+    EXPECT_EQ(settings.port(), "/dev/ttyUSB1");
+    EXPECT_EQ(settings.rate(), "19200");
+    EXPECT_EQ(unitsBox.selected, 2);
+    EXPECT_EQ(settings.units(), 2u);
+}
+
+TEST_F(GPSSettingsControllerTest, UnusableStoredValuesFallBack)
+{
+    devices(2);
+    platform.preferences.values = {{"serialPort", PreferenceValue(std::string("/dev/gone"))},
+                                   {"rate", PreferenceValue(std::string("57600"))},
+                                   {"units", PreferenceValue(std::int64_t{7})}};
+    settings.awakeFromNib();
+    EXPECT_EQ(portBox.selected, -1);
+    EXPECT_EQ(rateBox.selected, 0);
+    EXPECT_EQ(unitsBox.selected, 0);
+    EXPECT_FALSE(settings.port().has_value());
+}
+
+TEST_F(GPSSettingsControllerTest, PortListShowsAtMostFourRows)
+{
+    for (int count : {3, 6}) {
+        SCOPED_TRACE(count);
+        Serial::clearExtraPorts();
+        devices(count);
+        fakes::FakeComboBox rates, ports, units;
+        GPSSettingsController fresh;
+        fresh.setRateComboBox(&rates);
+        fresh.setPortComboBox(&ports);
+        fresh.setUnitsComboBox(&units);
+        fresh.awakeFromNib();
+        EXPECT_EQ(ports.numberOfItems(), count);
+        EXPECT_EQ(ports.visibleItems, count <= 4 ? count : 4);
+    }
+}
+
+TEST_F(GPSSettingsControllerTest, NoDeviceEndsTheProgramAfterThePreferencesAreApplied)
+{
+    platform.preferences.values = {{"units", PreferenceValue(std::int64_t{1})}};
+    settings.awakeFromNib();
+    EXPECT_EQ(unitsBox.selected, 1);  // applied before the message
+    EXPECT_EQ(platform.application.beepCount, 1);
+    ASSERT_EQ(platform.alerts.panels.size(), 1u);
+    EXPECT_EQ(platform.alerts.panels[0].message, "NSNoGPS");
+    EXPECT_EQ(platform.application.terminateCount, 1);
+    EXPECT_FALSE(settings.canConnect());
+    EXPECT_FALSE(settings.port().has_value());
+
+    settings.saveSettings();
+    EXPECT_EQ(platform.preferences.values.count("serialPort"), 0u);
+    EXPECT_EQ(platform.preferences.values.count("rate"), 0u);
+}
+
+TEST_F(GPSSettingsControllerTest, SavingStoresTheLastCaptureNotTheShownSelection)
+{
+    devices(2);
+    platform.preferences.values = {{"serialPort", PreferenceValue(std::string("/dev/ttyUSB0"))},
+                                   {"rate", PreferenceValue(std::string("9600"))}};
+    settings.awakeFromNib();
+    portBox.selectItemAtIndex(1);
+    rateBox.selectItemAtIndex(3);
+    unitsBox.selectItemAtIndex(1);
+    settings.saveSettings();
+    EXPECT_EQ(platform.preferences.values.at("serialPort"),
+              PreferenceValue(std::string("/dev/ttyUSB0")));
+    EXPECT_EQ(platform.preferences.values.at("rate"), PreferenceValue(std::string("9600")));
+    // Units are read live, and stored as a number.
+    EXPECT_EQ(platform.preferences.values.at("units"), PreferenceValue(std::int64_t{1}));
+}
+
+TEST_F(GPSSettingsControllerTest, ACommandLinePortCountsAsADevice)
+{
+    Serial::addExtraPort("/tmp/virtual-port");
+    settings.awakeFromNib();
+    EXPECT_TRUE(settings.canConnect());
+    EXPECT_EQ(platform.application.terminateCount, 0);
+}
+
+// The reader thread reads port and rate while the user captures new choices.
+TEST_F(GPSSettingsControllerTest, PortAndRateAreSafeToReadFromAnotherThread)
+{
+    devices(2);
+    settings.awakeFromNib();
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done.load()) {
+            const auto port = settings.port();
+            const auto rate = settings.rate();
+            if (port) {
+                EXPECT_TRUE(*port == "/dev/ttyUSB0" || *port == "/dev/ttyUSB1");
+            }
+            if (rate) {
+                EXPECT_TRUE(*rate == "4800" || *rate == "38400");
+            }
+            EXPECT_TRUE(settings.canConnect());
+        }
+    });
+    for (int i = 0; i < 2000; ++i) {
+        portBox.selectItemAtIndex(i % 2);
+        rateBox.selectItemAtIndex((i % 2) * 3);
+        settings.getGPSSettingsSelection();
+    }
+    done.store(true);
+    reader.join();
+}
+
+}  // namespace
