@@ -12,6 +12,8 @@ public:
     virtual ~ViewHost() = default;
     virtual void setNeedsDisplay() = 0;
     virtual Rect bounds() const = 0;
+    // Opacity of the window that holds the view, 0.0 to 1.0.
+    virtual void setWindowAlphaValue(float alpha) { (void)alpha; }
 };
 
 // A drawn view: draws itself through a canvas. The host is set by the window description
@@ -30,6 +32,10 @@ public:
         if (m_host) m_host->setNeedsDisplay();
     }
     Rect bounds() const { return m_host ? m_host->bounds() : Rect{}; }
+    void setWindowAlphaValue(float alpha)
+    {
+        if (m_host) m_host->setWindowAlphaValue(alpha);
+    }
 
 private:
     ViewHost* m_host = nullptr;

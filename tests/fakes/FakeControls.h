@@ -166,8 +166,10 @@ class FakeViewHost : public platform::ViewHost {
 public:
     platform::Rect frame{0, 0, 100, 100};
     int redrawRequests = 0;
+    float windowAlpha = 1.0f;
     void setNeedsDisplay() override { ++redrawRequests; }
     platform::Rect bounds() const override { return {0, 0, frame.width, frame.height}; }
+    void setWindowAlphaValue(float alpha) override { windowAlpha = alpha; }
 };
 
 }  // namespace fakes

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+// One satellite in view, as the sky plot shows it. Number 0 marks an empty slot.
+class Satellite {
+public:
+    // A new record with every field 0; shared with whoever keeps it.
+    static std::shared_ptr<Satellite> satellite();
+
+    // Stores number, elevation (degrees above the horizon) and azimuth (degrees clockwise
+    // from true north) as given, and replaces the strength with the one derived from snr
+    // (decibels). Nothing is validated or clamped.
+    void set(std::int32_t number, std::int32_t elevation, std::int32_t azimuth, std::int32_t snr);
+    // set(0, 0, 0, 0): an empty slot (strength 1).
+    void clear();
+
+    std::int32_t number() const { return m_number; }
+    std::int32_t elevation() const { return m_elevation; }
+    std::int32_t degrees() const { return m_degrees; }
+    // Display strength 0 to 89; 0 only for a negative ratio.
+    std::int32_t strength() const { return m_strength; }
+
+    // The display strength for a signal-to-noise ratio: e^(snr / 11.12), truncated, with the
+    // ratio capped at 50 so that the bars top out just under the plot's height.
+    static std::int32_t strengthForSnr(std::int32_t snr);
+
+private:
+    std::int32_t m_number = 0;
+    std::int32_t m_elevation = 0;
+    std::int32_t m_degrees = 0;
+    std::int32_t m_strength = 0;
+};

@@ -1,0 +1,159 @@
+#include <set>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "fakes/FakeControls.h"
+#include "fakes/FakeServices.h"
+#include "platform/posix/StringsBundle.h"
+#include "share/Alert.h"
+#include "tests/unit/ServicesTestSupport.h"
+
+namespace {
+
+const std::filesystem::path kResources = std::filesystem::path(GPSDESK_SOURCE_DIR) / "resources";
+
+class AlertTest : public ::testing::Test {
+protected:
+    AlertTest()
+    {
+        fake.bundle.entries = {{"CFBundleName", "GPS Desk"}, {"NSOK", "OK"},
+                               {"NSNoGPS", "No serial port."},
+                               {"NSSave", "Save"}, {"NSDontSave", "Don't Save"},
+                               {"NSDelete", "Delete"}, {"NSDontDelete", "Don't Delete"},
+                               {"NSYes", "Yes"}, {"NSNo", "No"}};
+    }
+    fakes::FakePlatform fake;
+};
+
+TEST_F(AlertTest, ResolvesThroughTheShippedTablesGermanFirstThenEnglishThenTheKey)
+{
+    servicestest::TempDir dir;
+    // A German table missing one entry, beside the shipped English one.
+    nlohmann::json german = nlohmann::json::parse(servicestest::readFile(kResources / "strings/de.json"));
+    german.erase("NSNoGPS");
+    servicestest::writeFile(dir.path() / "strings/de.json", german.dump());
+    servicestest::writeFile(dir.path() / "strings/en.json",
+                            servicestest::readFile(kResources / "strings/en.json"));
+    platform::posix::StringsBundle bundle(dir.path(), {"de_DE", "de"});
+    platform::services().bundle = &bundle;
+
+    EXPECT_EQ(Alert::localizedStringWithKey("NSYes"), "Ja");
+    EXPECT_EQ(Alert::localizedStringWithKey("NSNoGPS"),
+              nlohmann::json::parse(servicestest::readFile(kResources / "strings/en.json"))["NSNoGPS"]);
+    EXPECT_EQ(Alert::localizedStringWithKey("NSNoSuchKey"), "NSNoSuchKey");
+    EXPECT_EQ(Alert::localizedStringWithKey("CFBundleName"), "GPS Desk");
+}
+
+TEST_F(AlertTest, WithoutABundleEveryKeyStandsForItself)
+{
+    platform::services().bundle = nullptr;
+    EXPECT_EQ(Alert::localizedStringWithKey("NSOK"), "NSOK");
+}
+
+TEST_F(AlertTest, MessagePanelHasTheNameAsTitleOneOkButtonAndTheTextLiterally)
+{
+    Alert::showMessageWithKey("NSNoGPS");
+    Alert::showMessageWithKey("NSUnknownKey");
+    Alert::showMessage("100% %s %n <b>bold</b>");
+    ASSERT_EQ(fake.alerts.panels.size(), 3u);
+    const auto& first = fake.alerts.panels[0];
+    EXPECT_EQ(first.title, "GPS Desk");
+    EXPECT_EQ(first.message, "No serial port.");
+    EXPECT_EQ(first.defaultButton, "OK");
+    EXPECT_FALSE(first.alternateButton.has_value());
+    EXPECT_EQ(fake.alerts.panels[1].message, "NSUnknownKey");
+    EXPECT_EQ(fake.alerts.panels[2].message, "100% %s %n <b>bold</b>");
+}
+
+TEST_F(AlertTest, SheetReturnsBeforeItIsAnsweredAndCarriesNoInformativeText)
+{
+    fakes::FakeWindow window;
+    Alert::showMessageWithKey(&window, "NSNoGPS");
+    Alert::showMessage(&window, "50% done");
+    ASSERT_EQ(fake.alerts.sheets.size(), 2u);
+    EXPECT_EQ(fake.alerts.openSheets(), 2u);
+    EXPECT_TRUE(fake.alerts.panels.empty());
+    const auto& sheet = fake.alerts.sheets[0];
+    EXPECT_EQ(sheet.window, &window);
+    EXPECT_EQ(sheet.message, "No serial port.");
+    EXPECT_FALSE(sheet.informative.has_value());
+    EXPECT_EQ(sheet.button, "OK");
+    EXPECT_EQ(fake.alerts.sheets[1].message, "50% done");
+    fake.alerts.answerSheet(0);
+    EXPECT_EQ(fake.alerts.openSheets(), 1u);
+}
+
+TEST_F(AlertTest, QuestionsAnswerYesOnlyForTheDefaultButton)
+{
+    struct Case {
+        const char* name;
+        bool (*ask)(const std::string&);
+        const char* defaultButton;
+        const char* alternateButton;
+    };
+    const Case cases[] = {{"save", &Alert::showSave, "Save", "Don't Save"},
+                          {"delete", &Alert::showDelete, "Delete", "Don't Delete"},
+                          {"yes", &Alert::showYes, "Yes", "No"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.alerts.panels.clear();
+        fake.alerts.panelAnswer = 0;
+        EXPECT_TRUE(c.ask("NSNoGPS"));
+        fake.alerts.panelAnswer = 1;
+        EXPECT_FALSE(c.ask("NSNoGPS"));
+        fake.alerts.panelAnswer = -1;  // closed without choosing
+        EXPECT_FALSE(c.ask("NSNoGPS"));
+        ASSERT_EQ(fake.alerts.panels.size(), 3u);
+        EXPECT_EQ(fake.alerts.panels[0].title, "GPS Desk");
+        EXPECT_EQ(fake.alerts.panels[0].message, "No serial port.");
+        EXPECT_EQ(fake.alerts.panels[0].defaultButton, c.defaultButton);
+        EXPECT_EQ(fake.alerts.panels[0].alternateButton, std::optional<std::string>(c.alternateButton));
+    }
+}
+
+TEST_F(AlertTest, MissingServicesShowNothingAndQuestionsAnswerNo)
+{
+    platform::services().alerts = nullptr;
+    platform::services().speech = nullptr;
+    Alert::showMessageWithKey("NSNoGPS");
+    Alert::showMessageWithKey(nullptr, "NSNoGPS");
+    Alert::speakMessageWithKey("NSNoGPS");
+    EXPECT_FALSE(Alert::showYes("NSNoGPS"));
+    EXPECT_TRUE(fake.alerts.panels.empty());
+    EXPECT_TRUE(fake.speech.spoken.empty());
+}
+
+TEST_F(AlertTest, SpeaksTheResolvedText)
+{
+    Alert::speakMessageWithKey("NSNoGPS");
+    EXPECT_EQ(fake.speech.spoken, std::vector<std::string>{"No serial port."});
+    fake.speech.available = false;
+    Alert::speakMessageWithKey("NSNoGPS");  // no speech service: silently nothing
+    EXPECT_EQ(fake.speech.spoken.size(), 1u);
+}
+
+TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
+{
+    const std::set<std::string> keys = {
+        "CFBundleName", "NSOK", "NSUnableToOpenPort", "NSNoGPSPositionData", "NSNoGPS",
+        "NSCorruptSettings", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
+        "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
+        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo"};
+    for (const char* language : {"en", "de"}) {
+        SCOPED_TRACE(language);
+        platform::posix::StringsBundle bundle(kResources, {language});
+        ASSERT_EQ(bundle.loadedLanguages().front(), language);
+        const nlohmann::json table = nlohmann::json::parse(
+            servicestest::readFile(kResources / "strings" / (std::string(language) + ".json")));
+        std::set<std::string> present;
+        for (const auto& [key, value] : table.items()) {
+            EXPECT_TRUE(value.is_string() && !value.get<std::string>().empty()) << key;
+            present.insert(key);
+        }
+        EXPECT_EQ(present, keys);
+        EXPECT_EQ(bundle.objectForInfoDictionaryKey("CFBundleName"), "GPS Desk");
+    }
+}
+
+}  // namespace

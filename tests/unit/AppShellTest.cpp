@@ -1,0 +1,151 @@
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/SplashController.h"
+#include "fakes/FakeControls.h"
+#include "fakes/FakeServices.h"
+
+namespace {
+
+const std::string kInstalled = "/Applications/Corvane.app";
+
+struct Splash {
+    fakes::FakePlatform platform;
+    fakes::FakeDrawer drawer;
+    fakes::FakeImageView image;
+    SplashController controller;
+
+    Splash()
+    {
+        controller.setSplashDrawer(&drawer);
+        controller.setSplashImageView(&image);
+    }
+};
+
+}  // namespace
+
+TEST(SplashControllerTest, WakeShowsThePictureAndOpensTheDrawer)
+{
+    Splash splash;
+    splash.controller.awakeFromNib();
+    EXPECT_EQ(splash.image.imageName, "splash.icns");
+    EXPECT_TRUE(splash.drawer.isOpen());
+
+    // A missing picture is not an error: the drawer still opens, nothing is shown.
+    Splash bare;
+    bare.image.available = false;
+    bare.controller.awakeFromNib();
+    EXPECT_TRUE(bare.drawer.isOpen());
+    EXPECT_TRUE(bare.platform.alerts.panels.empty());
+}
+
+TEST(SplashControllerTest, FindsTheApplicationWhereItIs)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> executables;
+        std::vector<std::string> media;
+        std::vector<std::string> expectedLaunch;  // empty: nothing happens
+    };
+    const Case cases[] = {
+        {"applications folder first",
+         {kInstalled, "/media/ann/STICK/Mac/Corvane/Corvane.app"},
+         {"/media/ann/STICK"},
+         {kInstalled}},
+        {"removable disk",
+         {"/media/ann/STICK/Mac/Corvane/Corvane.app"},
+         {"/media/ann/STICK"},
+         {"/media/ann/STICK/Mac/Corvane/Corvane.app"}},
+        {"first of two disks in mount order",
+         {"/run/media/ann/B/Mac/Corvane/Corvane.app", "/media/ann/A/Mac/Corvane/Corvane.app"},
+         {"/media/ann/A", "/run/media/ann/B"},
+         {"/media/ann/A/Mac/Corvane/Corvane.app"}},
+        {"second disk when the first lacks it",
+         {"/run/media/ann/B/Mac/Corvane/Corvane.app"},
+         {"/media/ann/A", "/run/media/ann/B"},
+         {"/run/media/ann/B/Mac/Corvane/Corvane.app"}},
+        {"mount path with a trailing separator",
+         {"/media/ann/A/Mac/Corvane/Corvane.app"},
+         {"/media/ann/A/"},
+         {"/media/ann/A/Mac/Corvane/Corvane.app"}},
+        {"nowhere", {}, {"/media/ann/A"}, {}},
+        {"no disks", {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Splash splash;
+        splash.platform.workspace.executables = c.executables;
+        splash.platform.workspace.media = c.media;
+        splash.controller.onCorvane();
+        EXPECT_EQ(splash.platform.workspace.launched, c.expectedLaunch);
+        EXPECT_EQ(splash.platform.application.terminateCount, c.expectedLaunch.empty() ? 0 : 1);
+        EXPECT_EQ(splash.platform.application.beepCount, 0);
+        EXPECT_TRUE(splash.platform.alerts.panels.empty());
+    }
+}
+
+TEST(SplashControllerTest, PathJoiningCountsADoubledSeparatorAsOne)
+{
+    EXPECT_EQ(SplashController::pathWithComponents({"/media/a", "/Mac/Corvane/", "Corvane.app"}),
+              "/media/a/Mac/Corvane/Corvane.app");
+    EXPECT_EQ(SplashController::pathWithComponents({"/", "/Mac/Corvane/", "Corvane.app"}),
+              "/Mac/Corvane/Corvane.app");
+    EXPECT_EQ(SplashController::pathWithComponents({"/media//a/", "/Mac/"}), "/media/a/Mac");
+    EXPECT_EQ(SplashController::pathWithComponents({"/"}), "/");
+}
+
+TEST(SplashControllerTest, LearnMoreOpensTheHelpPageAsAFileAddress)
+{
+    Splash splash;
+    splash.platform.bundle.resources["help/index.html"] =
+        "/usr/share/gps desk/help/index.html";
+    splash.controller.onLearnMore();
+    EXPECT_EQ(splash.platform.workspace.opened,
+              (std::vector<std::string>{"file:///usr/share/gps%20desk/help/index.html"}));
+    EXPECT_EQ(splash.platform.application.terminateCount, 0);
+
+    // Without the page, or without a workspace, nothing happens and nothing is said.
+    Splash missing;
+    missing.controller.onLearnMore();
+    EXPECT_TRUE(missing.platform.workspace.opened.empty());
+    EXPECT_TRUE(missing.platform.alerts.panels.empty());
+
+    Splash noWorkspace;
+    noWorkspace.platform.bundle.resources["help/index.html"] = "/x/help/index.html";
+    platform::services().workspace = nullptr;
+    noWorkspace.controller.onLearnMore();
+    noWorkspace.controller.onCorvane();
+    EXPECT_TRUE(noWorkspace.platform.workspace.opened.empty());
+    EXPECT_EQ(noWorkspace.platform.application.terminateCount, 0);
+}
+
+// The splash picture and the help page ship with the program; the drawer shows nothing and
+// the button does nothing when they are missing, so a broken file would go unnoticed.
+TEST(SplashControllerTest, ShippedPictureAndHelpPageAreUsable)
+{
+    const std::string resources = std::string(GPSDESK_SOURCE_DIR) + "/resources/";
+    std::ifstream picture(resources + "splash.icns", std::ios::binary);
+    ASSERT_TRUE(picture) << "resources/splash.icns missing";
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(picture), {}};
+    ASSERT_GT(bytes.size(), 33u);
+    const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    EXPECT_TRUE(std::equal(std::begin(signature), std::end(signature), bytes.begin()));
+    const auto be32 = [&bytes](std::size_t at) {
+        return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+               std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
+    };
+    EXPECT_GE(be32(16), 128u);  // width
+    EXPECT_GE(be32(20), 128u);  // height
+
+    std::ifstream help(resources + "help/index.html");
+    ASSERT_TRUE(help) << "resources/help/index.html missing";
+    const std::string page{std::istreambuf_iterator<char>(help), {}};
+    for (const char* topic : {"<title>", "dialout", "Red", "Yellow", "Green", "HDOP", "4800"})
+        EXPECT_NE(page.find(topic), std::string::npos) << topic;
+}

@@ -1,0 +1,38 @@
+#include <map>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "share/NMEA.h"
+
+TEST(NMEAHandlerRecord, RunsTheStoredOperationOnTheCallersBuffer)
+{
+    std::string seen;
+    const std::shared_ptr<NMEA> record = NMEA::nmeaWithSelector([&seen](ByteBuffer& sentence) {
+        seen = NMEA::command(sentence).value_or("?");
+        sentence.push_back('!');
+    });
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record.use_count(), 1) << "the caller is the only owner";
+
+    ByteBuffer buffer = {'$', 'G', 'P', 'G', 'S', 'V', 0};
+    ASSERT_TRUE(record->selector());
+    record->selector()(buffer);
+    EXPECT_EQ(seen, "GSV");
+    EXPECT_EQ(buffer.back(), '!') << "the handler gets the buffer itself, not a copy";
+}
+
+TEST(NMEAHandlerRecord, EachTypeKeepsItsOwnOperation)
+{
+    std::string last;
+    std::map<std::string, std::shared_ptr<NMEA>> table;
+    for (const char* type : {"GGA", "RMC"}) {
+        table[type] = NMEA::nmeaWithSelector([&last, type](ByteBuffer&) { last = type; });
+    }
+    ByteBuffer buffer;
+    table.at("RMC")->selector()(buffer);
+    EXPECT_EQ(last, "RMC");
+    table.at("GGA")->selector()(buffer);
+    EXPECT_EQ(last, "GGA");
+}

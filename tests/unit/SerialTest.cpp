@@ -1,0 +1,350 @@
+#include "share/Serial.h"
+
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "fakes/PseudoTerminal.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+std::string text(const ByteBuffer& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+ByteBuffer bytes(const std::string& text)
+{
+    return ByteBuffer(text.begin(), text.end());
+}
+
+// A line of exactly length bytes, line feed included.
+std::string lineOf(std::size_t length, char fill)
+{
+    return "$" + std::string(length - 2, fill) + "\n";
+}
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Runs body in a child process and returns its exit status (or -1 when it did not exit).
+template <typename Body>
+int inChild(Body body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+constexpr int kCannotDrop = 77;
+
+// Opens path with a fresh port object as the unprivileged user "nobody" (root passes by
+// exclusive mode, so the check must run without root). 0 opened, 1 refused.
+int openAsNobody(const std::string& path)
+{
+    return inChild([&] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            return kCannotDrop;
+        Serial port;
+        return port.openPort(path, "4800", false) ? 0 : 1;
+    });
+}
+
+class SerialTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pty.ok()) << "no pseudo-terminal available";
+    }
+    testpty::PseudoTerminal pty;
+};
+
+TEST_F(SerialTest, AppliesRawEightNOneWithHalfSecondTimeoutAndTheRateTable)
+{
+    const struct {
+        const char* rate;
+        speed_t speed;
+    } cases[] = {
+        {"1200", B1200}, {"4800", B4800}, {"9600", B9600}, {"19200", B19200},
+        {"38400", B38400}, {"57600", B57600},
+        {"2400", B4800}, {"", B4800}, {"4800 ", B4800}, {"115200", B4800},
+    };
+    const int held = pty.holdSlave();
+    ASSERT_GE(held, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("rate '") + c.rate + "'");
+        // Leave the line in a cooked, echoing state so that every flag must be set anew.
+        termios cooked;
+        ASSERT_EQ(::tcgetattr(held, &cooked), 0);
+        cooked.c_lflag |= ICANON | ECHO | ISIG;
+        cooked.c_iflag |= ICRNL | IXON;
+        cooked.c_oflag |= OPOST;
+        cooked.c_cflag |= PARENB | CSTOPB | HUPCL;
+        ASSERT_EQ(::tcsetattr(held, TCSANOW, &cooked), 0);
+
+        Serial port;
+        ASSERT_TRUE(port.openPort(pty.slavePath(), c.rate, false));
+        termios t;
+        ASSERT_EQ(::tcgetattr(held, &t), 0);
+        EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | HUPCL | CRTSCTS), 0u);
+        EXPECT_EQ(t.c_cflag & (CREAD | CLOCAL), static_cast<tcflag_t>(CREAD | CLOCAL));
+        EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+        EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | INLCR | IGNCR | ISTRIP | INPCK), 0u);
+        EXPECT_EQ(t.c_oflag & OPOST, 0u);
+        EXPECT_EQ(t.c_cc[VMIN], 0);
+        EXPECT_EQ(t.c_cc[VTIME], 5);
+        EXPECT_EQ(::cfgetispeed(&t), c.speed);
+        EXPECT_EQ(::cfgetospeed(&t), c.speed);
+    }
+
+    Serial flowControlled;
+    ASSERT_TRUE(flowControlled.openPort(pty.slavePath(), "4800", true));
+    termios t;
+    ASSERT_EQ(::tcgetattr(held, &t), 0);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), static_cast<tcflag_t>(IXON | IXOFF | IXANY));
+}
+
+TEST_F(SerialTest, FailedOpenLeavesThePortClosed)
+{
+    Serial port;
+    EXPECT_FALSE(port.openPort("/nonexistent/ttyUSB0", "4800", false));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.writePort(bytes("x")), 0u);
+}
+
+TEST_F(SerialTest, ClosedPortReadsEmptyAndWritesNothing)
+{
+    Serial port;
+    const auto line = port.readPortUntilChar(10, 256);
+    ASSERT_TRUE(line.has_value()) << "a closed port gives an empty buffer, not nothing";
+    EXPECT_TRUE(line->empty());
+    EXPECT_TRUE(port.readPortLength(4).empty());
+    std::uint8_t byte = 0;
+    EXPECT_FALSE(port.readPortChar(byte));
+    EXPECT_EQ(port.writePort(bytes("$PSRF105,1")), 0u);
+
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    port.closePort();
+    port.closePort();
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(port.readPortUntilChar(10, 256).value_or(ByteBuffer{1}).empty());
+    EXPECT_EQ(pty.readAll(20ms), "");
+}
+
+TEST_F(SerialTest, WritesEveryByteInOrderAndCountsThem)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    const std::string sent = std::string("$PSRF100,1,4800,8,1,0*0E\r\n") + '\0' + "\xA0\xA2";
+    EXPECT_EQ(port.writePort(bytes(sent)), sent.size());
+    EXPECT_EQ(pty.readAll(), sent);
+    EXPECT_EQ(port.writePort(ByteBuffer{}), 0u);
+}
+
+TEST_F(SerialTest, LinesUpToTheLimitAreWholeLongerOnesAreConsumedAndLost)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+
+    const std::string exact = lineOf(255, 'a');
+    ASSERT_TRUE(pty.write(exact));
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), exact);
+
+    // 256 bytes with the line feed: consumed whole, nothing returned, next line intact.
+    ASSERT_TRUE(pty.write(lineOf(256, 'b') + "$next\n"));
+    EXPECT_FALSE(port.readPortUntilChar(10, 256).has_value());
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$next\n");
+
+    // 300 bytes: the first call eats 256, the second returns the last 44.
+    const std::string longLine = lineOf(300, 'c');
+    ASSERT_TRUE(pty.write(longLine));
+    EXPECT_FALSE(port.readPortUntilChar(10, 256).has_value());
+    const auto tail = port.readPortUntilChar(10, 256);
+    ASSERT_TRUE(tail.has_value());
+    EXPECT_EQ(text(*tail), longLine.substr(256));
+    EXPECT_EQ(tail->size(), 44u);
+
+    // Terminator 0: nothing is read at all.
+    ASSERT_TRUE(pty.write("$kept\n"));
+    const auto none = port.readPortUntilChar(0, 256);
+    ASSERT_TRUE(none.has_value());
+    EXPECT_TRUE(none->empty());
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$kept\n");
+}
+
+TEST_F(SerialTest, ReadPortLengthReturnsTheCountAskedFor)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    ASSERT_TRUE(pty.write("ABCDEFG"));
+    EXPECT_EQ(text(port.readPortLength(4)), "ABCD");
+    EXPECT_EQ(text(port.readPortLength(3)), "EFG");
+}
+
+volatile sig_atomic_t g_signals = 0;
+timer_t g_timer;
+
+void onAlarm(int)
+{
+    g_signals = g_signals + 1;
+    if (g_signals >= 20) {
+        const itimerspec off{};
+        timer_settime(g_timer, 0, &off, nullptr);
+    }
+}
+
+TEST_F(SerialTest, FiveSecondsOfSilenceInsideALineLoseThatLineEvenUnderSignals)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    ASSERT_TRUE(pty.write("$GPGGA,1234"));
+
+    // Twenty signals in the first 200 ms, without SA_RESTART: each interrupted read must be
+    // retried, not counted as one of the ten half-second attempts.
+    struct sigaction action {};
+    struct sigaction previous {};
+    action.sa_handler = onAlarm;
+    sigemptyset(&action.sa_mask);
+    ASSERT_EQ(::sigaction(SIGALRM, &action, &previous), 0);
+    sigevent event{};
+    event.sigev_notify = SIGEV_SIGNAL;
+    event.sigev_signo = SIGALRM;
+    ASSERT_EQ(::timer_create(CLOCK_MONOTONIC, &event, &g_timer), 0);
+    g_signals = 0;
+    itimerspec every10ms{};
+    every10ms.it_value.tv_nsec = 10'000'000;
+    every10ms.it_interval.tv_nsec = 10'000'000;
+    ASSERT_EQ(::timer_settime(g_timer, 0, &every10ms, nullptr), 0);
+
+    const auto start = Clock::now();
+    const auto line = port.readPortUntilChar(10, 256);
+    const double elapsed = secondsSince(start);
+    ::timer_delete(g_timer);
+    ::sigaction(SIGALRM, &previous, nullptr);
+
+    EXPECT_FALSE(line.has_value());
+    EXPECT_GE(g_signals, 10);
+    EXPECT_GE(elapsed, 4.5);
+    EXPECT_LE(elapsed, 7.0);
+    EXPECT_FALSE(port.hungUp()) << "a quiet line is not a hang-up";
+
+    ASSERT_TRUE(pty.write("$GPRMC,1*00\r\n"));
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$GPRMC,1*00\r\n");
+}
+
+TEST_F(SerialTest, HangUpFailsReadsAtOnceAndIsReported)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    EXPECT_FALSE(port.hungUp());
+    pty.closeMaster();
+
+    const auto start = Clock::now();
+    std::uint8_t byte = 0;
+    EXPECT_FALSE(port.readPortChar(byte));
+    EXPECT_TRUE(port.hungUp());
+    EXPECT_FALSE(port.readPortUntilChar(10, 256).has_value());
+    EXPECT_EQ(port.writePort(bytes("$PSRF105,1")), 0u);
+    EXPECT_LT(secondsSince(start), 0.1);
+
+    EXPECT_TRUE(port.isOpen()) << "the caller decides when to close";
+    port.closePort();
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(SerialTest, DescriptorIsCloseOnExecAndNeverTheControllingTerminal)
+{
+    pty.holdSlave();
+    // A session leader without a terminal would acquire the device as its controlling
+    // terminal on open; then /dev/tty would open.
+    const int status = inChild([&] {
+        if (::setsid() < 0) return 3;
+        Serial port;
+        if (!port.openPort(pty.slavePath(), "4800", false)) return 4;
+        if (::open("/dev/tty", O_RDWR | O_NOCTTY) >= 0) return 1;
+        // The port's descriptor is the newest one of this process.
+        int newest = -1;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            const int fd = std::stoi(entry.path().filename().string());
+            std::error_code error;
+            if (std::filesystem::read_symlink(entry.path(), error).string() == pty.slavePath()
+                && fd > newest)
+                newest = fd;
+        }
+        if (newest < 0) return 5;
+        return (::fcntl(newest, F_GETFD) & FD_CLOEXEC) ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0) << "1: became the controlling terminal, 2: no close-on-exec";
+}
+
+TEST_F(SerialTest, DescriptorZeroIsMovedNotLeaked)
+{
+    const int status = inChild([&] {
+        ::close(0);
+        Serial port;
+        if (!port.openPort(pty.slavePath(), "4800", false)) return 1;
+        if (::fcntl(0, F_GETFD) != -1) return 2;
+        port.closePort();
+        return port.isOpen() ? 3 : 0;
+    });
+    EXPECT_EQ(status, 0) << "1: open failed, 2: descriptor 0 held, 3: still open";
+}
+
+TEST_F(SerialTest, ExclusiveAccessRefusesASecondOpenerUntilClosed)
+{
+    // Our own descriptor keeps the terminal alive across the port's close, as the simulator
+    // does; without clearing exclusive mode on close the device would stay locked.
+    ASSERT_GE(pty.holdSlave(), 0);
+    Serial port;
+    if (::geteuid() != 0) {
+        ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+        Serial second;
+        EXPECT_FALSE(second.openPort(pty.slavePath(), "4800", false));
+        port.closePort();
+        EXPECT_TRUE(second.openPort(pty.slavePath(), "4800", false));
+        return;
+    }
+    ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0666), 0);
+    const int before = openAsNobody(pty.slavePath());
+    if (before == kCannotDrop) GTEST_SKIP() << "cannot drop to user nobody; exclusive access untested";
+    ASSERT_EQ(before, 0) << "the unprivileged user cannot open the device at all";
+
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    EXPECT_EQ(openAsNobody(pty.slavePath()), 1) << "second opener was let in";
+    port.closePort();
+    EXPECT_EQ(openAsNobody(pty.slavePath()), 0) << "exclusive mode outlived the close";
+}
+
+TEST(SerialOwner, IsClearedByEveryPortObject)
+{
+    int marker = 0;
+    Serial::setOwner(&marker);
+    EXPECT_EQ(Serial::owner(), &marker);
+    {
+        Serial port;
+        EXPECT_EQ(Serial::owner(), nullptr);
+        Serial::setOwner(&marker);
+    }
+    EXPECT_EQ(Serial::owner(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// The six output sentences, numbered as the receiver's rate-control message numbers them.
+enum class Sentence : int { GGA = 0, GLL = 1, GSA = 2, GSV = 3, RMC = 4, VTG = 5 };
+constexpr int kSentenceCount = 6;
+
+// "$" + body + "*hh\r\n" (checksum over body, upper-case hex).
+std::string withChecksum(const std::string& body);
+
+// A vehicle on a route under a changing sky, one state per second, the same for the same
+// seed. Over each 300-second lap it waits, speeds up to about 60 knots, turns through north
+// (course wrapping past 360) and back, slows below 0.5 knots and stops. 8 to 12 satellites
+// are in view, one of them setting below the horizon early on; the fix alternates between
+// GPS and DGPS. With no-fix spells, 20 seconds of each lap have no fix and only 3
+// satellites.
+class Scenario {
+public:
+    struct SatelliteView {
+        int prn = 0;
+        int elevationDegrees = 0;
+        int azimuthDegrees = 0;
+        int snr = -1;  // -1: not tracked (empty field)
+    };
+
+    struct State {
+        std::uint64_t second = 0;         // since the start
+        std::int64_t unixTime = 0;        // UTC
+        double latitudeDegrees = 0;       // north positive
+        double longitudeDegrees = 0;      // east positive
+        double altitudeMetres = 0;
+        double speedKnots = 0;
+        double courseDegrees = 0;         // [0, 360)
+        int fixQuality = 1;               // 0 none, 1 GPS, 2 DGPS
+        std::vector<SatelliteView> inView;  // at most 12
+        std::vector<int> used;              // PRNs in the solution, at most 12
+        double pdop = 0, hdop = 0, vdop = 0;
+    };
+
+    Scenario(std::uint32_t seed, bool noFixSpells);
+
+    // Moves to the next second (the first call gives second 0).
+    const State& step();
+    const State& state() const { return m_state; }
+
+    // The sentences of the current state, checksummed and CR LF terminated (GSV: 1 to 3).
+    std::vector<std::string> sentences(Sentence sentence) const;
+
+private:
+    struct Orbit {
+        int prn;
+        double baseElevation, elevationSwing, elevationDriftPerSecond, phase;
+        double baseAzimuth, azimuthDriftPerSecond;
+        double snrBase;
+    };
+
+    void updateSky(double t, bool obstructed);
+
+    std::uint32_t m_seed;
+    bool m_noFixSpells;
+    bool m_started = false;
+    std::int64_t m_startTime;
+    std::vector<Orbit> m_orbits;
+    State m_state;
+};
+
+}  // namespace sim

@@ -1,0 +1,698 @@
+#include "tools/sim/Simulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+constexpr std::size_t kMaxNmeaInput = 200;
+constexpr std::size_t kMaxBinaryPayload = 1023;
+constexpr std::size_t kReplayLowWater = 512;
+constexpr std::size_t kUnpacedBacklog = 16384;
+constexpr std::size_t kMaxReceivedKept = 1u << 20;
+constexpr std::size_t kOverlongLength = 300;
+constexpr auto kMaxWait = std::chrono::milliseconds(200);
+
+bool isValidRate(long rate)
+{
+    switch (rate) {
+    case 1200: case 2400: case 4800: case 9600: case 19200: case 38400: case 57600:
+    case 115200:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::optional<long> integer(const std::string& text)
+{
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::vector<std::string> split(const std::string& text)
+{
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        fields.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return fields;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The body of a "$...*hh" line when the checksum holds.
+std::optional<std::string> verifiedBody(const std::string& line)
+{
+    const std::size_t star = line.rfind('*');
+    if (star == std::string::npos || star + 3 != line.size()) return std::nullopt;
+    const int high = hexValue(line[star + 1]);
+    const int low = hexValue(line[star + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    std::uint8_t checksum = 0;
+    for (std::size_t i = 1; i < star; ++i) checksum ^= static_cast<std::uint8_t>(line[i]);
+    if (checksum != high * 16 + low) return std::nullopt;
+    return line.substr(0, star);
+}
+
+std::uint64_t mix(std::uint64_t x)
+{
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+bool makeRaw(int fd, std::uint32_t rate)
+{
+    termios settings;
+    if (::tcgetattr(fd, &settings) != 0) return false;
+    ::cfmakeraw(&settings);
+    settings.c_cflag |= CLOCAL | CREAD;
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+    const speed_t speed = rate == 1200 ? B1200 : rate == 2400 ? B2400 : rate == 9600 ? B9600
+                        : rate == 19200 ? B19200 : rate == 38400 ? B38400
+                        : rate == 57600 ? B57600 : rate == 115200 ? B115200 : B4800;
+    ::cfsetispeed(&settings, speed);
+    ::cfsetospeed(&settings, speed);
+    return ::tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+void closeIfOpen(int& fd)
+{
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+Simulator::Simulator(Options options)
+    : m_options(std::move(options)),
+      m_scenario(m_options.seed, m_options.noFixSpells),
+      m_random(mix(m_options.seed ^ 0xFA17u)),
+      m_rate(m_options.rate)
+{
+    if (!(m_options.speedup > 0.0)) m_options.speedup = 1.0;
+}
+
+Simulator::~Simulator()
+{
+    stop();
+}
+
+bool Simulator::start()
+{
+    const auto fail = [this](const std::string& what) {
+        const std::string reason = what + ": " + std::strerror(errno);
+        closeIfOpen(m_master);
+        closeIfOpen(m_slave);
+        closeIfOpen(m_wakeRead);
+        closeIfOpen(m_wakeWrite);
+        closeIfOpen(m_record);
+        std::lock_guard lock(m_mutex);
+        m_error = reason;
+        return false;
+    };
+    if (m_thread.joinable() || m_master >= 0) {
+        std::lock_guard lock(m_mutex);
+        m_error = "already started";
+        return false;
+    }
+    if (!isValidRate(m_options.rate)) {
+        errno = EINVAL;
+        return fail("rate " + std::to_string(m_options.rate));
+    }
+
+    if (!m_options.replayPath.empty()) {
+        std::ifstream log(m_options.replayPath, std::ios::binary);
+        if (!log) return fail("cannot read " + m_options.replayPath);
+        std::string line;
+        while (std::getline(log, line)) {
+            while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+            if (!line.empty() && (line[0] == '$' || line[0] == '!')) m_replayLines.push_back(line);
+        }
+        if (m_replayLines.empty()) {
+            errno = ENODATA;
+            return fail("no sentences in " + m_options.replayPath);
+        }
+    }
+
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0) return fail("posix_openpt");
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return fail("unlockpt");
+    char name[128];
+    if (::ptsname_r(m_master, name, sizeof name) != 0) return fail("ptsname");
+    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_slave < 0) return fail(std::string("open ") + name);
+    // Raw on both sides before any byte moves: no echo of the application's commands, no
+    // CR/NL translation of the output.
+    if (!makeRaw(m_slave, m_options.rate) || !makeRaw(m_master, m_options.rate))
+        return fail("tcsetattr");
+    if (::fcntl(m_master, F_SETFL, O_NONBLOCK) != 0) return fail("fcntl");
+
+    int wake[2];
+    if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) return fail("pipe");
+    m_wakeRead = wake[0];
+    m_wakeWrite = wake[1];
+
+    if (!m_options.recordPath.empty()) {
+        m_record = ::open(m_options.recordPath.c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (m_record < 0) return fail("open " + m_options.recordPath);
+    }
+    if (!m_options.linkPath.empty()) {
+        struct stat info;
+        // Replace a stale link, never a file.
+        if (::lstat(m_options.linkPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            ::unlink(m_options.linkPath.c_str());
+        if (::symlink(name, m_options.linkPath.c_str()) != 0)
+            return fail("symlink " + m_options.linkPath);
+    }
+
+    {
+        std::lock_guard lock(m_mutex);
+        m_devicePath = name;
+        m_error.clear();
+    }
+    m_started = Clock::now();
+    m_paceStart = m_started;
+    m_thread = std::thread(&Simulator::run, this);
+    return true;
+}
+
+void Simulator::stop()
+{
+    m_stopping.store(true);
+    wake();
+    if (m_thread.joinable()) m_thread.join();
+    closeTerminal();
+    closeIfOpen(m_wakeRead);
+    closeIfOpen(m_wakeWrite);
+    closeIfOpen(m_record);
+}
+
+void Simulator::closeTerminal()
+{
+    // Closing the master hangs up every open slave descriptor: to the application this is
+    // an unplugged adapter.
+    const bool wasOpen = m_master >= 0;
+    closeIfOpen(m_master);
+    closeIfOpen(m_slave);
+    if (wasOpen && !m_options.linkPath.empty()) ::unlink(m_options.linkPath.c_str());
+    if (wasOpen) {
+        std::lock_guard lock(m_mutex);
+        m_unplugged = true;
+    }
+}
+
+void Simulator::wake()
+{
+    if (m_wakeWrite < 0) return;
+    const char byte = 1;
+    (void)!::write(m_wakeWrite, &byte, 1);
+}
+
+double Simulator::chance()
+{
+    return static_cast<double>(mix(m_random++) >> 11) / 9007199254740992.0;
+}
+
+// ---- public queries and requests -----------------------------------------------------
+
+std::string Simulator::devicePath() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_devicePath;
+}
+
+std::string Simulator::error() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
+void Simulator::unplug()
+{
+    m_unplugRequested.store(true);
+    wake();
+}
+
+bool Simulator::unplugged() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_unplugged;
+}
+
+void Simulator::silence(double seconds)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_silentUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>(seconds));
+    }
+    wake();
+}
+
+void Simulator::injectBytes(const std::string& bytes)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_injected += bytes;
+    }
+    wake();
+}
+
+std::uint32_t Simulator::rate() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_rate;
+}
+
+bool Simulator::binaryMode() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_binary;
+}
+
+int Simulator::periodSeconds(Sentence sentence) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_periods[static_cast<std::size_t>(sentence)];
+}
+
+int Simulator::dgpsSource() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_dgpsSource;
+}
+
+bool Simulator::debugOn() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_debug;
+}
+
+std::uint64_t Simulator::bannersSent() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_banners;
+}
+
+std::uint64_t Simulator::bytesSent() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_bytesSent;
+}
+
+std::vector<std::string> Simulator::commandsAccepted() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_commands;
+}
+
+std::vector<std::uint8_t> Simulator::received() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+bool Simulator::waitForReceived(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock lock(m_mutex);
+    return m_receivedChanged.wait_for(lock, timeout, [&] { return m_received.size() >= count; });
+}
+
+// ---- input from the application ------------------------------------------------------
+
+void Simulator::receive(const std::uint8_t* bytes, std::size_t count)
+{
+    if (m_record >= 0) {
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t n = ::write(m_record, bytes + done, count - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        const std::size_t room = kMaxReceivedKept - std::min(kMaxReceivedKept, m_received.size());
+        m_received.insert(m_received.end(), bytes, bytes + std::min(room, count));
+    }
+    m_receivedChanged.notify_all();
+    // The protocol can change in the middle of a chunk ($PSRF100,0 followed by a frame).
+    for (std::size_t i = 0; i < count; ++i) {
+        if (m_binary)
+            receiveBinaryByte(bytes[i]);
+        else
+            receiveNmeaByte(bytes[i]);
+    }
+}
+
+void Simulator::receiveNmeaByte(std::uint8_t byte)
+{
+    if (byte == '$') {
+        m_nmeaInput.assign(1, '$');
+        m_nmeaInputActive = true;
+        return;
+    }
+    if (!m_nmeaInputActive) return;
+    if (byte == '\r' || byte == '\n') {
+        m_nmeaInputActive = false;
+        handleNmea(m_nmeaInput);
+        return;
+    }
+    m_nmeaInput.push_back(static_cast<char>(byte));
+    if (m_nmeaInput.size() > kMaxNmeaInput) m_nmeaInputActive = false;
+}
+
+void Simulator::receiveBinaryByte(std::uint8_t byte)
+{
+    auto& frame = m_binaryInput;
+    if (frame.empty()) {
+        if (byte == 0xA0) frame.push_back(byte);
+        return;
+    }
+    if (frame.size() == 1) {
+        if (byte == 0xA2)
+            frame.push_back(byte);
+        else if (byte != 0xA0)
+            frame.clear();
+        return;
+    }
+    frame.push_back(byte);
+    if (frame.size() < 4) return;
+    const std::size_t length = (std::size_t{frame[2]} << 8) | frame[3];
+    if (length == 0 || length > kMaxBinaryPayload) {
+        frame.clear();
+        return;
+    }
+    if (frame.size() < 4 + length + 4) return;
+    std::uint32_t sum = 0;
+    for (std::size_t i = 4; i < 4 + length; ++i) sum += frame[i];
+    const std::uint32_t checksum = (std::uint32_t{frame[4 + length]} << 8) | frame[5 + length];
+    const bool valid = (sum & 0x7FFF) == checksum && frame[6 + length] == 0xB0
+                       && frame[7 + length] == 0xB3;
+    std::vector<std::uint8_t> payload(frame.begin() + 4, frame.begin() + 4 + static_cast<long>(length));
+    frame.clear();
+    if (valid) handleBinary(payload);
+}
+
+void Simulator::handleNmea(const std::string& line)
+{
+    const auto body = verifiedBody(line);
+    if (!body) return;
+    const auto fields = split(*body);
+    const std::string& id = fields[0];
+
+    if (id == "$PSRF100" && fields.size() == 6) {
+        const auto protocol = integer(fields[1]);
+        const auto rate = integer(fields[2]);
+        if (!protocol || *protocol > 1 || !rate || !isValidRate(*rate) || fields[3] != "8"
+            || fields[4] != "1" || fields[5] != "0")
+            return;
+        // The receiver resets its port: what is not on the wire yet is lost.
+        cutOutput();
+        m_pacedBytes = 0;
+        m_paceStart = Clock::now();
+        {
+            std::lock_guard lock(m_mutex);
+            m_rate = static_cast<std::uint32_t>(*rate);
+            m_binary = *protocol == 0;
+            m_commands.push_back(*body);
+            if (!m_binary) ++m_banners;
+        }
+        m_binaryInput.clear();
+        if (*protocol == 1) m_pending += m_options.banner + "\r\n";
+        return;
+    }
+    if (id == "$PSRF103" && fields.size() == 5) {
+        const auto message = integer(fields[1]);
+        const auto mode = integer(fields[2]);
+        const auto period = integer(fields[3]);
+        if (!message || !mode || !period || *mode > 1 || *period > 255) return;
+        std::lock_guard lock(m_mutex);
+        m_commands.push_back(*body);
+        if (*message >= kSentenceCount) return;  // MSS and the like: accepted, not produced
+        if (*mode == 0)
+            m_periods[static_cast<std::size_t>(*message)] = static_cast<int>(*period);
+        else
+            m_queryOnce[static_cast<std::size_t>(*message)] = true;
+        return;
+    }
+    if (id == "$PSRF105" && fields.size() == 2 && (fields[1] == "0" || fields[1] == "1")) {
+        std::lock_guard lock(m_mutex);
+        m_debug = fields[1] == "1";
+        m_commands.push_back(*body);
+    }
+}
+
+void Simulator::handleBinary(const std::vector<std::uint8_t>& payload)
+{
+    const std::uint8_t id = payload[0];
+    if (id == 133 && payload.size() == 7) {
+        std::lock_guard lock(m_mutex);
+        m_dgpsSource = payload[1];
+        m_commands.push_back("binary 133");
+        return;
+    }
+    if (id == 129 && payload.size() == 24) {
+        const long rate = (long{payload[22]} << 8) | payload[23];
+        if (!isValidRate(rate)) return;
+        m_pacedBytes = 0;
+        m_paceStart = Clock::now();
+        std::lock_guard lock(m_mutex);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kSentenceCount); ++i)
+            m_periods[i] = payload[2 + 2 * i];
+        m_rate = static_cast<std::uint32_t>(rate);
+        m_binary = false;
+        m_commands.push_back("binary 129");
+    }
+}
+
+// ---- output --------------------------------------------------------------------------
+
+void Simulator::cutOutput()
+{
+    if (!m_midLine) {
+        m_pending.clear();
+        return;
+    }
+    const std::size_t end = m_pending.find('\n');
+    if (end != std::string::npos) m_pending.resize(end + 1);
+}
+
+void Simulator::queueLine(std::string line)
+{
+    const Faults& f = m_options.faults;
+    if (f.badChecksumShare > 0.0 && chance() < f.badChecksumShare) {
+        const std::size_t star = line.rfind('*');
+        if (star != std::string::npos && star + 3 <= line.size()) {
+            static const char digits[] = "0123456789ABCDEF";
+            const int wrong = (hexValue(line[star + 1]) * 16 + hexValue(line[star + 2])) ^ 0x5A;
+            line[star + 1] = digits[(wrong >> 4) & 0xF];
+            line[star + 2] = digits[wrong & 0xF];
+        }
+    }
+    if (f.cutShare > 0.0 && chance() < f.cutShare && line.size() > 8) {
+        const std::size_t middle = line.size() / 2;
+        line = line.substr(0, middle) + "\r\n" + line.substr(middle);
+    }
+    m_pending += line;
+    if (f.overlongShare > 0.0 && chance() < f.overlongShare)
+        m_pending += withChecksum("$GPTXT,01,01,02," + std::string(kOverlongLength - 21, 'X'));
+    if (f.noiseShare > 0.0 && chance() < f.noiseShare) {
+        const std::size_t count = 16 + static_cast<std::size_t>(chance() * 48.0);
+        for (std::size_t i = 0; i < count; ++i)
+            m_pending.push_back(static_cast<char>(mix(m_random++) & 0xFF));
+    }
+}
+
+void Simulator::queueSecond()
+{
+    m_scenario.step();
+    std::array<int, kSentenceCount> periods;
+    std::uint32_t rate;
+    {
+        std::lock_guard lock(m_mutex);
+        periods = m_periods;
+        rate = m_rate;
+    }
+    // Like a receiver whose output does not fit the line: a second is dropped rather than
+    // letting the backlog grow without end.
+    const std::size_t backlog = m_options.unpaced ? kUnpacedBacklog : rate / 10;
+    const bool drop = m_pending.size() > backlog;
+    for (int i = 0; i < kSentenceCount; ++i) {
+        const bool due = periods[static_cast<std::size_t>(i)] > 0
+                         && m_cycle % static_cast<std::uint64_t>(periods[static_cast<std::size_t>(i)]) == 0;
+        const bool query = m_queryOnce[static_cast<std::size_t>(i)];
+        if (!drop && (due || query)) {
+            m_queryOnce[static_cast<std::size_t>(i)] = false;
+            for (auto& line : m_scenario.sentences(static_cast<Sentence>(i))) queueLine(std::move(line));
+        }
+    }
+    ++m_cycle;
+}
+
+void Simulator::queueReplay()
+{
+    while (m_pending.size() < kReplayLowWater) {
+        if (m_replayNext >= m_replayLines.size()) {
+            if (!m_options.loop) return;
+            m_replayNext = 0;
+        }
+        queueLine(m_replayLines[m_replayNext++] + "\r\n");
+    }
+}
+
+void Simulator::run()
+{
+    using namespace std::chrono;
+    const auto cycleLength = duration_cast<Clock::duration>(duration<double>(1.0 / m_options.speedup));
+    const auto at = [this](double seconds) {
+        return m_started + duration_cast<Clock::duration>(duration<double>(seconds));
+    };
+    const Faults& faults = m_options.faults;
+    auto nextCycle = m_started;
+    bool writeBlocked = false;
+    bool paceIdle = true;
+
+    while (!m_stopping.load()) {
+        auto now = Clock::now();
+        if (m_unplugRequested.load() || (faults.unplugAtSeconds >= 0.0 && now >= at(faults.unplugAtSeconds))) {
+            closeTerminal();
+            break;
+        }
+
+        bool silent;
+        Clock::time_point silentUntil;
+        std::string injected;
+        bool binary;
+        std::uint32_t rate;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_scheduledSilenceDone && faults.silenceAtSeconds >= 0.0
+                && now >= at(faults.silenceAtSeconds)) {
+                m_scheduledSilenceDone = true;
+                m_silentUntil = std::max(m_silentUntil,
+                                         at(faults.silenceAtSeconds + faults.silenceSeconds));
+            }
+            silentUntil = m_silentUntil;
+            silent = now < silentUntil;
+            if (!silent) injected.swap(m_injected);
+            binary = m_binary;
+            rate = m_rate;
+        }
+        if (silent) {
+            // Gone quiet at once, even in the middle of a line: the rest of it is lost.
+            m_pending.clear();
+            paceIdle = true;
+        }
+        m_pending += injected;
+
+        if (now >= nextCycle) {
+            if (!silent && !binary && m_replayLines.empty())
+                queueSecond();
+            else if (m_replayLines.empty())
+                m_scenario.step(), ++m_cycle;  // simulated time runs on while quiet
+            nextCycle += cycleLength;
+            if (nextCycle <= now) nextCycle = now + cycleLength;  // late: no burst to catch up
+        }
+        if (!silent && !binary && !m_replayLines.empty()) queueReplay();
+
+        // Send what the line rate allows.
+        Clock::time_point nextSend = Clock::time_point::max();
+        if (!silent && !m_pending.empty() && !writeBlocked) {
+            std::size_t allowed = m_pending.size();
+            if (!m_options.unpaced) {
+                if (paceIdle) {
+                    m_paceStart = now;
+                    m_pacedBytes = 0;
+                    paceIdle = false;
+                }
+                const double elapsed = duration<double>(now - m_paceStart).count();
+                const auto budget = static_cast<std::uint64_t>(elapsed * rate / 10.0);
+                allowed = budget > m_pacedBytes
+                              ? static_cast<std::size_t>(std::min<std::uint64_t>(budget - m_pacedBytes, m_pending.size()))
+                              : 0;
+            }
+            if (allowed > 0) {
+                const ssize_t n = ::write(m_master, m_pending.data(), allowed);
+                if (n > 0) {
+                    m_midLine = m_pending[static_cast<std::size_t>(n) - 1] != '\n';
+                    m_pending.erase(0, static_cast<std::size_t>(n));
+                    m_pacedBytes += static_cast<std::uint64_t>(n);
+                    std::lock_guard lock(m_mutex);
+                    m_bytesSent += static_cast<std::uint64_t>(n);
+                } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                    writeBlocked = true;
+                }
+            }
+            if (m_pending.empty()) paceIdle = true;
+            if (!m_pending.empty() && !writeBlocked && !m_options.unpaced) {
+                // Wake for a few milliseconds' worth of bytes, not for every byte.
+                const std::uint64_t chunk = std::max<std::uint64_t>(1, rate / 10 / 200);
+                const std::uint64_t target = m_pacedBytes + std::min<std::uint64_t>(chunk, m_pending.size());
+                nextSend = m_paceStart + duration_cast<Clock::duration>(duration<double>(target * 10.0 / rate));
+            } else if (!m_pending.empty() && !writeBlocked) {
+                nextSend = now;
+            }
+        }
+
+        Clock::time_point wakeAt = std::min({nextCycle, nextSend, now + kMaxWait});
+        if (silent) wakeAt = std::min(wakeAt, silentUntil);
+        if (faults.unplugAtSeconds >= 0.0) wakeAt = std::min(wakeAt, std::max(now, at(faults.unplugAtSeconds)));
+        if (faults.silenceAtSeconds >= 0.0 && !m_scheduledSilenceDone)
+            wakeAt = std::min(wakeAt, std::max(now, at(faults.silenceAtSeconds)));
+        const auto waitMs = duration_cast<milliseconds>(wakeAt - Clock::now() + microseconds(999)).count();
+
+        pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+        if (writeBlocked && !m_pending.empty()) fds[0].events |= POLLOUT;
+        const int ready = ::poll(fds, 2, static_cast<int>(std::max<long long>(0, waitMs)));
+        if (ready < 0) continue;
+        if (fds[1].revents & POLLIN) {
+            char drain[64];
+            while (::read(m_wakeRead, drain, sizeof drain) > 0) {
+            }
+        }
+        if (fds[0].revents & POLLOUT) writeBlocked = false;
+        if (fds[0].revents & POLLIN) {
+            std::uint8_t input[4096];
+            const ssize_t n = ::read(m_master, input, sizeof input);
+            if (n > 0) receive(input, static_cast<std::size_t>(n));
+        }
+        if (writeBlocked && !(fds[0].events & POLLOUT)) writeBlocked = false;
+    }
+}
+
+}  // namespace sim

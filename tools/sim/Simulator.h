@@ -1,0 +1,148 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/sim/Scenario.h"
+
+namespace sim {
+
+// Faults injected on a schedule. Times are real seconds since start(); shares are per
+// emitted line (bad checksum, cut) or per output second (over-long line, noise).
+struct Faults {
+    double silenceAtSeconds = -1.0;  // < 0: never
+    double silenceSeconds = 0.0;
+    double badChecksumShare = 0.0;
+    double cutShare = 0.0;           // the line is sent as two lines, both broken
+    double overlongShare = 0.0;      // a 300-byte line follows the second's output
+    double noiseShare = 0.0;         // a burst of random bytes follows the second's output
+    double unplugAtSeconds = -1.0;   // < 0: never
+};
+
+struct Options {
+    std::uint32_t seed = 1;
+    std::uint32_t rate = 4800;        // line rate at start, bits per second
+    bool unpaced = false;             // send as fast as the reader takes it
+    double speedup = 1.0;             // simulated seconds per real second
+    bool noFixSpells = false;
+    std::string replayPath;           // a log to replay instead of the built-in route
+    bool loop = false;                // replay: start over at the end
+    std::string linkPath;             // a symbolic link to the device, made and removed
+    std::string recordPath;           // every byte received from the application
+    std::string banner = "$Version 2.3.2-GSD-SIM1.00 simulated SiRF-type receiver";
+    Faults faults;
+};
+
+// A simulated SiRF-type receiver on a pseudo-terminal. Starts in NMEA at the given rate
+// with GGA, GLL, GSA, GSV, RMC and VTG every second and answers $PSRF100 (protocol and rate,
+// then its banner), $PSRF103 (output periods), $PSRF105 (debug) and, in binary mode,
+// messages 133 (DGPS source) and 129 (back to NMEA). Input with a bad checksum is ignored.
+// All public operations are safe from any thread.
+class Simulator {
+public:
+    explicit Simulator(Options options = {});
+    ~Simulator();  // stop()
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Opens the pseudo-terminal (raw on both sides), makes the link, starts the thread.
+    // False with error() set when any of that fails. Start a simulator once.
+    bool start();
+    // Ends the thread and releases the terminal and the link. Idempotent.
+    void stop();
+
+    std::string devicePath() const;  // the slave side, e.g. /dev/pts/3; empty before start
+    std::string error() const;
+
+    // Faults on demand.
+    void unplug();                            // the application sees a hang-up
+    void silence(double seconds);             // from now, even in the middle of a line
+    void injectBytes(const std::string& bytes);  // sent ahead of the next output
+    bool unplugged() const;
+
+    // What the receiver is doing now.
+    std::uint32_t rate() const;
+    bool binaryMode() const;
+    int periodSeconds(Sentence sentence) const;  // 0: off
+    int dgpsSource() const;                      // -1 until message 133 arrives
+    bool debugOn() const;
+    std::uint64_t bannersSent() const;
+    std::uint64_t bytesSent() const;
+    std::vector<std::string> commandsAccepted() const;  // NMEA bodies and "binary 129" etc.
+
+    // Every byte received from the application so far.
+    std::vector<std::uint8_t> received() const;
+    // Waits until at least count bytes were received; false on time-out.
+    bool waitForReceived(std::size_t count, std::chrono::milliseconds timeout) const;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void run();
+    void receive(const std::uint8_t* bytes, std::size_t count);
+    void receiveNmeaByte(std::uint8_t byte);
+    void receiveBinaryByte(std::uint8_t byte);
+    void handleNmea(const std::string& line);
+    void handleBinary(const std::vector<std::uint8_t>& payload);
+    void queueLine(std::string line);
+    void queueSecond();
+    void queueReplay();
+    void cutOutput();  // finish the line on the wire, drop the rest
+    void closeTerminal();
+    void wake();
+    double chance();
+
+    Options m_options;
+    Scenario m_scenario;
+
+    // Owned by the thread once started.
+    int m_master = -1;
+    int m_slave = -1;  // held so the terminal outlives application reconnects
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    int m_record = -1;
+    std::thread m_thread;
+    std::string m_pending;            // bytes not yet on the wire
+    bool m_midLine = false;           // the last byte sent was not a line feed
+    Clock::time_point m_paceStart;
+    std::uint64_t m_pacedBytes = 0;
+    Clock::time_point m_started;
+    std::uint64_t m_cycle = 0;
+    std::vector<std::string> m_replayLines;
+    std::size_t m_replayNext = 0;
+    std::string m_nmeaInput;
+    bool m_nmeaInputActive = false;
+    std::vector<std::uint8_t> m_binaryInput;
+    std::uint64_t m_random;
+    bool m_scheduledSilenceDone = false;
+    std::array<bool, kSentenceCount> m_queryOnce{};
+
+    // Shared with the public operations.
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_receivedChanged;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_unplugRequested{false};
+    bool m_unplugged = false;
+    std::string m_devicePath;
+    std::string m_error;
+    std::uint32_t m_rate;
+    bool m_binary = false;
+    std::array<int, kSentenceCount> m_periods{1, 1, 1, 1, 1, 1};
+    int m_dgpsSource = -1;
+    bool m_debug = false;
+    std::uint64_t m_banners = 0;
+    std::uint64_t m_bytesSent = 0;
+    std::vector<std::string> m_commands;
+    std::vector<std::uint8_t> m_received;
+    Clock::time_point m_silentUntil{};
+    std::string m_injected;
+};
+
+}  // namespace sim
