@@ -8,6 +8,11 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
+#include "share/NSCompassView.h"
+#include "share/NSDataReadyView.h"
+
+#include "app/GPSSatelliteController.h"
+#include "app/SplashController.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtFont.h"
 
@@ -244,15 +249,45 @@ void MainWindow::buildSplashDrawer()
 
 void MainWindow::connectControllers()
 {
-    // Controllers are connected here as they become part of the program.
     QMainWindow* widget = m_window.widget();
     widget->adjustSize();
     widget->setMinimumSize(widget->sizeHint());
     widget->resize(widget->minimumSize());
+
+    connectInstruments();
+    connectSatelliteController();
+    connectSplashController();
+}
+
+void MainWindow::connectInstruments()
+{
+    m_compassView = std::make_unique<NSCompassView>();
+    m_compassHost->setView(m_compassView.get());
+    m_dataReadyView = std::make_unique<NSDataReadyView>();
+    m_dataReadyHost->setView(m_dataReadyView.get());
+}
+
+void MainWindow::connectSatelliteController()
+{
+    m_gpsSatelliteController = std::make_unique<GPSSatelliteController>();
+    m_gpsSatelliteController->setSatelliteDrawer(m_satelliteDrawer.get());
+}
+
+void MainWindow::connectSplashController()
+{
+    m_splashController = std::make_unique<SplashController>();
+    m_splashController->setSplashDrawer(m_splashDrawer.get());
+    m_splashController->setSplashImageView(m_splashImageView);
+    m_launchButton->setAction([this] { m_splashController->onCorvane(); });
+    m_learnMoreButton->setAction([this] { m_splashController->onLearnMore(); });
 }
 
 void MainWindow::awakeFromNib()
 {
+    // Start-up order: window controller, settings, monitor, satellite store, splash,
+    // application controller.
+    m_gpsSatelliteController->awakeFromNib();
+    m_splashController->awakeFromNib();
     if (m_application.isTerminating()) return;
     m_window.makeKeyAndOrderFront();
 }

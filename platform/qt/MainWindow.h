@@ -15,6 +15,11 @@
 #include "platform/qt/QtViewWidget.h"
 #include "platform/qt/QtWindow.h"
 
+class GPSSatelliteController;
+class NSCompassView;
+class NSDataReadyView;
+class SplashController;
+
 namespace qtplatform {
 
 class QtApplication;
@@ -58,6 +63,9 @@ private:
     void buildSatelliteDrawer();
     void buildSplashDrawer();
     void connectControllers();
+    void connectInstruments();
+    void connectSatelliteController();
+    void connectSplashController();
 
     QtApplication& m_application;
     QtWindow m_window;
@@ -90,6 +98,12 @@ private:
     QtImageView* m_splashImageView = nullptr;
     QtButton* m_launchButton = nullptr;
     QtButton* m_learnMoreButton = nullptr;
+
+    // Declared last: they go first, while the controls they refer to still exist.
+    std::unique_ptr<NSCompassView> m_compassView;
+    std::unique_ptr<NSDataReadyView> m_dataReadyView;
+    std::unique_ptr<GPSSatelliteController> m_gpsSatelliteController;
+    std::unique_ptr<SplashController> m_splashController;
 };
 
 }  // namespace qtplatform

@@ -35,6 +35,11 @@ platform::Rect QtViewWidget::bounds() const
     return {0.0f, 0.0f, static_cast<float>(width()), static_cast<float>(height())};
 }
 
+void QtViewWidget::setWindowAlphaValue(float alpha)
+{
+    window()->setWindowOpacity(alpha);
+}
+
 void QtViewWidget::paintEvent(QPaintEvent* event)
 {
     (void)event;

@@ -20,6 +20,7 @@ public:
 
     void setNeedsDisplay() override;
     platform::Rect bounds() const override;
+    void setWindowAlphaValue(float alpha) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

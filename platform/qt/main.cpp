@@ -2,11 +2,20 @@
 // main window description, wakes it, and runs the event loop until the application ends.
 #include <QApplication>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Services.h"
+#include "platform/posix/JsonPreferences.h"
+#include "platform/posix/PosixClock.h"
+#include "platform/posix/PosixSleeper.h"
+#include "platform/posix/PosixSystemInfo.h"
+#include "platform/posix/PosixWorkspace.h"
+#include "platform/posix/SpdSaySpeech.h"
+#include "platform/posix/StringsBundle.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/ProgramOptions.h"
 #include "platform/qt/QtAlerts.h"
@@ -16,6 +25,10 @@
 #include "platform/qt/QtScreenshot.h"
 #include "platform/qt/QtSpeech.h"
 #include "platform/qt/SignalQuitter.h"
+#include "share/Serial.h"
+#ifdef GPSDESK_HAVE_SIM
+#include "tools/sim/Simulator.h"
+#endif
 
 using namespace qtplatform;
 
@@ -38,10 +51,28 @@ int main(int argc, char** argv)
         std::printf("gpsdesk %s\n", GPSDESK_VERSION);
         return 0;
     }
+#ifndef GPSDESK_HAVE_SIM
     if (options.simulate) {
         std::fputs("gpsdesk: this build has no simulated receiver\n", stderr);
         return 2;
     }
+#endif
+
+    for (const std::string& port : options.ports) Serial::addExtraPort(port);
+#ifdef GPSDESK_HAVE_SIM
+    // The simulated receiver runs in this process on a pseudo-terminal of its own; it is
+    // offered like any other device.
+    std::unique_ptr<sim::Simulator> simulator;
+    if (options.simulate) {
+        simulator = std::make_unique<sim::Simulator>();
+        if (!simulator->start()) {
+            std::fprintf(stderr, "gpsdesk: the simulated receiver did not start: %s\n",
+                         simulator->error().c_str());
+            return 1;
+        }
+        Serial::addExtraPort(simulator->devicePath());
+    }
+#endif
 
     QApplication qtApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("gpsdesk"));
@@ -53,7 +84,15 @@ int main(int argc, char** argv)
     QtMainThread mainThread;
     QtAlerts alerts;
     QtScreen screen;
-    QtSpeech speech;
+    platform::posix::SpdSaySpeech spokenBySpdSay;
+    QtSpeech speech(&spokenBySpdSay);
+    platform::posix::PosixClock clock;
+    platform::posix::PosixSleeper sleeper;
+    platform::posix::PosixSystemInfo systemInfo;
+    platform::posix::PosixWorkspace workspace;
+    platform::posix::JsonPreferences preferences(platform::posix::JsonPreferences::defaultPath());
+    const auto resources = platform::posix::StringsBundle::findResourcesFolder();
+    platform::posix::StringsBundle bundle(resources.value_or(GPSDESK_RESOURCE_DIR));
 
     platform::Services& services = platform::services();
     services.application = &application;
@@ -61,6 +100,14 @@ int main(int argc, char** argv)
     services.alerts = &alerts;
     services.screen = &screen;
     services.speech = &speech;
+    services.clock = &clock;
+    services.sleeper = &sleeper;
+    services.systemInfo = &systemInfo;
+    services.workspace = &workspace;
+    services.preferences = &preferences;
+    services.bundle = &bundle;
+    if (const auto name = bundle.objectForInfoDictionaryKey("CFBundleName"))
+        QApplication::setApplicationDisplayName(QString::fromStdString(*name));
 
     int exitCode = 0;
     {
@@ -76,16 +123,21 @@ int main(int argc, char** argv)
             });
         }
         // A thread still waiting for the main thread must not wait for a loop that has ended.
-        application.addQuitHook([&] { mainThread.quit(); });
+        application.addQuitHook([&] {
+            mainThread.quit();
+            sleeper.wake();
+        });
 
         SignalQuitter quitter([&] { application.terminate(); });
         mainWindow.awakeFromNib();
         if (options.quitAfterSeconds) {
-            QTimer::singleShot(static_cast<int>(*options.quitAfterSeconds * 1000.0), &application,
+            const double milliseconds = std::min(*options.quitAfterSeconds * 1000.0, 2.0e9);
+            QTimer::singleShot(static_cast<int>(milliseconds), &application,
                                [&] { application.terminate(); });
         }
         if (!application.isTerminating()) qtApplication.exec();
         mainThread.quit();
+        sleeper.wake();
     }
     services = platform::Services{};
     return exitCode;
