@@ -1,6 +1,7 @@
 #include "platform/qt/QtDrawer.h"
 
 #include <QEvent>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -93,6 +94,7 @@ bool QtDrawer::eventFilter(QObject* watched, QEvent* event)
         switch (event->type()) {
         case QEvent::Move:
         case QEvent::Resize:
+        case QEvent::WindowActivate:
             if (m_open) place();
             break;
         case QEvent::Show:
@@ -100,6 +102,11 @@ bool QtDrawer::eventFilter(QObject* watched, QEvent* event)
                 place();
                 m_panel->show();
             }
+            // The window manager adds the frame only once the window is up, and the window
+            // hears of it by no event: place again when it has had its turn.
+            QTimer::singleShot(0, this, [this] {
+                if (m_open) place();
+            });
             break;
         case QEvent::Hide:
             m_panel->hide();
