@@ -1,6 +1,7 @@
 // gpsdesk: the desktop program. Makes the Qt application and the platform services, loads the
 // main window description, wakes it, and runs the event loop until the application ends.
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -106,6 +107,9 @@ int main(int argc, char** argv)
     services.workspace = &workspace;
     services.preferences = &preferences;
     services.bundle = &bundle;
+    const std::string resourceFolder = resources ? resources->string() : GPSDESK_RESOURCE_DIR;
+    QApplication::setWindowIcon(
+        QIcon(QString::fromStdString(resourceFolder + "/icon/gpsdesk.png")));
     if (const auto name = bundle.objectForInfoDictionaryKey("CFBundleName"))
         QApplication::setApplicationDisplayName(QString::fromStdString(*name));
 
