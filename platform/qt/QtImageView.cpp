@@ -48,7 +48,11 @@ void QtImageView::showScaled()
         clear();
         return;
     }
-    setPixmap(m_picture.scaled(size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // Scaled for the screen's pixels, so the picture stays sharp on a high-density screen.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap scaled = m_picture.scaled(size() * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(ratio);
+    setPixmap(scaled);
 }
 
 }  // namespace qtplatform

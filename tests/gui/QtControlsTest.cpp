@@ -14,6 +14,7 @@
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtComboBox.h"
 #include "platform/qt/QtDrawer.h"
+#include "platform/qt/QtMenuItem.h"
 #include "platform/qt/QtTextField.h"
 #include "platform/qt/QtTextView.h"
 #include "platform/qt/QtWindow.h"
@@ -286,4 +287,31 @@ TEST(QtApplicationTest, TerminateTellsTheDelegateOnceThenRunsTheQuitHooks)
     EXPECT_EQ(delegate.notices, 1);
     EXPECT_EQ(order, std::vector<std::string>{"hook after notice"});
     timer->invalidate();
+}
+
+TEST(QtMenuItemTest, AsksItsValidatorBeforeShowingAndBeforeRunning)
+{
+    guiTestApp();
+    QtMenuItem item(QStringLiteral("Connect"));
+    bool valid = false;
+    int asked = 0;
+    int ran = 0;
+    item.setValidator([&](platform::MenuItem* asking) {
+        EXPECT_EQ(asking, &item);
+        ++asked;
+        return valid;
+    });
+    item.setAction([&] { ++ran; });
+    item.validate();
+    EXPECT_FALSE(item.isEnabled());
+    // A shortcut or a stale menu must not run a command that is not valid now.
+    item.QAction::setEnabled(true);
+    item.trigger();
+    EXPECT_EQ(ran, 0);
+    valid = true;
+    item.validate();
+    EXPECT_TRUE(item.isEnabled());
+    item.trigger();
+    EXPECT_EQ(ran, 1);
+    EXPECT_GE(asked, 3);
 }
