@@ -45,12 +45,6 @@ TEST_F(AlertTest, ResolvesThroughTheShippedTablesGermanFirstThenEnglishThenTheKe
     EXPECT_EQ(Alert::localizedStringWithKey("CFBundleName"), "GPS Desk");
 }
 
-TEST_F(AlertTest, WithoutABundleEveryKeyStandsForItself)
-{
-    platform::services().bundle = nullptr;
-    EXPECT_EQ(Alert::localizedStringWithKey("NSOK"), "NSOK");
-}
-
 TEST_F(AlertTest, MessagePanelHasTheNameAsTitleOneOkButtonAndTheTextLiterally)
 {
     Alert::showMessageWithKey("NSNoGPS");

@@ -93,17 +93,13 @@ TEST(NSSogFormatterTest, SpeedInTheChosenUnitWithSinglePrecisionSteps)
         {1, 238.8f, "442.2 KM/H"},
     };
     NSSogFormatter formatter;
+    EXPECT_EQ(formatter.stringForObjectValue(10.0f), "11.5 MPH");  // starts in miles per hour
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
         formatter.setUnits(c.units);
         EXPECT_EQ(formatter.stringForObjectValue(c.knots), c.expected);
     }
     EXPECT_EQ(formatter.stringForObjectValue(std::nullopt), "");
-}
-
-TEST(NSSogFormatterTest, StartsInMilesPerHour)
-{
-    EXPECT_EQ(NSSogFormatter().stringForObjectValue(10.0f), "11.5 MPH");
 }
 
 TEST(NSCogFormatterTest, WholeDegreesWithOneWrapStepEachWay)

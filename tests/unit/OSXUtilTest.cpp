@@ -84,15 +84,6 @@ TEST_F(OSXUtilTest, ScreenDpiIsTheTruncatedHorizontalValueOr72)
     }
 }
 
-TEST_F(OSXUtilTest, VectorUnitAndTitleBarComeFromThePlatform)
-{
-    fake.systemInfo.vector = true;
-    EXPECT_TRUE(OSXUtil::hasVelocityEngine());
-    fake.systemInfo.vector = false;
-    EXPECT_FALSE(OSXUtil::hasVelocityEngine());
-    EXPECT_EQ(OSXUtil::titleBarControlsHeight(), 0u);
-}
-
 TEST_F(OSXUtilTest, ControlGetsABoldSystemFontEightPointsBelowItsHeight)
 {
     struct Case {

@@ -84,14 +84,4 @@ TEST_F(SettingsTest, NullValueOrEmptyKeyWritesNothing)
     EXPECT_EQ(fake.preferences.values.size(), 1u);
 }
 
-TEST_F(SettingsTest, SaveFlushesTheStoreAndNoStoreIsHarmless)
-{
-    Settings::save();
-    EXPECT_EQ(fake.preferences.synchronizeCount, 1);
-    platform::services().preferences = nullptr;
-    Settings::setItem("units", PreferenceValue(std::int64_t{1}));
-    EXPECT_EQ(Settings::item("units", SettingType::Number), std::nullopt);
-    Settings::save();
-}
-
 }  // namespace

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <fstream>
 #include <optional>
-#include <sstream>
 
 #include <fcntl.h>
 #include <poll.h>

@@ -14,15 +14,15 @@
 
 namespace sim {
 
-// Faults injected on a schedule. Times are real seconds since start(); shares are per
-// emitted line (bad checksum, cut) or per output second (over-long line, noise).
+// Faults injected on a schedule. Times are real seconds since start(); shares are chances per
+// emitted line, drawn from the seed.
 struct Faults {
     double silenceAtSeconds = -1.0;  // < 0: never
     double silenceSeconds = 0.0;
     double badChecksumShare = 0.0;
     double cutShare = 0.0;           // the line is sent as two lines, both broken
-    double overlongShare = 0.0;      // a 300-byte line follows the second's output
-    double noiseShare = 0.0;         // a burst of random bytes follows the second's output
+    double overlongShare = 0.0;      // a 300-byte line follows the line
+    double noiseShare = 0.0;         // 16 to 63 random bytes follow the line
     double unplugAtSeconds = -1.0;   // < 0: never
 };
 
@@ -64,7 +64,7 @@ public:
     // Faults on demand.
     void unplug();                            // the application sees a hang-up
     void silence(double seconds);             // from now, even in the middle of a line
-    void injectBytes(const std::string& bytes);  // sent ahead of the next output
+    void injectBytes(const std::string& bytes);  // sent after what is already queued
     bool unplugged() const;
 
     // What the receiver is doing now.
