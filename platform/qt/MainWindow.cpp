@@ -43,7 +43,8 @@ QtTextField* makeCaption(QWidget* parent, const QString& text)
 {
     auto* field = new QtTextField(parent);
     field->setText(text);
-    field->setMinimumHeight(kCaptionHeight);
+    // Captions keep their small size when the window grows; the values take the room.
+    field->setFixedHeight(kCaptionHeight);
     field->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     QPalette colours = field->palette();
     colours.setColor(QPalette::WindowText, QColor(96, 104, 112));
@@ -56,11 +57,16 @@ QtTextField* makeReadout(QWidget* parent)
 {
     auto* field = new QtTextField(parent);
     field->setMinimumSize(kReadoutWidth, kValueHeight);
+    // The height comes from the window, and the text size from the height, never the other
+    // way round.
+    field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     field->setStyleSheet(QStringLiteral(
         "QLabel { background: #fbfcfd; color: #10161c; border: 1px solid #c9cfd6;"
         " border-radius: 4px; padding: 0px 6px; }"));
     field->setFont(fontForHeight(kValueHeight));
+    // Border and padding of the style sheet above, both sides.
+    field->setShrinkToFit(true, 14);
     return field;
 }
 
@@ -108,11 +114,8 @@ void MainWindow::buildWindow()
         grid->addWidget(m_captions[place.readout], place.row, place.column);
         grid->addWidget(m_readouts[place.readout], place.row + 1, place.column);
     }
-    // Captions and values grow together when the window grows, keeping their ratio.
-    for (int row = 0; row < 6; row += 2) {
-        grid->setRowStretch(row, kCaptionHeight);
-        grid->setRowStretch(row + 1, kValueHeight);
-    }
+    // When the window grows, the values grow with it.
+    for (int row = 1; row < 6; row += 2) grid->setRowStretch(row, 1);
     layout->addLayout(grid, 1);
 
     m_compassHost = new QtViewWidget(central);

@@ -2,6 +2,9 @@
 
 #include "platform/qt/QtFont.h"
 
+#include <QFontMetricsF>
+#include <algorithm>
+
 namespace qtplatform {
 
 QtTextField::QtTextField(QWidget* parent) : QLabel(parent)
@@ -10,13 +13,14 @@ QtTextField::QtTextField(QWidget* parent) : QLabel(parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A longer text must not push the window's layout around.
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_font = QLabel::font();
 }
 
 void QtTextField::setStringValue(const std::string& text)
 {
     m_showsNumber = false;
     m_value.reset();
-    setText(QString::fromStdString(text));
+    display(QString::fromStdString(text));
 }
 
 void QtTextField::setObjectValue(std::optional<float> value)
@@ -35,18 +39,50 @@ void QtTextField::setFormatter(const platform::Formatter* formatter)
 void QtTextField::showValue()
 {
     if (!m_value) {
-        setText(QString());
+        display(QString());
     } else if (m_formatter) {
         const auto text = m_formatter->stringForObjectValue(m_value);
-        setText(text ? QString::fromStdString(*text) : QString());
+        display(text ? QString::fromStdString(*text) : QString());
     } else {
-        setText(QString::number(static_cast<double>(*m_value)));
+        display(QString::number(static_cast<double>(*m_value)));
     }
+}
+
+void QtTextField::display(const QString& text)
+{
+    setText(text);
+    fitFont();
+}
+
+void QtTextField::setShrinkToFit(bool shrink, int margin)
+{
+    m_shrinkToFit = shrink;
+    m_fitMargin = margin;
+    fitFont();
+}
+
+void QtTextField::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    fitFont();
+}
+
+void QtTextField::fitFont()
+{
+    QFont shown = m_font;
+    const qreal room = contentsRect().width() - m_fitMargin;
+    if (m_shrinkToFit && room > 0 && !text().isEmpty()) {
+        const qreal needed = QFontMetricsF(m_font, this).horizontalAdvance(text());
+        if (needed > room)
+            shown.setPointSizeF(std::max(1.0, m_font.pointSizeF() * room / needed * 0.98));
+    }
+    if (QLabel::font() != shown) QLabel::setFont(shown);
 }
 
 void QtTextField::setFont(const platform::Font& font)
 {
-    QLabel::setFont(qtFont(font, logicalDpiY()));
+    m_font = qtFont(font, logicalDpiY());
+    fitFont();
 }
 
 platform::Rect QtTextField::bounds() const

@@ -20,12 +20,25 @@ public:
     platform::Rect bounds() const override;
     std::string stringValue() const override;
 
+    // A text wider than the field is shown in a smaller size of the same font instead of
+    // being cut off; the font set by setFont stays the one reported and used otherwise.
+    // margin: room the field's style keeps on the left and right together.
+    void setShrinkToFit(bool shrink, int margin = 0);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void showValue();
+    void display(const QString& text);
+    void fitFont();
 
     const platform::Formatter* m_formatter = nullptr;
     std::optional<float> m_value;
     bool m_showsNumber = false;
+    bool m_shrinkToFit = false;
+    int m_fitMargin = 0;
+    QFont m_font;
 };
 
 }  // namespace qtplatform

@@ -5,7 +5,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "platform/posix/SpdSaySpeech.h"
 #include "platform/posix/StringsBundle.h"
 #include "platform/qt/MainWindow.h"
+#include "platform/qt/PreferencesOverlay.h"
 #include "platform/qt/ProgramOptions.h"
 #include "platform/qt/QtAlerts.h"
 #include "platform/qt/QtApplication.h"
@@ -64,6 +67,7 @@ int main(int argc, char** argv)
     // The simulated receiver runs in this process on a pseudo-terminal of its own; it is
     // offered like any other device.
     std::unique_ptr<sim::Simulator> simulator;
+    std::optional<std::string> simulatedPort;
     if (options.simulate) {
         simulator = std::make_unique<sim::Simulator>();
         if (!simulator->start()) {
@@ -71,7 +75,8 @@ int main(int argc, char** argv)
                          simulator->error().c_str());
             return 1;
         }
-        Serial::addExtraPort(simulator->devicePath());
+        simulatedPort = simulator->devicePath();
+        Serial::addExtraPort(*simulatedPort);
     }
 #endif
 
@@ -91,7 +96,22 @@ int main(int argc, char** argv)
     platform::posix::PosixSleeper sleeper;
     platform::posix::PosixSystemInfo systemInfo;
     platform::posix::PosixWorkspace workspace;
-    platform::posix::JsonPreferences preferences(platform::posix::JsonPreferences::defaultPath());
+    platform::posix::JsonPreferences userPreferences(
+        platform::posix::JsonPreferences::defaultPath());
+    platform::Preferences* preferences = &userPreferences;
+#ifdef GPSDESK_HAVE_SIM
+    // With the simulated receiver the program connects to it with no other step, as if the
+    // user had chosen its port; the user's own choice stays in the file untouched.
+    std::unique_ptr<PreferencesOverlay> simulatedPreferences;
+    if (simulatedPort) {
+        simulatedPreferences = std::make_unique<PreferencesOverlay>(
+            userPreferences,
+            std::map<std::string, platform::PreferenceValue>{
+                {"serialPort", *simulatedPort},
+                {"rate", std::to_string(simulator->rate())}});
+        preferences = simulatedPreferences.get();
+    }
+#endif
     const auto resources = platform::posix::StringsBundle::findResourcesFolder();
     platform::posix::StringsBundle bundle(resources.value_or(GPSDESK_RESOURCE_DIR));
 
@@ -105,7 +125,7 @@ int main(int argc, char** argv)
     services.sleeper = &sleeper;
     services.systemInfo = &systemInfo;
     services.workspace = &workspace;
-    services.preferences = &preferences;
+    services.preferences = preferences;
     services.bundle = &bundle;
     const std::string resourceFolder = resources ? resources->string() : GPSDESK_RESOURCE_DIR;
     QApplication::setWindowIcon(

@@ -315,3 +315,23 @@ TEST(QtMenuItemTest, AsksItsValidatorBeforeShowingAndBeforeRunning)
     EXPECT_EQ(ran, 1);
     EXPECT_GE(asked, 3);
 }
+
+TEST(QtTextFieldTest, ShrinksALongTextToFitAndKeepsTheSetFontForShortOnes)
+{
+    guiTestApp();
+    QtTextField field;
+    field.resize(120, 30);
+    field.show();
+    field.setFont({platform::FontKind::BoldSystem, 22.0f});
+    const qreal setSize = field.font().pointSizeF();
+    field.setShrinkToFit(true);
+    field.setStringValue("DGPS-Automatisch-3D");
+    EXPECT_LT(field.font().pointSizeF(), setSize);
+    EXPECT_LE(QFontMetricsF(field.font(), &field).horizontalAdvance(field.text()),
+              field.contentsRect().width());
+    field.setStringValue("3D");
+    EXPECT_EQ(field.font().pointSizeF(), setSize);
+    field.setStringValue("DGPS-Automatisch-3D");
+    field.resize(600, 30);  // room enough again
+    EXPECT_EQ(field.font().pointSizeF(), setSize);
+}
