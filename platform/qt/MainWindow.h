@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QObject>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "platform/qt/QtButton.h"
+#include "platform/qt/QtComboBox.h"
+#include "platform/qt/QtDrawer.h"
+#include "platform/qt/QtImageView.h"
+#include "platform/qt/QtMenuItem.h"
+#include "platform/qt/QtTextField.h"
+#include "platform/qt/QtTextView.h"
+#include "platform/qt/QtViewWidget.h"
+#include "platform/qt/QtWindow.h"
+
+class GPSSatelliteController;
+class NSCompassView;
+class NSDataReadyView;
+class SplashController;
+
+namespace qtplatform {
+
+class QtApplication;
+
+// The main window description: makes the window, its read-outs, instruments, buttons and
+// menu, the four drawers and the controllers, connects the controllers' outlets and the
+// controls' actions, and then wakes every object in start-up order. Owns all of it.
+class MainWindow : public QObject {
+    Q_OBJECT
+public:
+    explicit MainWindow(QtApplication& application);
+    ~MainWindow() override;
+
+    // Runs each object's awakeFromNib in start-up order, then shows the window (unless a
+    // wake-up ended the application).
+    void awakeFromNib();
+
+    QtWindow& window() { return m_window; }
+    // The main window and its open drawers, for a picture of the whole program.
+    std::vector<QWidget*> visibleWindows() const;
+
+    // The controls, for the controllers and for tests.
+    enum Readout { Utc, Latitude, Longitude, Cog, Sog, Fix, ReadoutCount };
+    QtTextField& captionField(Readout readout) { return *m_captions[readout]; }
+    QtTextField& readoutField(Readout readout) { return *m_readouts[readout]; }
+    QtViewWidget& compassHost() { return *m_compassHost; }
+    QtViewWidget& dataReadyHost() { return *m_dataReadyHost; }
+    QtViewWidget& satelliteHost() { return *m_satelliteHost; }
+    QtDrawer& settingsDrawer() { return *m_settingsDrawer; }
+    QtDrawer& monitorDrawer() { return *m_monitorDrawer; }
+    QtDrawer& satelliteDrawer() { return *m_satelliteDrawer; }
+    QtDrawer& splashDrawer() { return *m_splashDrawer; }
+    QtMenuItem& connectMenuItem() { return *m_connectItem; }
+    QtMenuItem& quitMenuItem() { return *m_quitItem; }
+
+private:
+    void buildWindow();
+    void buildMenu();
+    void buildSettingsDrawer();
+    void buildMonitorDrawer();
+    void buildSatelliteDrawer();
+    void buildSplashDrawer();
+    void connectControllers();
+    void connectInstruments();
+    void connectSatelliteController();
+    void connectSplashController();
+
+    QtApplication& m_application;
+    QtWindow m_window;
+
+    std::array<QtTextField*, ReadoutCount> m_captions{};
+    std::array<QtTextField*, ReadoutCount> m_readouts{};
+    QtViewWidget* m_compassHost = nullptr;
+    QtViewWidget* m_dataReadyHost = nullptr;
+    QtButton* m_satellitesButton = nullptr;
+    QtButton* m_settingsButton = nullptr;
+    QtButton* m_monitorButton = nullptr;
+    QtMenuItem* m_connectItem = nullptr;
+    QtMenuItem* m_quitItem = nullptr;
+
+    std::unique_ptr<QtDrawer> m_settingsDrawer;
+    QtComboBox* m_typeComboBox = nullptr;
+    QtComboBox* m_rateComboBox = nullptr;
+    QtComboBox* m_portComboBox = nullptr;
+    QtComboBox* m_unitsComboBox = nullptr;
+
+    std::unique_ptr<QtDrawer> m_monitorDrawer;
+    QtTextView* m_monitorTextView = nullptr;
+    QtButton* m_startButton = nullptr;
+    QtButton* m_clearButton = nullptr;
+
+    std::unique_ptr<QtDrawer> m_satelliteDrawer;
+    QtViewWidget* m_satelliteHost = nullptr;
+
+    std::unique_ptr<QtDrawer> m_splashDrawer;
+    QtImageView* m_splashImageView = nullptr;
+    QtButton* m_launchButton = nullptr;
+    QtButton* m_learnMoreButton = nullptr;
+
+    // Declared last: they go first, while the controls they refer to still exist.
+    std::unique_ptr<NSCompassView> m_compassView;
+    std::unique_ptr<NSDataReadyView> m_dataReadyView;
+    std::unique_ptr<GPSSatelliteController> m_gpsSatelliteController;
+    std::unique_ptr<SplashController> m_splashController;
+};
+
+}  // namespace qtplatform

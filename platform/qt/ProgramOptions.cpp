@@ -1,0 +1,95 @@
+#include "platform/qt/ProgramOptions.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace qtplatform {
+
+namespace {
+
+std::optional<double> parseSeconds(const std::string& text)
+{
+    double seconds = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, failure] = std::from_chars(text.data(), end, seconds);
+    if (failure != std::errc() || stop != end || !std::isfinite(seconds) || seconds < 0)
+        return std::nullopt;
+    return seconds;
+}
+
+}  // namespace
+
+ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
+{
+    ProgramOptions options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> value;
+        if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after";
+        if (takesValue && !value) {
+            if (i + 1 >= arguments.size()) {
+                options.error = name + " needs a value";
+                return options;
+            }
+            value = arguments[++i];
+        }
+        if (!takesValue && value) {
+            options.error = name + " takes no value";
+            return options;
+        }
+        if (name == "--port") {
+            if (value->empty()) {
+                options.error = "--port needs a device path";
+                return options;
+            }
+            options.ports.push_back(*value);
+        } else if (name == "--screenshot") {
+            if (value->empty()) {
+                options.error = "--screenshot needs a file name";
+                return options;
+            }
+            options.screenshot = *value;
+        } else if (name == "--quit-after") {
+            options.quitAfterSeconds = parseSeconds(*value);
+            if (!options.quitAfterSeconds) {
+                options.error = "--quit-after needs a number of seconds, not \"" + *value + "\"";
+                return options;
+            }
+        } else if (name == "--simulate") {
+            options.simulate = true;
+        } else if (name == "--help" || name == "-h") {
+            options.help = true;
+        } else if (name == "--version") {
+            options.version = true;
+        } else {
+            options.error = "unknown option \"" + name + "\"";
+            return options;
+        }
+    }
+    return options;
+}
+
+std::string ProgramOptions::usage(const std::string& program)
+{
+    return "Usage: " + program +
+           " [--port PATH]... [--simulate] [--screenshot FILE.png] [--quit-after SECONDS]\n"
+           "       " + program + " --help | --version\n"
+           "\n"
+           "GPS Desk shows time, position, fix, speed and course from a GPS receiver on a\n"
+           "serial port, with a sky plot of the satellites and a monitor of the raw sentences.\n"
+           "\n"
+           "  --port PATH            also offer this device (a pseudo-terminal, a socat link);\n"
+           "                         may be given more than once\n"
+           "  --simulate             start the built-in simulated receiver and offer its port\n"
+           "  --screenshot FILE.png  write the window and its open drawers as one picture just\n"
+           "                         before the program ends (works with QT_QPA_PLATFORM=offscreen)\n"
+           "  --quit-after SECONDS   end the program normally after this many seconds\n"
+           "  --help                 show this text\n"
+           "  --version              show the version\n";
+}
+
+}  // namespace qtplatform

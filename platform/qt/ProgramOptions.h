@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qtplatform {
+
+// The command line of gpsdesk. Each option takes "--name VALUE" or "--name=VALUE".
+struct ProgramOptions {
+    std::vector<std::string> ports;          // --port PATH, repeatable, in the given order
+    std::optional<std::string> screenshot;   // --screenshot FILE.png
+    std::optional<double> quitAfterSeconds;  // --quit-after SECONDS
+    bool simulate = false;                   // --simulate
+    bool help = false;                       // --help / -h
+    bool version = false;                    // --version
+    std::string error;                       // not empty: the command line is unusable
+
+    // arguments without the program name.
+    static ProgramOptions parse(const std::vector<std::string>& arguments);
+    static std::string usage(const std::string& program);
+};
+
+}  // namespace qtplatform

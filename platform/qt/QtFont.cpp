@@ -1,0 +1,31 @@
+#include "platform/qt/QtFont.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+
+namespace qtplatform {
+
+QColor qtColor(platform::Color color)
+{
+    switch (color) {
+    case platform::Color::Black: return QColor(0, 0, 0);
+    case platform::Color::White: return QColor(255, 255, 255);
+    case platform::Color::Red: return QColor(255, 0, 0);
+    case platform::Color::Green: return QColor(0, 255, 0);
+    case platform::Color::Yellow: return QColor(255, 255, 0);
+    case platform::Color::ControlShadow: return QColor(128, 128, 128);
+    }
+    return QColor(0, 0, 0);
+}
+
+QFont qtFont(const platform::Font& font, qreal logicalDpi)
+{
+    QFont result = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    if (font.kind == platform::FontKind::BoldSystem) result.setBold(true);
+    const qreal pointSize = font.pointSize > 0.0f ? font.pointSize : 12.0;
+    const qreal dpi = logicalDpi > 0.0 ? logicalDpi : 72.0;
+    result.setPointSizeF(pointSize * 72.0 / dpi);
+    return result;
+}
+
+}  // namespace qtplatform

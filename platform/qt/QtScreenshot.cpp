@@ -1,0 +1,36 @@
+#include "platform/qt/QtScreenshot.h"
+
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+
+namespace qtplatform {
+
+QImage composeWindows(const std::vector<QWidget*>& windows, int margin)
+{
+    QRect area;
+    for (const QWidget* window : windows) {
+        if (window && window->isVisible()) area = area.united(window->geometry());
+    }
+    if (area.isEmpty()) return {};
+    area.adjust(-margin, -margin, margin, margin);
+
+    QImage picture(area.size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(QColor(62, 68, 78));
+    QPainter painter(&picture);
+    for (QWidget* window : windows) {
+        if (!window || !window->isVisible()) continue;
+        const QPixmap rendered = window->grab();
+        painter.drawPixmap(window->geometry().topLeft() - area.topLeft(), rendered);
+    }
+    painter.end();
+    return picture;
+}
+
+bool writeScreenshot(const std::vector<QWidget*>& windows, const QString& path)
+{
+    const QImage picture = composeWindows(windows);
+    return !picture.isNull() && picture.save(path, "PNG");
+}
+
+}  // namespace qtplatform

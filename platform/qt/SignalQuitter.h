@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QSocketNotifier;
+
+namespace qtplatform {
+
+// Turns SIGTERM and SIGINT into a normal end of the program: the signal handler only writes
+// a byte to a pipe; the event loop reads it and runs the quit call on the main thread, where
+// the application can save its settings as on any other way out. One per process.
+class SignalQuitter : public QObject {
+    Q_OBJECT
+public:
+    explicit SignalQuitter(std::function<void()> quit);
+    ~SignalQuitter() override;
+
+    bool isActive() const { return m_notifier != nullptr; }
+
+private:
+    std::function<void()> m_quit;
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+}  // namespace qtplatform

@@ -1,0 +1,168 @@
+// gpsdesk: the desktop program. Makes the Qt application and the platform services, loads the
+// main window description, wakes it, and runs the event loop until the application ends.
+#include <QApplication>
+#include <QIcon>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Services.h"
+#include "platform/posix/JsonPreferences.h"
+#include "platform/posix/PosixClock.h"
+#include "platform/posix/PosixSleeper.h"
+#include "platform/posix/PosixSystemInfo.h"
+#include "platform/posix/PosixWorkspace.h"
+#include "platform/posix/SpdSaySpeech.h"
+#include "platform/posix/StringsBundle.h"
+#include "platform/qt/MainWindow.h"
+#include "platform/qt/PreferencesOverlay.h"
+#include "platform/qt/ProgramOptions.h"
+#include "platform/qt/QtAlerts.h"
+#include "platform/qt/QtApplication.h"
+#include "platform/qt/QtMainThread.h"
+#include "platform/qt/QtScreen.h"
+#include "platform/qt/QtScreenshot.h"
+#include "platform/qt/QtSpeech.h"
+#include "platform/qt/SignalQuitter.h"
+#include "share/Serial.h"
+#ifdef GPSDESK_HAVE_SIM
+#include "tools/sim/Simulator.h"
+#endif
+
+using namespace qtplatform;
+
+int main(int argc, char** argv)
+{
+    const std::string program = argc > 0 ? argv[0] : "gpsdesk";
+    // Read before Qt starts, so --help and --version work without a display.
+    const ProgramOptions options =
+        ProgramOptions::parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "gpsdesk: %s\n%s", options.error.c_str(),
+                     ProgramOptions::usage(program).c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(ProgramOptions::usage(program).c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("gpsdesk %s\n", GPSDESK_VERSION);
+        return 0;
+    }
+#ifndef GPSDESK_HAVE_SIM
+    if (options.simulate) {
+        std::fputs("gpsdesk: this build has no simulated receiver\n", stderr);
+        return 2;
+    }
+#endif
+
+    for (const std::string& port : options.ports) Serial::addExtraPort(port);
+#ifdef GPSDESK_HAVE_SIM
+    // The simulated receiver runs in this process on a pseudo-terminal of its own; it is
+    // offered like any other device.
+    std::unique_ptr<sim::Simulator> simulator;
+    std::optional<std::string> simulatedPort;
+    if (options.simulate) {
+        simulator = std::make_unique<sim::Simulator>();
+        if (!simulator->start()) {
+            std::fprintf(stderr, "gpsdesk: the simulated receiver did not start: %s\n",
+                         simulator->error().c_str());
+            return 1;
+        }
+        simulatedPort = simulator->devicePath();
+        Serial::addExtraPort(*simulatedPort);
+    }
+#endif
+
+    QApplication qtApplication(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("gpsdesk"));
+    QApplication::setApplicationDisplayName(QStringLiteral("GPS Desk"));
+    QApplication::setApplicationVersion(QStringLiteral(GPSDESK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("gpsdesk"));
+
+    QtApplication application;
+    QtMainThread mainThread;
+    QtAlerts alerts;
+    QtScreen screen;
+    platform::posix::SpdSaySpeech spokenBySpdSay;
+    QtSpeech speech(&spokenBySpdSay);
+    platform::posix::PosixClock clock;
+    platform::posix::PosixSleeper sleeper;
+    platform::posix::PosixSystemInfo systemInfo;
+    platform::posix::PosixWorkspace workspace;
+    platform::posix::JsonPreferences userPreferences(
+        platform::posix::JsonPreferences::defaultPath());
+    platform::Preferences* preferences = &userPreferences;
+#ifdef GPSDESK_HAVE_SIM
+    // With the simulated receiver the program connects to it with no other step, as if the
+    // user had chosen its port; the user's own choice stays in the file untouched.
+    std::unique_ptr<PreferencesOverlay> simulatedPreferences;
+    if (simulatedPort) {
+        simulatedPreferences = std::make_unique<PreferencesOverlay>(
+            userPreferences,
+            std::map<std::string, platform::PreferenceValue>{
+                {"serialPort", *simulatedPort},
+                {"rate", std::to_string(simulator->rate())}});
+        preferences = simulatedPreferences.get();
+    }
+#endif
+    const auto resources = platform::posix::StringsBundle::findResourcesFolder();
+    platform::posix::StringsBundle bundle(resources.value_or(GPSDESK_RESOURCE_DIR));
+
+    platform::Services& services = platform::services();
+    services.application = &application;
+    services.mainThread = &mainThread;
+    services.alerts = &alerts;
+    services.screen = &screen;
+    services.speech = &speech;
+    services.clock = &clock;
+    services.sleeper = &sleeper;
+    services.systemInfo = &systemInfo;
+    services.workspace = &workspace;
+    services.preferences = preferences;
+    services.bundle = &bundle;
+    const std::string resourceFolder = resources ? resources->string() : GPSDESK_RESOURCE_DIR;
+    QApplication::setWindowIcon(
+        QIcon(QString::fromStdString(resourceFolder + "/icon/gpsdesk.png")));
+    if (const auto name = bundle.objectForInfoDictionaryKey("CFBundleName"))
+        QApplication::setApplicationDisplayName(QString::fromStdString(*name));
+
+    int exitCode = 0;
+    {
+        MainWindow mainWindow(application);
+        if (options.screenshot) {
+            // The picture shows the state at the end, before anything is taken down.
+            application.addQuitHook([&] {
+                if (!writeScreenshot(mainWindow.visibleWindows(),
+                                     QString::fromStdString(*options.screenshot))) {
+                    std::fprintf(stderr, "gpsdesk: cannot write %s\n", options.screenshot->c_str());
+                    exitCode = 1;
+                }
+            });
+        }
+        // A thread still waiting for the main thread must not wait for a loop that has ended.
+        application.addQuitHook([&] {
+            mainThread.quit();
+            sleeper.wake();
+        });
+
+        SignalQuitter quitter([&] { application.terminate(); });
+        mainWindow.awakeFromNib();
+        if (options.quitAfterSeconds) {
+            const double milliseconds = std::min(*options.quitAfterSeconds * 1000.0, 2.0e9);
+            QTimer::singleShot(static_cast<int>(milliseconds), &application,
+                               [&] { application.terminate(); });
+        }
+        if (!application.isTerminating()) qtApplication.exec();
+        mainThread.quit();
+        sleeper.wake();
+    }
+    services = platform::Services{};
+    return exitCode;
+}
