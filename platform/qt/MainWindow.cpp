@@ -12,6 +12,7 @@
 #include "share/NSDataReadyView.h"
 #include "share/NSSatelliteView.h"
 
+#include "app/AppController.h"
 #include "app/GPSController.h"
 #include "app/GPSMonitorController.h"
 #include "app/GPSSatelliteController.h"
@@ -267,6 +268,7 @@ void MainWindow::connectControllers()
     m_gpsMonitorController = std::make_unique<GPSMonitorController>();
     m_gpsSatelliteController = std::make_unique<GPSSatelliteController>();
     m_splashController = std::make_unique<SplashController>();
+    m_appController = std::make_unique<AppController>();
 
     connectInstruments();
     connectWindowController();
@@ -274,6 +276,15 @@ void MainWindow::connectControllers()
     connectMonitorController();
     connectSatelliteController();
     connectSplashController();
+    connectAppController();
+}
+
+void MainWindow::connectAppController()
+{
+    m_appController->setGpsController(m_gpsController.get());
+    m_appController->setGpsSettingsController(m_gpsSettingsController.get());
+    m_quitItem->setValidator(
+        [this](platform::MenuItem* item) { return m_appController->validateMenuItem(item); });
 }
 
 void MainWindow::connectWindowController()
@@ -369,6 +380,7 @@ void MainWindow::awakeFromNib()
     m_gpsMonitorController->awakeFromNib();
     m_gpsSatelliteController->awakeFromNib();
     m_splashController->awakeFromNib();
+    m_appController->awakeFromNib();
     if (m_application.isTerminating()) return;
     m_window.makeKeyAndOrderFront();
 }

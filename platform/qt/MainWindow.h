@@ -15,6 +15,7 @@
 #include "platform/qt/QtViewWidget.h"
 #include "platform/qt/QtWindow.h"
 
+class AppController;
 class GPSController;
 class GPSMonitorController;
 class GPSSatelliteController;
@@ -72,6 +73,7 @@ private:
     void connectWindowController();
     void connectSettingsController();
     void connectMonitorController();
+    void connectAppController();
     void connectSatelliteController();
     void connectSplashController();
 
@@ -115,6 +117,7 @@ private:
     std::unique_ptr<SplashController> m_splashController;
     std::unique_ptr<GPSSettingsController> m_gpsSettingsController;
     std::unique_ptr<GPSMonitorController> m_gpsMonitorController;
+    std::unique_ptr<AppController> m_appController;
     // Last of all: its reader thread reads the settings controller until it is joined.
     std::unique_ptr<GPSController> m_gpsController;
 };
