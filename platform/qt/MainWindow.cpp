@@ -88,7 +88,17 @@ MainWindow::MainWindow(QtApplication& application) : m_application(application)
     connectControllers();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The controllers and views go before the widgets that refer to them: stop the reader
+    // thread first, then take every reference to them out of the widgets.
+    if (m_gpsController) m_gpsController->shutdown();
+    m_window.setDelegate(nullptr);
+    m_monitorDrawer->setDelegate(nullptr);
+    m_compassHost->setView(nullptr);
+    m_dataReadyHost->setView(nullptr);
+    m_satelliteHost->setView(nullptr);
+}
 
 void MainWindow::buildWindow()
 {
