@@ -15,6 +15,8 @@
 #include "platform/qt/QtComboBox.h"
 #include "platform/qt/QtDrawer.h"
 #include "platform/qt/QtMenuItem.h"
+#include "platform/qt/QtSpeech.h"
+#include "fakes/FakeServices.h"
 #include "platform/qt/QtTextField.h"
 #include "platform/qt/QtTextView.h"
 #include "platform/qt/QtWindow.h"
@@ -334,4 +336,18 @@ TEST(QtTextFieldTest, ShrinksALongTextToFitAndKeepsTheSetFontForShortOnes)
     field.setStringValue("DGPS-Automatisch-3D");
     field.resize(600, 30);  // room enough again
     EXPECT_EQ(field.font().pointSizeF(), setSize);
+}
+
+TEST(QtSpeechTest, WithoutAnEngineTheFallbackSpeaksAndWithoutEitherNothingFails)
+{
+    guiTestApp();
+    fakes::FakeSpeech fallback;
+    QtSpeech speech(&fallback);
+    if (speech.hasEngine()) GTEST_SKIP() << "a Qt speech engine is installed here";
+    EXPECT_TRUE(speech.startSpeaking("No position data"));
+    EXPECT_EQ(fallback.spoken, std::vector<std::string>{"No position data"});
+    fallback.available = false;
+    EXPECT_FALSE(speech.startSpeaking("again"));
+    QtSpeech silent(nullptr);
+    EXPECT_FALSE(silent.startSpeaking("nobody hears this"));
 }
