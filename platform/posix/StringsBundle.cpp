@@ -86,10 +86,12 @@ std::optional<std::string> StringsBundle::objectForInfoDictionaryKey(const std::
 
 std::optional<std::string> StringsBundle::pathForResource(const std::string& name) const
 {
-    // A bare file name only: a resource name never reaches outside the folder.
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return std::nullopt;
-    const std::filesystem::path path = m_folder / name;
+    // A relative name inside the folder ("help/index.html"); it never reaches outside it.
+    const std::filesystem::path relative(name);
+    if (name.empty() || relative.is_absolute()) return std::nullopt;
+    for (const auto& part : relative)
+        if (part == "..") return std::nullopt;
+    const std::filesystem::path path = m_folder / relative;
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
     return path.string();

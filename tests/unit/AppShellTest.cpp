@@ -1,12 +1,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "app/AppController.h"
+#include "app/GPSSettingsController.h"
 #include "app/SplashController.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
@@ -148,4 +151,95 @@ TEST(SplashControllerTest, ShippedPictureAndHelpPageAreUsable)
     const std::string page{std::istreambuf_iterator<char>(help), {}};
     for (const char* topic : {"<title>", "dialout", "Red", "Yellow", "Green", "HDOP", "4800"})
         EXPECT_NE(page.find(topic), std::string::npos) << topic;
+}
+
+namespace {
+
+// The application controller over a settings drawer whose lists hold a port, a rate and a
+// units choice, so a save writes all three preferences.
+struct Shell {
+    fakes::FakePlatform platform;
+    fakes::FakeComboBox type, rate, port, units;
+    fakes::FakeDrawer settingsDrawer, splashDrawer;
+    fakes::FakeImageView image;
+    GPSSettingsController settings;
+    AppController app;
+    SplashController splash;
+
+    Shell()
+    {
+        settings.setTypeComboBox(&type);
+        settings.setRateComboBox(&rate);
+        settings.setPortComboBox(&port);
+        settings.setUnitsComboBox(&units);
+        settings.setSettingsDrawer(&settingsDrawer);
+        app.setGpsSettingsController(&settings);
+        splash.setSplashDrawer(&splashDrawer);
+        splash.setSplashImageView(&image);
+        app.awakeFromNib();
+        units.items = {"Miles", "Kilometer", "Nautical Miles"};
+        units.selected = 2;
+    }
+
+    int saves() const { return platform.preferences.synchronizeCount; }
+};
+
+}  // namespace
+
+TEST(AppControllerTest, SavesOnceOnEveryWayOut)
+{
+    struct Way {
+        const char* name;
+        std::function<void(Shell&)> end;
+    };
+    const Way ways[] = {
+        {"quit", [](Shell& s) { s.platform.application.terminate(); }},
+        {"quit, then a signal during the end",
+         [](Shell& s) {
+             s.platform.application.terminate();
+             s.platform.application.terminate();
+         }},
+        {"splash launches the navigation program",
+         [](Shell& s) {
+             s.platform.workspace.executables = {"/Applications/Corvane.app"};
+             s.splash.onCorvane();
+         }},
+        {"delegate told twice directly",
+         [](Shell& s) {
+             s.app.applicationWillTerminate();
+             s.app.applicationWillTerminate();
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        Shell shell;
+        EXPECT_EQ(shell.platform.application.delegate, &shell.app);
+        way.end(shell);
+        EXPECT_EQ(shell.saves(), 1);
+        const auto stored = shell.platform.preferences.objectForKey("units");
+        ASSERT_TRUE(stored.has_value());
+        EXPECT_EQ(std::get<std::int64_t>(*stored), 2);
+    }
+}
+
+TEST(AppControllerTest, NoSaveWithoutAnEndAndEveryMenuItemEnabled)
+{
+    Shell shell;
+    shell.splash.onCorvane();  // nowhere to be found: the application goes on
+    EXPECT_EQ(shell.saves(), 0);
+    fakes::FakeMenuItem item;
+    EXPECT_TRUE(shell.app.validateMenuItem(&item));
+    EXPECT_TRUE(shell.app.validateMenuItem(nullptr));
+}
+
+TEST(AppControllerTest, GoingAwayLeavesTheApplicationNoDelegate)
+{
+    fakes::FakePlatform platform;
+    {
+        AppController app;
+        app.awakeFromNib();
+        EXPECT_EQ(platform.application.delegate, &app);
+    }
+    EXPECT_EQ(platform.application.delegate, nullptr);
+    platform.application.terminate();  // must not reach a destroyed controller
 }

@@ -60,14 +60,18 @@ TEST(StringsBundleTest, LooksUpTheWantedLanguagesThenEnglish)
     EXPECT_EQ(bundle.objectForInfoDictionaryKey("C"), std::nullopt);
 }
 
-TEST(StringsBundleTest, ResourcesAreBareFileNamesInsideTheFolder)
+TEST(StringsBundleTest, ResourcesAreNamesInsideTheFolder)
 {
     servicestest::TempDir dir;
     servicestest::writeFile(dir.path() / "res/splash.png", "png");
+    servicestest::writeFile(dir.path() / "res/help/index.html", "<html>");
     servicestest::writeFile(dir.path() / "secret", "x");
     StringsBundle bundle(dir.path() / "res", std::vector<std::string>{});
     EXPECT_EQ(bundle.pathForResource("splash.png"), (dir.path() / "res/splash.png").string());
-    for (const char* name : {"missing.png", "../secret", "", "..", "strings"}) {
+    EXPECT_EQ(bundle.pathForResource("help/index.html"),
+              (dir.path() / "res/help/index.html").string());
+    for (const char* name : {"missing.png", "../secret", "help/../../secret", "/etc/passwd", "",
+                             "..", "strings"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(bundle.pathForResource(name), std::nullopt);
     }

@@ -1,0 +1,43 @@
+#include "app/AppController.h"
+
+#include "app/GPSController.h"
+#include "app/GPSSettingsController.h"
+#include "platform/Services.h"
+#include "share/Settings.h"
+
+AppController::~AppController()
+{
+    // The application outlives the window description's objects; leave it no dangling
+    // delegate.
+    if (m_isDelegate)
+        if (platform::Application* application = platform::services().application)
+            application->setDelegate(nullptr);
+}
+
+void AppController::awakeFromNib()
+{
+    platform::Application* application = platform::services().application;
+    if (!application) return;
+    application->setDelegate(this);
+    m_isDelegate = true;
+}
+
+void AppController::saveSettings()
+{
+    if (m_gpsController) m_gpsController->saveSettings();
+    if (m_gpsSettingsController) m_gpsSettingsController->saveSettings();
+    Settings::save();
+}
+
+bool AppController::validateMenuItem(platform::MenuItem* item)
+{
+    (void)item;
+    return true;
+}
+
+void AppController::applicationWillTerminate()
+{
+    if (m_terminated) return;
+    m_terminated = true;
+    saveSettings();
+}

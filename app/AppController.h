@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/Application.h"
+
+namespace platform {
+class MenuItem;
+}
+class GPSController;
+class GPSSettingsController;
+
+// The application's delegate: writes the user's settings once when the application ends,
+// whatever ends it, and enables every menu item it is asked about. Main thread only.
+class AppController : public platform::ApplicationDelegate {
+public:
+    AppController() = default;
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+    ~AppController() override;
+
+    // Outlets, set by the window description before awakeFromNib; not owned.
+    void setGpsController(GPSController* controller) { m_gpsController = controller; }
+    void setGpsSettingsController(GPSSettingsController* controller)
+    {
+        m_gpsSettingsController = controller;
+    }
+
+    // Becomes the application's delegate.
+    void awakeFromNib();
+    // The window controller's settings, the settings drawer's port, rate and units, then a
+    // flush of the preferences store.
+    void saveSettings();
+    bool validateMenuItem(platform::MenuItem* item);
+    // Saves the settings; only the first call of a run does, so that an end reached by two
+    // ways at once (a signal during Quit) writes once.
+    void applicationWillTerminate() override;
+
+private:
+    GPSController* m_gpsController = nullptr;
+    GPSSettingsController* m_gpsSettingsController = nullptr;
+    bool m_isDelegate = false;
+    bool m_terminated = false;
+};
