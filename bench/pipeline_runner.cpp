@@ -132,12 +132,8 @@ private:
 // take the core the reader thread needs), until done() holds or the time is up.
 bool pump(const std::function<bool()>& done, double seconds)
 {
-    static QTimer* tick = [] {
-        auto* timer = new QTimer;  // wakes the loop so the time limit is seen
-        timer->start(20);
-        return timer;
-    }();
-    (void)tick;
+    QTimer tick;  // wakes the loop so the time limit is seen
+    tick.start(20);
     const auto end = SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
                                               std::chrono::duration<double>(seconds));
     while (!done()) {
@@ -184,13 +180,18 @@ double percentile(std::vector<double> values, double share)
 
 }  // namespace
 
-// CPU seconds (user, system) of this process's thread with the given name.
+// CPU seconds (user, system) of this process's thread with the given name, or of the main
+// thread for an empty name.
 std::pair<double, double> threadCpuSeconds(const std::string& name)
 {
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
         std::ifstream comm(task.path() / "comm");
         std::string found;
-        if (!std::getline(comm, found) || found != name) continue;
+        if (name.empty()) {
+            if (task.path().filename() != std::to_string(::getpid())) continue;
+        } else if (!std::getline(comm, found) || found != name) {
+            continue;
+        }
         std::ifstream stat(task.path() / "stat");
         std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
         std::istringstream fields(all.substr(all.rfind(')') + 2));
@@ -299,6 +300,8 @@ int main(int argc, char** argv)
             pump([] { return false; }, 2.0);
             const std::size_t greenBefore = monitorText.green;
             const double cpuBefore = processCpuSeconds();
+            const auto readerBefore = threadCpuSeconds("gpsdesk-reader");
+            const auto mainBefore = threadCpuSeconds("");
             const auto start = SteadyClock::now();
             // The Qt event loop waits for work the way the program's does.
             QTimer::singleShot(static_cast<int>(pacedSeconds * 1000.0), &application,
@@ -306,9 +309,18 @@ int main(int argc, char** argv)
             QApplication::exec();
             const double wall = std::chrono::duration<double>(SteadyClock::now() - start).count();
             const double cpu = processCpuSeconds() - cpuBefore;
+            const auto readerAfter = threadCpuSeconds("gpsdesk-reader");
+            const auto mainAfter = threadCpuSeconds("");
+            const double reader = readerAfter.first + readerAfter.second - readerBefore.first -
+                                  readerBefore.second;
+            const double main = mainAfter.first + mainAfter.second - mainBefore.first -
+                                mainBefore.second;
             std::printf("paced 4800 baud: %.1f s, %zu sentences handled, CPU %.3f s = %.2f %% "
-                        "of one core\n",
-                        wall, monitorText.green - greenBefore, cpu, 100.0 * cpu / wall);
+                        "of one core (reader thread %.2f %%, main thread %.2f %%, simulator and "
+                        "the rest %.2f %%)\n",
+                        wall, monitorText.green - greenBefore, cpu, 100.0 * cpu / wall,
+                        100.0 * reader / wall, 100.0 * main / wall,
+                        100.0 * (cpu - reader - main) / wall);
             qtMainThread.quit();
             controller.shutdown();
             simulator.stop();
