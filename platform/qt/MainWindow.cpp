@@ -10,8 +10,13 @@
 
 #include "share/NSCompassView.h"
 #include "share/NSDataReadyView.h"
+#include "share/NSSatelliteView.h"
 
+#include "app/AppController.h"
+#include "app/GPSController.h"
+#include "app/GPSMonitorController.h"
 #include "app/GPSSatelliteController.h"
+#include "app/GPSSettingsController.h"
 #include "app/SplashController.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtFont.h"
@@ -83,7 +88,17 @@ MainWindow::MainWindow(QtApplication& application) : m_application(application)
     connectControllers();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The controllers and views go before the widgets that refer to them: stop the reader
+    // thread first, then take every reference to them out of the widgets.
+    if (m_gpsController) m_gpsController->shutdown();
+    m_window.setDelegate(nullptr);
+    m_monitorDrawer->setDelegate(nullptr);
+    m_compassHost->setView(nullptr);
+    m_dataReadyHost->setView(nullptr);
+    m_satelliteHost->setView(nullptr);
+}
 
 void MainWindow::buildWindow()
 {
@@ -257,9 +272,88 @@ void MainWindow::connectControllers()
     widget->setMinimumSize(widget->sizeHint());
     widget->resize(widget->minimumSize());
 
+    // Every controller exists before any outlet refers to it.
+    m_gpsController = std::make_unique<GPSController>();
+    m_gpsSettingsController = std::make_unique<GPSSettingsController>();
+    m_gpsMonitorController = std::make_unique<GPSMonitorController>();
+    m_gpsSatelliteController = std::make_unique<GPSSatelliteController>();
+    m_splashController = std::make_unique<SplashController>();
+    m_appController = std::make_unique<AppController>();
+
     connectInstruments();
+    connectWindowController();
+    connectSettingsController();
+    connectMonitorController();
     connectSatelliteController();
     connectSplashController();
+    connectAppController();
+}
+
+void MainWindow::connectAppController()
+{
+    m_appController->setGpsController(m_gpsController.get());
+    m_appController->setGpsSettingsController(m_gpsSettingsController.get());
+    m_quitItem->setValidator(
+        [this](platform::MenuItem* item) { return m_appController->validateMenuItem(item); });
+}
+
+void MainWindow::connectWindowController()
+{
+    GPSController& controller = *m_gpsController;
+    controller.setGpsWindow(&m_window);
+    controller.setUtcLabelField(m_captions[Utc]);
+    controller.setLatitudeLabelField(m_captions[Latitude]);
+    controller.setLongitudeLabelField(m_captions[Longitude]);
+    controller.setCogLabelField(m_captions[Cog]);
+    controller.setSogLabelField(m_captions[Sog]);
+    controller.setFixLabelField(m_captions[Fix]);
+    controller.setUtcField(m_readouts[Utc]);
+    controller.setFixField(m_readouts[Fix]);
+    controller.setLatitudeField(m_readouts[Latitude]);
+    controller.setLongitudeField(m_readouts[Longitude]);
+    controller.setCogField(m_readouts[Cog]);
+    controller.setSogField(m_readouts[Sog]);
+    controller.setDataReadyView(m_dataReadyView.get());
+    controller.setCompassView(m_compassView.get());
+    controller.setSatellitesButton(m_satellitesButton);
+    controller.setSettingsButton(m_settingsButton);
+    controller.setMonitorButton(m_monitorButton);
+    controller.setGpsConnectMenuItem(m_connectItem);
+    controller.setGpsSettingsController(m_gpsSettingsController.get());
+    controller.setGpsSatelliteController(m_gpsSatelliteController.get());
+    controller.setGpsMonitorController(m_gpsMonitorController.get());
+    controller.setSplashController(m_splashController.get());
+    m_window.setDelegate(&controller);
+
+    m_connectItem->setAction([this] { m_gpsController->onGPSConnect(); });
+    m_connectItem->setValidator(
+        [this](platform::MenuItem* item) { return m_gpsController->validateMenuItem(item); });
+    // A new port or rate chosen in the drawer is captured and the connection remade.
+    for (QtComboBox* box : {m_portComboBox, m_rateComboBox}) {
+        connect(box, &QComboBox::activated, this, [this] { m_gpsController->onGPSSettingsChange(); });
+    }
+}
+
+void MainWindow::connectSettingsController()
+{
+    GPSSettingsController& controller = *m_gpsSettingsController;
+    controller.setTypeComboBox(m_typeComboBox);
+    controller.setRateComboBox(m_rateComboBox);
+    controller.setPortComboBox(m_portComboBox);
+    controller.setUnitsComboBox(m_unitsComboBox);
+    controller.setSettingsDrawer(m_settingsDrawer.get());
+}
+
+void MainWindow::connectMonitorController()
+{
+    GPSMonitorController& controller = *m_gpsMonitorController;
+    controller.setMonitorDrawer(m_monitorDrawer.get());
+    controller.setMonitorTextView(m_monitorTextView);
+    controller.setStartButton(m_startButton);
+    controller.setClearButton(m_clearButton);
+    m_monitorDrawer->setDelegate(&controller);
+    m_startButton->setAction([this] { m_gpsMonitorController->onGPSMonitorStart(); });
+    m_clearButton->setAction([this] { m_gpsMonitorController->onGPSMonitorClear(); });
 }
 
 void MainWindow::connectInstruments()
@@ -272,13 +366,15 @@ void MainWindow::connectInstruments()
 
 void MainWindow::connectSatelliteController()
 {
-    m_gpsSatelliteController = std::make_unique<GPSSatelliteController>();
     m_gpsSatelliteController->setSatelliteDrawer(m_satelliteDrawer.get());
+    m_satelliteView = std::make_unique<NSSatelliteView>();
+    m_satelliteView->setGpsSatelliteController(m_gpsSatelliteController.get());
+    m_satelliteHost->setView(m_satelliteView.get());
+    m_gpsSatelliteController->setSatelliteView(m_satelliteView.get());
 }
 
 void MainWindow::connectSplashController()
 {
-    m_splashController = std::make_unique<SplashController>();
     m_splashController->setSplashDrawer(m_splashDrawer.get());
     m_splashController->setSplashImageView(m_splashImageView);
     m_launchButton->setAction([this] { m_splashController->onCorvane(); });
@@ -289,8 +385,12 @@ void MainWindow::awakeFromNib()
 {
     // Start-up order: window controller, settings, monitor, satellite store, splash,
     // application controller.
+    m_gpsController->awakeFromNib();
+    m_gpsSettingsController->awakeFromNib();
+    m_gpsMonitorController->awakeFromNib();
     m_gpsSatelliteController->awakeFromNib();
     m_splashController->awakeFromNib();
+    m_appController->awakeFromNib();
     if (m_application.isTerminating()) return;
     m_window.makeKeyAndOrderFront();
 }

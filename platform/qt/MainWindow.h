@@ -15,9 +15,14 @@
 #include "platform/qt/QtViewWidget.h"
 #include "platform/qt/QtWindow.h"
 
+class AppController;
+class GPSController;
+class GPSMonitorController;
 class GPSSatelliteController;
+class GPSSettingsController;
 class NSCompassView;
 class NSDataReadyView;
+class NSSatelliteView;
 class SplashController;
 
 namespace qtplatform {
@@ -38,6 +43,7 @@ public:
     void awakeFromNib();
 
     QtWindow& window() { return m_window; }
+    GPSController& gpsController() { return *m_gpsController; }
     // The main window and its open drawers, for a picture of the whole program.
     std::vector<QWidget*> visibleWindows() const;
 
@@ -64,6 +70,10 @@ private:
     void buildSplashDrawer();
     void connectControllers();
     void connectInstruments();
+    void connectWindowController();
+    void connectSettingsController();
+    void connectMonitorController();
+    void connectAppController();
     void connectSatelliteController();
     void connectSplashController();
 
@@ -102,8 +112,14 @@ private:
     // Declared last: they go first, while the controls they refer to still exist.
     std::unique_ptr<NSCompassView> m_compassView;
     std::unique_ptr<NSDataReadyView> m_dataReadyView;
+    std::unique_ptr<NSSatelliteView> m_satelliteView;
     std::unique_ptr<GPSSatelliteController> m_gpsSatelliteController;
     std::unique_ptr<SplashController> m_splashController;
+    std::unique_ptr<GPSSettingsController> m_gpsSettingsController;
+    std::unique_ptr<GPSMonitorController> m_gpsMonitorController;
+    std::unique_ptr<AppController> m_appController;
+    // Last of all: its reader thread reads the settings controller until it is joined.
+    std::unique_ptr<GPSController> m_gpsController;
 };
 
 }  // namespace qtplatform

@@ -81,7 +81,9 @@ void QtTextView::scrollToEnd()
     m_scrollPending = true;
     QTimer::singleShot(0, this, [this] {
         m_scrollPending = false;
-        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+        // The last line at the bottom edge, as a terminal shows it.
+        moveCursor(QTextCursor::End);
+        ensureCursorVisible();
     });
 }
 

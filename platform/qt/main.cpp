@@ -153,12 +153,14 @@ int main(int argc, char** argv)
         });
 
         SignalQuitter quitter([&] { application.terminate(); });
-        mainWindow.awakeFromNib();
+        // Set before the wake-ups: a panel shown during start-up (no serial device) must not
+        // hold the program past its time.
         if (options.quitAfterSeconds) {
             const double milliseconds = std::min(*options.quitAfterSeconds * 1000.0, 2.0e9);
             QTimer::singleShot(static_cast<int>(milliseconds), &application,
                                [&] { application.terminate(); });
         }
+        mainWindow.awakeFromNib();
         if (!application.isTerminating()) qtApplication.exec();
         mainThread.quit();
         sleeper.wake();

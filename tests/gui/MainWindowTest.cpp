@@ -5,17 +5,64 @@
 #include <QMainWindow>
 
 #include "GuiTestApp.h"
+#include "fakes/FakeServices.h"
+#include "platform/Services.h"
+#include "platform/posix/PosixClock.h"
+#include "platform/posix/PosixSleeper.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/QtApplication.h"
+#include "platform/qt/QtMainThread.h"
 #include "platform/qt/QtScreenshot.h"
+#include "share/Serial.h"
 
 using namespace qtplatform;
 
-TEST(MainWindowTest, DrawersHangOnFourEdgesAndThePictureHoldsThemAll)
-{
-    guiTestApp();
+namespace {
+
+// The real Qt application and main thread under the window, fakes where a test must not
+// show a panel or write the user's files, and one serial device so start-up goes on.
+class MainWindowTest : public ::testing::Test {
+protected:
+    ~MainWindowTest() override
+    {
+        mainThread.quit();
+        sleeper.wake();
+        mainWindow.reset();  // joins the reader thread while the services still exist
+        platform::services() = platform::Services{};
+        Serial::clearExtraPorts();
+    }
+
+    QApplication& qtApplication = guiTestApp();  // before any widget
     QtApplication application;
-    MainWindow mainWindow(application);
+    QtMainThread mainThread;
+    fakes::FakeAlerts alerts;
+    fakes::FakeBundle bundle;
+    fakes::FakePreferences preferences;
+    platform::posix::PosixClock clock;
+    platform::posix::PosixSleeper sleeper;
+    std::unique_ptr<MainWindow> mainWindow = makeMainWindow();
+
+private:
+    std::unique_ptr<MainWindow> makeMainWindow()
+    {
+        Serial::addExtraPort("/dev/null");
+        platform::Services& services = platform::services();
+        services.application = &application;
+        services.mainThread = &mainThread;
+        services.alerts = &alerts;
+        services.bundle = &bundle;
+        services.preferences = &preferences;
+        services.clock = &clock;
+        services.sleeper = &sleeper;
+        return std::make_unique<MainWindow>(application);
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, DrawersHangOnFourEdgesAndThePictureHoldsThemAll)
+{
+    MainWindow& mainWindow = *this->mainWindow;
     QMainWindow* window = mainWindow.window().widget();
     mainWindow.awakeFromNib();
     for (QtDrawer* drawer : {&mainWindow.settingsDrawer(), &mainWindow.monitorDrawer(),
@@ -50,11 +97,9 @@ TEST(MainWindowTest, DrawersHangOnFourEdgesAndThePictureHoldsThemAll)
     EXPECT_EQ(mainWindow.visibleWindows().size(), 4u);
 }
 
-TEST(MainWindowTest, ReadoutsFitTheirTextsAtTheFirstSize)
+TEST_F(MainWindowTest, ReadoutsFitTheirTextsAtTheFirstSize)
 {
-    guiTestApp();
-    QtApplication application;
-    MainWindow mainWindow(application);
+    MainWindow& mainWindow = *this->mainWindow;
     mainWindow.awakeFromNib();
     QCoreApplication::processEvents();
     // The widest texts the read-outs show must not be cut off.
@@ -76,4 +121,27 @@ TEST(MainWindowTest, ReadoutsFitTheirTextsAtTheFirstSize)
         EXPECT_LE(metrics.horizontalAdvance(QString::fromUtf8(entry.text)), field.width() - 14);
         EXPECT_LE(metrics.height(), field.height() - 2);
     }
+}
+
+TEST_F(MainWindowTest, StartsWithItsDrawersAndKeepsItsProportionsWithLargerTextWhenWidened)
+{
+    MainWindow& mainWindow = *this->mainWindow;
+    mainWindow.awakeFromNib();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(alerts.panels.empty()) << "a device is listed: no NSNoGPS panel";
+    EXPECT_TRUE(mainWindow.monitorDrawer().isOpen());
+    EXPECT_TRUE(mainWindow.satelliteDrawer().isOpen());
+    EXPECT_TRUE(mainWindow.splashDrawer().isOpen());
+
+    QMainWindow* window = mainWindow.window().widget();
+    const QSize minimum = window->minimumSize();
+    QtTextField& latitude = mainWindow.readoutField(MainWindow::Latitude);
+    const qreal fontBefore = latitude.font().pointSizeF();
+    window->resize(minimum.width() * 3 / 2, minimum.height());  // dragged wider only
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->width(), minimum.width() * 3 / 2);
+    EXPECT_NEAR(window->height(), minimum.height() * 1.5, 1.0);
+    EXPECT_GT(latitude.font().pointSizeF(), fontBefore * 1.2) << "the read-out text grows";
+    EXPECT_EQ(mainWindow.satelliteDrawer().panel()->geometry().left(),
+              window->frameGeometry().right() + 1);
 }
