@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "share/NSSatelliteView.h"
 #include "share/Serial.h"
 #include "unit/GPSControllerTestSupport.h"
 
@@ -279,6 +280,32 @@ TEST_F(GPSControllerHandlersTest, GsvCyclesFillSlotsAndClear)
     w.handle("$GPGSV,1,1,01,09,,,");
     EXPECT_EQ(number(0), 9);
     EXPECT_EQ(w.satellites.satellite(0)->elevation(), 0);
+}
+
+TEST_F(GPSControllerHandlersTest, GsvRedrawsOnlyWhenTheCycleIsComplete)
+{
+    NSSatelliteView sky;
+    sky.setHost(&w.skyHost);
+    w.satellites.setSatelliteView(&sky);
+    struct Step {
+        const char* sentence;
+        int redraws;
+    };
+    const Step steps[] = {
+        {"$GPGSV,3,1,11,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45", 0},
+        {"$GPGSV,3,2,11,15,10,100,30,16,20,200,31,17,30,300,32,18,40,040,33", 0},
+        {"$GPGSV,3,3,11,19,50,050,34,20,60,060,35,21,70,070,36", 1},
+        {"$GPGSV,2,2,05,30,10,010,20", 1},  // no sentence 1 before it, redrawn all the same
+        {"$GPGSV,4,4,13,31,10,010,20", 1},  // past the table: nothing stored, still redrawn
+        {"$GPGSV", 0},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.sentence);
+        const int before = w.skyHost.redrawRequests;
+        w.handle(step.sentence);
+        EXPECT_EQ(w.skyHost.redrawRequests - before, step.redraws);
+    }
+    w.satellites.setSatelliteView(nullptr);
 }
 
 TEST_F(GPSControllerHandlersTest, GsvSentenceNumbersOfAnySizeAreHarmless)
