@@ -1,0 +1,109 @@
+// Draws the sky plot, the compass tape and the data-ready lamp through the same canvas the
+// program uses, into PNG files, so the instruments can be looked at without a receiver.
+//
+//   gpsdesk-render OUTPUT_FOLDER
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include "app/GPSSatelliteController.h"
+#include "app/Satellite.h"
+#include "platform/Services.h"
+#include "platform/View.h"
+#include "platform/posix/StringsBundle.h"
+#include "platform/qt/QtCanvas.h"
+#include "share/NSCompassView.h"
+#include "share/NSDataReadyView.h"
+#include "share/NSSatelliteView.h"
+
+namespace {
+
+// A host of fixed size; redraw requests are not needed off screen.
+class FixedHost : public platform::ViewHost {
+public:
+    FixedHost(float width, float height) : m_bounds{0, 0, width, height} {}
+    void setNeedsDisplay() override {}
+    platform::Rect bounds() const override { return m_bounds; }
+
+private:
+    platform::Rect m_bounds;
+};
+
+// Renders at twice the size so the picture stays crisp on dense screens.
+bool render(platform::View& view, float width, float height, const std::filesystem::path& file)
+{
+    FixedHost host(width, height);
+    view.setHost(&host);
+    constexpr int kScale = 2;
+    QImage image(static_cast<int>(width) * kScale, static_cast<int>(height) * kScale,
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(0xf0, 0xf0, 0xf0));
+    {
+        QPainter painter(&image);
+        painter.scale(kScale, kScale);
+        qtplatform::QtCanvas canvas(painter, height);
+        view.drawRect(canvas, host.bounds());
+    }
+    view.setHost(nullptr);
+    const bool saved = image.save(QString::fromStdString(file.string()), "PNG");
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", file.c_str());
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER\n");
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    const std::filesystem::path out = argv[1];
+    std::filesystem::create_directories(out);
+
+    const auto resources = platform::posix::StringsBundle::findResourcesFolder();
+    platform::posix::StringsBundle bundle(resources.value_or("resources"), std::vector<std::string>{});
+    platform::services().bundle = &bundle;
+
+    bool ok = true;
+
+    // Ten satellites in view: strong, weak, one just risen, one without signal.
+    GPSSatelliteController store;
+    store.awakeFromNib();
+    struct Sky {
+        int number, elevation, azimuth, snr;
+    };
+    const Sky sky[] = {{2, 71, 40, 44},  {5, 48, 130, 41},  {7, 15, 200, 30}, {9, 33, 300, 38},
+                       {12, 5, 20, 18},  {15, 60, 250, 46}, {18, 25, 95, 35}, {21, 2, 160, -1},
+                       {26, 80, 330, 47}, {29, 38, 60, 39}};
+    std::uint32_t slot = 0;
+    for (const auto& s : sky) store.satellite(slot++)->set(s.number, s.elevation, s.azimuth, s.snr);
+    store.update();
+    store.setDop(1.8f, 1.2f, 1.4f);
+    store.setAltitude(545.4f * 3.2808399200439453f);
+    NSSatelliteView skyPlot;
+    skyPlot.setGpsSatelliteController(&store);
+    ok &= render(skyPlot, 500, 236, out / "skyplot.png");
+
+    for (unsigned heading : {0u, 137u, 350u}) {
+        NSCompassView compass;
+        compass.setRange(90);
+        compass.setHeading(heading);
+        ok &= render(compass, 460, 24, out / ("compass-" + std::to_string(heading) + ".png"));
+    }
+
+    for (unsigned state : {0u, 1u, 2u}) {
+        NSDataReadyView lamp;
+        lamp.drawDataReady(state);
+        ok &= render(lamp, 20, 20, out / ("lamp-" + std::to_string(state) + ".png"));
+    }
+    platform::services().bundle = nullptr;
+    return ok ? 0 : 1;
+}
