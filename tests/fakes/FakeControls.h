@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
 #include <utility>
@@ -129,25 +130,36 @@ public:
         std::string text;
         platform::Color color;
     };
-    std::vector<Run> runs;
+    // Read by tests; changed only through the interface (lengths are kept incrementally so
+    // a long-running monitor stays cheap to fake).
+    std::deque<Run> runs;
     std::optional<platform::Font> font;
     int scrollCount = 0;
     int redisplayCount = 0;
 
-    std::size_t length() const override { return string().size(); }
+    std::size_t length() const override { return m_length; }
     std::string string() const override
     {
         std::string all;
         for (const auto& run : runs) all += run.text;
         return all;
     }
-    void appendText(const std::string& t, platform::Color c) override { runs.push_back({t, c}); }
-    void clear() override { runs.clear(); }
+    void appendText(const std::string& t, platform::Color c) override;
+    void clear() override
+    {
+        runs.clear();
+        m_length = 0;
+        m_newlines = 0;
+    }
     std::size_t lineCount() const override;
     void removeFirstLines(std::size_t count) override;
     void scrollToEnd() override { ++scrollCount; }
     void setFont(const platform::Font& f) override { font = f; }
     void setNeedsDisplay() override { ++redisplayCount; }
+
+private:
+    std::size_t m_length = 0;
+    std::size_t m_newlines = 0;
 };
 
 class FakeImageView : public platform::ImageView {

@@ -1,0 +1,72 @@
+// Arbitrary receiver lines through the reader's checks and the window controller's handlers,
+// with the window assembled from fakes: no line may crash, hang or read out of bounds.
+// The first input byte chooses whether lines must pass the checksum (as on the wire) or
+// reach the handlers unchecked, so deep handler paths are found without valid checksums.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "fakes/FakeServices.h"
+#include "share/NMEA.h"
+#include "share/Serial.h"
+#include "unit/GPSControllerTestSupport.h"
+
+namespace {
+
+struct World {
+    fakes::FakePlatform platform;
+    controllertest::MainWindow window;
+
+    World()
+    {
+        Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+        Serial::clearExtraPorts();
+        Serial::addExtraPort("/dev/ttyFUZZ0");
+        window.wakeDrawers();
+    }
+};
+
+void dispatch(GPSController& c, ByteBuffer& buffer)
+{
+    const auto prefix = NMEA::prefix(buffer);
+    if (!prefix || *prefix == "P") return;
+    const auto type = NMEA::command(buffer);
+    if (!type) return;
+    if (*type == "GGA") c.updatePositionGGA(buffer);
+    else if (*type == "RMC") c.updatePositionRMC(buffer);
+    else if (*type == "GLL") c.updatePositionGLL(buffer);
+    else if (*type == "VTG") c.updateCourseVTG(buffer);
+    else if (*type == "GSV") c.updateSatelliteGSV(buffer);
+    else if (*type == "GSA") c.updateSatelliteGSA(buffer);
+    else c.updateUnknown(buffer);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static World* world = new World();  // one window for the whole run, as in the program
+    if (size == 0) return 0;
+    const bool checked = (data[0] & 1) != 0;
+    GPSController& controller = *world->window.controller;
+
+    std::size_t start = 1;
+    for (std::size_t i = 1; i <= size; ++i) {
+        if (i < size && data[i] != '\n') continue;
+        ByteBuffer buffer(data + start, data + i);
+        if (i < size) buffer.push_back('\n');
+        start = i + 1;
+        if (buffer.size() > 256) continue;  // the reader never hands on a longer line
+        buffer.push_back(0);
+        if (checked) {
+            if (!NMEA::checkSumValid(buffer)) continue;
+        } else if (buffer.empty() || (buffer[0] != '$' && buffer[0] != '!')) {
+            continue;
+        }
+        dispatch(controller, buffer);
+    }
+    controller.positionTimer();
+    return 0;
+}
