@@ -118,6 +118,11 @@ void GPSController::shutdown()
     }
     m_link->changed.notify_all();
     if (m_sleeper) m_sleeper->wake();
+    {
+        // A quiet line would hold the reader in its read for up to 5 s.
+        std::lock_guard lock(m_portMutex);
+        if (m_serialPort) m_serialPort->cancel();
+    }
     if (m_readerThread.joinable()) m_readerThread.join();
     m_positionTimer.reset();
 }
@@ -162,7 +167,17 @@ void GPSController::releasePort()
 {
     m_connected.store(false);
     if (m_serialPort) m_serialPort->closePort();
-    m_serialPort.reset();
+    setSerialPort(nullptr);
+}
+
+void GPSController::setSerialPort(std::unique_ptr<Serial> port)
+{
+    std::unique_ptr<Serial> old;  // destroyed after the lock is let go
+    std::lock_guard lock(m_portMutex);
+    old = std::move(m_serialPort);
+    m_serialPort = std::move(port);
+    // shutdown() may have looked for a port to cancel just before this one arrived.
+    if (m_serialPort && stopping()) m_serialPort->cancel();
 }
 
 void GPSController::connectCommand()
@@ -188,9 +203,9 @@ void GPSController::connectCommand()
         postToMain([this, path = port.value_or("")] { openPortFail(path); });
         return;
     }
-    m_serialPort = std::make_unique<Serial>();
+    setSerialPort(std::make_unique<Serial>());
     if (!m_serialPort->openPort(*port, *rate, false)) {
-        m_serialPort.reset();
+        setSerialPort(nullptr);
         postToMain([this, path = *port] { openPortFail(path); });
         return;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -165,6 +166,9 @@ private:
     void disconnectCommand();
     void readSentence();
     void releasePort();
+    // Every change of m_serialPort goes through here, under m_portMutex, so that shutdown()
+    // can cancel a waiting read without racing the port's destruction.
+    void setSerialPort(std::unique_ptr<Serial> port);
     bool stopping() const { return m_stopping.load(); }
     // Queue a call on the main thread; it does not run once shutdown() has begun.
     void postToMain(std::function<void()> call);
@@ -216,8 +220,11 @@ private:
     bool m_stalenessSheetShown = false;
     std::unique_ptr<platform::Timer> m_positionTimer;
 
-    // Reader thread only.
+    // Written by the reader thread only, under m_portMutex; the reader reads it without the
+    // lock, shutdown() with it.
     std::unique_ptr<Serial> m_serialPort;
+    std::mutex m_portMutex;
+    // Reader thread only.
     std::string m_connectedPort;
 
     // Shared between the threads.

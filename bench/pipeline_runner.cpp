@@ -302,6 +302,7 @@ int main(int argc, char** argv)
             const double cpuBefore = processCpuSeconds();
             const auto readerBefore = threadCpuSeconds("gpsdesk-reader");
             const auto mainBefore = threadCpuSeconds("");
+            const auto simulatorBefore = threadCpuSeconds("gpsdesk-sim");
             const auto start = SteadyClock::now();
             // The Qt event loop waits for work the way the program's does.
             QTimer::singleShot(static_cast<int>(pacedSeconds * 1000.0), &application,
@@ -311,16 +312,22 @@ int main(int argc, char** argv)
             const double cpu = processCpuSeconds() - cpuBefore;
             const auto readerAfter = threadCpuSeconds("gpsdesk-reader");
             const auto mainAfter = threadCpuSeconds("");
-            const double reader = readerAfter.first + readerAfter.second - readerBefore.first -
-                                  readerBefore.second;
-            const double main = mainAfter.first + mainAfter.second - mainBefore.first -
-                                mainBefore.second;
-            std::printf("paced 4800 baud: %.1f s, %zu sentences handled, CPU %.3f s = %.2f %% "
-                        "of one core (reader thread %.2f %%, main thread %.2f %%, simulator and "
-                        "the rest %.2f %%)\n",
-                        wall, monitorText.green - greenBefore, cpu, 100.0 * cpu / wall,
-                        100.0 * reader / wall, 100.0 * main / wall,
-                        100.0 * (cpu - reader - main) / wall);
+            const auto simulatorAfter = threadCpuSeconds("gpsdesk-sim");
+            const auto spent = [](std::pair<double, double> after, std::pair<double, double> before) {
+                return after.first + after.second - before.first - before.second;
+            };
+            const double reader = spent(readerAfter, readerBefore);
+            const double main = spent(mainAfter, mainBefore);
+            const double simulated = spent(simulatorAfter, simulatorBefore);
+            const double percent = 100.0 / wall;
+            std::printf("paced 4800 baud: %.1f s, %zu sentences handled\n"
+                        "  GPS Desk (process less the simulator thread): %.3f s = %.2f %% of one "
+                        "core (reader thread %.2f %%, main thread %.2f %%, other %.2f %%)\n"
+                        "  simulator thread: %.2f %%; whole process: %.2f %%\n",
+                        wall, monitorText.green - greenBefore, cpu - simulated,
+                        percent * (cpu - simulated), percent * reader, percent * main,
+                        percent * (cpu - simulated - reader - main), percent * simulated,
+                        percent * cpu);
             qtMainThread.quit();
             controller.shutdown();
             simulator.stop();

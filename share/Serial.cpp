@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,8 @@ std::atomic<void*> g_owner{nullptr};
 
 constexpr int kReadAttempts = 10;
 constexpr cc_t kReadTimeoutDeciseconds = 5;
+// One attempt waits as long as VTIME would; the wait is a poll so that cancel() can end it.
+constexpr std::chrono::milliseconds kAttemptTime{kReadTimeoutDeciseconds * 100};
 // Room made up front; a caller's limit is not trusted with an allocation of its size.
 constexpr std::uint32_t kMaxReserve = 4096;
 
@@ -44,16 +47,44 @@ bool isGoneError(int error)
     return error == EIO || error == ENXIO || error == ENODEV;
 }
 
+// Keeps the wake pipe off descriptors 0 to 2, which a process with standard streams closed
+// would otherwise hand out here (and a device on 0 counts as closed).
+int aboveStandardStreams(int fd)
+{
+    if (fd < 0 || fd > 2) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    return moved;
+}
+
+void closeIfOpen(int& fd)
+{
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
 }  // namespace
 
 Serial::Serial()
 {
     g_owner.store(nullptr);
+    int wake[2];
+    if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) == 0) {
+        m_wakeRead = aboveStandardStreams(wake[0]);
+        m_wakeWrite = aboveStandardStreams(wake[1]);
+        // Without both ends cancel() still stops reads between waits, just not a wait itself.
+        if (m_wakeRead < 0 || m_wakeWrite < 0) {
+            closeIfOpen(m_wakeRead);
+            closeIfOpen(m_wakeWrite);
+        }
+    }
 }
 
 Serial::~Serial()
 {
     closePort();
+    closeIfOpen(m_wakeRead);
+    closeIfOpen(m_wakeWrite);
     g_owner.store(nullptr);
 }
 
@@ -142,12 +173,29 @@ void Serial::closePort()
     // No retry on EINTR: Linux has released the descriptor by then.
     ::close(fd);
     m_fd.store(-1);
+    dropBuffered();
 }
 
 void Serial::flushPort()
 {
     if (!isOpen()) return;
+    dropBuffered();
     (void)::tcflush(m_fd.load(), TCIOFLUSH);
+}
+
+void Serial::cancel()
+{
+    m_cancelled.store(true);
+    if (m_wakeWrite >= 0) {
+        const std::uint8_t byte = 1;
+        // A full pipe already wakes the reader; nothing to retry.
+        (void)!::write(m_wakeWrite, &byte, 1);
+    }
+}
+
+bool Serial::cancelled() const
+{
+    return m_cancelled.load();
 }
 
 void Serial::markHungUpIf(int error)
@@ -174,31 +222,50 @@ std::uint32_t Serial::writePort(const ByteBuffer& bytes)
     return written;
 }
 
-bool Serial::readPortChar(std::uint8_t& byte)
+bool Serial::fill()
 {
+    using Clock = std::chrono::steady_clock;
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        if (!isOpen() || m_hungUp.load()) return false;
+        if (!isOpen() || m_hungUp.load() || m_cancelled.load()) return false;
         const int fd = m_fd.load();
+        pollfd entries[2] = {{fd, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+        // A signal does not shorten the half second: the wait goes on to the same deadline.
+        const auto deadline = Clock::now() + kAttemptTime;
+        int ready;
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            ready = ::poll(entries, 2, static_cast<int>(std::max<long long>(0, left.count())));
+            if (ready >= 0 || errno != EINTR) break;
+        }
+        if (ready <= 0) continue;  // a quiet half second (or a failed poll) uses up the attempt
+        if (entries[1].revents != 0) return false;
+
         ssize_t result;
         do {
-            result = ::read(fd, &byte, 1);
+            result = ::read(fd, m_buffer, kBufferSize);
         } while (result < 0 && errno == EINTR);
-        if (result == 1) return true;
+        if (result > 0) {
+            m_begin = 0;
+            m_end = static_cast<std::size_t>(result);
+            return true;
+        }
         if (result < 0) {
             markHungUpIf(errno);
             continue;
         }
-        // A hung-up tty also reads 0 bytes, but at once: without this check the attempts
-        // would pass in microseconds and the reader would spin for as long as it runs.
-        pollfd entry{fd, POLLIN, 0};
-        int ready;
-        do {
-            ready = ::poll(&entry, 1, 0);
-        } while (ready < 0 && errno == EINTR);
-        if (ready > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-            m_hungUp.store(true);
+        // A hung-up tty reads 0 bytes at once; without this check the attempts would pass in
+        // microseconds and the reader would spin for as long as it runs.
+        if ((entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) m_hungUp.store(true);
     }
     return false;
+}
+
+bool Serial::readPortChar(std::uint8_t& byte)
+{
+    if (m_cancelled.load()) return false;
+    if (m_begin == m_end && !fill()) return false;
+    byte = m_buffer[m_begin++];
+    return true;
 }
 
 ByteBuffer Serial::readPortLength(std::uint32_t count)
@@ -206,10 +273,11 @@ ByteBuffer Serial::readPortLength(std::uint32_t count)
     ByteBuffer buffer;
     if (!isOpen()) return buffer;
     buffer.reserve(std::min<std::uint32_t>(count, kMaxReserve));
-    std::uint8_t byte;
-    while (buffer.size() < count) {
-        if (!readPortChar(byte)) break;
-        buffer.push_back(byte);
+    while (buffer.size() < count && !m_cancelled.load()) {
+        if (m_begin == m_end && !fill()) break;
+        const std::size_t take = std::min<std::size_t>(count - buffer.size(), m_end - m_begin);
+        buffer.insert(buffer.end(), m_buffer + m_begin, m_buffer + m_begin + take);
+        m_begin += take;
     }
     return buffer;
 }
@@ -219,13 +287,22 @@ std::optional<ByteBuffer> Serial::readPortUntilChar(std::uint8_t terminator, std
     ByteBuffer buffer;
     if (!isOpen()) return buffer;
     buffer.reserve(std::min<std::uint32_t>(limit, kMaxReserve));
-    std::uint8_t last = 0;
-    while (last != terminator) {
-        if (!readPortChar(last)) return std::nullopt;
-        buffer.push_back(last);
+    if (terminator == 0) return buffer;  // the line "ends" before any byte is read
+    for (;;) {
+        if (m_cancelled.load()) return std::nullopt;
+        if (m_begin == m_end && !fill()) return std::nullopt;
+        // Never more than the limit allows, so the bytes after an over-long line's cut stay
+        // for the next call; at least one byte, so a limit of 0 or 1 still consumes one.
+        const std::size_t room = buffer.size() < limit ? limit - buffer.size() : 1;
+        const std::size_t take = std::min(room, m_end - m_begin);
+        const std::uint8_t* start = m_buffer + m_begin;
+        const auto* found = static_cast<const std::uint8_t*>(std::memchr(start, terminator, take));
+        const std::size_t count = found ? static_cast<std::size_t>(found - start) + 1 : take;
+        buffer.insert(buffer.end(), start, start + count);
+        m_begin += count;
         if (buffer.size() >= limit) return std::nullopt;
+        if (found) return buffer;
     }
-    return buffer;
 }
 
 // ---- Device listing ------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,9 +13,12 @@
 // One open serial device in raw 8N1 mode with a half-second read time-out, plus the
 // class-wide listing of the serial devices of the machine.
 //
-// A port object is driven by one thread at a time; only isOpen() and hungUp() may also be
-// asked from another thread. Buffers returned by the read operations are new and belong to
-// the caller.
+// A port object is driven by one thread at a time; only isOpen(), hungUp() and cancel() may
+// also be used from another thread. Buffers returned by the read operations are new and
+// belong to the caller.
+//
+// Reads take whatever the device has in one call into an internal buffer and serve bytes
+// from there; bytes after a returned line stay for the next read.
 class Serial {
 public:
     Serial();   // closed, fd -1; clears the owner
@@ -32,9 +36,16 @@ public:
     // pseudo-terminal master). Reads and writes then fail at once; only closePort() helps.
     // Cleared by the next successful openPort().
     bool hungUp() const;
+    // Also drops bytes received but not yet handed out.
     void closePort();
-    // Discards received-but-unread input and written-but-unsent output.
+    // Discards received-but-unread input (the port's own buffer included) and
+    // written-but-unsent output.
     void flushPort();
+    // Makes a read that is waiting return at once with nothing, and every later read too;
+    // for quitting without sitting out a quiet line. For the object's lifetime. Any thread,
+    // as long as the object lives.
+    void cancel();
+    bool cancelled() const;
 
     // Number of bytes written, in order; stops at the first byte that cannot be written.
     std::uint32_t writePort(const ByteBuffer& bytes);
@@ -71,8 +82,22 @@ public:
 
 private:
     void markHungUpIf(int error);
+    // Refills the internal buffer with one read; up to 10 waits of 0.5 s for a first byte.
+    // False on time-out, hang-up, cancel or a closed port.
+    bool fill();
+    void dropBuffered() { m_begin = m_end = 0; }
+
+    static constexpr std::size_t kBufferSize = 4096;
 
     // Written only by the thread that opens and closes the port, read from any thread.
     std::atomic<int> m_fd{-1};
     std::atomic<bool> m_hungUp{false};
+    std::atomic<bool> m_cancelled{false};
+    // A pipe that cancel() writes to; a waiting read polls it together with the device.
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    // Received bytes not yet handed out: m_buffer[m_begin, m_end). Reading thread only.
+    std::size_t m_begin = 0;
+    std::size_t m_end = 0;
+    std::uint8_t m_buffer[kBufferSize];
 };

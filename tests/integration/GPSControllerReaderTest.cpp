@@ -214,6 +214,25 @@ TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
     platform.mainThread.processEvents();
 }
 
+TEST_F(GPSControllerReaderTest, QuittingWhileTheLineIsSilentDoesNotWaitOutTheReadTimeOut)
+{
+    if (!startSimulator({})) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "4800");
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "4800") && window->latitude.value; }, 8.0));
+    simulator->silence(3600);
+    // Long enough for the reader to be inside its 5 s of waits for the next byte.
+    until([] { return false; }, 1.2);
+
+    const auto start = SteadyClock::now();
+    controller().shutdown();
+    const double seconds = std::chrono::duration<double>(SteadyClock::now() - start).count();
+    EXPECT_LT(seconds, 0.3);
+    EXPECT_FALSE(harness::threadCpuSeconds("gpsdesk-reader").has_value());
+}
+
 TEST_F(GPSControllerReaderTest, StalenessWarningsWhileConnectedDoNotPileUp)
 {
     if (!startSimulator({})) return;

@@ -213,6 +213,38 @@ TEST_F(SimulatorTest, OutputIsPacedAtTheLineRateAndARateSwitchTakesEffect)
     EXPECT_LT(fast, 0.3) << "the same bytes at 38400 bit/s take 0.1 s";
 }
 
+TEST_F(SimulatorTest, PacedOutputKeepsTenBitsAByteWithoutDrift)
+{
+    // A log of equal lines, looped: the line is never idle, so every line starts at the
+    // moment the one before it has left the wire.
+    const auto log = tempPath("paced.log");
+    const std::string body = "$GPTXT,01,01,02,PACING TEST LINE 0123456789 ABCDEFGHIJKLMNOP";
+    {
+        std::ofstream out(log);
+        for (int i = 0; i < 10; ++i) out << body << "\r\n";
+    }
+    const std::size_t lineBytes = body.size() + 2;
+    for (const std::uint32_t rate : {4800u, 38400u}) {
+        SCOPED_TRACE("rate " + std::to_string(rate));
+        port.closePort();
+        if (simulator) simulator->stop();
+        sim::Options options;
+        options.replayPath = log.string();
+        options.loop = true;
+        options.rate = rate;
+        ASSERT_TRUE(startWith(options));
+        ASSERT_TRUE(port.readPortUntilChar(10, 256).has_value());
+
+        const auto lines = readFor(port, 3s);
+        ASSERT_GE(lines.size(), 10u);
+        for (const auto& line : lines) ASSERT_EQ(line.text, body + "\r\n");
+        const double seconds = std::chrono::duration<double>(lines.back().at - lines.front().at).count();
+        const double bitsPerSecond = static_cast<double>((lines.size() - 1) * lineBytes * 10) / seconds;
+        EXPECT_NEAR(bitsPerSecond, rate, rate * 0.05);
+    }
+    std::filesystem::remove(log);
+}
+
 TEST_F(SimulatorTest, BinaryModeStopsNmeaAndMessage129BringsItBack)
 {
     sim::Options options;

@@ -92,6 +92,10 @@ TEST(Scenario, OneLapCoversTheRouteTheSkyAndTheFixStates)
         EXPECT_GE(course, 0.0);
         EXPECT_LT(course, 360.0);
         topSpeed = std::max(topSpeed, speed);
+        // A course is shown from half a knot on; a first look at the demo should see one.
+        if (second == 4) {
+            EXPECT_GT(speed, 0.5) << "still standing 5 s after the start";
+        }
         if (topSpeed > 55 && speed > 0 && speed < 0.5) slowAfterFast = true;
         if (previousCourse >= 0 && std::abs(course - previousCourse) > 300) ++wrapsThroughNorth;
         previousCourse = course;

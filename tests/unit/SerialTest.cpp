@@ -4,7 +4,9 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -189,6 +191,90 @@ TEST_F(SerialTest, LinesUpToTheLimitAreWholeLongerOnesAreConsumedAndLost)
     ASSERT_TRUE(none.has_value());
     EXPECT_TRUE(none->empty());
     EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$kept\n");
+}
+
+TEST_F(SerialTest, BytesThatArriveTogetherAreHandedOutCallByCallAndNeverLost)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+
+    // Two lines and the start of a third in one write, so most likely in one read.
+    ASSERT_TRUE(pty.write("$GPGGA,1*00\r\n$GPRMC,2*00\r\n$GPV"));
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$GPGGA,1*00\r\n");
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$GPRMC,2*00\r\n");
+    // The rest of the third line comes later and joins what was kept.
+    std::thread late([&] {
+        std::this_thread::sleep_for(100ms);
+        pty.write("TG,3*00\r\nXYZ");
+    });
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$GPVTG,3*00\r\n");
+    late.join();
+    std::uint8_t byte = 0;
+    ASSERT_TRUE(port.readPortChar(byte));
+    EXPECT_EQ(byte, 'X');
+    EXPECT_EQ(text(port.readPortLength(2)), "YZ");
+
+    // A flush drops what was received but not handed out, kept bytes included.
+    ASSERT_TRUE(pty.write("$old1\n$old2\n"));
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$old1\n");
+    port.flushPort();
+    ASSERT_TRUE(pty.write("$new\n"));
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$new\n");
+}
+
+TEST_F(SerialTest, AfterAnOverlongLineIsCutTheRestComesInLimitSizedPieces)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    // 1000 bytes and a good line in one write: three cuts of 256 bytes each give nothing,
+    // then the last 232 bytes come as a "line", then the good line, untouched.
+    const std::string longLine = lineOf(1000, 'd');
+    ASSERT_TRUE(pty.write(longLine + "$after\n"));
+    for (int cut = 0; cut < 3; ++cut)
+        EXPECT_FALSE(port.readPortUntilChar(10, 256).has_value()) << "cut " << cut;
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), longLine.substr(768));
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$after\n");
+
+    // A limit of 1 consumes one byte per call and never returns a line.
+    ASSERT_TRUE(pty.write("\n$x\n"));
+    EXPECT_FALSE(port.readPortUntilChar(10, 1).has_value());
+    EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$x\n");
+}
+
+TEST_F(SerialTest, CancelEndsAWaitOnAQuietLineAtOnceAndEveryReadAfterIt)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    ASSERT_TRUE(pty.write("$GPGGA,12"));  // a line begun, then silence
+
+    std::optional<ByteBuffer> line{ByteBuffer{}};
+    Clock::time_point returnedAt{};
+    std::thread reader([&] {
+        line = port.readPortUntilChar(10, 256);
+        returnedAt = Clock::now();
+    });
+    std::this_thread::sleep_for(700ms);  // past the first half-second wait
+    const auto cancelledAt = Clock::now();
+    port.cancel();
+    reader.join();
+
+    EXPECT_FALSE(line.has_value());
+    EXPECT_LT(std::chrono::duration<double>(returnedAt - cancelledAt).count(), 0.1);
+    EXPECT_TRUE(port.cancelled());
+    EXPECT_FALSE(port.hungUp()) << "a cancel is not a hang-up";
+    EXPECT_TRUE(port.isOpen()) << "the owner still closes the port";
+
+    // Later reads do not wait either, even with data there.
+    ASSERT_TRUE(pty.write("3\n$GPRMC\n"));
+    const auto start = Clock::now();
+    std::uint8_t byte = 0;
+    EXPECT_FALSE(port.readPortChar(byte));
+    EXPECT_FALSE(port.readPortUntilChar(10, 256).has_value());
+    EXPECT_TRUE(port.readPortLength(4).empty());
+    EXPECT_LT(secondsSince(start), 0.1);
+    port.closePort();
+    EXPECT_TRUE(port.readPortUntilChar(10, 256).value_or(ByteBuffer{1}).empty())
+        << "a closed port still reads an empty buffer";
 }
 
 TEST_F(SerialTest, ReadPortLengthReturnsTheCountAskedFor)

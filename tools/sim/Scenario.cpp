@@ -11,6 +11,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kLapSeconds = 300.0;
+constexpr double kStandstillSeconds = 2.0;  // at the start of each lap
 constexpr double kMetresPerNauticalMile = 1852.0;
 constexpr double kKilometresPerNauticalMile = 1.852;
 
@@ -166,11 +167,13 @@ const Scenario::State& Scenario::step()
 
     double speed = 0.0;
     double heading = m_state.courseDegrees;
-    if (lap < 10.0) {
+    // Moving within seconds of the start, so that a first look (or a screenshot) already
+    // shows a course, which needs half a knot.
+    if (lap < kStandstillSeconds) {
         speed = 0.0;
         heading = 300.0;
     } else if (lap < 70.0) {
-        speed = (lap - 10.0);
+        speed = 60.0 * (lap - kStandstillSeconds) / (70.0 - kStandstillSeconds);
         heading = 300.0;
     } else if (lap < 130.0) {
         speed = 60.0;

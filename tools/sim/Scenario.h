@@ -15,11 +15,11 @@ constexpr int kSentenceCount = 6;
 std::string withChecksum(const std::string& body);
 
 // A vehicle on a route under a changing sky, one state per second, the same for the same
-// seed. Over each 300-second lap it waits, speeds up to about 60 knots, turns through north
-// (course wrapping past 360) and back, slows below 0.5 knots and stops. 8 to 12 satellites
-// are in view, one of them setting below the horizon early on; the fix alternates between
-// GPS and DGPS. With no-fix spells, 20 seconds of each lap have no fix and only 3
-// satellites.
+// seed. Over each 300-second lap it waits two seconds, speeds up to about 60 knots, turns
+// through north (course wrapping past 360) and back, slows below 0.5 knots and stops. 8 to
+// 12 satellites are in view, one of them setting below the horizon early on; the fix
+// alternates between GPS and DGPS. With no-fix spells, 20 seconds of each lap have no fix
+// and only 3 satellites.
 class Scenario {
 public:
     struct SatelliteView {

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -23,7 +24,11 @@ constexpr std::size_t kReplayLowWater = 512;
 constexpr std::size_t kUnpacedBacklog = 16384;
 constexpr std::size_t kMaxReceivedKept = 1u << 20;
 constexpr std::size_t kOverlongLength = 300;
-constexpr auto kMaxWait = std::chrono::milliseconds(200);
+// Every request wakes the thread through its pipe; this only bounds a wait.
+constexpr auto kMaxWait = std::chrono::milliseconds(1000);
+// A line that starts up to this late still counts from its deadline (no drift); later than
+// that the line was idle and the pace starts afresh (no burst to catch up).
+constexpr auto kPaceSlack = std::chrono::milliseconds(20);
 
 bool isValidRate(long rate)
 {
@@ -576,6 +581,8 @@ void Simulator::queueReplay()
 
 void Simulator::run()
 {
+    // Named so that a CPU figure of a process holding it can leave it out.
+    pthread_setname_np(pthread_self(), "gpsdesk-sim");
     using namespace std::chrono;
     const auto cycleLength = duration_cast<Clock::duration>(duration<double>(1.0 / m_options.speedup));
     const auto at = [this](double seconds) {
@@ -584,7 +591,6 @@ void Simulator::run()
     const Faults& faults = m_options.faults;
     auto nextCycle = m_started;
     bool writeBlocked = false;
-    bool paceIdle = true;
 
     while (!m_stopping.load()) {
         auto now = Clock::now();
@@ -615,7 +621,6 @@ void Simulator::run()
         if (silent) {
             // Gone quiet at once, even in the middle of a line: the rest of it is lost.
             m_pending.clear();
-            paceIdle = true;
         }
         m_pending += injected;
 
@@ -629,21 +634,26 @@ void Simulator::run()
         }
         if (!silent && !binary && !m_replayLines.empty()) queueReplay();
 
-        // Send what the line rate allows.
+        // Send what the line rate allows: paced, a whole line at once, then nothing until
+        // that line's time on the wire (10 bits a byte) has passed. Deadlines count from the
+        // start of the pace, so late wake-ups do not add up.
         Clock::time_point nextSend = Clock::time_point::max();
         if (!silent && !m_pending.empty() && !writeBlocked) {
             std::size_t allowed = m_pending.size();
             if (!m_options.unpaced) {
-                if (paceIdle) {
+                const auto lineFree = m_paceStart + duration_cast<Clock::duration>(
+                                                        duration<double>(m_pacedBytes * 10.0 / rate));
+                if (now > lineFree + kPaceSlack) {
                     m_paceStart = now;
                     m_pacedBytes = 0;
-                    paceIdle = false;
                 }
-                const double elapsed = duration<double>(now - m_paceStart).count();
-                const auto budget = static_cast<std::uint64_t>(elapsed * rate / 10.0);
-                allowed = budget > m_pacedBytes
-                              ? static_cast<std::size_t>(std::min<std::uint64_t>(budget - m_pacedBytes, m_pending.size()))
-                              : 0;
+                if (now >= lineFree) {
+                    const std::size_t end = m_pending.find('\n');
+                    allowed = end == std::string::npos ? m_pending.size() : end + 1;
+                } else {
+                    allowed = 0;
+                    nextSend = lineFree;
+                }
             }
             if (allowed > 0) {
                 const ssize_t n = ::write(m_master, m_pending.data(), allowed);
@@ -656,15 +666,12 @@ void Simulator::run()
                 } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                     writeBlocked = true;
                 }
-            }
-            if (m_pending.empty()) paceIdle = true;
-            if (!m_pending.empty() && !writeBlocked && !m_options.unpaced) {
-                // Wake for a few milliseconds' worth of bytes, not for every byte.
-                const std::uint64_t chunk = std::max<std::uint64_t>(1, rate / 10 / 200);
-                const std::uint64_t target = m_pacedBytes + std::min<std::uint64_t>(chunk, m_pending.size());
-                nextSend = m_paceStart + duration_cast<Clock::duration>(duration<double>(target * 10.0 / rate));
-            } else if (!m_pending.empty() && !writeBlocked) {
-                nextSend = now;
+                if (!m_pending.empty() && !writeBlocked) {
+                    nextSend = m_options.unpaced
+                                   ? now
+                                   : m_paceStart + duration_cast<Clock::duration>(duration<double>(
+                                                       m_pacedBytes * 10.0 / rate));
+                }
             }
         }
 

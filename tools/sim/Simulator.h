@@ -63,7 +63,7 @@ public:
 
     // Faults on demand.
     void unplug();                            // the application sees a hang-up
-    void silence(double seconds);             // from now, even in the middle of a line
+    void silence(double seconds);             // from now; lines not yet on the wire are lost
     void injectBytes(const std::string& bytes);  // sent after what is already queued
     bool unplugged() const;
 
