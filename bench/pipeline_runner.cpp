@@ -290,7 +290,10 @@ int main(int argc, char** argv)
         // The simulator's terminal, wherever discovery put it in the list.
         for (int i = 0; i < ports.numberOfItems(); ++i)
             if (ports.itemObjectValueAtIndex(i) == simulator.devicePath()) ports.selectItemAtIndex(i);
-        controller.onGPSSettingsChange();
+        // Only captured: the reader's own connect two seconds after start opens it. A connect
+        // command as well could catch the reader before it counts as connected and make it
+        // connect a second time, mid-burst, dropping what the terminal holds.
+        settings.getGPSSettingsSelection();
         if (!pump([&] { return monitorText.opened; }, 10.0)) {
             std::fprintf(stderr, "no connection\n");
             return 1;

@@ -1,6 +1,6 @@
 // CPU cost of the reader loop: readPortUntilChar(10, 256) over and over on the simulated
-// receiver, which replays its own route back to back at the line rate (the line is full, the
-// worst case for a byte-per-call reader).
+// receiver, which replays its own route back to back at the line rate (the line is always
+// full: the most reads a second the port can be asked for).
 //
 //   serial_runner [--rate BPS] [--seconds S]
 
