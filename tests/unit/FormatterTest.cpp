@@ -8,6 +8,7 @@
 #include "app/NSPositionFormatter.h"
 #include "app/NSSogFormatter.h"
 #include "fakes/FakeControls.h"
+#include "fakes/GermanLocale.h"
 
 namespace {
 
@@ -158,16 +159,12 @@ TEST(FormatterTest, AFieldShowsTheFormattersTextAndNothingForNoValue)
 
 TEST(FormatterTest, TextsKeepTheDecimalPointUnderACommaLocale)
 {
-    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = previous ? previous : "C";
-    const char* comma = nullptr;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8"})
-        if ((comma = std::setlocale(LC_NUMERIC, name))) break;
-    if (!comma) GTEST_SKIP() << "no locale with a decimal comma is installed";
+    if (!testlocale::switchToGerman(LC_NUMERIC))
+        GTEST_SKIP() << "no locale with a decimal comma available (localedef failed)";
     NSSogFormatter speed;
     const auto speedText = speed.stringForObjectValue(10.0f);
     const auto positionText = NSPositionFormatter(0, 1).formatPosition(37.7749f);
-    std::setlocale(LC_NUMERIC, saved.c_str());
+    testlocale::restore(LC_NUMERIC);
     EXPECT_EQ(speedText, "11.5 MPH");
     EXPECT_EQ(positionText, "37\u00BA46.49'N");
 }

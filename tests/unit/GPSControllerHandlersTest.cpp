@@ -9,6 +9,7 @@
 
 #include "share/NSSatelliteView.h"
 #include "share/Serial.h"
+#include "fakes/GermanLocale.h"
 #include "unit/GPSControllerTestSupport.h"
 
 using controllertest::MainWindow;
@@ -359,22 +360,11 @@ TEST(GPSControllerNumbers, LeadingNumbersOfReceivedTexts)
 // environment) must not turn "4807.038" into 4807.
 TEST(GPSControllerNumbers, ADecimalCommaLocaleChangesNothing)
 {
-    const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
-    if (!german) {
-        // Not installed: build it into a private folder.
-        const std::string folder = ::testing::TempDir() + "gpsdesk-locales";
-        const std::string command = "mkdir -p '" + folder + "' && localedef -i de_DE -f UTF-8 '" +
-                                    folder + "/de_DE.UTF-8' >/dev/null 2>&1";
-        if (std::system(command.c_str()) == 0) {
-            setenv("LOCPATH", folder.c_str(), 1);
-            german = std::setlocale(LC_ALL, "de_DE.UTF-8");
-        }
-    }
+    const bool german = testlocale::switchToGerman(LC_ALL);
     if (!german) GTEST_SKIP() << "no German locale available (localedef failed)";
     EXPECT_NE(std::strtof("4807.038", nullptr), 4807.038f) << "the locale is not in effect";
     expectLeadingNumbers();
-    std::setlocale(LC_ALL, "C");
-    unsetenv("LOCPATH");
+    testlocale::restore(LC_ALL);
 }
 
 }  // namespace
