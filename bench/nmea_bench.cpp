@@ -48,12 +48,15 @@ const std::vector<std::string>& benchLines()
     return lines;
 }
 
-void BM_CodecPathPerSentence(benchmark::State& state)
+// Runs `step` on every benchmark line in turn, each handed over as the reader hands it:
+// the line with its line feed, plus a NUL. False (the benchmark skipped) without input.
+template <typename Step>
+bool runOverLines(benchmark::State& state, const char* noInput, Step step)
 {
     const auto& lines = benchLines();
     if (lines.empty()) {
-        state.SkipWithError("no input: set GPSDESK_BENCH_INPUT or provide ../shared/testdata");
-        return;
+        state.SkipWithError(noInput);
+        return false;
     }
     ByteBuffer sentence;
     sentence.reserve(512);
@@ -61,34 +64,26 @@ void BM_CodecPathPerSentence(benchmark::State& state)
     for (auto _ : state) {
         const std::string& line = lines[next];
         next = next + 1 == lines.size() ? 0 : next + 1;
-        // As the reader hands it over: the line with its line feed, plus a NUL.
         sentence.assign(line.begin(), line.end());
         sentence.push_back(0);
-        benchmark::DoNotOptimize(runCodecPath(sentence));
+        step(sentence);
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
-    state.SetLabel(std::to_string(lines.size()) + " lines");
+    return true;
+}
+
+void BM_CodecPathPerSentence(benchmark::State& state)
+{
+    const bool ran = runOverLines(state, "no input: set GPSDESK_BENCH_INPUT or provide ../shared/testdata",
+                                  [](ByteBuffer& sentence) { benchmark::DoNotOptimize(runCodecPath(sentence)); });
+    if (ran) state.SetLabel(std::to_string(benchLines().size()) + " lines");
 }
 BENCHMARK(BM_CodecPathPerSentence);
 
 void BM_ChecksumOnly(benchmark::State& state)
 {
-    const auto& lines = benchLines();
-    if (lines.empty()) {
-        state.SkipWithError("no input");
-        return;
-    }
-    ByteBuffer sentence;
-    sentence.reserve(512);
-    std::size_t next = 0;
-    for (auto _ : state) {
-        const std::string& line = lines[next];
-        next = next + 1 == lines.size() ? 0 : next + 1;
-        sentence.assign(line.begin(), line.end());
-        sentence.push_back(0);
-        benchmark::DoNotOptimize(NMEA::checkSumValid(sentence));
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    runOverLines(state, "no input",
+                 [](ByteBuffer& sentence) { benchmark::DoNotOptimize(NMEA::checkSumValid(sentence)); });
 }
 BENCHMARK(BM_ChecksumOnly);
 
