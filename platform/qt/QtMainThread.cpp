@@ -31,17 +31,12 @@ void QtMainThread::post(std::function<void()> call)
 
 bool QtMainThread::run(std::function<void()> call)
 {
-    if (!call) return false;
+    if (!call || isQuitting()) return false;
     if (std::this_thread::get_id() == m_mainId) {
-        if (isQuitting()) return false;
         call();
         return true;
     }
     auto waiter = std::make_shared<Waiter>();
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_quitting) return false;
-    }
     QMetaObject::invokeMethod(
         this,
         [this, waiter, call = std::move(call)] {

@@ -116,17 +116,17 @@ int main(int argc, char** argv)
     platform::posix::StringsBundle bundle(resources.value_or(GPSDESK_RESOURCE_DIR));
 
     platform::Services& services = platform::services();
-    services.application = &application;
-    services.mainThread = &mainThread;
-    services.alerts = &alerts;
-    services.screen = &screen;
-    services.speech = &speech;
-    services.clock = &clock;
-    services.sleeper = &sleeper;
-    services.systemInfo = &systemInfo;
-    services.workspace = &workspace;
-    services.preferences = preferences;
-    services.bundle = &bundle;
+    services = {.alerts = &alerts,
+                .application = &application,
+                .bundle = &bundle,
+                .clock = &clock,
+                .mainThread = &mainThread,
+                .preferences = preferences,
+                .screen = &screen,
+                .sleeper = &sleeper,
+                .speech = &speech,
+                .systemInfo = &systemInfo,
+                .workspace = &workspace};
     const std::string resourceFolder = resources ? resources->string() : GPSDESK_RESOURCE_DIR;
     QApplication::setWindowIcon(
         QIcon(QString::fromStdString(resourceFolder + "/icon/gpsdesk.png")));

@@ -46,14 +46,13 @@ private:
     std::unique_ptr<MainWindow> makeMainWindow()
     {
         Serial::addExtraPort("/dev/null");
-        platform::Services& services = platform::services();
-        services.application = &application;
-        services.mainThread = &mainThread;
-        services.alerts = &alerts;
-        services.bundle = &bundle;
-        services.preferences = &preferences;
-        services.clock = &clock;
-        services.sleeper = &sleeper;
+        platform::services() = {.alerts = &alerts,
+                                .application = &application,
+                                .bundle = &bundle,
+                                .clock = &clock,
+                                .mainThread = &mainThread,
+                                .preferences = &preferences,
+                                .sleeper = &sleeper};
         return std::make_unique<MainWindow>(application);
     }
 };

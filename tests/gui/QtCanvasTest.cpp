@@ -38,35 +38,41 @@ QRect inkBox(const QImage& image)
     return box;
 }
 
-}  // namespace
-
-TEST(QtCanvasTest, FilledRectangleLandsWhereYUpPutsIt)
+// A blank image with everything `draw` puts on a canvas over it.
+template <class Draw>
+QImage drawn(Draw draw)
 {
     guiTestApp();
     QImage image = blankImage();
     {
         QPainter painter(&image);
         QtCanvas canvas(painter, kHeight);
+        draw(canvas);
+    }
+    return image;
+}
+
+}  // namespace
+
+TEST(QtCanvasTest, FilledRectangleLandsWhereYUpPutsIt)
+{
+    const QImage image = drawn([](QtCanvas& canvas) {
         canvas.setColor(Color::Green);
         // 10 above the bottom edge, 30 high: rows 40..69 counted from the top.
         canvas.fillRect({10, 10, 20, 30});
-    }
+    });
     EXPECT_EQ(inkBox(image), QRect(10, 40, 20, 30));
     EXPECT_EQ(image.pixelColor(20, 55), QColor(0, 255, 0)) << "pure green";
 }
 
 TEST(QtCanvasTest, TextSitsOnItsLowerLeftCorner)
 {
-    guiTestApp();
-    QImage image = blankImage();
     platform::Size size;
     const platform::Font font{platform::FontKind::System, 12.0f};
-    {
-        QPainter painter(&image);
-        QtCanvas canvas(painter, kHeight);
+    const QImage image = drawn([&](QtCanvas& canvas) {
         size = canvas.measureText("HgN", font);
         canvas.drawText("HgN", {30, 5}, font, Color::Black);
-    }
+    });
     ASSERT_GT(size.width, 10.0f);
     // A 12-point font is about 12 units tall in the view's own units.
     EXPECT_NEAR(size.height, 14.0f, 3.0f);
@@ -82,15 +88,11 @@ TEST(QtCanvasTest, TextSitsOnItsLowerLeftCorner)
 
 TEST(QtCanvasTest, ArcsTurnCounterclockwiseAsSeen)
 {
-    guiTestApp();
-    QImage image = blankImage();
-    {
-        QPainter painter(&image);
-        QtCanvas canvas(painter, kHeight);
+    const QImage image = drawn([](QtCanvas& canvas) {
         canvas.setColor(Color::Red);
         // A quarter from 3 o'clock to 12 o'clock, closed by its chord: the upper right.
         canvas.fillArc({60, 40}, 30, 0, 90);
-    }
+    });
     EXPECT_EQ(image.pixelColor(60 + 20, kHeight - (40 + 20)), QColor(255, 0, 0));
     EXPECT_TRUE(isWhite(image, 60 + 20, kHeight - (40 - 20))) << "lower right must stay empty";
     EXPECT_TRUE(isWhite(image, 60 - 20, kHeight - (40 + 20))) << "upper left must stay empty";
@@ -98,16 +100,12 @@ TEST(QtCanvasTest, ArcsTurnCounterclockwiseAsSeen)
 
 TEST(QtCanvasTest, LinesPolygonsAndOvalsFlipToo)
 {
-    guiTestApp();
-    QImage image = blankImage();
-    {
-        QPainter painter(&image);
-        QtCanvas canvas(painter, kHeight);
+    const QImage image = drawn([](QtCanvas& canvas) {
         canvas.setColor(Color::Black);
         // A triangle pointing up from the bottom edge, as the compass mark is drawn.
         canvas.fillPolygon({{10, 0}, {30, 0}, {20, 20}});
         canvas.fillOval({80, 60, 20, 20});  // touches the top edge
-    }
+    });
     EXPECT_FALSE(isWhite(image, 20, kHeight - 3));
     EXPECT_TRUE(isWhite(image, 20, kHeight - 25));
     EXPECT_FALSE(isWhite(image, 90, 10));
