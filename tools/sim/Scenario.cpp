@@ -15,22 +15,6 @@ constexpr double kStandstillSeconds = 2.0;  // at the start of each lap
 constexpr double kMetresPerNauticalMile = 1852.0;
 constexpr double kKilometresPerNauticalMile = 1.852;
 
-// A fixed mixer, so that the same seed gives the same run on every platform (the standard
-// distributions are not specified bit for bit).
-std::uint64_t mix(std::uint64_t x)
-{
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
-
-// Uniform in [0, 1).
-double unit(std::uint64_t x)
-{
-    return static_cast<double>(mix(x) >> 11) / 9007199254740992.0;
-}
-
 std::string format(const char* pattern, auto... values)
 {
     char text[256];
@@ -75,11 +59,29 @@ std::string date(std::int64_t unixTime)
 
 }  // namespace
 
-std::string withChecksum(const std::string& body)
+std::uint8_t checksumOf(std::string_view body)
 {
     std::uint8_t checksum = 0;
     for (std::size_t i = 1; i < body.size(); ++i) checksum ^= static_cast<std::uint8_t>(body[i]);
-    return body + format("*%02X\r\n", checksum);
+    return checksum;
+}
+
+std::string withChecksum(const std::string& body)
+{
+    return body + format("*%02X\r\n", checksumOf(body));
+}
+
+std::uint64_t mix(std::uint64_t x)
+{
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+double unit(std::uint64_t x)
+{
+    return static_cast<double>(mix(x) >> 11) / 9007199254740992.0;
 }
 
 Scenario::Scenario(std::uint32_t seed, bool noFixSpells)

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sim {
@@ -11,8 +12,16 @@ namespace sim {
 enum class Sentence : int { GGA = 0, GLL = 1, GSA = 2, GSV = 3, RMC = 4, VTG = 5 };
 constexpr int kSentenceCount = 6;
 
+// XOR of the characters after the leading "$" (or "!"): the NMEA checksum of a body.
+std::uint8_t checksumOf(std::string_view body);
 // "$" + body + "*hh\r\n" (checksum over body, upper-case hex).
 std::string withChecksum(const std::string& body);
+
+// A fixed mixer, so that the same seed gives the same run on every platform (the standard
+// distributions are not specified bit for bit).
+std::uint64_t mix(std::uint64_t x);
+// Uniform in [0, 1).
+double unit(std::uint64_t x);
 
 // A vehicle on a route under a changing sky, one state per second, the same for the same
 // seed. Over each 300-second lap it waits two seconds, speeds up to about 60 knots, turns

@@ -81,18 +81,8 @@ std::optional<std::string> verifiedBody(const std::string& line)
     const int high = hexValue(line[star + 1]);
     const int low = hexValue(line[star + 2]);
     if (high < 0 || low < 0) return std::nullopt;
-    std::uint8_t checksum = 0;
-    for (std::size_t i = 1; i < star; ++i) checksum ^= static_cast<std::uint8_t>(line[i]);
-    if (checksum != high * 16 + low) return std::nullopt;
+    if (checksumOf(std::string_view(line).substr(0, star)) != high * 16 + low) return std::nullopt;
     return line.substr(0, star);
-}
-
-std::uint64_t mix(std::uint64_t x)
-{
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
 }
 
 bool makeRaw(int fd, std::uint32_t rate)
@@ -247,7 +237,7 @@ void Simulator::wake()
 
 double Simulator::chance()
 {
-    return static_cast<double>(mix(m_random++) >> 11) / 9007199254740992.0;
+    return unit(m_random++);
 }
 
 // ---- public queries and requests -----------------------------------------------------
