@@ -5,18 +5,11 @@
 #include <cstdio>
 #include <vector>
 
-#include <locale.h>
-
-namespace {
-
 locale_t cLocale()
 {
-    // Made once and kept for the life of the process.
     static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return locale;
 }
-
-}  // namespace
 
 std::string formatText(const char* format, ...)
 {

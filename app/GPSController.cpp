@@ -1,5 +1,6 @@
 #include "app/GPSController.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -386,20 +387,12 @@ void GPSController::updateMonitor(const std::string& text)
 void GPSController::updateMonitor(const ByteBuffer& sentence, bool recognised)
 {
     if (!m_gpsMonitorController) return;
-    // Bytes up to the first NUL; bytes above 0x7F taken as ISO-8859-1, so the monitor always
-    // gets valid UTF-8.
-    std::string text;
-    text.reserve(sentence.size());
-    for (const std::uint8_t byte : sentence) {
-        if (byte == 0) break;
-        if (byte < 0x80) {
-            text.push_back(static_cast<char>(byte));
-        } else {
-            text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-            text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-        }
-    }
-    m_gpsMonitorController->append(text, recognised);
+    // The text up to the first NUL, through the codec's ISO-8859-1 reading, so the monitor
+    // always gets valid UTF-8.
+    const auto nul = std::find(sentence.begin(), sentence.end(), std::uint8_t{0});
+    const std::optional<std::string> text =
+        NMEA::address(sentence, 0, static_cast<std::uint32_t>(nul - sentence.begin()));
+    m_gpsMonitorController->append(text.value_or(""), recognised);
     m_gpsMonitorController->append("\n", recognised);
 }
 

@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include <locale.h>
-
+#include "app/FormatText.h"
 #include "app/GPSController.h"
 #include "app/GPSSatelliteController.h"
 #include "app/GPSSettingsController.h"
@@ -28,14 +27,6 @@ bool isBlank(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// The C locale, made once: strtof_l reads "4807.038" the same whatever locale the
-// desktop set for the process.
-locale_t cLocale()
-{
-    static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return locale;
 }
 
 }  // namespace
@@ -91,6 +82,7 @@ float GPSController::floatValue(const std::string& text)
         }
     }
     const std::string candidate = text.substr(at, end - at);
+    // Under the C locale "4807.038" reads the same whatever locale the desktop set.
     return strtof_l(candidate.c_str(), nullptr, cLocale());
 }
 
