@@ -3,7 +3,7 @@
 #include "app/GPSController.h"
 #include "app/GPSSettingsController.h"
 #include "platform/Services.h"
-#include "share/Settings.h"
+#include "core/Settings.h"
 
 AppController::~AppController()
 {

@@ -9,23 +9,23 @@
 
 #include <pthread.h>
 
-#include "app/GPSMonitorController.h"
-#include "app/GPSSatelliteController.h"
+#include "app/MonitorController.h"
+#include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
-#include "app/NSCogFormatter.h"
-#include "app/NSPositionFormatter.h"
-#include "app/NSSogFormatter.h"
-#include "app/Rovavuz.h"
+#include "app/CourseFormatter.h"
+#include "app/PositionFormatter.h"
+#include "app/SpeedFormatter.h"
+#include "app/ReceiverCommands.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
 #include "platform/MenuItem.h"
 #include "platform/Services.h"
 #include "platform/TextField.h"
-#include "share/Alert.h"
-#include "share/NMEA.h"
-#include "share/NSCompassView.h"
-#include "share/NSDataReadyView.h"
-#include "share/Serial.h"
+#include "core/Alert.h"
+#include "core/NMEA.h"
+#include "core/CompassView.h"
+#include "core/DataLampView.h"
+#include "core/Serial.h"
 
 namespace {
 
@@ -71,12 +71,12 @@ GPSController::GPSController() : m_link(std::make_shared<MainLink>())
                                            }));
     }
 
-    m_latitudePositionFormatter = std::make_unique<NSPositionFormatter>(0, 1);
+    m_latitudePositionFormatter = std::make_unique<PositionFormatter>(0, 1);
     m_latitudePositionFormatter->setAlign(true);
-    m_longitudePositionFormatter = std::make_unique<NSPositionFormatter>(1, 1);
+    m_longitudePositionFormatter = std::make_unique<PositionFormatter>(1, 1);
     m_longitudePositionFormatter->setAlign(true);
-    m_cogFormatter = std::make_unique<NSCogFormatter>();
-    m_sogFormatter = std::make_unique<NSSogFormatter>();
+    m_cogFormatter = std::make_unique<CourseFormatter>();
+    m_sogFormatter = std::make_unique<SpeedFormatter>();
 }
 
 GPSController::~GPSController()
@@ -195,9 +195,9 @@ void GPSController::connectCommand()
 
     if (m_serialPort && m_serialPort->isOpen()) {
         // New settings: tell the receiver its new rate over the old line before dropping it.
-        Rovavuz rovavuz;
-        rovavuz.setPort(m_serialPort.get(), port.value_or(""), rate.value_or(""));
-        rovavuz.initialize();
+        ReceiverCommands commands;
+        commands.setPort(m_serialPort.get(), port.value_or(""), rate.value_or(""));
+        commands.initialize();
         m_sleeper->sleepFor(kRateSwitchPauseSeconds);
         releasePort();
     }
@@ -218,10 +218,10 @@ void GPSController::connectCommand()
     m_connected.store(true);
     postToMain([this, text = "#### Open " + *port + " at " + *rate] { updateMonitor(text); });
 
-    Rovavuz rovavuz;
-    rovavuz.setPort(m_serialPort.get(), *port, *rate);
-    rovavuz.waitForInitialize();
-    rovavuz.setNMEA();
+    ReceiverCommands commands;
+    commands.setPort(m_serialPort.get(), *port, *rate);
+    commands.waitForInitialize();
+    commands.setNMEA();
 }
 
 void GPSController::disconnectCommand()
@@ -354,7 +354,7 @@ void GPSController::connectionClosed()
     if (m_compassView) m_compassView->disable();
     m_sog = 0.0f;
     m_fix = 0;
-    if (m_gpsSatelliteController) m_gpsSatelliteController->reset();
+    if (m_satelliteStore) m_satelliteStore->reset();
 }
 
 void GPSController::showSheet(const std::string& messageKey,
@@ -379,21 +379,21 @@ void GPSController::connectionLost(const std::string& port)
 
 void GPSController::updateMonitor(const std::string& text)
 {
-    if (!m_gpsMonitorController || text.empty()) return;
-    m_gpsMonitorController->append(text, false);
-    m_gpsMonitorController->append("\n", false);
+    if (!m_monitorController || text.empty()) return;
+    m_monitorController->append(text, false);
+    m_monitorController->append("\n", false);
 }
 
 void GPSController::updateMonitor(const ByteBuffer& sentence, bool recognised)
 {
-    if (!m_gpsMonitorController) return;
+    if (!m_monitorController) return;
     // The text up to the first NUL, through the codec's ISO-8859-1 reading, so the monitor
     // always gets valid UTF-8.
     const auto nul = std::find(sentence.begin(), sentence.end(), std::uint8_t{0});
     const std::optional<std::string> text =
         NMEA::address(sentence, 0, static_cast<std::uint32_t>(nul - sentence.begin()));
-    m_gpsMonitorController->append(text.value_or(""), recognised);
-    m_gpsMonitorController->append("\n", recognised);
+    m_monitorController->append(text.value_or(""), recognised);
+    m_monitorController->append("\n", recognised);
 }
 
 void GPSController::updateUnknown(ByteBuffer& sentence)

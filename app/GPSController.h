@@ -12,7 +12,7 @@
 
 #include "platform/Geometry.h"
 #include "platform/Window.h"
-#include "share/ByteBuffer.h"
+#include "core/ByteBuffer.h"
 
 namespace platform {
 class Application;
@@ -25,15 +25,15 @@ class TextField;
 class Timer;
 }  // namespace platform
 
-class GPSMonitorController;
-class GPSSatelliteController;
+class MonitorController;
+class SatelliteStore;
 class GPSSettingsController;
 class NMEA;
-class NSCogFormatter;
-class NSCompassView;
-class NSDataReadyView;
-class NSPositionFormatter;
-class NSSogFormatter;
+class CourseFormatter;
+class CompassView;
+class DataLampView;
+class PositionFormatter;
+class SpeedFormatter;
 class Serial;
 class SplashController;
 
@@ -74,15 +74,15 @@ public:
     void setLongitudeField(platform::TextField* field) { m_longitudeField = field; }
     void setCogField(platform::TextField* field) { m_cogField = field; }
     void setSogField(platform::TextField* field) { m_sogField = field; }
-    void setDataReadyView(NSDataReadyView* view) { m_dataReadyView = view; }
-    void setCompassView(NSCompassView* view) { m_compassView = view; }
+    void setDataReadyView(DataLampView* view) { m_dataReadyView = view; }
+    void setCompassView(CompassView* view) { m_compassView = view; }
     void setSatellitesButton(platform::Button* button) { m_satellitesButton = button; }
     void setSettingsButton(platform::Button* button) { m_settingsButton = button; }
     void setMonitorButton(platform::Button* button) { m_monitorButton = button; }
     void setGpsConnectMenuItem(platform::MenuItem* item) { m_gpsConnectMenuItem = item; }
     void setGpsSettingsController(GPSSettingsController* c) { m_gpsSettingsController = c; }
-    void setGpsSatelliteController(GPSSatelliteController* c) { m_gpsSatelliteController = c; }
-    void setGpsMonitorController(GPSMonitorController* c) { m_gpsMonitorController = c; }
+    void setSatelliteStore(SatelliteStore* c) { m_satelliteStore = c; }
+    void setMonitorController(MonitorController* c) { m_monitorController = c; }
     void setSplashController(SplashController* c) { m_splashController = c; }
     // The reader thread's way into the UI and its sleep; platform::services() when not set.
     // Set before awakeFromNib().
@@ -193,23 +193,23 @@ private:
     platform::TextField* m_longitudeField = nullptr;
     platform::TextField* m_cogField = nullptr;
     platform::TextField* m_sogField = nullptr;
-    NSDataReadyView* m_dataReadyView = nullptr;
-    NSCompassView* m_compassView = nullptr;
+    DataLampView* m_dataReadyView = nullptr;
+    CompassView* m_compassView = nullptr;
     [[maybe_unused]] platform::Button* m_satellitesButton = nullptr;  // only held
     [[maybe_unused]] platform::Button* m_settingsButton = nullptr;    // only held
     [[maybe_unused]] platform::Button* m_monitorButton = nullptr;     // only held
     platform::MenuItem* m_gpsConnectMenuItem = nullptr;
     GPSSettingsController* m_gpsSettingsController = nullptr;
-    GPSSatelliteController* m_gpsSatelliteController = nullptr;
-    GPSMonitorController* m_gpsMonitorController = nullptr;
+    SatelliteStore* m_satelliteStore = nullptr;
+    MonitorController* m_monitorController = nullptr;
     [[maybe_unused]] SplashController* m_splashController = nullptr;  // only held
     platform::MainThread* m_mainThread = nullptr;
     platform::Sleeper* m_sleeper = nullptr;
 
-    std::unique_ptr<NSPositionFormatter> m_latitudePositionFormatter;
-    std::unique_ptr<NSPositionFormatter> m_longitudePositionFormatter;
-    std::unique_ptr<NSCogFormatter> m_cogFormatter;
-    std::unique_ptr<NSSogFormatter> m_sogFormatter;
+    std::unique_ptr<PositionFormatter> m_latitudePositionFormatter;
+    std::unique_ptr<PositionFormatter> m_longitudePositionFormatter;
+    std::unique_ptr<CourseFormatter> m_cogFormatter;
+    std::unique_ptr<SpeedFormatter> m_sogFormatter;
     std::unordered_map<std::string, std::shared_ptr<NMEA>> m_nmeaDictionary;
 
     // Main thread.

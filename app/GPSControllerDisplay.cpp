@@ -4,16 +4,16 @@
 #include <cmath>
 
 #include "app/GPSController.h"
-#include "app/GPSSatelliteController.h"
+#include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
-#include "app/NSSogFormatter.h"
+#include "app/SpeedFormatter.h"
 #include "platform/Application.h"
 #include "platform/Services.h"
 #include "platform/TextField.h"
-#include "share/NMEA.h"
-#include "share/NSCompassView.h"
-#include "share/NSDataReadyView.h"
-#include "share/OSXUtil.h"
+#include "core/NMEA.h"
+#include "core/CompassView.h"
+#include "core/DataLampView.h"
+#include "core/SystemQueries.h"
 
 namespace {
 
@@ -65,8 +65,8 @@ void GPSController::setPosition(const std::optional<std::string>& utc,
         const std::string time = formatUtcToLocal(utc);
         if (!time.empty() && m_utcField) m_utcField->setStringValue(time);
     }
-    if (!isEmpty(altitudeMeters) && m_gpsSatelliteController)
-        m_gpsSatelliteController->setAltitude(floatValue(*altitudeMeters) * kFeetPerMeter);
+    if (!isEmpty(altitudeMeters) && m_satelliteStore)
+        m_satelliteStore->setAltitude(floatValue(*altitudeMeters) * kFeetPerMeter);
 
     if (isEmpty(latitude) || isEmpty(longitude) || m_fix <= 0) return;
     const float longitudeDegrees = NMEA::position(longitude, longitudeHemisphere);
@@ -151,6 +151,6 @@ void GPSController::windowDidResize()
          {m_utcField, m_utcLabelField, m_latitudeField, m_latitudeLabelField, m_longitudeField,
           m_longitudeLabelField, m_cogField, m_cogLabelField, m_sogField, m_sogLabelField,
           m_fixField, m_fixLabelField}) {
-        if (field) OSXUtil::sizeTextforControl(field);
+        if (field) SystemQueries::sizeTextforControl(field);
     }
 }

@@ -6,13 +6,13 @@
 
 #include "app/FormatText.h"
 #include "app/GPSController.h"
-#include "app/GPSSatelliteController.h"
+#include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
-#include "app/Satellite.h"
+#include "core/Satellite.h"
 #include "platform/TextField.h"
-#include "share/Alert.h"
-#include "share/NMEA.h"
-#include "share/NSDataReadyView.h"
+#include "core/Alert.h"
+#include "core/NMEA.h"
+#include "core/DataLampView.h"
 
 namespace {
 
@@ -142,9 +142,9 @@ void GPSController::updateSatelliteGSV(ByteBuffer& sentence)
     if (!totalText || !numberText) return;
     const std::int32_t number = intValue(*numberText);
     const std::int32_t total = intValue(*totalText);
-    if (!m_gpsSatelliteController) return;
+    if (!m_satelliteStore) return;
 
-    if (number == 1) m_gpsSatelliteController->clear();
+    if (number == 1) m_satelliteStore->clear();
     for (std::uint32_t block = 0; block < 4; ++block) {
         const std::uint32_t first = 4 + 4 * block;
         const auto satellite = NMEA::parse(sentence, first);
@@ -155,12 +155,12 @@ void GPSController::updateSatelliteGSV(ByteBuffer& sentence)
         // Widened: the sentence number is whatever the line carried.
         const std::int64_t index = 4 * (std::int64_t{number} - 1) + block;
         if (index < 0 || index > std::numeric_limits<std::uint32_t>::max()) continue;
-        Satellite* record = m_gpsSatelliteController->satellite(static_cast<std::uint32_t>(index));
+        Satellite* record = m_satelliteStore->satellite(static_cast<std::uint32_t>(index));
         if (!record) continue;
         record->set(intValue(*satellite), intValue(*elevation), intValue(*azimuth),
                     intValue(*snr));
     }
-    if (number == total) m_gpsSatelliteController->update();
+    if (number == total) m_satelliteStore->update();
 }
 
 // $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1
@@ -204,10 +204,10 @@ void GPSController::updateSatelliteGSA(ByteBuffer& sentence)
                                        ? sourceText + "-" + modeText + "-" + fixTypeText
                                        : sourceText + "-" + fixTypeText);
     }
-    if (m_gpsSatelliteController) {
+    if (m_satelliteStore) {
         const bool kilometres =
             m_gpsSettingsController && m_gpsSettingsController->units() == kKilometerUnits;
-        m_gpsSatelliteController->setMeters(kilometres);
-        m_gpsSatelliteController->setDop(pdop, hdop, vdop);
+        m_satelliteStore->setMeters(kilometres);
+        m_satelliteStore->setDop(pdop, hdop, vdop);
     }
 }

@@ -8,9 +8,9 @@
 #include "platform/ComboBox.h"
 #include "platform/Drawer.h"
 #include "platform/Services.h"
-#include "share/Alert.h"
-#include "share/Serial.h"
-#include "share/Settings.h"
+#include "core/Alert.h"
+#include "core/Serial.h"
+#include "core/Settings.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "share/NMEA.h"
+#include "core/NMEA.h"
 
 // What the program does with every line it reads: the checksum test, the address parts,
 // every field, and the coordinates of the sentence types that carry them. Returns a number

@@ -23,8 +23,8 @@
 #include <unistd.h>
 
 #include "app/GPSController.h"
-#include "app/GPSMonitorController.h"
-#include "app/GPSSatelliteController.h"
+#include "app/MonitorController.h"
+#include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "platform/ComboBox.h"
 #include "platform/Drawer.h"
@@ -34,9 +34,9 @@
 #include "platform/posix/PosixClock.h"
 #include "platform/posix/PosixSleeper.h"
 #include "platform/qt/QtMainThread.h"
-#include "share/NSCompassView.h"
-#include "share/NSDataReadyView.h"
-#include "share/Serial.h"
+#include "core/CompassView.h"
+#include "core/DataLampView.h"
+#include "core/Serial.h"
 #include "tools/sim/Simulator.h"
 
 namespace {
@@ -257,11 +257,11 @@ int main(int argc, char** argv)
     Box rates, ports, units;
     NoDrawer drawer;
     CountingTextView monitorText;
-    NSDataReadyView lamp;
-    NSCompassView compass;
+    DataLampView lamp;
+    CompassView compass;
     GPSSettingsController settings;
-    GPSMonitorController monitor;
-    GPSSatelliteController satellites;
+    MonitorController monitor;
+    SatelliteStore satellites;
     settings.setRateComboBox(&rates);
     settings.setPortComboBox(&ports);
     settings.setUnitsComboBox(&units);
@@ -279,8 +279,8 @@ int main(int argc, char** argv)
         controller.setDataReadyView(&lamp);
         controller.setCompassView(&compass);
         controller.setGpsSettingsController(&settings);
-        controller.setGpsSatelliteController(&satellites);
-        controller.setGpsMonitorController(&monitor);
+        controller.setSatelliteStore(&satellites);
+        controller.setMonitorController(&monitor);
         controller.setMainThread(&mainThread);
         settings.awakeFromNib();
         monitor.awakeFromNib();

@@ -14,7 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "share/Serial.h"
+#include "core/Serial.h"
 #include "tools/sim/Scenario.h"
 #include "tools/sim/Simulator.h"
 

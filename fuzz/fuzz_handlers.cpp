@@ -9,8 +9,8 @@
 #include <string>
 
 #include "fakes/FakeServices.h"
-#include "share/NMEA.h"
-#include "share/Serial.h"
+#include "core/NMEA.h"
+#include "core/Serial.h"
 #include "unit/GPSControllerTestSupport.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "share/NMEA.h"
+#include "core/NMEA.h"
 
 namespace {
 

@@ -8,14 +8,14 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-#include "share/NSCompassView.h"
-#include "share/NSDataReadyView.h"
-#include "share/NSSatelliteView.h"
+#include "core/CompassView.h"
+#include "core/DataLampView.h"
+#include "core/SkyPlotView.h"
 
 #include "app/AppController.h"
 #include "app/GPSController.h"
-#include "app/GPSMonitorController.h"
-#include "app/GPSSatelliteController.h"
+#include "app/MonitorController.h"
+#include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "app/SplashController.h"
 #include "platform/qt/QtApplication.h"
@@ -275,8 +275,8 @@ void MainWindow::connectControllers()
     // Every controller exists before any outlet refers to it.
     m_gpsController = std::make_unique<GPSController>();
     m_gpsSettingsController = std::make_unique<GPSSettingsController>();
-    m_gpsMonitorController = std::make_unique<GPSMonitorController>();
-    m_gpsSatelliteController = std::make_unique<GPSSatelliteController>();
+    m_monitorController = std::make_unique<MonitorController>();
+    m_satelliteStore = std::make_unique<SatelliteStore>();
     m_splashController = std::make_unique<SplashController>();
     m_appController = std::make_unique<AppController>();
 
@@ -320,8 +320,8 @@ void MainWindow::connectWindowController()
     controller.setMonitorButton(m_monitorButton);
     controller.setGpsConnectMenuItem(m_connectItem);
     controller.setGpsSettingsController(m_gpsSettingsController.get());
-    controller.setGpsSatelliteController(m_gpsSatelliteController.get());
-    controller.setGpsMonitorController(m_gpsMonitorController.get());
+    controller.setSatelliteStore(m_satelliteStore.get());
+    controller.setMonitorController(m_monitorController.get());
     controller.setSplashController(m_splashController.get());
     m_window.setDelegate(&controller);
 
@@ -346,31 +346,31 @@ void MainWindow::connectSettingsController()
 
 void MainWindow::connectMonitorController()
 {
-    GPSMonitorController& controller = *m_gpsMonitorController;
+    MonitorController& controller = *m_monitorController;
     controller.setMonitorDrawer(m_monitorDrawer.get());
     controller.setMonitorTextView(m_monitorTextView);
     controller.setStartButton(m_startButton);
     controller.setClearButton(m_clearButton);
     m_monitorDrawer->setDelegate(&controller);
-    m_startButton->setAction([this] { m_gpsMonitorController->onGPSMonitorStart(); });
-    m_clearButton->setAction([this] { m_gpsMonitorController->onGPSMonitorClear(); });
+    m_startButton->setAction([this] { m_monitorController->onGPSMonitorStart(); });
+    m_clearButton->setAction([this] { m_monitorController->onGPSMonitorClear(); });
 }
 
 void MainWindow::connectInstruments()
 {
-    m_compassView = std::make_unique<NSCompassView>();
+    m_compassView = std::make_unique<CompassView>();
     m_compassHost->setView(m_compassView.get());
-    m_dataReadyView = std::make_unique<NSDataReadyView>();
+    m_dataReadyView = std::make_unique<DataLampView>();
     m_dataReadyHost->setView(m_dataReadyView.get());
 }
 
 void MainWindow::connectSatelliteController()
 {
-    m_gpsSatelliteController->setSatelliteDrawer(m_satelliteDrawer.get());
-    m_satelliteView = std::make_unique<NSSatelliteView>();
-    m_satelliteView->setGpsSatelliteController(m_gpsSatelliteController.get());
+    m_satelliteStore->setSatelliteDrawer(m_satelliteDrawer.get());
+    m_satelliteView = std::make_unique<SkyPlotView>();
+    m_satelliteView->setSatelliteStore(m_satelliteStore.get());
     m_satelliteHost->setView(m_satelliteView.get());
-    m_gpsSatelliteController->setSatelliteView(m_satelliteView.get());
+    m_satelliteStore->setSatelliteView(m_satelliteView.get());
 }
 
 void MainWindow::connectSplashController()
@@ -387,8 +387,8 @@ void MainWindow::awakeFromNib()
     // application controller.
     m_gpsController->awakeFromNib();
     m_gpsSettingsController->awakeFromNib();
-    m_gpsMonitorController->awakeFromNib();
-    m_gpsSatelliteController->awakeFromNib();
+    m_monitorController->awakeFromNib();
+    m_satelliteStore->awakeFromNib();
     m_splashController->awakeFromNib();
     m_appController->awakeFromNib();
     if (m_application.isTerminating()) return;

@@ -17,12 +17,12 @@
 
 class AppController;
 class GPSController;
-class GPSMonitorController;
-class GPSSatelliteController;
+class MonitorController;
+class SatelliteStore;
 class GPSSettingsController;
-class NSCompassView;
-class NSDataReadyView;
-class NSSatelliteView;
+class CompassView;
+class DataLampView;
+class SkyPlotView;
 class SplashController;
 
 namespace qtplatform {
@@ -110,13 +110,13 @@ private:
     QtButton* m_learnMoreButton = nullptr;
 
     // Declared last: they go first, while the controls they refer to still exist.
-    std::unique_ptr<NSCompassView> m_compassView;
-    std::unique_ptr<NSDataReadyView> m_dataReadyView;
-    std::unique_ptr<NSSatelliteView> m_satelliteView;
-    std::unique_ptr<GPSSatelliteController> m_gpsSatelliteController;
+    std::unique_ptr<CompassView> m_compassView;
+    std::unique_ptr<DataLampView> m_dataReadyView;
+    std::unique_ptr<SkyPlotView> m_satelliteView;
+    std::unique_ptr<SatelliteStore> m_satelliteStore;
     std::unique_ptr<SplashController> m_splashController;
     std::unique_ptr<GPSSettingsController> m_gpsSettingsController;
-    std::unique_ptr<GPSMonitorController> m_gpsMonitorController;
+    std::unique_ptr<MonitorController> m_monitorController;
     std::unique_ptr<AppController> m_appController;
     // Last of all: its reader thread reads the settings controller until it is joined.
     std::unique_ptr<GPSController> m_gpsController;

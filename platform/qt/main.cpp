@@ -29,7 +29,7 @@
 #include "platform/qt/QtScreenshot.h"
 #include "platform/qt/QtSpeech.h"
 #include "platform/qt/SignalQuitter.h"
-#include "share/Serial.h"
+#include "core/Serial.h"
 #ifdef GPSDESK_HAVE_SIM
 #include "tools/sim/Simulator.h"
 #endif

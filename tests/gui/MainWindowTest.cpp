@@ -13,7 +13,7 @@
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtMainThread.h"
 #include "platform/qt/QtScreenshot.h"
-#include "share/Serial.h"
+#include "core/Serial.h"
 
 using namespace qtplatform;
 

@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 #include "platform/posix/PosixSleeper.h"
-#include "share/Serial.h"
+#include "core/Serial.h"
 #include "tools/sim/Simulator.h"
 #include "unit/GPSControllerTestSupport.h"
 
@@ -36,7 +36,7 @@ public:
         platform::Color color;
         std::uint32_t lampWhenShown;
     };
-    const NSDataReadyView* lamp = nullptr;
+    const DataLampView* lamp = nullptr;
     std::vector<Line> lines;
     std::size_t green = 0, yellow = 0;
 

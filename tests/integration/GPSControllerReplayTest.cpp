@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/NSPositionFormatter.h"
+#include "app/PositionFormatter.h"
 #include "fakes/TestData.h"
 #include "integration/GPSControllerHarness.h"
 
@@ -82,7 +82,7 @@ Expected expectedFor(const fs::path& log, const Expected& before)
     // A log without a valid position leaves the read-outs as they were.
     expected.latitude = before.latitude;
     expected.longitude = before.longitude;
-    NSPositionFormatter latitudeFormat(0, 1), longitudeFormat(1, 1);
+    PositionFormatter latitudeFormat(0, 1), longitudeFormat(1, 1);
     latitudeFormat.setAlign(true);
     longitudeFormat.setAlign(true);
     for (std::string buffer : delivered) {

@@ -14,9 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Rovavuz.h"
+#include "app/ReceiverCommands.h"
 #include "fakes/TestData.h"
-#include "share/Serial.h"
+#include "core/Serial.h"
 
 namespace {
 
@@ -125,11 +125,11 @@ TEST_F(SimulatorTest, ConnectSequenceLeavesGsaAndGsvEveryFiveSecondsTheRestEvery
     options.recordPath = record.string();
     ASSERT_TRUE(startWith(options));
 
-    Rovavuz rovavuz;
-    rovavuz.setPort(&port, simulator->devicePath(), "4800");
-    rovavuz.initialize();
-    rovavuz.waitForInitialize();
-    rovavuz.setNMEA();
+    ReceiverCommands commands;
+    commands.setPort(&port, simulator->devicePath(), "4800");
+    commands.initialize();
+    commands.waitForInitialize();
+    commands.setNMEA();
     EXPECT_EQ(simulator->bannersSent(), 1u);
     ASSERT_TRUE(eventually([&] { return simulator->periodSeconds(Sentence::VTG) == 1
                                         && simulator->periodSeconds(Sentence::GSV) == 5; }));
@@ -202,10 +202,10 @@ TEST_F(SimulatorTest, OutputIsPacedAtTheLineRateAndARateSwitchTakesEffect)
     const double slow = cycleSpan(port);
     EXPECT_GT(slow, 0.5) << "about 390 bytes at 4800 bit/s take 0.8 s";
 
-    Rovavuz rovavuz;
-    rovavuz.setPort(&port, simulator->devicePath(), "38400");
-    rovavuz.initialize();
-    rovavuz.waitForInitialize();
+    ReceiverCommands commands;
+    commands.setPort(&port, simulator->devicePath(), "38400");
+    commands.initialize();
+    commands.waitForInitialize();
     EXPECT_EQ(simulator->rate(), 38400u);
     EXPECT_EQ(simulator->bannersSent(), 1u);
     const double fast = cycleSpan(port);
@@ -251,17 +251,17 @@ TEST_F(SimulatorTest, BinaryModeStopsNmeaAndMessage129BringsItBack)
     options.unpaced = true;
     options.speedup = 10;
     ASSERT_TRUE(startWith(options));
-    Rovavuz rovavuz;
-    rovavuz.setPort(&port, simulator->devicePath(), "9600");
+    ReceiverCommands commands;
+    commands.setPort(&port, simulator->devicePath(), "9600");
 
     // Input with a bad checksum is ignored.
     ASSERT_EQ(port.writePort(bytes("$PSRF103,00,00,05,01*00\r\n")), 25u);
     ASSERT_TRUE(simulator->waitForReceived(25, 1s));
-    ASSERT_TRUE(rovavuz.sendNMEACommand(bytes("$PSRF105,1")));
+    ASSERT_TRUE(commands.sendNMEACommand(bytes("$PSRF105,1")));
     ASSERT_TRUE(eventually([&] { return simulator->debugOn(); }));
     EXPECT_EQ(simulator->periodSeconds(Sentence::GGA), 1);
 
-    ASSERT_TRUE(rovavuz.sendNMEACommand(bytes("$PSRF100,0,9600,8,1,0")));
+    ASSERT_TRUE(commands.sendNMEACommand(bytes("$PSRF100,0,9600,8,1,0")));
     ASSERT_TRUE(eventually([&] { return simulator->binaryMode(); }));
     std::this_thread::sleep_for(100ms);
     const auto quietFrom = simulator->bytesSent();
@@ -269,14 +269,14 @@ TEST_F(SimulatorTest, BinaryModeStopsNmeaAndMessage129BringsItBack)
     EXPECT_EQ(simulator->bytesSent(), quietFrom) << "NMEA went on in binary mode";
 
     // A frame with a broken checksum changes nothing.
-    ByteBuffer broken = Rovavuz::binaryFrame(Rovavuz::switchToNmeaPayload("9600"));
+    ByteBuffer broken = ReceiverCommands::binaryFrame(ReceiverCommands::switchToNmeaPayload("9600"));
     broken[broken.size() - 3] ^= 0x01;
     const std::size_t before = simulator->received().size();
     ASSERT_EQ(port.writePort(broken), broken.size());
     ASSERT_TRUE(simulator->waitForReceived(before + broken.size(), 1s));
     EXPECT_TRUE(simulator->binaryMode());
 
-    rovavuz.setWAAS(true);
+    commands.setWAAS(true);
     ASSERT_TRUE(eventually([&] { return !simulator->binaryMode(); }));
     EXPECT_EQ(simulator->dgpsSource(), 1);
     EXPECT_EQ(simulator->rate(), 9600u);
@@ -296,9 +296,9 @@ TEST_F(SimulatorTest, IdentReturnsTheBannerFromVersionToTheLineEnd)
     options.banner = "AB$Version 1";
     simulator = std::make_unique<sim::Simulator>(options);
     ASSERT_TRUE(simulator->start()) << simulator->error();
-    Rovavuz rovavuz;
-    rovavuz.setPort(nullptr, simulator->devicePath(), "4800");
-    EXPECT_EQ(rovavuz.ident().value_or("(nothing)"), "Version 1\r\n");
+    ReceiverCommands commands;
+    commands.setPort(nullptr, simulator->devicePath(), "4800");
+    EXPECT_EQ(commands.ident().value_or("(nothing)"), "Version 1\r\n");
 }
 
 TEST_F(SimulatorTest, UnplugIsSeenAsAHangUpWithinATenthOfASecondWithoutSpinning)

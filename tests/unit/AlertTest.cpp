@@ -6,7 +6,7 @@
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
 #include "platform/posix/StringsBundle.h"
-#include "share/Alert.h"
+#include "core/Alert.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "fakes/FakeCanvas.h"
 #include "fakes/FakeControls.h"
-#include "share/NSCompassView.h"
+#include "core/CompassView.h"
 
 using platform::Color;
 using platform::FontKind;
@@ -14,7 +14,7 @@ namespace {
 
 const platform::Rect kStrip{10, 5, 360, 24};  // X = 10, Y = 5, W = 360, Hr = 24
 
-fakes::FakeCanvas draw(NSCompassView& compass, const platform::Rect& rect = kStrip)
+fakes::FakeCanvas draw(CompassView& compass, const platform::Rect& rect = kStrip)
 {
     fakes::FakeCanvas canvas;
     compass.drawRect(canvas, rect);
@@ -39,7 +39,7 @@ float centreOf(const fakes::FakeCanvas& canvas, const fakes::FakeCanvas::Call& t
 
 TEST(CompassViewTest, NewViewDrawsNothingUntilAHeadingArrives)
 {
-    NSCompassView compass;
+    CompassView compass;
     EXPECT_FALSE(compass.enabled());
     EXPECT_FALSE(compass.isOpaque());
     EXPECT_EQ(compass.range(), 120);
@@ -55,7 +55,7 @@ TEST(CompassViewTest, NewViewDrawsNothingUntilAHeadingArrives)
 
 TEST(CompassViewTest, Range90AtNorthPlacesLabelsAndTicks)
 {
-    NSCompassView compass;
+    CompassView compass;
     compass.setRange(90);
     compass.setHeading(0);
     const auto canvas = draw(compass);
@@ -123,7 +123,7 @@ TEST(CompassViewTest, Range90AtNorthPlacesLabelsAndTicks)
 
 TEST(CompassViewTest, HeadingNearNorthWrapsTheCard)
 {
-    NSCompassView compass;
+    CompassView compass;
     compass.setRange(90);
     compass.setHeading(350);
     const auto canvas = draw(compass);
@@ -139,8 +139,8 @@ TEST(CompassViewTest, HeadingNearNorthWrapsTheCard)
 
 TEST(CompassViewTest, HeadingAboveOneTurnIsShownModulo360)
 {
-    NSCompassView a;
-    NSCompassView b;
+    CompassView a;
+    CompassView b;
     a.setRange(90);
     b.setRange(90);
     a.setHeading(370);
@@ -157,7 +157,7 @@ TEST(CompassViewTest, HeadingAboveOneTurnIsShownModulo360)
 
 TEST(CompassViewTest, VariationShiftsTheCardAndWildValuesStayOnTheCard)
 {
-    NSCompassView compass;
+    CompassView compass;
     compass.setRange(90);
     compass.setHeading(10);
     compass.setVariation(10.9f);  // whole degrees: 10
@@ -180,7 +180,7 @@ TEST(CompassViewTest, VariationShiftsTheCardAndWildValuesStayOnTheCard)
 
 TEST(CompassViewTest, CourseMarkAndBorder)
 {
-    NSCompassView compass;
+    CompassView compass;
     compass.setRange(90);
     compass.setHeading(90);
     const auto canvas = draw(compass);
@@ -207,7 +207,7 @@ TEST(CompassViewTest, CourseMarkAndBorder)
 
 TEST(CompassViewTest, OddRangeWalksOneDegreeLessThanItsSteps)
 {
-    NSCompassView compass;
+    CompassView compass;
     compass.setRange(91);
     compass.setHeading(0);
     const auto canvas = draw(compass);
@@ -224,7 +224,7 @@ TEST(CompassViewTest, ZeroOrNegativeRangeDrawsFrameOnly)
 {
     for (int range : {0, -30}) {
         SCOPED_TRACE(range);
-        NSCompassView compass;
+        CompassView compass;
         compass.setRange(range);
         compass.setHeading(45);
         const auto canvas = draw(compass);
@@ -238,7 +238,7 @@ TEST(CompassViewTest, ZeroOrNegativeRangeDrawsFrameOnly)
 
 TEST(CompassViewTest, SettersRequestRedrawsOnlyOnChange)
 {
-    NSCompassView compass;
+    CompassView compass;
     fakes::FakeViewHost host;
     compass.setHost(&host);
 

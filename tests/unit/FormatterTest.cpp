@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/NSCogFormatter.h"
-#include "app/NSPositionFormatter.h"
-#include "app/NSSogFormatter.h"
+#include "app/CourseFormatter.h"
+#include "app/PositionFormatter.h"
+#include "app/SpeedFormatter.h"
 #include "fakes/FakeControls.h"
 #include "fakes/GermanLocale.h"
 
@@ -15,16 +15,16 @@ namespace {
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 
-TEST(NSPositionFormatterTest, DegreesAndDecimalMinutesWithHemisphere)
+TEST(PositionFormatterTest, DegreesAndDecimalMinutesWithHemisphere)
 {
-    NSPositionFormatter latitude(0, 1);
-    NSPositionFormatter aligned(0, 1);
+    PositionFormatter latitude(0, 1);
+    PositionFormatter aligned(0, 1);
     aligned.setAlign(true);
-    NSPositionFormatter longitude(1, 1);
+    PositionFormatter longitude(1, 1);
     longitude.setAlign(true);  // no effect on a longitude
 
     struct Case {
-        const NSPositionFormatter* formatter;
+        const PositionFormatter* formatter;
         float value;
         const char* expected;
     };
@@ -48,16 +48,16 @@ TEST(NSPositionFormatterTest, DegreesAndDecimalMinutesWithHemisphere)
     }
 }
 
-TEST(NSPositionFormatterTest, TheDegreeMarkIsValidUtf8)
+TEST(PositionFormatterTest, TheDegreeMarkIsValidUtf8)
 {
-    const auto text = NSPositionFormatter(0, 1).formatPosition(1.5f);
+    const auto text = PositionFormatter(0, 1).formatPosition(1.5f);
     ASSERT_TRUE(text.has_value());
     EXPECT_EQ(text->substr(2, 2), "\xC2\xBA");
 }
 
-TEST(NSPositionFormatterTest, NoTextForOtherFormatsOrNonNumbersAndEmptyForNoValue)
+TEST(PositionFormatterTest, NoTextForOtherFormatsOrNonNumbersAndEmptyForNoValue)
 {
-    NSPositionFormatter formatter(0, 2);
+    PositionFormatter formatter(0, 2);
     EXPECT_EQ(formatter.format(), 2);
     EXPECT_FALSE(formatter.align());
     EXPECT_EQ(formatter.formatPosition(10.0f), std::nullopt);
@@ -74,7 +74,7 @@ TEST(NSPositionFormatterTest, NoTextForOtherFormatsOrNonNumbersAndEmptyForNoValu
     EXPECT_EQ(error, "untouched");
 }
 
-TEST(NSSogFormatterTest, SpeedInTheChosenUnitWithSinglePrecisionSteps)
+TEST(SpeedFormatterTest, SpeedInTheChosenUnitWithSinglePrecisionSteps)
 {
     struct Case {
         std::uint32_t units;
@@ -93,7 +93,7 @@ TEST(NSSogFormatterTest, SpeedInTheChosenUnitWithSinglePrecisionSteps)
         {1, 111.26f, "206.1 KM/H"},
         {1, 238.8f, "442.2 KM/H"},
     };
-    NSSogFormatter formatter;
+    SpeedFormatter formatter;
     EXPECT_EQ(formatter.stringForObjectValue(10.0f), "11.5 MPH");  // starts in miles per hour
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -103,7 +103,7 @@ TEST(NSSogFormatterTest, SpeedInTheChosenUnitWithSinglePrecisionSteps)
     EXPECT_EQ(formatter.stringForObjectValue(std::nullopt), "");
 }
 
-TEST(NSCogFormatterTest, WholeDegreesWithOneWrapStepEachWay)
+TEST(CourseFormatterTest, WholeDegreesWithOneWrapStepEachWay)
 {
     struct Case {
         float course;
@@ -114,7 +114,7 @@ TEST(NSCogFormatterTest, WholeDegreesWithOneWrapStepEachWay)
         {360.0f, "0\u00BA TRUE"},  {-5.0f, "355\u00BA TRUE"}, {725.0f, "365\u00BA TRUE"},
         {-400.0f, "-40\u00BA TRUE"}, {89.99f, "89\u00BA TRUE"},
     };
-    NSCogFormatter formatter;
+    CourseFormatter formatter;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
         EXPECT_EQ(formatter.stringForObjectValue(c.course), c.expected);
@@ -124,9 +124,9 @@ TEST(NSCogFormatterTest, WholeDegreesWithOneWrapStepEachWay)
     EXPECT_EQ(formatter.stringForObjectValue(kInf), std::nullopt);
 }
 
-TEST(NSCogFormatterTest, VariationMarksTheCourseMagneticUntilMagneticIsTurnedOff)
+TEST(CourseFormatterTest, VariationMarksTheCourseMagneticUntilMagneticIsTurnedOff)
 {
-    NSCogFormatter formatter;
+    CourseFormatter formatter;
     formatter.setVariation(15.0f);
     EXPECT_EQ(formatter.stringForObjectValue(10.0f), "355\u00BA MAG");
     formatter.setVariation(-0.01f);
@@ -147,7 +147,7 @@ TEST(NSCogFormatterTest, VariationMarksTheCourseMagneticUntilMagneticIsTurnedOff
 
 TEST(FormatterTest, AFieldShowsTheFormattersTextAndNothingForNoValue)
 {
-    NSPositionFormatter latitude(0, 1);
+    PositionFormatter latitude(0, 1);
     latitude.setAlign(true);
     fakes::FakeTextField field;
     field.setFormatter(&latitude);
@@ -161,9 +161,9 @@ TEST(FormatterTest, TextsKeepTheDecimalPointUnderACommaLocale)
 {
     if (!testlocale::switchToGerman(LC_NUMERIC))
         GTEST_SKIP() << "no locale with a decimal comma available (localedef failed)";
-    NSSogFormatter speed;
+    SpeedFormatter speed;
     const auto speedText = speed.stringForObjectValue(10.0f);
-    const auto positionText = NSPositionFormatter(0, 1).formatPosition(37.7749f);
+    const auto positionText = PositionFormatter(0, 1).formatPosition(37.7749f);
     testlocale::restore(LC_NUMERIC);
     EXPECT_EQ(speedText, "11.5 MPH");
     EXPECT_EQ(positionText, "37\u00BA46.49'N");

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "share/NSSatelliteView.h"
-#include "share/Serial.h"
+#include "core/SkyPlotView.h"
+#include "core/Serial.h"
 #include "fakes/GermanLocale.h"
 #include "unit/GPSControllerTestSupport.h"
 
@@ -285,7 +285,7 @@ TEST_F(GPSControllerHandlersTest, GsvCyclesFillSlotsAndClear)
 
 TEST_F(GPSControllerHandlersTest, GsvRedrawsOnlyWhenTheCycleIsComplete)
 {
-    NSSatelliteView sky;
+    SkyPlotView sky;
     sky.setHost(&w.skyHost);
     w.satellites.setSatelliteView(&sky);
     struct Step {

@@ -15,17 +15,17 @@
 #include <gtest/gtest.h>
 
 #include "app/GPSController.h"
-#include "app/GPSMonitorController.h"
-#include "app/GPSSatelliteController.h"
+#include "app/MonitorController.h"
+#include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
 #include "platform/Application.h"
 #include "platform/posix/PosixSleeper.h"
-#include "share/ByteBuffer.h"
-#include "share/NMEA.h"
-#include "share/NSCompassView.h"
-#include "share/NSDataReadyView.h"
+#include "core/ByteBuffer.h"
+#include "core/NMEA.h"
+#include "core/CompassView.h"
+#include "core/DataLampView.h"
 
 namespace controllertest {
 
@@ -52,8 +52,8 @@ struct MainWindow {
     fakes::FakeTextField utcLabel, latitudeLabel, longitudeLabel, cogLabel, sogLabel, fixLabel;
     fakes::FakeTextField utc, fix, latitude, longitude, cog, sog;
     fakes::FakeViewHost dataReadyHost, compassHost, skyHost;
-    NSDataReadyView dataReady;
-    NSCompassView compass;
+    DataLampView dataReady;
+    CompassView compass;
     fakes::FakeButton satellitesButton, settingsButton, monitorButton;
     fakes::FakeMenuItem connectMenuItem, quitMenuItem;
 
@@ -63,8 +63,8 @@ struct MainWindow {
     fakes::FakeButton startButton, clearButton;
 
     GPSSettingsController settings;
-    GPSMonitorController monitor;
-    GPSSatelliteController satellites;
+    MonitorController monitor;
+    SatelliteStore satellites;
     // Last, so it is destroyed (and its thread joined) before what it points at.
     std::unique_ptr<GPSController> controller = std::make_unique<GPSController>();
 
@@ -106,8 +106,8 @@ struct MainWindow {
         c.setMonitorButton(&monitorButton);
         c.setGpsConnectMenuItem(&connectMenuItem);
         c.setGpsSettingsController(&settings);
-        c.setGpsSatelliteController(&satellites);
-        c.setGpsMonitorController(&monitor);
+        c.setSatelliteStore(&satellites);
+        c.setMonitorController(&monitor);
     }
     ~MainWindow() { window.setDelegate(nullptr); }
 

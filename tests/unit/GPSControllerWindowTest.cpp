@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "share/Serial.h"
+#include "core/Serial.h"
 #include "unit/GPSControllerTestSupport.h"
 
 using controllertest::MainWindow;

@@ -7,7 +7,7 @@
 #include "app/GPSSettingsController.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
-#include "share/Serial.h"
+#include "core/Serial.h"
 
 namespace {
 

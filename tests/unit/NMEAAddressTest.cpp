@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "share/NMEA.h"
+#include "core/NMEA.h"
 
 using namespace std::string_literals;
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "share/NMEA.h"
+#include "core/NMEA.h"
 
 using namespace std::string_literals;
 

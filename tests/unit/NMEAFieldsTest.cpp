@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "share/NMEA.h"
+#include "core/NMEA.h"
 
 using namespace std::string_literals;
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "share/NMEA.h"
+#include "core/NMEA.h"
 
 TEST(NMEAHandlerRecord, RunsTheStoredOperationOnTheCallersBuffer)
 {

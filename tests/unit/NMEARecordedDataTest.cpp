@@ -19,7 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fakes/TestData.h"
-#include "share/NMEA.h"
+#include "core/NMEA.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "share/NMEA.h"
+#include "core/NMEA.h"
 
 namespace {
 

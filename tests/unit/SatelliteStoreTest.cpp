@@ -1,22 +1,22 @@
 #include <gtest/gtest.h>
 
-#include "app/GPSSatelliteController.h"
-#include "app/Satellite.h"
+#include "core/SatelliteStore.h"
+#include "core/Satellite.h"
 #include "fakes/FakeControls.h"
-#include "share/NSSatelliteView.h"
+#include "core/SkyPlotView.h"
 
 namespace {
 
 struct Store {
     fakes::FakeDrawer drawer;
     fakes::FakeViewHost host;
-    NSSatelliteView view;
-    GPSSatelliteController controller;
+    SkyPlotView view;
+    SatelliteStore controller;
 
     Store()
     {
         view.setHost(&host);
-        view.setGpsSatelliteController(&controller);
+        view.setSatelliteStore(&controller);
         controller.setSatelliteDrawer(&drawer);
         controller.setSatelliteView(&view);
     }
@@ -133,7 +133,7 @@ TEST(SatelliteStoreTest, TransparencySetsTheWindowOpacity)
     store.controller.setTransparent(true);
     EXPECT_FLOAT_EQ(store.host.windowAlpha, 1.0f);
 
-    GPSSatelliteController bare;  // no drawer, no view: nothing to crash on
+    SatelliteStore bare;  // no drawer, no view: nothing to crash on
     bare.awakeFromNib();
     bare.setTransparent(false);
     bare.close();

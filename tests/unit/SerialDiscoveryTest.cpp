@@ -1,4 +1,4 @@
-#include "share/Serial.h"
+#include "core/Serial.h"
 
 #include <filesystem>
 #include <fstream>

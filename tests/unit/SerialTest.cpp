@@ -1,4 +1,4 @@
-#include "share/Serial.h"
+#include "core/Serial.h"
 
 #include <chrono>
 #include <csignal>

@@ -2,7 +2,7 @@
 
 #include "fakes/FakeServices.h"
 #include "platform/posix/JsonPreferences.h"
-#include "share/Settings.h"
+#include "core/Settings.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {

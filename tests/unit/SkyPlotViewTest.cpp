@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/GPSSatelliteController.h"
+#include "core/SatelliteStore.h"
 #include "fakes/FakeCanvas.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
-#include "share/NSSatelliteView.h"
+#include "core/SkyPlotView.h"
 
 using platform::Color;
 using platform::FontKind;
@@ -21,15 +21,15 @@ constexpr float kFeetPerMetre = 3.2808399200439453f;
 struct Plot {
     fakes::FakePlatform platform;
     fakes::FakeViewHost host;
-    GPSSatelliteController store;
-    NSSatelliteView view;
+    SatelliteStore store;
+    SkyPlotView view;
 
     Plot()
     {
         platform.bundle.entries = {{"NSHDOP", "HDOP"}, {"NSHPE", "HPE"}, {"NSALT", "ALT"}};
         host.frame = {0, 0, 480, 236};
         view.setHost(&host);
-        view.setGpsSatelliteController(&store);
+        view.setSatelliteStore(&store);
         store.setSatelliteView(&view);
         store.awakeFromNib();
     }
@@ -225,7 +225,7 @@ TEST(SkyPlotViewTest, GeometryFollowsTheHeightAndMissingStoreDrawsAnEmptyPlot)
     fakes::FakePlatform platform;
     fakes::FakeViewHost host;
     host.frame = {0, 0, 400, 136};  // D = 100, r = 50
-    NSSatelliteView view;
+    SkyPlotView view;
     view.setHost(&host);
     fakes::FakeCanvas canvas;
     view.drawRect(canvas, {0, 0, 10, 10});  // a partial refresh still draws everything

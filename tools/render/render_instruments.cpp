@@ -11,15 +11,15 @@
 #include <QImage>
 #include <QPainter>
 
-#include "app/GPSSatelliteController.h"
-#include "app/Satellite.h"
+#include "core/SatelliteStore.h"
+#include "core/Satellite.h"
 #include "platform/Services.h"
 #include "platform/View.h"
 #include "platform/posix/StringsBundle.h"
 #include "platform/qt/QtCanvas.h"
-#include "share/NSCompassView.h"
-#include "share/NSDataReadyView.h"
-#include "share/NSSatelliteView.h"
+#include "core/CompassView.h"
+#include "core/DataLampView.h"
+#include "core/SkyPlotView.h"
 
 namespace {
 
@@ -75,7 +75,7 @@ int main(int argc, char** argv)
     bool ok = true;
 
     // Ten satellites in view: strong, weak, one just risen, one without signal.
-    GPSSatelliteController store;
+    SatelliteStore store;
     store.awakeFromNib();
     struct Sky {
         int number, elevation, azimuth, snr;
@@ -88,19 +88,19 @@ int main(int argc, char** argv)
     store.update();
     store.setDop(1.8f, 1.2f, 1.4f);
     store.setAltitude(545.4f * 3.2808399200439453f);
-    NSSatelliteView skyPlot;
-    skyPlot.setGpsSatelliteController(&store);
+    SkyPlotView skyPlot;
+    skyPlot.setSatelliteStore(&store);
     ok &= render(skyPlot, 500, 236, out / "skyplot.png");
 
     for (unsigned heading : {0u, 137u, 350u}) {
-        NSCompassView compass;
+        CompassView compass;
         compass.setRange(90);
         compass.setHeading(heading);
         ok &= render(compass, 460, 24, out / ("compass-" + std::to_string(heading) + ".png"));
     }
 
     for (unsigned state : {0u, 1u, 2u}) {
-        NSDataReadyView lamp;
+        DataLampView lamp;
         lamp.drawDataReady(state);
         ok &= render(lamp, 20, 20, out / ("lamp-" + std::to_string(state) + ".png"));
     }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/Drawer.h"
+
+namespace platform {
+class Button;
+class TextView;
+}  // namespace platform
+
+// The monitor drawer: the raw sentence stream, green for sentences the program understood,
+// yellow for everything else. Start/Stop toggles monitoring; lines that arrive while it is
+// stopped are dropped, not queued. The shown text keeps only the newest kMaxLines lines so a
+// receiver left running for days costs neither memory nor slower appends.
+// Main thread only; the controls are not owned.
+class MonitorController : public platform::DrawerDelegate {
+public:
+    static constexpr std::size_t kMaxLines = 5000;
+
+    MonitorController() = default;
+    MonitorController(const MonitorController&) = delete;
+    MonitorController& operator=(const MonitorController&) = delete;
+
+    void setMonitorDrawer(platform::Drawer* drawer) { m_monitorDrawer = drawer; }
+    void setMonitorTextView(platform::TextView* view) { m_monitorTextView = view; }
+    void setStartButton(platform::Button* button) { m_startButton = button; }
+    void setClearButton(platform::Button* button) { m_clearButton = button; }
+
+    // Starts monitoring and opens the drawer.
+    void awakeFromNib();
+    // Start/Stop button: toggles monitoring.
+    void onGPSMonitorStart();
+    // Clear button: empties the text.
+    void onGPSMonitorClear();
+    // Appends the text as plain text, green when recognised, yellow otherwise; nothing
+    // while stopped or for an empty text.
+    void append(const std::string& text, bool recognised);
+    // Closes the drawer, stops monitoring and clears the text.
+    void close();
+    void drawerDidClose() override;
+
+    bool isRunning() const { return m_start; }
+
+private:
+    platform::Drawer* m_monitorDrawer = nullptr;
+    platform::TextView* m_monitorTextView = nullptr;
+    platform::Button* m_startButton = nullptr;
+    [[maybe_unused]] platform::Button* m_clearButton = nullptr;  // only held
+    bool m_start = false;
+};

@@ -1,0 +1,74 @@
+#include "core/Alert.h"
+
+#include <optional>
+
+#include "platform/Alerts.h"
+#include "platform/Services.h"
+
+std::string Alert::localizedStringWithKey(const std::string& key)
+{
+    const platform::Bundle* bundle = platform::services().bundle;
+    if (!bundle) return key;
+    return bundle->objectForInfoDictionaryKey(key).value_or(key);
+}
+
+void Alert::showMessageWithKey(const std::string& key)
+{
+    showMessage(localizedStringWithKey(key));
+}
+
+void Alert::showMessageWithKey(platform::Window* window, const std::string& key)
+{
+    showMessage(window, localizedStringWithKey(key));
+}
+
+void Alert::showMessage(platform::Window* window, const std::string& text)
+{
+    platform::Alerts* alerts = platform::services().alerts;
+    if (!alerts) return;
+    // No end operation: the sheet simply goes away when answered.
+    alerts->beginSheet(window, text, std::nullopt, localizedStringWithKey("NSOK"), {});
+}
+
+void Alert::showMessage(const std::string& text)
+{
+    platform::Alerts* alerts = platform::services().alerts;
+    if (!alerts) return;
+    alerts->runPanel(localizedStringWithKey("CFBundleName"), text, localizedStringWithKey("NSOK"),
+                     std::nullopt);
+}
+
+bool Alert::showSave(const std::string& key)
+{
+    return showQuestion(key, "NSSave", "NSDontSave");
+}
+
+bool Alert::showDelete(const std::string& key)
+{
+    return showQuestion(key, "NSDelete", "NSDontDelete");
+}
+
+bool Alert::showYes(const std::string& key)
+{
+    return showQuestion(key, "NSYes", "NSNo");
+}
+
+bool Alert::showQuestion(const std::string& key, const std::string& defaultKey,
+                         const std::string& alternateKey)
+{
+    platform::Alerts* alerts = platform::services().alerts;
+    if (!alerts) return false;
+    const std::string title = localizedStringWithKey("CFBundleName");
+    const std::string message = localizedStringWithKey(key);
+    const std::string defaultButton = localizedStringWithKey(defaultKey);
+    const std::string alternateButton = localizedStringWithKey(alternateKey);
+    // Dismissing the panel any other way (closing it, Escape) counts as the safe answer.
+    return alerts->runPanel(title, message, defaultButton, alternateButton) == 0;
+}
+
+void Alert::speakMessageWithKey(const std::string& key)
+{
+    platform::Speech* speech = platform::services().speech;
+    if (!speech) return;
+    speech->startSpeaking(localizedStringWithKey(key));
+}

@@ -1,0 +1,77 @@
+#include "core/SatelliteStore.h"
+
+#include "platform/Drawer.h"
+#include "core/SkyPlotView.h"
+
+void SatelliteStore::awakeFromNib()
+{
+    m_satelliteArray.clear();
+    m_satelliteArray.reserve(kSlots);
+    for (std::uint32_t i = 0; i < kSlots; ++i) {
+        auto record = Satellite::satellite();
+        record->clear();
+        m_satelliteArray.push_back(std::move(record));
+    }
+    setDop(0.0f, 0.0f, 0.0f);
+    if (m_satelliteDrawer) m_satelliteDrawer->open();
+}
+
+void SatelliteStore::clear()
+{
+    for (std::uint32_t i = 0; i < kSlots; ++i)
+        if (Satellite* record = satellite(i)) record->clear();
+}
+
+Satellite* SatelliteStore::satellite(std::uint32_t index)
+{
+    if (index >= m_satelliteArray.size()) return nullptr;
+    return m_satelliteArray[index].get();
+}
+
+const Satellite* SatelliteStore::satellite(std::uint32_t index) const
+{
+    if (index >= m_satelliteArray.size()) return nullptr;
+    return m_satelliteArray[index].get();
+}
+
+void SatelliteStore::update()
+{
+    if (m_satelliteView) m_satelliteView->setNeedsDisplay();
+}
+
+void SatelliteStore::reset()
+{
+    clear();
+    setAltitude(0.0f);
+    setDop(0.0f, 0.0f, 0.0f);
+}
+
+void SatelliteStore::setDop(float pdop, float hdop, float vdop)
+{
+    m_pDop = pdop;
+    m_hDop = hdop;
+    m_vDop = vdop;
+    update();
+}
+
+void SatelliteStore::setAltitude(float feet)
+{
+    m_altitudeFeet = feet;
+    update();
+}
+
+float SatelliteStore::epe() const
+{
+    return 24.5f * m_hDop;
+}
+
+void SatelliteStore::close()
+{
+    reset();
+    if (m_satelliteDrawer) m_satelliteDrawer->close();
+}
+
+void SatelliteStore::setTransparent(bool opaque)
+{
+    if (m_satelliteView) m_satelliteView->setWindowAlphaValue(opaque ? 1.0f : 0.7f);
+}

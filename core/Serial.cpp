@@ -1,0 +1,469 @@
+#include "core/Serial.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<void*> g_owner{nullptr};
+
+constexpr int kReadAttempts = 10;
+constexpr cc_t kReadTimeoutDeciseconds = 5;
+// One attempt waits as long as VTIME would; the wait is a poll so that cancel() can end it.
+constexpr std::chrono::milliseconds kAttemptTime{kReadTimeoutDeciseconds * 100};
+// Room made up front; a caller's limit is not trusted with an allocation of its size.
+constexpr std::uint32_t kMaxReserve = 4096;
+
+speed_t speedForRate(const std::string& rate)
+{
+    static const struct {
+        const char* text;
+        speed_t speed;
+    } table[] = {
+        {"1200", B1200}, {"4800", B4800}, {"9600", B9600},
+        {"19200", B19200}, {"38400", B38400}, {"57600", B57600},
+    };
+    for (const auto& entry : table)
+        if (rate == entry.text) return entry.speed;
+    return B4800;
+}
+
+// Errors that mean the device is gone rather than slow: a hung-up tty, a pseudo-terminal
+// whose master closed, a USB adapter pulled out.
+bool isGoneError(int error)
+{
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+// Keeps the wake pipe off descriptors 0 to 2, which a process with standard streams closed
+// would otherwise hand out here (and a device on 0 counts as closed).
+int aboveStandardStreams(int fd)
+{
+    if (fd < 0 || fd > 2) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    return moved;
+}
+
+void closeIfOpen(int& fd)
+{
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+Serial::Serial()
+{
+    g_owner.store(nullptr);
+    int wake[2];
+    if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) == 0) {
+        m_wakeRead = aboveStandardStreams(wake[0]);
+        m_wakeWrite = aboveStandardStreams(wake[1]);
+        // Without both ends cancel() still stops reads between waits, just not a wait itself.
+        if (m_wakeRead < 0 || m_wakeWrite < 0) {
+            closeIfOpen(m_wakeRead);
+            closeIfOpen(m_wakeWrite);
+        }
+    }
+}
+
+Serial::~Serial()
+{
+    closePort();
+    closeIfOpen(m_wakeRead);
+    closeIfOpen(m_wakeWrite);
+    g_owner.store(nullptr);
+}
+
+void Serial::setOwner(void* owner)
+{
+    g_owner.store(owner);
+}
+
+void* Serial::owner()
+{
+    return g_owner.load();
+}
+
+bool Serial::openPort(const std::string& path, const std::string& rate, bool softwareFlowControl)
+{
+    // O_NONBLOCK lets the open return even while the carrier line is down. O_NOCTTY keeps a
+    // session leader from taking the receiver as its controlling terminal (and dying of
+    // SIGHUP when it is unplugged); O_CLOEXEC keeps launched programs from holding it busy.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+
+    // With standard input closed the device can come back as descriptor 0, which counts as
+    // closed; move it up instead of leaking it.
+    if (fd == 0) {
+        const int moved = ::fcntl(0, F_DUPFD_CLOEXEC, 1);
+        ::close(0);
+        fd = moved;
+    }
+    if (fd <= 0) {
+        m_fd.store(-1);
+        return false;
+    }
+    m_fd.store(fd);
+    m_hungUp.store(false);
+
+    if (::ioctl(fd, TIOCEXCL) == -1) {
+        closePort();
+        return false;
+    }
+    // Takes O_NONBLOCK away: from here reads wait as VMIN/VTIME say.
+    (void)::fcntl(fd, F_SETFL, 0);
+
+    termios settings;
+    std::memset(&settings, 0, sizeof settings);
+    settings.c_iflag = softwareFlowControl ? (IXON | IXOFF | IXANY) : 0;
+    settings.c_oflag = 0;
+    settings.c_cflag = CS8 | CREAD | CLOCAL;
+    settings.c_lflag = 0;
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = kReadTimeoutDeciseconds;
+    const speed_t speed = speedForRate(rate);
+    cfsetispeed(&settings, speed);
+    cfsetospeed(&settings, speed);
+
+    int applied;
+    do {
+        applied = ::tcsetattr(fd, TCSAFLUSH, &settings);
+    } while (applied < 0 && errno == EINTR);
+    if (applied < 0) {
+        closePort();
+        return false;
+    }
+    flushPort();
+    return true;
+}
+
+bool Serial::isOpen() const
+{
+    return m_fd.load() > 0;
+}
+
+bool Serial::hungUp() const
+{
+    return m_hungUp.load();
+}
+
+void Serial::closePort()
+{
+    if (!isOpen()) return;
+    const int fd = m_fd.load();
+    // A pseudo-terminal keeps exclusive mode after its last close, which would lock out the
+    // next opener; on a real port clearing it is harmless.
+    (void)::ioctl(fd, TIOCNXCL);
+    // No retry on EINTR: Linux has released the descriptor by then.
+    ::close(fd);
+    m_fd.store(-1);
+    dropBuffered();
+}
+
+void Serial::flushPort()
+{
+    if (!isOpen()) return;
+    dropBuffered();
+    (void)::tcflush(m_fd.load(), TCIOFLUSH);
+}
+
+void Serial::cancel()
+{
+    m_cancelled.store(true);
+    if (m_wakeWrite >= 0) {
+        const std::uint8_t byte = 1;
+        // A full pipe already wakes the reader; nothing to retry.
+        (void)!::write(m_wakeWrite, &byte, 1);
+    }
+}
+
+bool Serial::cancelled() const
+{
+    return m_cancelled.load();
+}
+
+void Serial::markHungUpIf(int error)
+{
+    if (isGoneError(error)) m_hungUp.store(true);
+}
+
+std::uint32_t Serial::writePort(const ByteBuffer& bytes)
+{
+    if (!isOpen() || m_hungUp.load()) return 0;
+    const int fd = m_fd.load();
+    std::uint32_t written = 0;
+    for (const std::uint8_t byte : bytes) {
+        ssize_t result;
+        do {
+            result = ::write(fd, &byte, 1);
+        } while (result < 0 && errno == EINTR);
+        if (result != 1) {
+            if (result < 0) markHungUpIf(errno);
+            break;
+        }
+        ++written;
+    }
+    return written;
+}
+
+bool Serial::fill()
+{
+    using Clock = std::chrono::steady_clock;
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        if (!isOpen() || m_hungUp.load() || m_cancelled.load()) return false;
+        const int fd = m_fd.load();
+        pollfd entries[2] = {{fd, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+        // A signal does not shorten the half second: the wait goes on to the same deadline.
+        const auto deadline = Clock::now() + kAttemptTime;
+        int ready;
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            ready = ::poll(entries, 2, static_cast<int>(std::max<long long>(0, left.count())));
+            if (ready >= 0 || errno != EINTR) break;
+        }
+        if (ready <= 0) continue;  // a quiet half second (or a failed poll) uses up the attempt
+        if (entries[1].revents != 0) return false;
+
+        ssize_t result;
+        do {
+            result = ::read(fd, m_buffer, kBufferSize);
+        } while (result < 0 && errno == EINTR);
+        if (result > 0) {
+            m_begin = 0;
+            m_end = static_cast<std::size_t>(result);
+            return true;
+        }
+        if (result < 0) {
+            markHungUpIf(errno);
+            continue;
+        }
+        // A hung-up tty reads 0 bytes at once; without this check the attempts would pass in
+        // microseconds and the reader would spin for as long as it runs.
+        if ((entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) m_hungUp.store(true);
+    }
+    return false;
+}
+
+bool Serial::readPortChar(std::uint8_t& byte)
+{
+    if (m_cancelled.load()) return false;
+    if (m_begin == m_end && !fill()) return false;
+    byte = m_buffer[m_begin++];
+    return true;
+}
+
+ByteBuffer Serial::readPortLength(std::uint32_t count)
+{
+    ByteBuffer buffer;
+    if (!isOpen()) return buffer;
+    buffer.reserve(std::min<std::uint32_t>(count, kMaxReserve));
+    while (buffer.size() < count && !m_cancelled.load()) {
+        if (m_begin == m_end && !fill()) break;
+        const std::size_t take = std::min<std::size_t>(count - buffer.size(), m_end - m_begin);
+        buffer.insert(buffer.end(), m_buffer + m_begin, m_buffer + m_begin + take);
+        m_begin += take;
+    }
+    return buffer;
+}
+
+std::optional<ByteBuffer> Serial::readPortUntilChar(std::uint8_t terminator, std::uint32_t limit)
+{
+    ByteBuffer buffer;
+    if (!isOpen()) return buffer;
+    buffer.reserve(std::min<std::uint32_t>(limit, kMaxReserve));
+    if (terminator == 0) return buffer;  // the line "ends" before any byte is read
+    for (;;) {
+        if (m_cancelled.load()) return std::nullopt;
+        if (m_begin == m_end && !fill()) return std::nullopt;
+        // Never more than the limit allows, so the bytes after an over-long line's cut stay
+        // for the next call; at least one byte, so a limit of 0 or 1 still consumes one.
+        const std::size_t room = buffer.size() < limit ? limit - buffer.size() : 1;
+        const std::size_t take = std::min(room, m_end - m_begin);
+        const std::uint8_t* start = m_buffer + m_begin;
+        const auto* found = static_cast<const std::uint8_t*>(std::memchr(start, terminator, take));
+        const std::size_t count = found ? static_cast<std::size_t>(found - start) + 1 : take;
+        buffer.insert(buffer.end(), start, start + count);
+        m_begin += count;
+        if (buffer.size() >= limit) return std::nullopt;
+        if (found) return buffer;
+    }
+}
+
+// ---- Device listing ------------------------------------------------------------------
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct DiscoveryState {
+    std::mutex mutex;
+    std::string sysRoot = "/sys";
+    std::string devRoot = "/dev";
+    std::vector<std::string> extraPorts;
+};
+
+DiscoveryState& discoveryState()
+{
+    static DiscoveryState state;
+    return state;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Digit runs compare by value, so ttyUSB2 sorts before ttyUSB10.
+bool naturalLess(const std::string& a, const std::string& b)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isDigit(a[i]) && isDigit(b[j])) {
+            std::size_t endA = i;
+            std::size_t endB = j;
+            while (endA < a.size() && isDigit(a[endA])) ++endA;
+            while (endB < b.size() && isDigit(b[endB])) ++endB;
+            std::size_t startA = i;
+            std::size_t startB = j;
+            while (startA + 1 < endA && a[startA] == '0') ++startA;
+            while (startB + 1 < endB && b[startB] == '0') ++startB;
+            const std::string_view runA(a.data() + startA, endA - startA);
+            const std::string_view runB(b.data() + startB, endB - startB);
+            if (runA.size() != runB.size()) return runA.size() < runB.size();
+            if (runA != runB) return runA < runB;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+        ++i;
+        ++j;
+    }
+    if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j;
+    return a < b;
+}
+
+// Legacy 8250 ports are registered whether or not a UART answers; an absent one has
+// type 0 (PORT_UNKNOWN). The file needs no open of the device and no permissions.
+bool isPhantom(const fs::path& ttyDir)
+{
+    std::ifstream typeFile(ttyDir / "type");
+    if (!typeFile) return false;
+    std::string type;
+    typeFile >> type;
+    return type == "0";
+}
+
+bool isCharacterDevice(const fs::path& path)
+{
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+// The discovered device paths, or nothing when the tty class cannot be read.
+std::optional<std::vector<std::string>> discover(const std::string& sysRoot,
+                                                 const std::string& devRoot)
+{
+    const fs::path classDir = fs::path(sysRoot) / "class" / "tty";
+    std::error_code error;
+    fs::directory_iterator it(classDir, error);
+    if (error) return std::nullopt;
+
+    std::vector<std::string> names;
+    for (; it != fs::directory_iterator(); it.increment(error)) {
+        if (error) return std::nullopt;
+        const std::string name = it->path().filename().string();
+        const fs::path ttyDir = it->path();
+        std::error_code linkError;
+        // Virtual consoles, ptmx and the like have no device behind them; Bluetooth
+        // rfcomm links have none either but are real serial ports.
+        const bool hasDevice = fs::symlink_status(ttyDir / "device", linkError).type()
+                               != fs::file_type::not_found
+                               && !linkError;
+        if (!hasDevice && name.rfind("rfcomm", 0) != 0) continue;
+        if (isPhantom(ttyDir)) continue;
+        if (!isCharacterDevice(fs::path(devRoot) / name)) continue;
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end(), naturalLess);
+
+    std::vector<std::string> paths;
+    paths.reserve(names.size());
+    for (const auto& name : names) paths.push_back((fs::path(devRoot) / name).string());
+    return paths;
+}
+
+}  // namespace
+
+void Serial::setDeviceRoots(const std::string& sysRoot, const std::string& devRoot)
+{
+    auto& state = discoveryState();
+    std::lock_guard lock(state.mutex);
+    state.sysRoot = sysRoot;
+    state.devRoot = devRoot;
+}
+
+void Serial::addExtraPort(const std::string& path)
+{
+    auto& state = discoveryState();
+    std::lock_guard lock(state.mutex);
+    state.extraPorts.push_back(path);
+}
+
+void Serial::clearExtraPorts()
+{
+    auto& state = discoveryState();
+    std::lock_guard lock(state.mutex);
+    state.extraPorts.clear();
+}
+
+std::optional<std::vector<std::string>> Serial::listPorts()
+{
+    auto& state = discoveryState();
+    std::string sysRoot;
+    std::string devRoot;
+    std::vector<std::string> extras;
+    {
+        std::lock_guard lock(state.mutex);
+        sysRoot = state.sysRoot;
+        devRoot = state.devRoot;
+        extras = state.extraPorts;
+    }
+    auto paths = discover(sysRoot, devRoot);
+    // Ports named on the command line still count when the tty class cannot be read (a
+    // container without sysfs, say).
+    if (!paths) {
+        if (extras.empty()) return std::nullopt;
+        paths.emplace();
+    }
+    for (const auto& extra : extras)
+        if (std::find(paths->begin(), paths->end(), extra) == paths->end())
+            paths->push_back(extra);
+    return paths;
+}
+
+std::uint32_t Serial::listPorts(platform::ComboBox* box)
+{
+    const auto paths = listPorts();
+    if (!paths) return 0;
+    if (box)
+        for (const auto& path : *paths) box->addItemWithObjectValue(path);
+    return static_cast<std::uint32_t>(paths->size());
+}

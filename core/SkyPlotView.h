@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/View.h"
+
+class SatelliteStore;
+
+// The sky plot of the satellite drawer: satellites in view on a polar plot (north up, east
+// right, horizon on the outer ring), their signal bars, and the HDOP, position-error and
+// altitude captions. Keeps no data of its own; reads the store on every draw. The geometry
+// follows the view's height H: the horizon ring is H - 36 points across; the view must be
+// about H + 200 points wide for the twelve columns.
+class SkyPlotView : public platform::View {
+public:
+    // Not owned; nullptr draws the plot of an empty store.
+    void setSatelliteStore(SatelliteStore* controller)
+    {
+        m_satelliteStore = controller;
+    }
+    SatelliteStore* satelliteStore() const { return m_satelliteStore; }
+
+    bool isOpaque() const override { return false; }
+    // Draws the whole plot; the rectangle does not limit the drawing.
+    void drawRect(platform::Canvas& canvas, const platform::Rect& dirty) override;
+
+private:
+    SatelliteStore* m_satelliteStore = nullptr;
+};
