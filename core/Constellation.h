@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// The satellite systems a receiver reports, and one satellite in view as the receiver model
+// keeps it and the sky plot draws it.
+
+enum class Constellation : std::uint8_t { GPS, SBAS, Galileo, BeiDou, QZSS, GLONASS, NavIC };
+
+// The RINEX system letter GNSS engineers tag satellites with: G, S, E, C, J, R, I.
+constexpr char rinexLetter(Constellation system)
+{
+    switch (system) {
+    case Constellation::GPS: return 'G';
+    case Constellation::SBAS: return 'S';
+    case Constellation::Galileo: return 'E';
+    case Constellation::BeiDou: return 'C';
+    case Constellation::QZSS: return 'J';
+    case Constellation::GLONASS: return 'R';
+    case Constellation::NavIC: return 'I';
+    }
+    return '?';
+}
+
+// gpsd's "gnssid" numbering, used in the JSON reports so existing tools can read them.
+constexpr int gpsdGnssId(Constellation system)
+{
+    switch (system) {
+    case Constellation::GPS: return 0;
+    case Constellation::SBAS: return 1;
+    case Constellation::Galileo: return 2;
+    case Constellation::BeiDou: return 3;
+    case Constellation::QZSS: return 5;
+    case Constellation::GLONASS: return 6;
+    case Constellation::NavIC: return 7;
+    }
+    return -1;
+}
+
+// An English name for legends and messages.
+constexpr std::string_view constellationName(Constellation system)
+{
+    switch (system) {
+    case Constellation::GPS: return "GPS";
+    case Constellation::SBAS: return "SBAS";
+    case Constellation::Galileo: return "Galileo";
+    case Constellation::BeiDou: return "BeiDou";
+    case Constellation::QZSS: return "QZSS";
+    case Constellation::GLONASS: return "GLONASS";
+    case Constellation::NavIC: return "NavIC";
+    }
+    return "?";
+}
+
+// The system of a talker that names one: GP, GL, GA, GB/BD, GQ/QZ, GI. Nothing for GN
+// (combined) and anything else: those satellites are placed by their numbers.
+constexpr std::optional<Constellation> constellationOfTalker(std::string_view talker)
+{
+    if (talker == "GP") return Constellation::GPS;
+    if (talker == "GL") return Constellation::GLONASS;
+    if (talker == "GA") return Constellation::Galileo;
+    if (talker == "GB" || talker == "BD") return Constellation::BeiDou;
+    if (talker == "GQ" || talker == "QZ") return Constellation::QZSS;
+    if (talker == "GI") return Constellation::NavIC;
+    return std::nullopt;
+}
+
+// One satellite in view. The number is the one the receiver sent (svid within its system
+// where the talker names the system); no signal is kept as nothing, not as 0.
+struct SatelliteInView {
+    Constellation constellation = Constellation::GPS;
+    std::int32_t svid = 0;
+    std::int32_t elevationDegrees = 0;   // 0..90 above the horizon
+    std::int32_t azimuthDegrees = 0;     // 0..359 clockwise from true north
+    std::optional<std::int32_t> snrDbHz; // 0..99; nothing when not tracked
+    bool usedInFix = false;
+};
