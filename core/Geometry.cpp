@@ -1,4 +1,4 @@
-#include "share/Geometry.h"
+#include "core/Geometry.h"
 
 std::shared_ptr<PointModel> PointModel::pointModelWithPoint(const platform::Point& point)
 {
