@@ -7,6 +7,7 @@
 #include "fakes/FakeServices.h"
 #include "platform/posix/StringsBundle.h"
 #include "core/Alert.h"
+#include "core/Sentences.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {
@@ -129,11 +130,16 @@ TEST_F(AlertTest, SpeaksTheResolvedText)
 
 TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
 {
-    const std::set<std::string> keys = {
+    const std::set<std::string> listed = {
         "CFBundleName", "NSOK", "NSUnableToOpenPort", "NSNoGPSPositionData", "NSNoGPS",
         "NSCorruptSettings", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
         "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
-        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo"};
+        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo", "NSUpdatesDropped",
+        "NSSentenceRejected", "NSBrokenLine"};
+    // Every reason a decoder gives has its text.
+    std::set<std::string> keys = listed;
+    for (int problem = 1; problem <= static_cast<int>(DecodeProblem::BadNumber); ++problem)
+        keys.insert(std::string(decodeProblemKey(static_cast<DecodeProblem>(problem))));
     for (const char* language : {"en", "de"}) {
         SCOPED_TRACE(language);
         platform::posix::StringsBundle bundle(kResources, {language});
