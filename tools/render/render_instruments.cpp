@@ -1,10 +1,13 @@
 // Draws the sky plot, the compass tape and the data-ready lamp through the same canvas the
 // program uses, into PNG files, so the instruments can be looked at without a receiver.
+// Each recorded NMEA log named after the folder gives one more sky plot, of the sky at the
+// log's end: skyplot-NAME.png.
 //
-//   gpsdesk-render OUTPUT_FOLDER
+//   gpsdesk-render OUTPUT_FOLDER [LOG...]
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <QGuiApplication>
@@ -20,6 +23,7 @@
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
 #include "core/SkyPlotView.h"
+#include "tools/render/RecordedSky.h"
 
 namespace {
 
@@ -59,8 +63,8 @@ bool render(platform::View& view, float width, float height, const std::filesyst
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER [LOG...]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -103,6 +107,28 @@ int main(int argc, char** argv)
         DataLampView lamp;
         lamp.drawDataReady(state);
         ok &= render(lamp, 20, 20, out / ("lamp-" + std::to_string(state) + ".png"));
+    }
+    // The sky plot as big as the satellite drawer shows it.
+    for (int i = 2; i < argc; ++i) {
+        const std::filesystem::path log = argv[i];
+        std::ifstream input(log);
+        if (!input) {
+            std::fprintf(stderr, "cannot read %s\n", log.c_str());
+            ok = false;
+            continue;
+        }
+        RecordedSky recorded;
+        for (std::string line; std::getline(input, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            recorded.feed(line);
+        }
+        std::printf("%s: %zu satellites in view\n", log.filename().c_str(), recorded.satellitesInView());
+        SatelliteStore logStore;
+        logStore.awakeFromNib();
+        recorded.show(logStore);
+        SkyPlotView logPlot;
+        logPlot.setSatelliteStore(&logStore);
+        ok &= render(logPlot, 460, 236, out / ("skyplot-" + log.stem().string() + ".png"));
     }
     platform::services().bundle = nullptr;
     return ok ? 0 : 1;
