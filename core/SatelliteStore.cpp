@@ -83,7 +83,7 @@ void SatelliteStore::setAltitude(float feet)
 
 float SatelliteStore::epe() const
 {
-    return 24.5f * m_hDop;
+    return epeForHdop(m_hDop);
 }
 
 void SatelliteStore::close()
