@@ -134,7 +134,7 @@ TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
         "NSCorruptSettings", "NSCorruptSettingsList", "NSSettingsSetAside", "NSSettingsInMemory",
         "NSSettingsNotSaved", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
         "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
-        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo"};
+        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo", "NSUsedInView"};
     for (const char* language : {"en", "de"}) {
         SCOPED_TRACE(language);
         platform::posix::StringsBundle bundle(kResources, {language});
