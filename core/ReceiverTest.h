@@ -29,7 +29,7 @@ public:
 
     const FirstFixTimer& firstFix() const { return m_firstFix; }
     const AccuracyStatistics& accuracy() const { return m_accuracy; }
-    const SignalHistory& signals() const { return m_signals; }
+    const SignalHistory& signalHistory() const { return m_signals; }
     const ObstructionMap& obstructions() const { return m_obstructions; }
 
     // The figures as one JSON line for scripts: points, the empirical CEP50 and CEP95 and the

@@ -167,7 +167,7 @@ void ReceiverTestView::drawScatter(platform::Canvas& canvas, const Rect& area) c
     const float titleY = area.y + area.height - kMargin - kRow;
     canvas.drawText(label("NSTestAccuracyTitle"), Point{area.x + kMargin, titleY}, kTitleFont,
                     Color::Black);
-    const float legendWidth = 190.0f;
+    const float legendWidth = 200.0f;
     const float side = std::max(20.0f, std::min(area.width - legendWidth - 2.0f * kMargin,
                                                 area.height - kRow - 3.0f * kMargin));
     const float radius = side / 2.0f;
@@ -240,8 +240,13 @@ void ReceiverTestView::drawScatter(platform::Canvas& canvas, const Rect& area) c
                     Point{legendX, y}, kTextFont, textColor);
     y -= kRow + 4.0f;
     for (const auto& circle : circles) {
-        canvas.drawText(label(circle.key) + text(" %.2f m", circle.metres), Point{legendX, y}, kTextFont,
-                        moving ? Color::ControlShadow : circle.color);
+        // A stroke of the circle's colour beside black text: pure green text is unreadable.
+        canvas.setColor(moving ? Color::LightGray : circle.color);
+        canvas.setLineWidth(3.0f);
+        canvas.strokeLine(Point{legendX, y + 5.0f}, Point{legendX + 14.0f, y + 5.0f});
+        canvas.setLineWidth(1.0f);
+        canvas.drawText(label(circle.key) + text(" %.2f m", circle.metres), Point{legendX + 20.0f, y},
+                        kTextFont, textColor);
         y -= kRow;
         canvas.drawText(label(circle.formula), Point{legendX + 8.0f, y}, kTextFont, textColor);
         y -= kRow;
@@ -254,13 +259,15 @@ void ReceiverTestView::drawScatter(platform::Canvas& canvas, const Rect& area) c
     canvas.drawText(text("σE %.2f m", summary->sigmaEastMetres) + text("  σN %.2f m", summary->sigmaNorthMetres),
                     Point{legendX + 8.0f, y}, kTextFont, textColor);
     y -= kRow + 4.0f;
-    const std::string estimate = summary->receiverEstimateMetres
-                                     ? text(" %.2f m", *summary->receiverEstimateMetres) +
-                                           text(" (HDOP %.2f)", *summary->meanHdop)
-                                     : std::string(" -");
+    const std::string estimate =
+        summary->receiverEstimateMetres ? text(" %.2f m", *summary->receiverEstimateMetres) : std::string(" -");
     canvas.drawText(label("NSTestReceiverEstimate") + estimate, Point{legendX, y}, kTextFont, textColor);
     y -= kRow;
     canvas.drawText(label("NSTestReceiverEstimateFormula"), Point{legendX + 8.0f, y}, kTextFont, textColor);
+    if (summary->meanHdop) {
+        y -= kRow;
+        canvas.drawText(text("HDOP %.2f", *summary->meanHdop), Point{legendX + 8.0f, y}, kTextFont, textColor);
+    }
     if (moving) {
         y -= kRow + 4.0f;
         canvas.drawText(label("NSTestMoving"), Point{legendX, y}, kTextFont, Color::Red);

@@ -70,14 +70,14 @@ void ReceiverTestView::drawSignals(platform::Canvas& canvas, const Rect& area) c
     }
     canvas.setColor(Color::ControlShadow);
     canvas.strokeRect(plot);
-    canvas.drawText("dB-Hz", Point{area.x + 4.0f, plot.y + plot.height + 3.0f}, kTextFont, Color::ControlShadow);
+    canvas.drawText("dB-Hz", Point{plot.x + 4.0f, plot.y + plot.height - kRow}, kTextFont, Color::ControlShadow);
 
     // Legend: the constellations seen, and how a satellite used in the fix is drawn.
     float lx = area.x + kMargin;
     const float ly = area.y + 2.0f;
     std::array<bool, kConstellationCount> seen{};
     if (m_test) {
-        const auto& samples = m_test->signals().samples();
+        const auto& samples = m_test->signalHistory().samples();
         for (std::size_t i = 0; i < samples.size(); ++i) {
             seen[static_cast<std::size_t>(samples[i].constellation) % kConstellationCount] = true;
         }
@@ -103,7 +103,7 @@ void ReceiverTestView::drawSignals(platform::Canvas& canvas, const Rect& area) c
     // Each satellite's previous sample; a segment joins it to the next one when both had a
     // signal and no gap lies between them.
     std::unordered_map<std::uint32_t, SignalSample> previous;
-    const auto& samples = m_test->signals().samples();
+    const auto& samples = m_test->signalHistory().samples();
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const SignalSample& sample = samples[i];
         if (now - sample.timeSeconds > SignalHistory::kWindowSeconds) continue;
@@ -112,7 +112,7 @@ void ReceiverTestView::drawSignals(platform::Canvas& canvas, const Rect& area) c
             const SignalSample& before = found->second;
             if (before.snrDbHz > 0 && sample.snrDbHz > 0 && sample.timeSeconds - before.timeSeconds <= kGapSeconds) {
                 canvas.setColor(colorOf(sample.constellation));
-                canvas.setLineWidth(sample.usedInFix ? 2.5f : 1.0f);
+                canvas.setLineWidth(sample.usedInFix ? 2.0f : 1.0f);
                 canvas.strokeLine(at(before), at(sample));
             }
             found->second = sample;
