@@ -12,6 +12,8 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
 extern "C" void onQuitSignal(int)
 {
     const int saved = errno;
@@ -41,8 +43,7 @@ SignalQuitter::SignalQuitter(std::function<void()> quit) : m_quit(std::move(quit
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kQuitSignals) ::sigaction(signal, &action, nullptr);
 }
 
 SignalQuitter::~SignalQuitter()
@@ -51,8 +52,7 @@ SignalQuitter::~SignalQuitter()
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kQuitSignals) ::sigaction(signal, &action, nullptr);
     delete m_notifier;
     m_notifier = nullptr;
     ::close(g_pipe[0]);

@@ -131,7 +131,8 @@ TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
 {
     const std::set<std::string> keys = {
         "CFBundleName", "NSOK", "NSUnableToOpenPort", "NSNoGPSPositionData", "NSNoGPS",
-        "NSCorruptSettings", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
+        "NSCorruptSettings", "NSCorruptSettingsList", "NSSettingsSetAside", "NSSettingsInMemory",
+        "NSSettingsNotSaved", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
         "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
         "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo"};
     for (const char* language : {"en", "de"}) {
