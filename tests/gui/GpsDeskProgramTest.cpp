@@ -106,6 +106,25 @@ TEST(GpsDeskProgramTest, QuitSignalsEndTheProgramNormallyAndSave)
     }
 }
 
+TEST(GpsDeskProgramTest, AHangUpIgnoredAtStartStaysIgnored)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    // As nohup starts a program.
+    const auto previous = ::signal(SIGHUP, SIG_IGN);
+    std::unique_ptr<QProcess> process(startProgram({"--port", "/dev/null"}, home.path()));
+    const bool started = process->waitForStarted(10000);
+    ::signal(SIGHUP, previous);
+    ASSERT_TRUE(started);
+    process->waitForFinished(1500);
+    ASSERT_EQ(process->state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(process->processId()), SIGHUP);
+    EXPECT_FALSE(process->waitForFinished(1000)) << "ended by an ignored hang-up";
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    ASSERT_TRUE(process->waitForFinished(20000));
+    EXPECT_EQ(process->exitCode(), 0);
+}
+
 TEST(GpsDeskProgramTest, AFailedSaveIsToldOnStandardError)
 {
     guiTestApp();
