@@ -1,6 +1,9 @@
+#include <filesystem>
 #include <map>
+#include <set>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "platform/posix/StringsBundle.h"
 #include "tests/unit/ServicesTestSupport.h"
@@ -91,6 +94,56 @@ TEST(StringsBundleTest, FindsTheConfiguredFolderElseTheSourceTree)
         environment({{"GPSDESK_RESOURCES", (dir.path() / "empty").string()}}));
     ASSERT_TRUE(fallback.has_value());
     EXPECT_TRUE(std::filesystem::exists(*fallback / "strings/en.json"));
+}
+
+// The keys a JSON text defines more than once in one object. The parsed table keeps only
+// the last of them without a word, so the text itself is read event by event.
+std::vector<std::string> duplicateKeys(const std::string& text)
+{
+    struct Keys : nlohmann::json_sax<nlohmann::json> {
+        std::vector<std::set<std::string>> open;
+        std::vector<std::string> duplicates;
+        bool start_object(std::size_t) override { open.emplace_back(); return true; }
+        bool end_object() override { open.pop_back(); return true; }
+        bool key(string_t& name) override
+        {
+            if (!open.back().insert(name).second) duplicates.push_back(name);
+            return true;
+        }
+        bool null() override { return true; }
+        bool boolean(bool) override { return true; }
+        bool number_integer(number_integer_t) override { return true; }
+        bool number_unsigned(number_unsigned_t) override { return true; }
+        bool number_float(number_float_t, const string_t&) override { return true; }
+        bool string(string_t&) override { return true; }
+        bool binary(binary_t&) override { return true; }
+        bool start_array(std::size_t) override { return true; }
+        bool end_array() override { return true; }
+        bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override
+        {
+            duplicates.push_back("(not JSON)");
+            return false;
+        }
+    } keys;
+    nlohmann::json::sax_parse(text, &keys);
+    return keys.duplicates;
+}
+
+TEST(StringsBundleTest, EveryTableDefinesEachKeyOnce)
+{
+    EXPECT_EQ(duplicateKeys(R"({"A": "1", "B": {"A": "2"}, "A": "3"})"),
+              std::vector<std::string>{"A"});
+    EXPECT_EQ(duplicateKeys("{ not json"), std::vector<std::string>{"(not JSON)"});
+
+    const auto folder = std::filesystem::path(GPSDESK_SOURCE_DIR) / "resources/strings";
+    int tables = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".json") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        ++tables;
+        EXPECT_EQ(duplicateKeys(servicestest::readFile(entry.path())), std::vector<std::string>{});
+    }
+    EXPECT_GE(tables, 2);
 }
 
 }  // namespace
