@@ -412,6 +412,7 @@ void GPSController::connectionClosed()
     if (m_compassView) m_compassView->disable();
     m_sog = 0.0f;
     m_fix = 0;
+    m_state.reset();
     if (m_satelliteStore) m_satelliteStore->reset();
 }
 

@@ -141,6 +141,8 @@ std::string GPSController::formatUtc(const UtcTime& utc)
 
 void GPSController::positionTimer()
 {
+    // Satellites of a system whose GSV stopped coming leave the sky plot.
+    if (m_state.expire(now()) && m_satelliteStore) m_satelliteStore->setSatellitesInView(m_state.satellites());
     if (!hasConnection()) return;
     if (now() - m_positionDate <= kStalePositionSeconds) return;
 

@@ -140,7 +140,8 @@ void GPSController::present(const Update& update)
     if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
     updateMonitor(update.line, true);
     const platform::Clock* clock = platform::services().clock;
-    update.sentenceKind->fold(m_state, *update.record, clock ? clock->now() : 0.0);
+    const ReceiverState::Changes changes =
+        update.sentenceKind->fold(m_state, *update.record, clock ? clock->now() : 0.0);
     std::visit(Overloaded{
                    [this](const GGA& r) { updatePositionGGA(r); },
                    [this](const RMC& r) { updatePositionRMC(r); },
@@ -153,6 +154,10 @@ void GPSController::present(const Update& update)
                    [this](const GSA& r) { updateSatelliteGSA(r); },
                },
                *update.record);
+    // The sky plot is redrawn when a satellite cycle ends or the used set moves, not for
+    // every GSV sentence.
+    if (m_satelliteStore && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed)))
+        m_satelliteStore->setSatellitesInView(m_state.satellites());
 }
 
 void GPSController::monitorRejected(const ByteBuffer& line, const DecodeNote& note)
@@ -221,21 +226,9 @@ void GPSController::updateCourseVTG(const VTG& vtg)
 }
 
 // $GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45
-// The receiver state keeps the satellites of every constellation; the sky plot is given
-// them when a cycle ends.
-void GPSController::updateSatelliteGSV(const GSV& gsv)
-{
-    if (!m_satelliteStore || gsv.number != gsv.total) return;
-    const std::vector<SatelliteInView> satellites = m_state.satellites();
-    m_satelliteStore->clear();
-    for (std::uint32_t i = 0; i < satellites.size(); ++i) {
-        Satellite* record = m_satelliteStore->satellite(i);
-        if (!record) break;
-        const SatelliteInView& s = satellites[i];
-        record->set(s.svid, s.elevationDegrees, s.azimuthDegrees, s.snrDbHz.value_or(0));
-    }
-    m_satelliteStore->update();
-}
+// The receiver state keeps the satellites of every constellation, each GSV stream replacing
+// only its own; the sky plot gets them all when a cycle ends (see present()).
+void GPSController::updateSatelliteGSV(const GSV&) {}
 
 // $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1
 // Uses mode (A automatic, M manual), fix type (1 none, 2 2D, 3 3D) and PDOP, HDOP, VDOP.

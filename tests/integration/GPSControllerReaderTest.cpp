@@ -15,7 +15,25 @@ using namespace std::chrono_literals;
 using harness::SteadyClock;
 using platform::Color;
 
-class GPSControllerReaderTest : public harness::ControllerTest {};
+class GPSControllerReaderTest : public harness::ControllerTest {
+protected:
+    // The simulated route, unpaced and sped up, streaming into the woken controller; false
+    // (the test skipped or failed) when it could not be started or nothing arrived.
+    bool streamUnpaced(double speedup)
+    {
+        sim::Options options;
+        options.unpaced = true;
+        options.speedup = speedup;
+        if (!startSimulator(options)) return false;
+        const std::string port = simulator->devicePath();
+        Serial::addExtraPort(port);
+        restore(port, "4800");
+        wake();
+        const bool streaming = until([&] { return monitorView.green > 200; }, 10.0);
+        EXPECT_TRUE(streaming);
+        return streaming;
+    }
+};
 
 std::string received(const sim::Simulator& simulator)
 {
@@ -218,15 +236,7 @@ TEST_F(GPSControllerReaderTest, AnUnpluggedDeviceEndsTheConnectionAndCanComeBack
 
 TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
 {
-    sim::Options options;
-    options.unpaced = true;
-    options.speedup = 500.0;
-    if (!startSimulator(options)) return;
-    const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
-    restore(port, "4800");
-    wake();
-    ASSERT_TRUE(until([&] { return monitorView.green > 200; }, 10.0));
+    if (!streamUnpaced(500.0)) return;
 
     // Quit with the reader most likely waiting for a handler that will never run.
     const auto start = SteadyClock::now();
@@ -245,16 +255,8 @@ TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
 // shown. Those applied come in order and are drained at most ~30 times a second.
 TEST_F(GPSControllerReaderTest, ABusyMainThreadCostsOldUpdatesNeverTheReader)
 {
-    sim::Options options;
-    options.unpaced = true;
-    options.speedup = 2000.0;
-    if (!startSimulator(options)) return;
-    const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
-    restore(port, "4800");
     platform.bundle.entries = {{"NSUpdatesDropped", "dropped:"}};
-    wake();
-    ASSERT_TRUE(until([&] { return monitorView.green > 200; }, 10.0));
+    if (!streamUnpaced(2000.0)) return;
 
     // Drains are asked for at most ~30 times a second while the line streams.
     const std::size_t postedBefore = platform.mainThread.posted();
