@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -238,4 +239,34 @@ TEST(ProgramOptionsTest, ReadsRepeatedPortsAndBothValueForms)
           {"--screenshot"}, {"--simulate=yes"}, {"--port="}, {"file.png"}}) {
         EXPECT_NE(ProgramOptions::parse(bad).error, "") << bad.front();
     }
+}
+
+TEST(GpsDeskProgramTest, HeadlessWritesGpsdStyleReportsAndSaysWhenThePortCannotBeUsed)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    std::unique_ptr<QProcess> process(
+        startProgram({"--headless", "--simulate", "--quit-after", "8"}, home.path()));
+    ASSERT_TRUE(process->waitForFinished(30000));
+    EXPECT_EQ(process->exitCode(), 0);
+    bool tpv3 = false;
+    bool sky = false;
+    for (const QByteArray& line : process->readAllStandardOutput().split('\n')) {
+        if (line.isEmpty()) continue;
+        const QJsonObject report = QJsonDocument::fromJson(line).object();
+        ASSERT_FALSE(report.isEmpty()) << "not one JSON object: " << line.toStdString();
+        if (report["class"] == "TPV" && report["mode"] == 3 && report.contains("lat"))
+            tpv3 = true;
+        if (report["class"] == "SKY" && !report["satellites"].toArray().isEmpty()) sky = true;
+    }
+    EXPECT_TRUE(tpv3) << "no 3D fix reported from the simulated receiver";
+    EXPECT_TRUE(sky) << "no satellites reported";
+
+    std::unique_ptr<QProcess> missing(startProgram(
+        {"--headless", "--port", home.filePath("no-such-device"), "--quit-after", "5"},
+        home.path()));
+    missing->setProcessChannelMode(QProcess::SeparateChannels);
+    ASSERT_TRUE(missing->waitForFinished(30000));
+    EXPECT_EQ(missing->exitCode(), 1);
+    EXPECT_TRUE(missing->readAllStandardOutput().isEmpty());
 }
