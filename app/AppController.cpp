@@ -26,6 +26,7 @@ void AppController::saveSettings()
 {
     if (m_gpsController) m_gpsController->saveSettings();
     if (m_gpsSettingsController) m_gpsSettingsController->saveSettings();
+    if (m_saveWindowState) m_saveWindowState();
     Settings::save();
 }
 
