@@ -84,7 +84,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("gpsdesk"));
     QApplication::setApplicationDisplayName(QStringLiteral("GPS Desk"));
     QApplication::setApplicationVersion(QStringLiteral(GPSDESK_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("gpsdesk"));
+    // The desktop entry's name: Wayland compositors match the window to its icon and name by it.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.gpsdesk.GPSDesk"));
 
     QtApplication application;
     QtMainThread mainThread;
