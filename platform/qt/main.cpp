@@ -19,6 +19,7 @@
 #include "platform/posix/PosixWorkspace.h"
 #include "platform/posix/SpdSaySpeech.h"
 #include "platform/posix/StringsBundle.h"
+#include "platform/qt/DesktopTheme.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/PreferencesOverlay.h"
 #include "platform/qt/ProgramOptions.h"
@@ -86,6 +87,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(GPSDESK_VERSION));
     // The desktop entry's name: Wayland compositors match the window to its icon and name by it.
     QApplication::setDesktopFileName(QStringLiteral("io.github.gpsdesk.GPSDesk"));
+
+    DesktopTheme::follow(qtApplication);
 
     QtApplication application;
     QtMainThread mainThread;
