@@ -27,7 +27,14 @@ QImage composeWindows(const std::vector<QWidget*>& windows, int margin)
     for (QWidget* window : windows) {
         if (!window || !window->isVisible()) continue;
         const QPixmap rendered = window->grab();
-        painter.drawPixmap(window->geometry().topLeft() - area.topLeft(), rendered);
+        const QPoint at = window->geometry().topLeft() - area.topLeft();
+        painter.drawPixmap(at, rendered);
+        // A sheet or panel over the window gets the edge a window manager would draw.
+        if (window != windows.front()) {
+            painter.setPen(QColor(0, 0, 0, 140));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(QRect(at - QPoint(1, 1), window->size() + QSize(1, 1)));
+        }
     }
     painter.end();
     return picture;
