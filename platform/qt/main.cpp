@@ -19,6 +19,7 @@
 #include "platform/posix/PosixWorkspace.h"
 #include "platform/posix/SpdSaySpeech.h"
 #include "platform/posix/StringsBundle.h"
+#include "platform/qt/DesktopTheme.h"
 #include "platform/qt/HeadlessMain.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/PreferencesOverlay.h"
@@ -119,7 +120,10 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("gpsdesk"));
     QApplication::setApplicationDisplayName(QStringLiteral("GPS Desk"));
     QApplication::setApplicationVersion(QStringLiteral(GPSDESK_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("gpsdesk"));
+    // The desktop entry's name: Wayland compositors match the window to its icon and name by it.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.gpsdesk.GPSDesk"));
+
+    DesktopTheme::follow(qtApplication);
 
     QtApplication application;
     QtMainThread mainThread;
