@@ -37,5 +37,4 @@ TEST(ReceiverTestPaneTest, RestartButtonsSayWhyTheyAreOffAndCopyFillsTheClipboar
     pane.copyButton()->click();
     const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 3);  // header, the connect run, the cold start
-
 }
