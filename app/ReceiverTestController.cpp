@@ -1,6 +1,8 @@
 #include "app/ReceiverTestController.h"
 
 #include "core/Alert.h"
+#include "core/NMEA.h"
+#include "core/SentenceTable.h"
 #include "core/ReceiverTestView.h"
 
 namespace {
@@ -43,6 +45,22 @@ void ReceiverTestController::apply(std::string_view talker, const ReceiverState&
 {
     if (talker != "GP") m_otherTalkerSeen = true;
     m_feed.apply(state, record, changes, now);
+}
+
+bool ReceiverTestController::feedLine(ReceiverState& state, std::string_view line, double now)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    ByteBuffer buffer(line.begin(), line.end());
+    buffer.push_back('\r');
+    buffer.push_back(0);
+    if (!NMEA::checkSumValid(buffer)) return false;
+    const auto fields = SentenceFields::split(buffer);
+    if (!fields) return false;
+    const Decoded decoded = decodeSentence(*fields);
+    if (!decoded.record) return false;
+    const auto changes = sentenceKind(fields->type())->fold(state, *decoded.record, now);
+    apply(fields->talker(), state, *decoded.record, changes, now);
+    return true;
 }
 
 void ReceiverTestController::tick(double now)

@@ -32,6 +32,10 @@ public:
     // After the receiver state folded a sentence of the given talker ("GP", "GN", ...).
     void apply(std::string_view talker, const ReceiverState& state, const SentenceRecord& record,
                ReceiverState::Changes changes, double now);
+    // One received line through the model the way the reader takes it (checksum, split,
+    // decode, fold into the state) and on into the test; for replaying a log without a
+    // port. False when the line was refused.
+    bool feedLine(ReceiverState& state, std::string_view line, double now);
     // Once a second or so: moves the clock and the strip chart on.
     void tick(double now);
 

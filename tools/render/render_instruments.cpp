@@ -1,13 +1,17 @@
 // Draws the sky plot, the compass tape, the data-ready lamp and the receiver test through the same canvas the
 // program uses, into PNG files, so the instruments can be looked at without a receiver.
 //
-//   gpsdesk-render OUTPUT_FOLDER
+//   gpsdesk-render OUTPUT_FOLDER [NMEA_LOG]
+//
+// With a log, the receiver test is also drawn as it stands after replaying that log; the
+// simulated receiver's cold restart is always drawn.
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <numbers>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <QGuiApplication>
@@ -20,8 +24,10 @@
 #include "platform/View.h"
 #include "platform/posix/StringsBundle.h"
 #include "platform/qt/QtCanvas.h"
+#include "tools/sim/Scenario.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
+#include "app/ReceiverTestController.h"
 #include "core/ReceiverTest.h"
 #include "core/ReceiverTestView.h"
 #include "core/SkyPlotView.h"
@@ -134,12 +140,35 @@ void scriptReceiverTest(ReceiverTest& test)
     }
 }
 
+// The simulated receiver's sentences, second by second, through the model into the test:
+// two minutes standing, a cold restart, four more minutes.
+void simulateColdRestart(ReceiverTestController& controller)
+{
+    sim::Scenario scenario(11, false);
+    ReceiverState state;
+    controller.setRestartSender([](RestartDepth) { return true; });
+    controller.connected(0.0);
+    for (int second = 0; second < 360; ++second) {
+        if (second == 120) {
+            controller.restart(RestartDepth::Cold, second);
+            scenario.restart(4);
+        }
+        scenario.step();
+        for (int sentence = 0; sentence < sim::kSentenceCount; ++sentence) {
+            for (const std::string& line : scenario.sentences(static_cast<sim::Sentence>(sentence))) {
+                controller.feedLine(state, line, second + 0.1 * (sentence + 1));
+            }
+        }
+        controller.tick(second + 0.9);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER [NMEA_LOG]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -189,6 +218,30 @@ int main(int argc, char** argv)
     testView.setReceiverTest(&test);
     testView.setNow(600.0);
     ok &= render(testView, 960, 620, out / "receiver-test.png");
+
+    {
+        ReceiverTestController controller;
+        ReceiverTestView view;
+        controller.setView(&view);
+        simulateColdRestart(controller);
+        ok &= render(view, 960, 620, out / "receiver-test-cold.png");
+    }
+    if (argc == 3) {
+        std::ifstream log(argv[2], std::ios::binary);
+        ReceiverTestController controller;
+        ReceiverTestView view;
+        controller.setView(&view);
+        ReceiverState state;
+        controller.connected(0.0);
+        // The log's own pace: one second per RMC.
+        double now = 0.0;
+        for (std::string line; std::getline(log, line);) {
+            if (line.size() > 6 && line.compare(3, 3, "RMC") == 0) now += 1.0;
+            controller.feedLine(state, line, now);
+        }
+        controller.tick(now);
+        ok &= log.eof() && render(view, 960, 620, out / "receiver-test-replay.png");
+    }
 
     platform::services().bundle = nullptr;
     return ok ? 0 : 1;
