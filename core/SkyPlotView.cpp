@@ -30,7 +30,8 @@ constexpr float kLargestHdop = 99.95f;
 
 const Font kCaptionFont{FontKind::Default, 12.0f};
 const Font kLabelFont{FontKind::Label, 12.0f};
-// Legend and the grouped bars: smaller, so that forty and more satellites fit beside the plot.
+// Lettered markers, legend and grouped bars: smaller, so that forty and more satellites fit.
+const Font kLetteredLabelFont{FontKind::Label, 10.0f};
 const Font kLegendFont{FontKind::Default, 10.0f};
 const Font kBarLabelFont{FontKind::Label, 9.0f};
 
@@ -94,16 +95,17 @@ void drawMarker(Canvas& canvas, const Satellite& satellite, bool lettered, float
 {
     if (!placeable(satellite)) return;
     const std::string number = numberLabel(satellite.number());
-    const Size plain = canvas.measureText(number, kLabelFont);
+    const Font& font = lettered ? kLetteredLabelFont : kLabelFont;
+    const Size plain = canvas.measureText(number, font);
     const std::string label = lettered ? rinexLetter(satellite.constellation()) + number : number;
-    const Size size = lettered ? canvas.measureText(label, kLabelFont) : plain;
+    const Size size = lettered ? canvas.measureText(label, font) : plain;
     // The lower-left corner of a plain marker sits half a label right of and above the point
     // (r, r) + offset, so a 16 x 18 label centres on the satellite's place in the plot; the
     // letter widens the box to both sides of that centre.
     const Point offset = skyOffset(satellite.elevation(), satellite.degrees(), r);
     const Rect marker{r + offset.x + plain.width / 2.0f - (size.width - plain.width) / 2.0f,
                       r + offset.y + size.height / 2.0f, size.width, size.height};
-    drawLabelBox(canvas, satellite, label, marker, kLabelFont);
+    drawLabelBox(canvas, satellite, label, marker, font);
 }
 
 // One column per slot under the plot's right half: the number, and above it a bar as high as

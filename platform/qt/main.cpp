@@ -19,6 +19,7 @@
 #include "platform/posix/PosixWorkspace.h"
 #include "platform/posix/SpdSaySpeech.h"
 #include "platform/posix/StringsBundle.h"
+#include "platform/qt/HeadlessMain.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/PreferencesOverlay.h"
 #include "platform/qt/ProgramOptions.h"
@@ -98,6 +99,16 @@ int main(int argc, char** argv)
         Serial::addExtraPort(*simulatedPort);
     }
 #endif
+
+    if (options.headless) {
+#ifdef GPSDESK_HAVE_SIM
+        return runHeadless(options, simulatedPort,
+                           simulator ? std::optional(std::to_string(simulator->rate()))
+                                     : std::nullopt);
+#else
+        return runHeadless(options, std::nullopt, std::nullopt);
+#endif
+    }
 
     // Qt sees the program name only: every argument is ours, so "--port -reverse" names a
     // port and cannot mirror the layout or pick a platform plugin.

@@ -136,7 +136,7 @@ TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
         "NSCorruptSettings", "NSCorruptSettingsList", "NSSettingsSetAside", "NSSettingsInMemory",
         "NSSettingsNotSaved", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
         "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
-        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo"};
+        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo", "NSUsedInView"};
     // Every key the program looks up is in both tables, and neither table has a key the
     // other lacks, so a text added in one language only is caught.
     std::map<std::string, std::set<std::string>> presentByLanguage;

@@ -100,33 +100,21 @@ TEST(StringsBundleTest, FindsTheConfiguredFolderElseTheSourceTree)
 // the last of them without a word, so the text itself is read event by event.
 std::vector<std::string> duplicateKeys(const std::string& text)
 {
-    struct Keys : nlohmann::json_sax<nlohmann::json> {
-        std::vector<std::set<std::string>> open;
-        std::vector<std::string> duplicates;
-        bool start_object(std::size_t) override { open.emplace_back(); return true; }
-        bool end_object() override { open.pop_back(); return true; }
-        bool key(string_t& name) override
-        {
-            if (!open.back().insert(name).second) duplicates.push_back(name);
+    using Event = nlohmann::json::parse_event_t;
+    std::vector<std::set<std::string>> open;
+    std::vector<std::string> duplicates;
+    const auto parsed = nlohmann::json::parse(
+        text,
+        [&](int, Event event, nlohmann::json& value) {
+            if (event == Event::object_start) open.emplace_back();
+            if (event == Event::object_end) open.pop_back();
+            if (event == Event::key && !open.back().insert(value.get<std::string>()).second)
+                duplicates.push_back(value.get<std::string>());
             return true;
-        }
-        bool null() override { return true; }
-        bool boolean(bool) override { return true; }
-        bool number_integer(number_integer_t) override { return true; }
-        bool number_unsigned(number_unsigned_t) override { return true; }
-        bool number_float(number_float_t, const string_t&) override { return true; }
-        bool string(string_t&) override { return true; }
-        bool binary(binary_t&) override { return true; }
-        bool start_array(std::size_t) override { return true; }
-        bool end_array() override { return true; }
-        bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override
-        {
-            duplicates.push_back("(not JSON)");
-            return false;
-        }
-    } keys;
-    nlohmann::json::sax_parse(text, &keys);
-    return keys.duplicates;
+        },
+        false);
+    if (parsed.is_discarded()) duplicates.push_back("(not JSON)");
+    return duplicates;
 }
 
 TEST(StringsBundleTest, EveryTableDefinesEachKeyOnce)

@@ -1,10 +1,12 @@
 // Draws the sky plot, the compass tape, the data-ready lamp and the receiver test through the same canvas the
 // program uses, into PNG files, so the instruments can be looked at without a receiver.
+// Each recorded NMEA log named after the folder gives one more sky plot, of the sky at the
+// log's end: skyplot-NAME.png.
 //
-//   gpsdesk-render OUTPUT_FOLDER [NMEA_LOG]
+// Each log also gives the receiver test as it stands after replaying it:
+// receiver-test-NAME.png. The simulated receiver's cold restart is always drawn.
 //
-// With a log, the receiver test is also drawn as it stands after replaying that log; the
-// simulated receiver's cold restart is always drawn.
+//   gpsdesk-render OUTPUT_FOLDER [LOG...]
 
 #include <cmath>
 #include <cstdint>
@@ -18,7 +20,11 @@
 #include <QImage>
 #include <QPainter>
 
+#include "core/NMEA.h"
+#include "core/ReceiverState.h"
 #include "core/SatelliteStore.h"
+#include "core/SentenceFields.h"
+#include "core/SentenceTable.h"
 #include "core/Satellite.h"
 #include "platform/Services.h"
 #include "platform/View.h"
@@ -64,6 +70,40 @@ bool render(platform::View& view, float width, float height, const std::filesyst
     const bool saved = image.save(QString::fromStdString(file.string()), "PNG");
     std::printf("%s %s\n", saved ? "wrote" : "could not write", file.c_str());
     return saved;
+}
+
+constexpr float kFeetPerMetre = 3.2808399200439453f;
+
+// Folds a recorded log through the receiver model, as the reader would, and hands the sky at
+// its end to the store. The log's own fix times stand for the clock, so satellites the
+// receiver stopped listing age out as they would live. Satellites in view, or nothing when
+// the log cannot be read.
+std::optional<std::size_t> loadSky(const std::filesystem::path& log, SatelliteStore& store)
+{
+    std::ifstream input(log);
+    if (!input) return std::nullopt;
+    ReceiverState state;
+    double nowSeconds = 0.0;
+    for (std::string line; std::getline(input, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        ByteBuffer sentence(line.begin(), line.end());
+        sentence.push_back('\r');
+        sentence.push_back(0);
+        if (!NMEA::checkSumValid(sentence)) continue;
+        const auto fields = SentenceFields::split(sentence);
+        if (!fields) continue;
+        const Decoded decoded = decodeSentence(*fields);
+        if (!decoded.record) continue;
+        sentenceKind(fields->type())->fold(state, *decoded.record, nowSeconds);
+        if (const auto& time = state.time())
+            nowSeconds = time->hours * 3600.0 + time->minutes * 60.0 + time->seconds;
+    }
+    state.expire(nowSeconds);
+    store.setSatellitesInView(state.satellites());
+    store.setMeters(true);
+    store.setDop(state.pdop().value_or(0.0f), state.hdop().value_or(0.0f), state.vdop().value_or(0.0f));
+    store.setAltitude(state.altitudeMeters().value_or(0.0f) * kFeetPerMetre);
+    return state.satellitesInView();
 }
 
 // Ten minutes of a receiver standing in a yard with a building to the north-west: after a
@@ -167,8 +207,8 @@ void simulateColdRestart(ReceiverTestController& controller)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER [NMEA_LOG]\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER [LOG...]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -212,6 +252,22 @@ int main(int argc, char** argv)
         lamp.drawDataReady(state);
         ok &= render(lamp, 20, 20, out / ("lamp-" + std::to_string(state) + ".png"));
     }
+    // The sky plot as big as the satellite drawer shows it.
+    for (int i = 2; i < argc; ++i) {
+        const std::filesystem::path log = argv[i];
+        SatelliteStore logStore;
+        logStore.awakeFromNib();
+        const auto inView = loadSky(log, logStore);
+        if (!inView) {
+            std::fprintf(stderr, "cannot read %s\n", log.c_str());
+            ok = false;
+            continue;
+        }
+        std::printf("%s: %zu satellites in view\n", log.filename().c_str(), *inView);
+        SkyPlotView logPlot;
+        logPlot.setSatelliteStore(&logStore);
+        ok &= render(logPlot, 460, 236, out / ("skyplot-" + log.stem().string() + ".png"));
+    }
     ReceiverTest test;
     scriptReceiverTest(test);
     ReceiverTestView testView;
@@ -226,8 +282,9 @@ int main(int argc, char** argv)
         simulateColdRestart(controller);
         ok &= render(view, 960, 620, out / "receiver-test-cold.png");
     }
-    if (argc == 3) {
-        std::ifstream log(argv[2], std::ios::binary);
+    for (int i = 2; i < argc; ++i) {
+        const std::filesystem::path path = argv[i];
+        std::ifstream log(path, std::ios::binary);
         ReceiverTestController controller;
         ReceiverTestView view;
         controller.setView(&view);
@@ -240,7 +297,7 @@ int main(int argc, char** argv)
             controller.feedLine(state, line, now);
         }
         controller.tick(now);
-        ok &= log.eof() && render(view, 960, 620, out / "receiver-test-replay.png");
+        ok &= log.eof() && render(view, 960, 620, out / ("receiver-test-" + path.stem().string() + ".png"));
     }
 
     platform::services().bundle = nullptr;
