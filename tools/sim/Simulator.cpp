@@ -464,6 +464,15 @@ void Simulator::handleNmea(const std::string& line)
             m_queryOnce[static_cast<std::size_t>(*message)] = true;
         return;
     }
+    if (id == "$PSRF101" && fields.size() == 9) {
+        const auto channels = integer(fields[7]);
+        const auto configuration = integer(fields[8]);
+        if (!channels || !configuration) return;
+        m_scenario.restart(static_cast<int>(*configuration));
+        std::lock_guard lock(m_mutex);
+        m_commands.push_back(*body);
+        return;
+    }
     if (id == "$PSRF105" && fields.size() == 2 && (fields[1] == "0" || fields[1] == "1")) {
         std::lock_guard lock(m_mutex);
         m_debug = fields[1] == "1";

@@ -42,7 +42,8 @@ struct Options {
 
 // A simulated SiRF-type receiver on a pseudo-terminal. Starts in NMEA at the given rate
 // with GGA, GLL, GSA, GSV, RMC and VTG every second and answers $PSRF100 (protocol and rate,
-// then its banner), $PSRF103 (output periods), $PSRF105 (debug) and, in binary mode,
+// then its banner), $PSRF101 (hot, warm or cold restart), $PSRF103 (output periods),
+// $PSRF105 (debug) and, in binary mode,
 // messages 133 (DGPS source) and 129 (back to NMEA). Input with a bad checksum is ignored.
 // All public operations are safe from any thread.
 class Simulator {
