@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/NmeaShare.h"
+
 namespace qtplatform {
 
 namespace {
@@ -29,7 +31,9 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after";
+        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after"
+                                || name == "--record" || name == "--replay" || name == "--speed"
+                                || name == "--share";
         if (takesValue && !value) {
             if (i + 1 >= arguments.size()) {
                 options.error = name + " needs a value";
@@ -59,6 +63,25 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
                 options.error = "--quit-after needs a number of seconds, not \"" + *value + "\"";
                 return options;
             }
+        } else if (name == "--record" || name == "--replay") {
+            if (value->empty()) {
+                options.error = name + " needs a file name";
+                return options;
+            }
+            (name == "--record" ? options.recordPath : options.replayPath) = *value;
+        } else if (name == "--speed") {
+            const auto speed = *value == "max" ? std::optional<double>(0.0) : parseSeconds(*value);
+            if (!speed || (*value != "max" && *speed <= 0)) {
+                options.error = "--speed needs a factor above 0 or \"max\", not \"" + *value + "\"";
+                return options;
+            }
+            options.replaySpeed = *speed;
+        } else if (name == "--share") {
+            if (!NmeaShare::parseEndpoint(*value)) {
+                options.error = "--share needs [ADDRESS:]PORT with a numeric address, not \"" + *value + "\"";
+                return options;
+            }
+            options.share = *value;
         } else if (name == "--simulate") {
             options.simulate = true;
         } else if (name == "--help" || name == "-h") {
@@ -77,6 +100,7 @@ std::string ProgramOptions::usage(const std::string& program)
 {
     return "Usage: " + program +
            " [--port PATH]... [--simulate] [--screenshot FILE.png] [--quit-after SECONDS]\n"
+           "       [--record FILE] [--replay FILE [--speed N|max]] [--share [ADDRESS:]PORT]\n"
            "       " + program + " --help | --version\n"
            "\n"
            "GPS Desk shows time, position, fix, speed and course from a GPS receiver on a\n"
@@ -88,6 +112,13 @@ std::string ProgramOptions::usage(const std::string& program)
            "  --screenshot FILE.png  write the window and its open drawers as one picture just\n"
            "                         before the program ends (works with QT_QPA_PLATFORM=offscreen)\n"
            "  --quit-after SECONDS   end the program normally after this many seconds\n"
+           "  --record FILE          write every line received to FILE (arrival times to\n"
+           "                         FILE.times)\n"
+           "  --replay FILE          play a log through the simulated receiver at its own pace\n"
+           "  --speed N|max          replay N times faster, or as fast as it is read\n"
+           "  --share [ADDRESS:]PORT re-send valid sentences to TCP clients (default address\n"
+           "                         127.0.0.1) and on a pseudo-terminal linked at\n"
+           "                         $XDG_RUNTIME_DIR/gpsdesk/nmea\n"
            "  --help                 show this text\n"
            "  --version              show the version\n";
 }
