@@ -2,9 +2,12 @@
 
 #include <cstring>
 
+#include <QFileInfo>
+
 #include "app/GPSController.h"
 #include "core/Alert.h"
 #include "platform/Application.h"
+#include "platform/qt/GpxExport.h"
 
 namespace qtplatform {
 
@@ -107,6 +110,29 @@ bool StreamTaps::startSharing(const NmeaShare::Options& options, std::string& er
     if (!m_share.ptyPath().empty())
         where += (where.empty() ? "" : ", ") + options.ptyLink + " -> " + m_share.ptyPath();
     monitor(text("NSShareStarted") + " " + where);
+    return true;
+}
+
+bool StreamTaps::exportGpx(const std::string& gpxPath, const std::string& logPath,
+                           std::string& error)
+{
+    std::vector<TrackPoint> points;
+    if (logPath.empty()) {
+        points = m_session.points();
+    } else {
+        auto read = TrackLog::fromLog(logPath, error);
+        if (!read) {
+            error = text("NSExportGPXFailed") + " " + error;
+            return false;
+        }
+        points = std::move(*read);
+    }
+    QString why;
+    const QString name = QString::fromStdString(logPath.empty() ? gpxPath : logPath);
+    if (!GpxExport::write(points, QString::fromStdString(gpxPath), QFileInfo(name).completeBaseName(), why)) {
+        error = text("NSExportGPXFailed") + " " + why.toStdString();
+        return false;
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "core/LineTap.h"
 #include "core/NmeaShare.h"
 #include "core/StreamRecorder.h"
+#include "core/TrackLog.h"
 
 class GPSController;
 
@@ -36,12 +37,18 @@ public:
     void stopSharing();
 
     StreamRecorder& recorder() { return m_recorder; }
+    // Writes a GPX track of this session's fixes, or of a recorded log's when logPath is
+    // not empty. False with error set (already a user-facing text).
+    bool exportGpx(const std::string& gpxPath, const std::string& logPath, std::string& error);
+    // The fixes of this session, for a track export.
+    const TrackLog& sessionTrack() const { return m_session; }
     NmeaShare& share() { return m_share; }
 
     void lineReceived(const ByteBuffer& raw) override { m_recorder.lineReceived(raw); }
     void sentenceAccepted(const ByteBuffer& verified) override
     {
         m_share.sentenceAccepted(verified);
+        m_session.addSentence(verified);
     }
 
 private:
@@ -53,6 +60,7 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     StreamRecorder m_recorder;
     NmeaShare m_share;
+    TrackLog m_session;
     QTimer m_sizeTimer;
 };
 
