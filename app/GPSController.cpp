@@ -22,6 +22,7 @@
 #include "platform/Services.h"
 #include "platform/TextField.h"
 #include "core/Alert.h"
+#include "core/LineTap.h"
 #include "core/NMEA.h"
 #include "core/SentenceTable.h"
 #include "core/CompassView.h"
@@ -240,9 +241,10 @@ void GPSController::readSentence()
         return;
     }
     if (line->empty()) return;
+    if (m_lineTap) m_lineTap->lineReceived(*line);
 
     line->push_back(0);
-    if (std::optional<Update> update = decodeLine(*line, m_checksumsSeen)) enqueue(std::move(*update));
+    if (std::optional<Update> update = decodeLine(*line, m_checksumsSeen, m_lineTap)) enqueue(std::move(*update));
 }
 
 void GPSController::showQueuedBeforeWaiting()
@@ -258,7 +260,7 @@ void GPSController::showQueuedBeforeWaiting()
     requestDrain();
 }
 
-std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line, bool& checksumsSeen)
+std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line, bool& checksumsSeen, LineTap* tap)
 {
     if (line.empty() || (line[0] != '$' && line[0] != '!')) return std::nullopt;
     const auto nul = std::find(line.begin(), line.end(), std::uint8_t{0});
@@ -274,6 +276,7 @@ std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line,
         return broken;
     }
     if (!NMEA::checkSumValid(line)) return std::nullopt;
+    if (tap) tap->sentenceAccepted(line);
     if (checksummed) checksumsSeen = true;
     if (line.size() > 1 && line[1] == 'P') return std::nullopt;
     return decodeVerified(line);

@@ -35,6 +35,7 @@ class NMEA;
 class CourseFormatter;
 class CompassView;
 class DataLampView;
+class LineTap;
 class PositionFormatter;
 class SpeedFormatter;
 class Serial;
@@ -94,6 +95,9 @@ public:
     // Set before awakeFromNib().
     void setMainThread(platform::MainThread* mainThread) { m_mainThread = mainThread; }
     void setSleeper(platform::Sleeper* sleeper) { m_sleeper = sleeper; }
+    // Sees every line on the reader thread (recording, sharing). Not owned; set before
+    // awakeFromNib() and kept until shutdown().
+    void setLineTap(LineTap* tap) { m_lineTap = tap; }
 
     // Wake-up: centres the window, attaches the formatters, clears and sizes the read-outs,
     // starts the reader thread and the 15-second staleness timer.
@@ -198,7 +202,8 @@ private:
     };
     // Checks and decodes a line as read (NUL appended). Nothing for a line that is dropped
     // unseen: wrong start character, checksum mismatch, a maker's own sentence.
-    static std::optional<Update> decodeLine(ByteBuffer& line, bool& checksumsSeen);
+    // The tap, when set, is given each line whose checksum held.
+    static std::optional<Update> decodeLine(ByteBuffer& line, bool& checksumsSeen, LineTap* tap);
     static Update decodeVerified(const ByteBuffer& sentence);
     void present(const Update& update);
     void monitorRejected(const ByteBuffer& line, const DecodeNote& note);
@@ -253,6 +258,7 @@ private:
     [[maybe_unused]] SplashController* m_splashController = nullptr;  // only held
     platform::MainThread* m_mainThread = nullptr;
     platform::Sleeper* m_sleeper = nullptr;
+    LineTap* m_lineTap = nullptr;
 
     std::unique_ptr<PositionFormatter> m_latitudePositionFormatter;
     std::unique_ptr<PositionFormatter> m_longitudePositionFormatter;

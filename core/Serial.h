@@ -60,8 +60,8 @@ public:
     // when terminator is 0.
     std::optional<ByteBuffer> readPortUntilChar(std::uint8_t terminator, std::uint32_t limit);
     // The next line, as readPortUntilChar(LF, limit) gives it, except that a CR alone also
-    // ends a line (some receivers end lines with CR only); the LF right after a CR is part
-    // of that line's end, not an empty line.
+    // ends a line (some receivers end lines with CR only). A CR LF pair stays together at the
+    // end of the returned line; an LF that comes later than a CR is not a line of its own.
     std::optional<ByteBuffer> readPortLine(std::uint32_t limit);
     // Waits up to `seconds` for bytes of a next line; true as soon as there are some, false
     // on a quiet line, a closed or cancelled port. The LF of a CR LF pair that readPortLine
@@ -93,6 +93,8 @@ private:
     // Refills the internal buffer with one read; up to 10 waits of 0.5 s for a first byte.
     // False on time-out, hang-up, cancel or a closed port.
     bool fill();
+    // One read of what arrives within `seconds` into the empty buffer; false for nothing.
+    bool fillWithin(double seconds);
     void dropBuffered() { m_begin = m_end = 0; }
 
     static constexpr std::size_t kBufferSize = 4096;
