@@ -4,6 +4,7 @@
 #include <limits>
 #include <variant>
 
+#include "app/RateHunt.h"
 #include "platform/Application.h"
 #include "platform/ComboBox.h"
 #include "platform/Drawer.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-const char* const kRates[] = {"4800", "9600", "19200", "38400"};
 const char* const kUnits[] = {"Miles", "Kilometer", "Nautical Miles"};
 constexpr int kMaxVisiblePorts = 4;
 
@@ -57,7 +57,8 @@ std::optional<int> indexOf(const std::optional<platform::PreferenceValue>& value
 void GPSSettingsController::awakeFromNib()
 {
     if (m_rateComboBox) {
-        for (const char* rate : kRates) m_rateComboBox->addItemWithObjectValue(rate);
+        for (const auto& rate : RateHunt::listRates()) m_rateComboBox->addItemWithObjectValue(rate);
+        m_rateComboBox->addItemWithObjectValue(kAutomaticRate);
         m_rateComboBox->selectItemAtIndex(0);
     }
     if (m_portComboBox) {
@@ -75,11 +76,12 @@ void GPSSettingsController::awakeFromNib()
     }
     loadSettings();
 
+    // Plugging the receiver in is what the user does next, so the program stays: the list
+    // fills when the device appears.
     if (m_deviceCount.load() == 0) {
         platform::Application* application = platform::services().application;
         if (application) application->beep();
         Alert::showMessageWithKey("NSNoGPS");
-        if (application) application->terminate();
     }
 }
 
@@ -120,6 +122,28 @@ std::optional<std::string> GPSSettingsController::rate() const
     return m_rateString;
 }
 
+std::optional<std::string> GPSSettingsController::storedRate() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_storedRate;
+}
+
+void GPSSettingsController::rateFound(const std::string& rate)
+{
+    if (m_rateComboBox) {
+        const int index = indexOfItem(*m_rateComboBox, rate);
+        if (index >= 0) m_rateComboBox->selectItemAtIndex(index);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_rateString = rate;
+        m_storedRate = rate;
+    }
+    // Stored at once: the next start connects at this rate without hunting.
+    Settings::setItem("rate", platform::PreferenceValue(rate));
+    Settings::save();
+}
+
 std::uint32_t GPSSettingsController::units() const
 {
     if (!m_unitsComboBox) return 0;
@@ -150,6 +174,10 @@ void GPSSettingsController::loadSettings()
         if (index >= 0) m_portComboBox->selectItemAtIndex(index);
     }
     const auto rate = textOf(Settings::item("rate", SettingType::Text));
+    if (rate && Serial::isKnownRate(*rate)) {
+        std::lock_guard lock(m_mutex);
+        m_storedRate = rate;
+    }
     if (rate && canConnect() && m_rateComboBox) {
         const int index = indexOfItem(*m_rateComboBox, *rate);
         if (index >= 0) m_rateComboBox->selectItemAtIndex(index);

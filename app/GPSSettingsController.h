@@ -19,6 +19,9 @@ class Drawer;
 // filled (device count), never from a control. The controls are not owned.
 class GPSSettingsController {
 public:
+    // The rate list's item that has the reader find the rate by itself.
+    static constexpr const char* kAutomaticRate = "Automatic";
+
     GPSSettingsController() = default;
     GPSSettingsController(const GPSSettingsController&) = delete;
     GPSSettingsController& operator=(const GPSSettingsController&) = delete;
@@ -30,7 +33,7 @@ public:
     void setSettingsDrawer(platform::Drawer* drawer) { m_settingsDrawer = drawer; }
 
     // Fills the lists, restores the preferences and captures them. Without any serial
-    // device: beep, the "NSNoGPS" panel, then the application is asked to end.
+    // device: beep and the "NSNoGPS" panel; the program runs on.
     void awakeFromNib();
     void open();
     void close();
@@ -41,6 +44,10 @@ public:
     // The captured port path and rate text; nothing before the first capture. Any thread.
     std::optional<std::string> port() const;
     std::optional<std::string> rate() const;
+    // The last real rate stored or found, tried first by the automatic rate. Any thread.
+    std::optional<std::string> storedRate() const;
+    // The automatic rate settled on rate: shown, captured and stored. Main thread.
+    void rateFound(const std::string& rate);
     // Index of the selected units item (0 miles, 1 kilometres, 2 nautical miles), read from
     // the list at every call. Main thread.
     std::uint32_t units() const;
@@ -61,5 +68,6 @@ private:
     mutable std::mutex m_mutex;
     std::optional<std::string> m_portString;  // guarded by m_mutex
     std::optional<std::string> m_rateString;  // guarded by m_mutex
+    std::optional<std::string> m_storedRate;  // guarded by m_mutex
     std::atomic<int> m_deviceCount{0};
 };

@@ -104,12 +104,14 @@ TEST_F(GPSControllerReaderTest, APortThatCannotBeOpenedGivesTheSheet)
     const std::string missing = "/dev/gpsdesk-no-such-port";
     Serial::addExtraPort(missing);
     restore(missing, "4800");
-    platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"}};
+    platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"},
+                               {"NSDoctorGone", "{device} is gone."},
+                               {"NSDoctorNoPorts", "No ports."}};
     wake();
     ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 6.0));
     const auto& sheet = platform.alerts.sheets[0];
     EXPECT_EQ(sheet.message, "Unable to open");
-    EXPECT_EQ(sheet.informative, missing);
+    EXPECT_EQ(sheet.informative, missing + " is gone.\nNo ports.");
     EXPECT_EQ(sheet.button, "OK");
     EXPECT_EQ(sheet.window, &window->window);
     EXPECT_FALSE(controller().hasConnection());

@@ -37,6 +37,9 @@ struct Options {
     std::string linkPath;             // a symbolic link to the device, made and removed
     std::string recordPath;           // every byte received from the application
     std::string banner = "$Version 2.3.2-GSD-SIM1.00 simulated SiRF-type receiver";
+    // Like a real line: unless the application set the terminal to the receiver's rate,
+    // both directions turn to noise (a pseudo-terminal itself ignores its speed).
+    bool garbleAtWrongSpeed = true;
     Faults faults;
 };
 
@@ -98,6 +101,8 @@ private:
     void closeTerminal();
     void wake();
     double chance();
+    bool lineSpeedMatches(std::uint32_t rate) const;
+    std::string garble(const void* bytes, std::size_t count);
 
     Options m_options;
     Scenario m_scenario;
