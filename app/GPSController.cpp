@@ -29,6 +29,7 @@
 #include "core/NMEA.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
+#include "core/WrongRateWatch.h"
 #include "core/Serial.h"
 
 namespace {
@@ -41,6 +42,11 @@ constexpr double kPositionTimerSeconds = 15.0;
 constexpr std::uint8_t kLineFeed = 10;
 constexpr std::uint32_t kLineLimit = 256;
 constexpr auto kHandOffSpin = std::chrono::microseconds(200);
+
+double steadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 }  // namespace
 
@@ -252,6 +258,7 @@ void GPSController::connectCommand(bool reportFailure)
     }
     m_connectedPort = *port;
     m_connected.store(true);
+    m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
     postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
     // Two readers of one device each get part of the bytes; say so before the user wonders.
     if (const auto warning = ConnectionDoctor().sharedUseWarning(*port)) {
@@ -318,6 +325,13 @@ void GPSController::disconnectCommand()
 void GPSController::readSentence()
 {
     std::optional<ByteBuffer> line = m_serialPort->readPortUntilChar(kLineFeed, kLineLimit);
+    const double now = steadySeconds();
+    if (m_wrongRateWatch.observe(now, m_serialPort->bytesReceived())) {
+        postToMain([this] {
+            if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
+            updateMonitor(Alert::localizedStringWithKey("NSDoctorWrongRate"));
+        });
+    }
     if (!line) {
         // A device that hung up fails every read at once: end the connection rather than
         // spin on it.
@@ -333,6 +347,7 @@ void GPSController::readSentence()
 
     line->push_back(0);
     if (!NMEA::checkSumValid(*line)) return;
+    m_wrongRateWatch.validSentence(now);
     const std::optional<std::string> prefix = NMEA::prefix(*line);
     if (!prefix || *prefix == "P") return;
     const std::optional<std::string> type = NMEA::command(*line);

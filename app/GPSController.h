@@ -13,6 +13,7 @@
 #include "platform/Geometry.h"
 #include "platform/Window.h"
 #include "core/ByteBuffer.h"
+#include "core/WrongRateWatch.h"
 
 namespace platform {
 class Application;
@@ -236,6 +237,7 @@ private:
     // The port of a connection the device's removal ended, reopened when it returns; empty
     // when nothing is awaited.
     std::string m_awaitedPort;
+    WrongRateWatch m_wrongRateWatch;
 
     // Shared between the threads.
     std::atomic<std::uint32_t> m_threadCommand{kNone};

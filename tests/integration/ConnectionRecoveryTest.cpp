@@ -37,6 +37,26 @@ TEST_F(ConnectionRecoveryTest, AutomaticRateFindsTheReceiversRateAndStoresIt)
     EXPECT_EQ(simulator->rate(), 38400u);
 }
 
+TEST_F(ConnectionRecoveryTest, AWrongRateTurnsTheLampYellowAndSaysSoOnce)
+{
+    sim::Options options;
+    options.rate = 38400;
+    if (!startSimulator(options)) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "4800");
+    platform.bundle.entries = {{"NSDoctorWrongRate", "wrong rate?"}};
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "4800"); }, 6.0));
+    ASSERT_TRUE(until([&] { return monitorView.contains("wrong rate?"); }, 6.0));
+    EXPECT_EQ(window->dataReady.dataReadyState(), 1u);
+    until([] { return false; }, 4.0);
+    std::size_t told = 0;
+    for (const auto& line : monitorView.lines) told += line.text == "wrong rate?";
+    EXPECT_EQ(told, 1u);
+    EXPECT_FALSE(window->latitude.value.has_value());
+}
+
 TEST_F(ConnectionRecoveryTest, AnUnpluggedReceiverIsReconnectedWhenItReturns)
 {
     const std::string link = (std::filesystem::temp_directory_path()
