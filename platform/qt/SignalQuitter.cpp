@@ -43,6 +43,8 @@ SignalQuitter::SignalQuitter(std::function<void()> quit) : m_quit(std::move(quit
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    // A closed terminal or session: end as normally, so the port's exclusive mark is cleared.
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 SignalQuitter::~SignalQuitter()
@@ -53,6 +55,7 @@ SignalQuitter::~SignalQuitter()
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
     delete m_notifier;
     m_notifier = nullptr;
     ::close(g_pipe[0]);

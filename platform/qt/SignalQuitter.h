@@ -7,7 +7,7 @@ class QSocketNotifier;
 
 namespace qtplatform {
 
-// Turns SIGTERM and SIGINT into a normal end of the program: the signal handler only writes
+// Turns SIGTERM, SIGINT and SIGHUP into a normal end of the program: the signal handler only writes
 // a byte to a pipe; the event loop reads it and runs the quit call on the main thread, where
 // the application can save its settings as on any other way out. One per process.
 class SignalQuitter : public QObject {

@@ -8,9 +8,13 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QDir>
 #include <csignal>
+#include <cstring>
+#include <sys/ioctl.h>
 
 #include "GuiTestApp.h"
+#include "fakes/PseudoTerminal.h"
 #include "platform/qt/ProgramOptions.h"
 
 using qtplatform::ProgramOptions;
@@ -73,6 +77,39 @@ TEST(GpsDeskProgramTest, TermSignalEndsTheProgramNormally)
     ASSERT_TRUE(stored.open(QIODevice::ReadOnly)) << "settings were not saved on SIGTERM";
     const QJsonObject values = QJsonDocument::fromJson(stored.readAll()).object();
     EXPECT_EQ(values.value(QStringLiteral("units")).toInt(-1), 0);
+}
+
+TEST(GpsDeskProgramTest, EndingSignalsClearThePortsExclusiveMark)
+{
+    guiTestApp();
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        testpty::PseudoTerminal pty;
+        ASSERT_TRUE(pty.ok());
+        const int held = pty.holdSlave();
+        ASSERT_GE(held, 0);
+        QTemporaryDir home;
+        QDir().mkpath(home.filePath(QStringLiteral("gpsdesk")));
+        QFile preferences(home.filePath(QStringLiteral("gpsdesk/preferences.json")));
+        ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
+        preferences.write(QJsonDocument(QJsonObject{
+                              {"serialPort", QString::fromStdString(pty.slavePath())},
+                              {"rate", "4800"}}).toJson());
+        preferences.close();
+        std::unique_ptr<QProcess> process(startProgram(
+            {"--port", QString::fromStdString(pty.slavePath())}, home.path()));
+        ASSERT_TRUE(process->waitForStarted(10000));
+        const auto exclusive = [&] {
+            int on = 0;
+            return ::ioctl(held, TIOCGEXCL, &on) == 0 && on != 0;
+        };
+        for (int i = 0; i < 100 && !exclusive(); ++i) process->waitForFinished(100);
+        ASSERT_TRUE(exclusive()) << "gpsdesk never took the port";
+        ::kill(static_cast<pid_t>(process->processId()), signal);
+        ASSERT_TRUE(process->waitForFinished(20000));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_FALSE(exclusive()) << "the mark outlived the program";
+    }
 }
 
 TEST(GpsDeskProgramTest, HelpVersionAndBadCommandLines)
