@@ -461,6 +461,13 @@ void Serial::setDeviceRoots(const std::string& sysRoot, const std::string& devRo
     state.devRoot = devRoot;
 }
 
+std::pair<std::string, std::string> Serial::deviceRoots()
+{
+    auto& state = discoveryState();
+    std::lock_guard lock(state.mutex);
+    return {state.sysRoot, state.devRoot};
+}
+
 void Serial::addExtraPort(const std::string& path)
 {
     auto& state = discoveryState();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ComboBox.h"
@@ -88,6 +89,7 @@ public:
 
     // Where discovery looks: "/sys" and "/dev" unless set (tests point them at a fixture).
     static void setDeviceRoots(const std::string& sysRoot, const std::string& devRoot);
+    static std::pair<std::string, std::string> deviceRoots();  // sys, dev
     // Paths given on the command line; listed after the discovered ones, even when absent.
     static void addExtraPort(const std::string& path);
     static void clearExtraPorts();

@@ -133,7 +133,14 @@ TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
         "CFBundleName", "NSOK", "NSUnableToOpenPort", "NSNoGPSPositionData", "NSNoGPS",
         "NSCorruptSettings", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
         "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
-        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo"};
+        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo",
+        "NSDoctorPermission", "NSDoctorAddToGroup", "NSDoctorLoginAgain", "NSDoctorModeDenies",
+        "NSDoctorHeldBy", "NSDoctorHeldByOurs", "NSDoctorLikelyHolder", "NSDoctorRemedyGpsd",
+        "NSDoctorRemedyModemManager", "NSDoctorRemedyOther", "NSDoctorStaleLock",
+        "NSDoctorGone", "NSDoctorPortsNow", "NSDoctorNoPorts", "NSDoctorOther",
+        "NSDoctorSharedUse", "NSDoctorSharedUseLikely", "NSDoctorWrongRate",
+        "NSDoctorRateTrying", "NSDoctorRateFound", "NSDoctorRateNotFound",
+        "NSDoctorReconnected", "NSDoctorWaitingForDevice"};
     for (const char* language : {"en", "de"}) {
         SCOPED_TRACE(language);
         platform::posix::StringsBundle bundle(kResources, {language});
