@@ -27,7 +27,8 @@ public:
     // Becomes the application's delegate.
     void awakeFromNib();
     // The window controller's settings, the settings drawer's port, rate and units, then a
-    // flush of the preferences store.
+    // flush of the preferences store. A failed flush is told on standard error and in the
+    // monitor.
     void saveSettings();
     bool validateMenuItem(platform::MenuItem* item);
     // Saves the settings; only the first call of a run does, so that an end reached by two

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 #include <variant>
 
 #include "app/RateHunt.h"
@@ -227,12 +228,14 @@ void GPSSettingsController::saveSettings()
 
 void GPSSettingsController::loadSettings()
 {
-    m_storedPort = textOf(Settings::item("serialPort", SettingType::Text));
+    // Every wrong key is told about in one panel, not one panel each.
+    std::vector<std::string> wrongKeys;
+    m_storedPort = textOf(Settings::item("serialPort", SettingType::Text, wrongKeys));
     if (m_portComboBox && m_portComboBox->numberOfItems() > 0) {
         const int index = preferredPortIndex();
         if (index >= 0) m_portComboBox->selectItemAtIndex(index);
     }
-    const auto rate = textOf(Settings::item("rate", SettingType::Text));
+    const auto rate = textOf(Settings::item("rate", SettingType::Text, wrongKeys));
     if (rate && Serial::isKnownRate(*rate)) {
         std::lock_guard lock(m_mutex);
         m_storedRate = rate;
@@ -243,6 +246,7 @@ void GPSSettingsController::loadSettings()
     }
     getGPSSettingsSelection();
 
-    const auto units = indexOf(Settings::item("units", SettingType::Number));
+    const auto units = indexOf(Settings::item("units", SettingType::Number, wrongKeys));
     if (units && m_unitsComboBox) m_unitsComboBox->selectItemAtIndex(*units);
+    Settings::reportWrongKeys(wrongKeys);
 }

@@ -19,6 +19,7 @@
 #include "platform/posix/PosixWorkspace.h"
 #include "platform/posix/SpdSaySpeech.h"
 #include "platform/posix/StringsBundle.h"
+#include "platform/qt/HeadlessMain.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/PreferencesOverlay.h"
 #include "platform/qt/ProgramOptions.h"
@@ -29,12 +30,31 @@
 #include "platform/qt/QtScreenshot.h"
 #include "platform/qt/QtSpeech.h"
 #include "platform/qt/SignalQuitter.h"
+#include "core/Alert.h"
 #include "core/Serial.h"
 #ifdef GPSDESK_HAVE_SIM
 #include "tools/sim/Simulator.h"
 #endif
 
 using namespace qtplatform;
+
+namespace {
+
+// One panel, once, when the preferences file was put aside or cannot be used at all.
+void tellAboutPreferences(const platform::posix::JsonPreferences& preferences)
+{
+    std::string text;
+    if (const auto& setAside = preferences.setAsidePath())
+        text = Alert::localizedStringWithKey("NSSettingsSetAside",
+                                             {preferences.path().string(), setAside->string()});
+    else if (const auto& reason = preferences.inMemoryReason())
+        text = Alert::localizedStringWithKey("NSSettingsInMemory", {*reason});
+    if (text.empty()) return;
+    std::fprintf(stderr, "gpsdesk: %s\n", text.c_str());
+    Alert::showMessage(text);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -80,7 +100,22 @@ int main(int argc, char** argv)
     }
 #endif
 
-    QApplication qtApplication(argc, argv);
+    if (options.headless) {
+#ifdef GPSDESK_HAVE_SIM
+        return runHeadless(options, simulatedPort,
+                           simulator ? std::optional(std::to_string(simulator->rate()))
+                                     : std::nullopt);
+#else
+        return runHeadless(options, std::nullopt, std::nullopt);
+#endif
+    }
+
+    // Qt sees the program name only: every argument is ours, so "--port -reverse" names a
+    // port and cannot mirror the layout or pick a platform plugin.
+    static char fallbackName[] = "gpsdesk";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    QApplication qtApplication(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("gpsdesk"));
     QApplication::setApplicationDisplayName(QStringLiteral("GPS Desk"));
     QApplication::setApplicationVersion(QStringLiteral(GPSDESK_VERSION));
@@ -161,6 +196,8 @@ int main(int argc, char** argv)
                                [&] { application.terminate(); });
         }
         mainWindow.awakeFromNib();
+        // Once the loop runs, over the window: what became of the preferences file.
+        QTimer::singleShot(0, &application, [&] { tellAboutPreferences(userPreferences); });
         if (!application.isTerminating()) qtApplication.exec();
         mainThread.quit();
         sleeper.wake();

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -140,6 +141,46 @@ TEST(QtTextViewTest, DroppingTheOldestOfManyLinesStaysCheap)
     }
     EXPECT_EQ(view.lineCount(), 5000u);
     EXPECT_LT(timer.elapsed(), 3000) << "append plus trim must not copy the whole text";
+}
+
+TEST(QtTextViewTest, KeepsTheUsersSelectionWhileLinesStreamIn)
+{
+    guiTestApp();
+    QtTextView view;
+    view.resize(400, 120);
+    view.show();
+    auto appendLines = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i) {
+            view.appendText("$GPGGA," + std::to_string(i), Color::Green);
+            view.appendText("\n", Color::Green);
+            view.scrollToEnd();
+        }
+        QApplication::processEvents();  // the deferred scroll runs
+    };
+    appendLines(0, 40);
+    const int bottom = view.verticalScrollBar()->value();
+    EXPECT_GT(bottom, 0);
+
+    // The user selects line 30 to copy it.
+    QTextCursor selection(view.document()->findBlockByNumber(30));
+    selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    view.setTextCursor(selection);
+    const int shown = view.verticalScrollBar()->value();
+
+    appendLines(40, 20);
+    view.removeFirstLines(view.lineCount() - 50);  // the monitor's trim drops ten lines
+    QApplication::processEvents();
+    EXPECT_EQ(view.textCursor().selectedText(), "$GPGGA,30");
+    EXPECT_EQ(view.verticalScrollBar()->value(), shown - 10) << "the selected line stays put";
+
+    // Once the selection is gone the view follows the stream again.
+    QTextCursor plain = view.textCursor();
+    plain.clearSelection();
+    view.setTextCursor(plain);
+    appendLines(60, 1);
+    EXPECT_GT(view.verticalScrollBar()->value(), shown);
+    EXPECT_EQ(view.textCursor().position(), view.document()->characterCount() - 1);
+    EXPECT_TRUE(view.viewport()->rect().contains(view.cursorRect())) << "the end is in sight";
 }
 
 namespace {

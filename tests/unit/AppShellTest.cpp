@@ -13,6 +13,8 @@
 #include "app/SplashController.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
+#include "core/Serial.h"
+#include "unit/GPSControllerTestSupport.h"
 
 namespace {
 
@@ -220,6 +222,32 @@ TEST(AppControllerTest, SavesOnceOnEveryWayOut)
         ASSERT_TRUE(stored.has_value());
         EXPECT_EQ(std::get<std::int64_t>(*stored), 2);
     }
+}
+
+TEST(AppControllerTest, AFailedSaveIsToldInTheMonitorAndOnStandardErrorWithoutAPanel)
+{
+    fakes::FakePlatform platform;
+    platform.bundle.entries = {{"NSSettingsNotSaved", "Not saved: %@"}};
+    platform.preferences.failure = "cannot write /cfg/preferences.json: No space left on device";
+    Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+    Serial::clearExtraPorts();
+    Serial::addExtraPort("/dev/ttyTEST0");
+    controllertest::MainWindow w;
+    w.wakeDrawers();
+    AppController app;
+    app.setGpsController(w.controller.get());
+    app.setGpsSettingsController(&w.settings);
+
+    testing::internal::CaptureStderr();
+    app.applicationWillTerminate();
+    const std::string told = testing::internal::GetCapturedStderr();
+    const std::string expected = "Not saved: " + *platform.preferences.failure;
+    EXPECT_NE(told.find(expected), std::string::npos) << told;
+    const auto lines = w.monitorLines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const auto& line) { return line.first == expected; }));
+    EXPECT_TRUE(platform.alerts.panels.empty());
+    Serial::clearExtraPorts();
 }
 
 TEST(AppControllerTest, NoSaveWithoutAnEndAndEveryMenuItemEnabled)
