@@ -217,8 +217,7 @@ bool GPSController::reconnectIfBack()
         return false;
     }
     postToMain([this, port] {
-        updateMonitor(ConnectionDoctor::fillIn(Alert::localizedStringWithKey("NSDoctorReconnected"),
-                                               {{"device", port}}));
+        updateMonitor(Alert::localizedStringWithKey("NSDoctorReconnected", {port}));
     });
     return true;
 }
@@ -287,16 +286,14 @@ std::unique_ptr<Serial> GPSController::openAtRate(const std::string& port, std::
     RateHunt hunt([this] { return stopping(); },
                   [this](const std::string& trying) {
                       postToMain([this, trying] {
-                          updateMonitor(ConnectionDoctor::fillIn(
-                              Alert::localizedStringWithKey("NSDoctorRateTrying"), {{"rate", trying}}));
+                          updateMonitor(Alert::localizedStringWithKey("NSDoctorRateTrying", {trying}));
                       });
                   });
     RateHunt::Result found = hunt.run(port, rates);
     if (found.port) {
         rate = found.rate;
         postToMain([this, rate] {
-            updateMonitor(ConnectionDoctor::fillIn(Alert::localizedStringWithKey("NSDoctorRateFound"),
-                                                   {{"rate", rate}}));
+            updateMonitor(Alert::localizedStringWithKey("NSDoctorRateFound", {rate}));
             if (m_gpsSettingsController) m_gpsSettingsController->rateFound(rate);
         });
         return std::move(found.port);
@@ -475,8 +472,7 @@ void GPSController::openPortFail(const std::string& port, const std::string& exp
 void GPSController::connectionLost(const std::string& port)
 {
     showSheet("NSConnectionLost", port, {});
-    updateMonitor(ConnectionDoctor::fillIn(Alert::localizedStringWithKey("NSDoctorWaitingForDevice"),
-                                           {{"device", port}}));
+    updateMonitor(Alert::localizedStringWithKey("NSDoctorWaitingForDevice", {port}));
 }
 
 void GPSController::updateMonitor(const std::string& text)

@@ -4,6 +4,7 @@
 
 #include "app/ReceiverCommands.h"
 #include "core/Alert.h"
+#include "core/ConnectionDoctor.h"
 #include "core/GpsdReport.h"
 #include "core/NMEA.h"
 #include "core/ReceiverState.h"
@@ -47,11 +48,13 @@ bool HeadlessSession::run(const std::string& port, const std::string& rate)
     // stop() may have come before the port existed.
     if (m_stopping.load()) serial.cancel();
     if (!serial.openPort(port, rate, false)) {
-        m_messages(Alert::localizedStringWithKey("NSUnableToOpenPort") + " " + port);
+        m_messages(Alert::localizedStringWithKey("NSUnableToOpenPort") + " " + port + "\n"
+                   + ConnectionDoctor().explainOpenFailure(serial.lastError(), port));
         m_serial.store(nullptr);
         return false;
     }
     m_messages("#### Open " + port + " at " + rate);
+    if (const auto warning = ConnectionDoctor().sharedUseWarning(port)) m_messages(*warning);
     ReceiverCommands commands;
     commands.setPort(&serial, port, rate);
     commands.waitForInitialize();

@@ -73,13 +73,12 @@ bool isServiceThatTakesPorts(const std::string& name)
 }  // namespace
 
 ConnectionDoctor::ConnectionDoctor()
-    : ConnectionDoctor(Roots{}, currentIdentity(),
-                       [](const std::string& key) { return Alert::localizedStringWithKey(key); })
+    : ConnectionDoctor(Roots{}, currentIdentity())
 {
 }
 
-ConnectionDoctor::ConnectionDoctor(Roots roots, Identity identity, Lookup lookup)
-    : m_roots(std::move(roots)), m_identity(std::move(identity)), m_lookup(std::move(lookup))
+ConnectionDoctor::ConnectionDoctor(Roots roots, Identity identity)
+    : m_roots(std::move(roots)), m_identity(std::move(identity))
 {
 }
 
@@ -98,22 +97,9 @@ ConnectionDoctor::Identity ConnectionDoctor::currentIdentity()
     return identity;
 }
 
-std::string ConnectionDoctor::fillIn(std::string text,
-                                     const std::vector<std::pair<std::string, std::string>>& values)
+std::string ConnectionDoctor::text(const std::string& key, const std::vector<std::string>& arguments)
 {
-    for (const auto& [name, value] : values) {
-        const std::string marker = "{" + name + "}";
-        for (std::size_t at = text.find(marker); at != std::string::npos;
-             at = text.find(marker, at + value.size()))
-            text.replace(at, marker.size(), value);
-    }
-    return text;
-}
-
-std::string ConnectionDoctor::text(const std::string& key,
-                                   const std::vector<std::pair<std::string, std::string>>& values) const
-{
-    return fillIn(m_lookup ? m_lookup(key) : key, values);
+    return Alert::localizedStringWithKey(key, arguments);
 }
 
 std::string ConnectionDoctor::explainOpenFailure(int error, const std::string& path) const
@@ -129,8 +115,7 @@ std::string ConnectionDoctor::explainOpenFailure(int error, const std::string& p
     case ENXIO:
         return explainGone(path);
     default:
-        return text("NSDoctorOther",
-                    {{"device", path}, {"error", std::system_category().message(error)}});
+        return text("NSDoctorOther", {path, std::system_category().message(error)});
     }
 }
 
@@ -138,14 +123,10 @@ std::string ConnectionDoctor::explainPermission(const std::string& path) const
 {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0)
-        return text("NSDoctorOther",
-                    {{"device", path}, {"error", std::system_category().message(EACCES)}});
+        return text("NSDoctorOther", {path, std::system_category().message(EACCES)});
     const std::string owner = userName(info.st_uid).value_or(std::to_string(info.st_uid));
     const std::string group = groupName(info.st_gid).value_or(std::to_string(info.st_gid));
     const std::string user = userName(m_identity.uid).value_or(std::to_string(m_identity.uid));
-    const std::vector<std::pair<std::string, std::string>> values = {
-        {"device", path}, {"owner", owner}, {"group", group},
-        {"mode", permissionString(info.st_mode)}, {"user", user}};
 
     std::string advice;
     const auto& carried = m_identity.processGroups;
@@ -153,22 +134,23 @@ std::string ConnectionDoctor::explainPermission(const std::string& path) const
     if (info.st_gid == 0 || !groupCanUse) {
         // Joining the group would not help: root's group is no answer, and the mode shuts
         // the group out anyway.
-        advice = text("NSDoctorModeDenies", values);
+        advice = text("NSDoctorModeDenies");
     } else if (std::find(carried.begin(), carried.end(), info.st_gid) != carried.end()) {
-        advice = text("NSDoctorModeDenies", values);
+        advice = text("NSDoctorModeDenies");
     } else if (listedInGroup(info.st_gid, user) || primaryGroup(m_identity.uid) == info.st_gid) {
-        advice = text("NSDoctorLoginAgain", values);
+        advice = text("NSDoctorLoginAgain", {group});
     } else {
-        advice = text("NSDoctorAddToGroup", values);
+        advice = text("NSDoctorAddToGroup", {group, group});
     }
-    return text("NSDoctorPermission", values) + "\n" + advice;
+    return text("NSDoctorPermission", {user, path, owner, group, permissionString(info.st_mode)})
+           + "\n" + advice;
 }
 
 std::string ConnectionDoctor::remedyFor(const Process& holder) const
 {
-    if (holder.name == "gpsd") return text("NSDoctorRemedyGpsd", {});
-    if (holder.name == "ModemManager") return text("NSDoctorRemedyModemManager", {});
-    return text("NSDoctorRemedyOther", {{"holder", holder.name}});
+    if (holder.name == "gpsd") return text("NSDoctorRemedyGpsd");
+    if (holder.name == "ModemManager") return text("NSDoctorRemedyModemManager");
+    return text("NSDoctorRemedyOther", {holder.name});
 }
 
 std::string ConnectionDoctor::explainBusy(const std::string& path) const
@@ -178,12 +160,11 @@ std::string ConnectionDoctor::explainBusy(const std::string& path) const
     std::string out;
     for (const Process& holder : found) {
         if (!out.empty()) out += "\n";
-        const std::vector<std::pair<std::string, std::string>> values = {
-            {"device", path}, {"holder", holder.name}, {"pid", std::to_string(holder.pid)}};
+        const std::string pid = std::to_string(holder.pid);
         if (holder.name == "gpsdesk") {
-            out += text("NSDoctorHeldByOurs", values);
+            out += text("NSDoctorHeldByOurs", {path, pid});
         } else {
-            out += text("NSDoctorHeldBy", values) + "\n" + remedyFor(holder);
+            out += text("NSDoctorHeldBy", {path, holder.name, pid}) + "\n" + remedyFor(holder);
         }
     }
     if (!out.empty()) return out;
@@ -191,16 +172,14 @@ std::string ConnectionDoctor::explainBusy(const std::string& path) const
     if (unreadable) {
         for (const Process& likely : likelyHolders()) {
             if (!out.empty()) out += "\n";
-            out += text("NSDoctorLikelyHolder",
-                        {{"device", path}, {"holder", likely.name},
-                         {"pid", std::to_string(likely.pid)}})
+            out += text("NSDoctorLikelyHolder", {likely.name, std::to_string(likely.pid), path})
                    + "\n" + remedyFor(likely);
         }
         if (!out.empty()) return out;
     }
     // A terminal answers EBUSY to an open only while its exclusive mark is set; with no
     // holder in sight the mark outlived the program that set it.
-    return text("NSDoctorStaleLock", {{"device", path}});
+    return text("NSDoctorStaleLock", {path});
 }
 
 std::string ConnectionDoctor::explainGone(const std::string& path) const
@@ -211,9 +190,8 @@ std::string ConnectionDoctor::explainGone(const std::string& path) const
     if (ports)
         for (const std::string& port : *ports)  // ports named on the command line may be gone too
             if (::stat(port.c_str(), &info) == 0) list += (list.empty() ? "" : ", ") + port;
-    const std::string now = list.empty() ? text("NSDoctorNoPorts", {})
-                                         : text("NSDoctorPortsNow", {{"ports", list}});
-    return text("NSDoctorGone", {{"device", path}}) + "\n" + now;
+    const std::string now = list.empty() ? text("NSDoctorNoPorts") : text("NSDoctorPortsNow", {list});
+    return text("NSDoctorGone", {path}) + "\n" + now;
 }
 
 std::optional<std::string> ConnectionDoctor::sharedUseWarning(const std::string& path) const
@@ -229,8 +207,7 @@ std::optional<std::string> ConnectionDoctor::sharedUseWarning(const std::string&
     std::string out;
     for (const Process& holder : found) {
         if (!out.empty()) out += "\n";
-        out += text(key, {{"device", path}, {"holder", holder.name},
-                          {"pid", std::to_string(holder.pid)}});
+        out += text(key, {holder.name, std::to_string(holder.pid), path});
     }
     return out;
 }

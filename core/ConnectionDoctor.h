@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +9,7 @@
 // Turns a failed open (an errno and the device path) into plain words and what to do, and
 // finds the other processes that have a device open. Reads the system through roots that
 // tests point at a fake tree: /proc (open descriptors and process names) and /etc (passwd
-// and group). The texts come from message keys with {name} placeholders filled in.
+// and group). The texts are message keys in the user's language.
 //
 // Any thread; an object holds only what it was given.
 class ConnectionDoctor {
@@ -31,11 +30,9 @@ public:
         std::string name;  // as /proc/PID/comm has it
         bool operator==(const Process&) const = default;
     };
-    using Lookup = std::function<std::string(const std::string& key)>;
-
-    // The running process's identity, the real roots, texts from the user's language.
+    // The running process's identity and the real roots.
     ConnectionDoctor();
-    ConnectionDoctor(Roots roots, Identity identity, Lookup lookup);
+    ConnectionDoctor(Roots roots, Identity identity);
 
     static Identity currentIdentity();
 
@@ -51,13 +48,8 @@ public:
     // everyone can read even when their descriptors are hidden.
     std::vector<Process> likelyHolders() const;
 
-    // "{name}" replaced by its value for each pair; other text kept as it is.
-    static std::string fillIn(std::string text,
-                              const std::vector<std::pair<std::string, std::string>>& values);
-
 private:
-    std::string text(const std::string& key,
-                     const std::vector<std::pair<std::string, std::string>>& values) const;
+    static std::string text(const std::string& key, const std::vector<std::string>& arguments = {});
     std::string explainPermission(const std::string& path) const;
     std::string explainBusy(const std::string& path) const;
     std::string explainGone(const std::string& path) const;
@@ -69,5 +61,4 @@ private:
 
     Roots m_roots;
     Identity m_identity;
-    Lookup m_lookup;
 };

@@ -19,6 +19,7 @@
 #include "core/ConnectionDoctor.h"
 #include "core/Serial.h"
 #include "fakes/PseudoTerminal.h"
+#include "platform/Services.h"
 #include "platform/posix/StringsBundle.h"
 
 namespace {
@@ -26,14 +27,17 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-ConnectionDoctor::Lookup englishTexts()
-{
-    auto bundle = std::make_shared<platform::posix::StringsBundle>(
-        fs::path(GPSDESK_SOURCE_DIR) / "resources", std::vector<std::string>{"en"});
-    return [bundle](const std::string& key) {
-        return bundle->objectForInfoDictionaryKey(key).value_or(key);
-    };
-}
+// The English texts for the doctor's words while the test runs.
+class EnglishTexts {
+public:
+    EnglishTexts() : m_saved(platform::services()) { platform::services().bundle = &m_bundle; }
+    ~EnglishTexts() { platform::services() = m_saved; }
+
+private:
+    platform::posix::StringsBundle m_bundle{fs::path(GPSDESK_SOURCE_DIR) / "resources",
+                                            std::vector<std::string>{"en"}};
+    platform::Services m_saved;
+};
 
 // What a child process wrote to its end of a pipe before it exited.
 template <typename Body>
@@ -62,6 +66,7 @@ std::string outputOfChild(Body body)
 TEST(ConnectionDoctorSystemTest, NobodyBeforeADialoutDeviceIsToldToJoinTheGroup)
 {
     if (::geteuid() != 0) GTEST_SKIP() << "making a device node and becoming nobody needs root";
+    EnglishTexts english;
     const group* dialout = ::getgrnam("dialout");
     if (!dialout) GTEST_SKIP() << "no dialout group on this system";
     testpty::PseudoTerminal pty;
@@ -82,8 +87,7 @@ TEST(ConnectionDoctorSystemTest, NobodyBeforeADialoutDeviceIsToldToJoinTheGroup)
             return "cannot become nobody";
         Serial port;
         if (port.openPort(node, "4800", false)) return "opened";
-        ConnectionDoctor doctor({}, ConnectionDoctor::currentIdentity(), englishTexts());
-        return doctor.explainOpenFailure(port.lastError(), node);
+        return ConnectionDoctor().explainOpenFailure(port.lastError(), node);
     });
     fs::remove_all(folder);
     if (text == "cannot become nobody") GTEST_SKIP() << text;
@@ -99,6 +103,7 @@ TEST(ConnectionDoctorSystemTest, GpsdHoldingTheTerminalIsNamedWithItsPid)
 {
     const char* gpsd = "/usr/sbin/gpsd";
     if (::access(gpsd, X_OK) != 0) GTEST_SKIP() << "gpsd is not installed";
+    EnglishTexts english;
     testpty::PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
     const std::string device = pty.slavePath();
@@ -115,7 +120,7 @@ TEST(ConnectionDoctorSystemTest, GpsdHoldingTheTerminalIsNamedWithItsPid)
         ::_exit(127);
     }
     ASSERT_GT(pid, 0);
-    ConnectionDoctor doctor({}, ConnectionDoctor::currentIdentity(), englishTexts());
+    ConnectionDoctor doctor;
     bool held = false;
     for (int i = 0; i < 100 && !held; ++i) {
         for (const auto& holder : doctor.holders(device)) held |= holder.pid == pid;

@@ -66,7 +66,7 @@ TEST_F(ConnectionRecoveryTest, AnUnpluggedReceiverIsReconnectedWhenItReturns)
     if (!startSimulator(options)) return;
     Serial::addExtraPort(link);
     restore(link, "4800");
-    platform.bundle.entries = {{"NSDoctorReconnected", "{device} is back"}};
+    platform.bundle.entries = {{"NSDoctorReconnected", "%@ is back"}};
     wake();
     ASSERT_TRUE(until([&] { return openLineShown(link, "4800"); }, 8.0));
 

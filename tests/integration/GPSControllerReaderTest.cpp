@@ -105,7 +105,7 @@ TEST_F(GPSControllerReaderTest, APortThatCannotBeOpenedGivesTheSheet)
     Serial::addExtraPort(missing);
     restore(missing, "4800");
     platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"},
-                               {"NSDoctorGone", "{device} is gone."},
+                               {"NSDoctorGone", "%@ is gone."},
                                {"NSDoctorNoPorts", "No ports."}};
     wake();
     ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 6.0));

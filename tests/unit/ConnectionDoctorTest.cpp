@@ -10,9 +10,10 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "core/Serial.h"
+#include "platform/Services.h"
+#include "platform/posix/StringsBundle.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {
@@ -20,20 +21,15 @@ namespace {
 namespace fs = std::filesystem;
 using servicestest::writeFile;
 
-// The English texts, so that what is asserted is what the user reads.
-ConnectionDoctor::Lookup englishTexts()
-{
-    const auto table = nlohmann::json::parse(servicestest::readFile(
-        fs::path(GPSDESK_SOURCE_DIR) / "resources/strings/en.json"));
-    return [table](const std::string& key) { return table.value(key, key); };
-}
-
 // A fake /etc and /proc. The device is a plain file that belongs to the test's own user and
 // group; /etc names them "root" and "dialout", so no privilege is needed to stage any case.
 class ConnectionDoctorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // The English texts, so that what is asserted is what the user reads.
+        saved = platform::services();
+        platform::services().bundle = &english;
         device = (dir.path() / "dev/ttyUSB0").string();
         writeFile(device, "");
         ::chmod(device.c_str(), 0660);
@@ -50,11 +46,12 @@ protected:
         writeFile(dir.path() / "etc/group", "dialout:x:" + group + ":bob,dave\nalice:x:4001:\n");
         fs::create_directories(dir.path() / "proc");
     }
+    void TearDown() override { platform::services() = saved; }
 
     ConnectionDoctor doctor(uid_t uid, std::vector<gid_t> groups = {}) const
     {
         return ConnectionDoctor({(dir.path() / "proc").string(), (dir.path() / "etc").string()},
-                                {uid, std::move(groups), 555}, englishTexts());
+                                {uid, std::move(groups), 555});
     }
 
     void process(int pid, const std::string& name, const std::vector<std::string>& fds)
@@ -66,6 +63,9 @@ protected:
         for (const auto& target : fds) fs::create_symlink(target, base / "fd" / std::to_string(number++));
     }
 
+    platform::posix::StringsBundle english{fs::path(GPSDESK_SOURCE_DIR) / "resources",
+                                           std::vector<std::string>{"en"}};
+    platform::Services saved;
     servicestest::TempDir dir;
     std::string device;
 };
