@@ -270,9 +270,12 @@ TEST(ProgramOptionsTest, ReadsRepeatedPortsAndBothValueForms)
     EXPECT_EQ(options.quitAfterSeconds, 2.5);
     EXPECT_EQ(options.screenshot, "a.png");
     EXPECT_TRUE(options.simulate);
+    EXPECT_EQ(ProgramOptions::parse({"--rate", "auto"}).rate, "Automatic");
+    EXPECT_EQ(ProgramOptions::parse({"--rate=115200"}).rate, "115200");
 
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--quit-after", "-1"}, {"--quit-after", "3s"},
+         {std::vector<std::string>{"--quit-after", "-1"}, {"--quit-after", "3s"}, {"--rate", "2400"},
+          {"--rate", "Automatic"},
           {"--screenshot"}, {"--simulate=yes"}, {"--port="}, {"file.png"}}) {
         EXPECT_NE(ProgramOptions::parse(bad).error, "") << bad.front();
     }
