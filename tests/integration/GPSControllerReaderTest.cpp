@@ -1,6 +1,7 @@
 // The reader thread, connection management and the hand-off to the main thread, with the
 // real Serial against the simulated receiver.
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -248,7 +249,12 @@ TEST_F(GPSControllerReaderTest, StalenessWarningsWhileConnectedDoNotPileUp)
     until([] { return false; }, 0.3);
     platform.mainThread.processEvents();
 
-    fakes::FakeTimer& timer = *platform.application.timers.at(0);
+    // The 15-second staleness timer, not the settings drawer's device rescan.
+    const auto& timers = platform.application.timers;
+    const auto found = std::find_if(timers.begin(), timers.end(),
+                                    [](const fakes::FakeTimer* t) { return t->intervalSeconds == 15.0; });
+    ASSERT_NE(found, timers.end());
+    fakes::FakeTimer& timer = **found;
     auto tick = [&](double seconds) {
         platform.clock.advance(seconds);
         timer.fire();
