@@ -1,6 +1,7 @@
 #include "app/HeadlessSession.h"
 
 #include <chrono>
+#include <memory>
 
 #include "app/GPSSettingsController.h"
 #include "app/RateHunt.h"
@@ -10,6 +11,8 @@
 #include "core/GpsdReport.h"
 #include "core/NMEA.h"
 #include "core/ReceiverState.h"
+#include "core/ReceiverTest.h"
+#include "core/ReceiverTestFeed.h"
 #include "core/SentenceFields.h"
 #include "core/SentenceTable.h"
 #include "core/Serial.h"
@@ -100,6 +103,12 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
 {
     ReceiverState state;
     std::string lastTpv;
+    // The receiver test's figures, as a TEST line whenever they change; its clock starts
+    // with the connection.
+    const auto test = std::make_unique<ReceiverTest>();
+    ReceiverTestFeed feed(*test);
+    feed.connected(nowSeconds());
+    std::string lastTest;
     while (!m_stopping.load()) {
         std::optional<ByteBuffer> line = serial.readPortUntilChar(kLineFeed, kLineLimit);
         if (!line) {
@@ -133,6 +142,12 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
         if (tpv != lastTpv) {
             m_reports(tpv);
             lastTpv = std::move(tpv);
+        }
+        feed.apply(state, *decoded.record, changes, now);
+        std::string testLine = test->jsonLine();
+        if (testLine != lastTest) {
+            m_reports(testLine);
+            lastTest = std::move(testLine);
         }
     }
 }
