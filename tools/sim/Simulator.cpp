@@ -29,6 +29,8 @@ constexpr auto kMaxWait = std::chrono::milliseconds(1000);
 // A line that starts up to this late still counts from its deadline (no drift); later than
 // that the line was idle and the pace starts afresh (no burst to catch up).
 constexpr auto kPaceSlack = std::chrono::milliseconds(20);
+// How long after a rate switch input at the old rate is still understood.
+constexpr auto kSwitchGrace = std::chrono::milliseconds(200);
 
 bool isValidRate(long rate)
 {
@@ -760,6 +762,11 @@ void Simulator::run()
             seekTo = m_seekTo;
             m_seekTo.reset();
         }
+        if (rate != m_lineRate) {
+            m_previousRate = m_lineRate;
+            m_lineRate = rate;
+            m_rateChangedAt = now;
+        }
         if (silent) {
             // Gone quiet at once, even in the middle of a line: the rest of it is lost.
             m_pending.clear();
@@ -857,7 +864,9 @@ void Simulator::run()
         if (fds[0].revents & POLLIN) {
             std::uint8_t input[4096];
             const ssize_t n = ::read(m_master, input, sizeof input);
-            if (n > 0 && !lineSpeedMatches(rate)) {
+            // The end of the line that switched the rate still comes at the old one.
+            const bool justSwitched = Clock::now() - m_rateChangedAt < kSwitchGrace;
+            if (n > 0 && !lineSpeedMatches(rate) && !(justSwitched && lineSpeedMatches(m_previousRate))) {
                 const std::string garbled = garble(input, static_cast<std::size_t>(n));
                 std::copy(garbled.begin(), garbled.end(), input);
             }

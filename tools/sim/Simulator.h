@@ -157,6 +157,9 @@ private:
     std::uint64_t m_random;
     bool m_scheduledSilenceDone = false;
     std::array<bool, kSentenceCount> m_queryOnce{};
+    std::uint32_t m_lineRate = 0;      // the rate the thread last saw, and the one before it
+    std::uint32_t m_previousRate = 0;
+    Clock::time_point m_rateChangedAt{};
 
     // Shared with the public operations.
     mutable std::mutex m_mutex;
