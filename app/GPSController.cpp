@@ -4,10 +4,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include <pthread.h>
+#include <sys/stat.h>
 
 #include "app/MonitorController.h"
 #include "core/SatelliteStore.h"
@@ -15,6 +17,7 @@
 #include "app/CourseFormatter.h"
 #include "app/PositionFormatter.h"
 #include "app/SpeedFormatter.h"
+#include "app/RateHunt.h"
 #include "app/ReceiverCommands.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
@@ -22,11 +25,13 @@
 #include "platform/Services.h"
 #include "platform/TextField.h"
 #include "core/Alert.h"
+#include "core/ConnectionDoctor.h"
 #include "core/LineTap.h"
 #include "core/NMEA.h"
 #include "core/SentenceTable.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
+#include "core/WrongRateWatch.h"
 #include "core/Serial.h"
 
 namespace {
@@ -39,6 +44,11 @@ constexpr double kPositionTimerSeconds = 15.0;
 constexpr std::uint32_t kLineLimit = 256;
 // Views redraw at most this often, however fast sentences come.
 constexpr double kDrainIntervalSeconds = 1.0 / 30.0;
+
+double steadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 double steadySeconds()
 {
@@ -154,6 +164,8 @@ void GPSController::getRawSentencesThread()
         if (m_serialPort && !m_serialPort->isOpen()) releasePort();
         if (m_serialPort) {
             readSentence();
+        } else if (reconnectIfBack()) {
+            continue;
         } else if (!m_sleeper->sleepFor(kIdleSleepSeconds)) {
             break;
         }
@@ -178,8 +190,34 @@ void GPSController::setSerialPort(std::unique_ptr<Serial> port)
     if (m_serialPort && stopping()) m_serialPort->cancel();
 }
 
-void GPSController::connectCommand()
+bool GPSController::reconnectIfBack()
 {
+    if (m_awaitedPort.empty()) return false;
+    // The same choice is still wanted and its device node is there again (a by-id path comes
+    // back even when the kernel numbers the device anew).
+    const auto wanted = m_gpsSettingsController ? m_gpsSettingsController->port() : std::nullopt;
+    if (wanted != m_awaitedPort) {
+        m_awaitedPort.clear();
+        return false;
+    }
+    struct stat info;
+    if (::stat(m_awaitedPort.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+    const std::string port = m_awaitedPort;
+    // Quietly: udev may not have given the node its group yet; the next pass tries again.
+    connectCommand(false);
+    if (!m_serialPort) {
+        m_awaitedPort = port;  // there, but not ready yet: try again on the next pass
+        return false;
+    }
+    postToMain([this, port] {
+        updateMonitor(Alert::localizedStringWithKey("NSDoctorReconnected", {port}));
+    });
+    return true;
+}
+
+void GPSController::connectCommand(bool reportFailure)
+{
+    m_awaitedPort.clear();
     // Copies: the main thread may capture a new choice at any moment.
     const std::optional<std::string> port =
         m_gpsSettingsController ? m_gpsSettingsController->port() : std::nullopt;
@@ -201,21 +239,71 @@ void GPSController::connectCommand()
         postToMain([this, path = port.value_or("")] { openPortFail(path); });
         return;
     }
-    setSerialPort(std::make_unique<Serial>());
-    if (!m_serialPort->openPort(*port, *rate, false)) {
-        setSerialPort(nullptr);
-        postToMain([this, path = *port] { openPortFail(path); });
+    std::string usedRate = *rate;
+    int error = 0;
+    setSerialPort(openAtRate(*port, usedRate, error));
+    if (!m_serialPort) {
+        if (stopping() || !reportFailure) return;
+        std::string why = error != 0 ? ConnectionDoctor().explainOpenFailure(error, *port) : "";
+        postToMain([this, path = *port, why = std::move(why)] { openPortFail(path, why); });
         return;
     }
     m_connectedPort = *port;
     m_checksumsSeen = false;
     m_connected.store(true);
-    postToMain([this, text = "#### Open " + *port + " at " + *rate] { updateMonitor(text); });
+    m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
+    postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
+    // Two readers of one device each get part of the bytes; say so before the user wonders.
+    if (const auto warning = ConnectionDoctor().sharedUseWarning(*port)) {
+        std::fprintf(stderr, "gpsdesk: %s\n", warning->c_str());
+        postToMain([this, text = *warning] { updateMonitor(text); });
+    }
 
     ReceiverCommands commands;
-    commands.setPort(m_serialPort.get(), *port, *rate);
+    commands.setPort(m_serialPort.get(), *port, usedRate);
     commands.waitForInitialize();
     commands.setNMEA();
+}
+
+std::unique_ptr<Serial> GPSController::openAtRate(const std::string& port, std::string& rate,
+                                                  int& error)
+{
+    if (rate != GPSSettingsController::kAutomaticRate) {
+        auto serial = std::make_unique<Serial>();
+        if (serial->openPort(port, rate, false)) return serial;
+        error = serial->lastError();
+        return nullptr;
+    }
+    const auto storedRate =
+        m_gpsSettingsController ? m_gpsSettingsController->storedRate() : std::nullopt;
+    const auto rates = RateHunt::candidates(storedRate);
+    RateHunt hunt([this] { return stopping(); },
+                  [this](const std::string& trying) {
+                      postToMain([this, trying] {
+                          updateMonitor(Alert::localizedStringWithKey("NSDoctorRateTrying", {trying}));
+                      });
+                  });
+    RateHunt::Result found = hunt.run(port, rates);
+    if (found.port) {
+        rate = found.rate;
+        postToMain([this, rate] {
+            updateMonitor(Alert::localizedStringWithKey("NSDoctorRateFound", {rate}));
+            if (m_gpsSettingsController) m_gpsSettingsController->rateFound(rate);
+        });
+        return std::move(found.port);
+    }
+    if (found.error != 0 || stopping()) {
+        error = found.error;
+        return nullptr;
+    }
+    // Nothing readable at any rate (a silent receiver, say): connect at the first choice and
+    // let the lamp tell what comes.
+    postToMain([this] { updateMonitor(Alert::localizedStringWithKey("NSDoctorRateNotFound")); });
+    rate = rates.front();
+    auto serial = std::make_unique<Serial>();
+    if (serial->openPort(port, rate, false)) return serial;
+    error = serial->lastError();
+    return nullptr;
 }
 
 void GPSController::disconnectCommand()
@@ -229,11 +317,19 @@ void GPSController::readSentence()
 {
     showQueuedBeforeWaiting();
     std::optional<ByteBuffer> line = m_serialPort->readPortLine(kLineLimit);
+    const double now = steadySeconds();
+    if (m_wrongRateWatch.observe(now, m_serialPort->bytesReceived())) {
+        postToMain([this] {
+            if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
+            updateMonitor(Alert::localizedStringWithKey("NSDoctorWrongRate"));
+        });
+    }
     if (!line) {
         // A device that hung up fails every read at once: end the connection rather than
         // spin on it.
         if (m_serialPort->hungUp()) {
             releasePort();
+            m_awaitedPort = m_connectedPort;
             postToMain([this] { connectionClosed(); });
             postToMain([this, path = m_connectedPort] { connectionLost(path); });
         }
@@ -244,7 +340,10 @@ void GPSController::readSentence()
     if (m_lineTap) m_lineTap->lineReceived(*line);
 
     line->push_back(0);
-    if (std::optional<Update> update = decodeLine(*line, m_checksumsSeen, m_lineTap)) enqueue(std::move(*update));
+    std::optional<Update> update = decodeLine(*line, m_checksumsSeen, m_lineTap);
+    if (!update) return;
+    if (update->kind != Update::Kind::Broken) m_wrongRateWatch.validSentence(now);
+    enqueue(std::move(*update));
 }
 
 void GPSController::showQueuedBeforeWaiting()
@@ -429,14 +528,15 @@ void GPSController::showSheet(const std::string& messageKey,
                        Alert::localizedStringWithKey("NSOK"), std::move(didEnd));
 }
 
-void GPSController::openPortFail(const std::string& port)
+void GPSController::openPortFail(const std::string& port, const std::string& explanation)
 {
-    showSheet("NSUnableToOpenPort", port, {});
+    showSheet("NSUnableToOpenPort", explanation.empty() ? port : explanation, {});
 }
 
 void GPSController::connectionLost(const std::string& port)
 {
     showSheet("NSConnectionLost", port, {});
+    updateMonitor(Alert::localizedStringWithKey("NSDoctorWaitingForDevice", {port}));
 }
 
 void GPSController::updateMonitor(const std::string& text)

@@ -16,6 +16,7 @@
 #include "core/ByteBuffer.h"
 #include "core/ReceiverState.h"
 #include "core/Sentences.h"
+#include "core/WrongRateWatch.h"
 
 namespace platform {
 class Application;
@@ -120,7 +121,8 @@ public:
 
     // Run on the main thread at the reader thread's request.
     void connectionClosed();
-    void openPortFail(const std::string& port);
+    // The sheet's informative text is the explanation, or the port path when there is none.
+    void openPortFail(const std::string& port, const std::string& explanation = {});
     void connectionLost(const std::string& port);
     void updateMonitor(const std::string& text);
     void updateMonitor(const ByteBuffer& sentence, bool recognised);
@@ -216,7 +218,13 @@ private:
     void drainUpdates();
 
     void getRawSentencesThread();
-    void connectCommand();
+    // reportFailure: a port that cannot be opened gets the sheet.
+    void connectCommand(bool reportFailure = true);
+    // Opens port at rate, or, for the automatic rate, at the rate the hunt finds (rate is
+    // set to it). Null with error set to the errno when the port cannot be opened.
+    std::unique_ptr<Serial> openAtRate(const std::string& port, std::string& rate, int& error);
+    // Reconnects when the device of a lost connection is back; true when it did.
+    bool reconnectIfBack();
     void disconnectCommand();
     void readSentence();
     void releasePort();
@@ -290,6 +298,10 @@ private:
     bool m_drainPending = false;
     std::atomic<std::uint64_t> m_brokenLines{0};
     std::atomic<std::uint64_t> m_droppedUpdates{0};
+    // The port of a connection the device's removal ended, reopened when it returns; empty
+    // when nothing is awaited.
+    std::string m_awaitedPort;
+    WrongRateWatch m_wrongRateWatch;
 
     // Shared between the threads.
     std::atomic<std::uint32_t> m_threadCommand{kNone};

@@ -1,6 +1,7 @@
 // The reader thread, connection management and the hand-off to the main thread, with the
 // real Serial against the simulated receiver.
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -122,12 +123,14 @@ TEST_F(GPSControllerReaderTest, APortThatCannotBeOpenedGivesTheSheet)
     const std::string missing = "/dev/gpsdesk-no-such-port";
     Serial::addExtraPort(missing);
     restore(missing, "4800");
-    platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"}};
+    platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"},
+                               {"NSDoctorGone", "%@ is gone."},
+                               {"NSDoctorNoPorts", "No ports."}};
     wake();
     ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 6.0));
     const auto& sheet = platform.alerts.sheets[0];
     EXPECT_EQ(sheet.message, "Unable to open");
-    EXPECT_EQ(sheet.informative, missing);
+    EXPECT_EQ(sheet.informative, missing + " is gone.\nNo ports.");
     EXPECT_EQ(sheet.button, "OK");
     EXPECT_EQ(sheet.window, &window->window);
     EXPECT_FALSE(controller().hasConnection());
@@ -303,7 +306,12 @@ TEST_F(GPSControllerReaderTest, StalenessWarningsWhileConnectedDoNotPileUp)
     until([] { return false; }, 0.3);
     platform.mainThread.processEvents();
 
-    fakes::FakeTimer& timer = *platform.application.timers.at(0);
+    // The 15-second staleness timer, not the settings drawer's device rescan.
+    const auto& timers = platform.application.timers;
+    const auto found = std::find_if(timers.begin(), timers.end(),
+                                    [](const fakes::FakeTimer* t) { return t->intervalSeconds == 15.0; });
+    ASSERT_NE(found, timers.end());
+    fakes::FakeTimer& timer = **found;
     auto tick = [&](double seconds) {
         platform.clock.advance(seconds);
         timer.fire();

@@ -138,7 +138,14 @@ TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
         "NSSettingsNotSaved", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
         "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
         "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo", "NSUsedInView",
-        "NSUpdatesDropped", "NSSentenceRejected", "NSBrokenLine"};
+        "NSUpdatesDropped", "NSSentenceRejected", "NSBrokenLine",
+        "NSDoctorPermission", "NSDoctorAddToGroup", "NSDoctorLoginAgain", "NSDoctorModeDenies",
+        "NSDoctorHeldBy", "NSDoctorHeldByOurs", "NSDoctorLikelyHolder", "NSDoctorRemedyGpsd",
+        "NSDoctorRemedyModemManager", "NSDoctorRemedyOther", "NSDoctorStaleLock",
+        "NSDoctorGone", "NSDoctorPortsNow", "NSDoctorNoPorts", "NSDoctorOther",
+        "NSDoctorSharedUse", "NSDoctorSharedUseLikely", "NSDoctorWrongRate",
+        "NSDoctorRateTrying", "NSDoctorRateFound", "NSDoctorRateNotFound",
+        "NSDoctorReconnected", "NSDoctorWaitingForDevice"};
     // Every reason a decoder gives has its text.
     std::set<std::string> keys = listed;
     for (int problem = 1; problem <= static_cast<int>(DecodeProblem::BadNumber); ++problem)
