@@ -35,7 +35,8 @@ protected:
             auto panes = settled ? paneSizes() : PaneSizes{};
             relayout();
             panes.measure();
-            const QSize proposed = content()->size() - QSize(0, menuBarHeight());
+            const QSize proposed =
+                content()->size() - QSize(0, centralWidget() ? menuBarHeight() : 0);
             const QSize around = event->size() - proposed;
             const platform::Size answer = delegate->windowWillResize(
                 {static_cast<float>(proposed.width()), static_cast<float>(proposed.height())});
