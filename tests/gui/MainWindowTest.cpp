@@ -162,6 +162,15 @@ TEST_F(MainWindowTest, MenusCarryTheKeysAndDisableWhatNobodyProvides)
     mainWindow.menuItem("settings")->trigger();
     EXPECT_EQ(settings.isOpen(), wasOpen);
 
+    // The window's button does the same (the fake tables show keys as texts).
+    QAbstractButton* satellites = nullptr;
+    for (QAbstractButton* button : mainWindow.window().widget()->findChildren<QAbstractButton*>())
+        if (button->text() == "button.satellites") satellites = button;
+    ASSERT_NE(satellites, nullptr);
+    const bool skyOpen = mainWindow.satelliteDrawer().isOpen();
+    satellites->click();
+    EXPECT_NE(mainWindow.satelliteDrawer().isOpen(), skyOpen);
+
     // Disconnect only with a connection; this port never connects.
     mainWindow.menuItem("disconnect")->validate();
     EXPECT_FALSE(mainWindow.menuItem("disconnect")->isEnabled());
