@@ -1,12 +1,15 @@
 #include "app/HeadlessSession.h"
 
 #include <chrono>
+#include <memory>
 
 #include "app/ReceiverCommands.h"
 #include "core/Alert.h"
 #include "core/GpsdReport.h"
 #include "core/NMEA.h"
 #include "core/ReceiverState.h"
+#include "core/ReceiverTest.h"
+#include "core/ReceiverTestFeed.h"
 #include "core/SentenceFields.h"
 #include "core/SentenceTable.h"
 #include "core/Serial.h"
@@ -66,6 +69,12 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
 {
     ReceiverState state;
     std::string lastTpv;
+    // The receiver test's figures, as a TEST line whenever they change; its clock starts
+    // with the connection.
+    const auto test = std::make_unique<ReceiverTest>();
+    ReceiverTestFeed feed(*test);
+    feed.connected(nowSeconds());
+    std::string lastTest;
     while (!m_stopping.load()) {
         std::optional<ByteBuffer> line = serial.readPortUntilChar(kLineFeed, kLineLimit);
         if (!line) {
@@ -99,6 +108,12 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
         if (tpv != lastTpv) {
             m_reports(tpv);
             lastTpv = std::move(tpv);
+        }
+        feed.apply(state, *decoded.record, changes, now);
+        std::string testLine = test->jsonLine();
+        if (testLine != lastTest) {
+            m_reports(testLine);
+            lastTest = std::move(testLine);
         }
     }
 }

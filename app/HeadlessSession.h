@@ -11,7 +11,7 @@ class Serial;
 // the window, writing the receiver state as gpsd-style JSON reports, one per line.
 //
 // A TPV report is written whenever its content changes, a SKY report once per satellite
-// cycle. Messages the window would show as panels go to `messages` in plain words instead.
+// cycle, and the receiver test's figures as a TEST line whenever they change. Messages the window would show as panels go to `messages` in plain words instead.
 class HeadlessSession {
 public:
     using Sink = std::function<void(const std::string& line)>;

@@ -251,6 +251,7 @@ TEST(GpsDeskProgramTest, HeadlessWritesGpsdStyleReportsAndSaysWhenThePortCannotB
     EXPECT_EQ(process->exitCode(), 0);
     bool tpv3 = false;
     bool sky = false;
+    bool test = false;
     for (const QByteArray& line : process->readAllStandardOutput().split('\n')) {
         if (line.isEmpty()) continue;
         const QJsonObject report = QJsonDocument::fromJson(line).object();
@@ -258,9 +259,13 @@ TEST(GpsDeskProgramTest, HeadlessWritesGpsdStyleReportsAndSaysWhenThePortCannotB
         if (report["class"] == "TPV" && report["mode"] == 3 && report.contains("lat"))
             tpv3 = true;
         if (report["class"] == "SKY" && !report["satellites"].toArray().isEmpty()) sky = true;
+        if (report["class"] == "TEST" && report["points"].toInt() > 0 && report["cep95"].isDouble() &&
+            report["ttff3d"].isDouble() && report["ttff3d"].toDouble() >= report["ttff2d"].toDouble())
+            test = true;
     }
     EXPECT_TRUE(tpv3) << "no 3D fix reported from the simulated receiver";
     EXPECT_TRUE(sky) << "no satellites reported";
+    EXPECT_TRUE(test) << "no receiver test figures with a fix";
 
     std::unique_ptr<QProcess> missing(startProgram(
         {"--headless", "--port", home.filePath("no-such-device"), "--quit-after", "5"},

@@ -416,3 +416,23 @@ TEST_F(SimulatorTest, ReplaySendsTheLogsSentencesInOrder)
 }
 
 }  // namespace
+
+TEST_F(SimulatorTest, ColdRestartCommandTakesTheFixAwayForAWhile)
+{
+    sim::Options options;
+    options.unpaced = true;
+    options.speedup = 10;
+    ASSERT_TRUE(startWith(options));
+    ReceiverCommands commands;
+    commands.setPort(&port, simulator->devicePath(), "9600");
+    commands.restart(RestartDepth::Cold);
+    ASSERT_TRUE(eventually([&] { return !simulator->commandsAccepted().empty(); }));
+    EXPECT_EQ(simulator->commandsAccepted(), std::vector<std::string>{"$PSRF101,0,0,0,0,0,0,12,4"});
+    // The next two simulated seconds: no fix, no signal.
+    int ggaWithoutFix = 0;
+    for (const auto& line : readFor(port, 300ms)) {
+        if (type(line.text) != "GGA") continue;
+        ggaWithoutFix += line.text.find(",0,00,") != std::string::npos;
+    }
+    EXPECT_GE(ggaWithoutFix, 1);
+}
