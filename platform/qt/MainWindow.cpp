@@ -232,8 +232,9 @@ void MainWindow::buildMenu()
     about->setMenuRole(QAction::AboutRole);
     about->setAction([this] { showAbout(); });
 
-    // Items are validated just before their menu shows.
+    // Items are validated just before their menu shows; a disabled one says why on hover.
     for (QMenu* menu : {m_fileMenu, receiver, m_viewMenu, help}) {
+        menu->setToolTipsVisible(true);
         connect(menu, &QMenu::aboutToShow, this, [menu] {
             for (QAction* action : menu->actions())
                 if (auto* item = qobject_cast<QtMenuItem*>(action)) item->validate();
