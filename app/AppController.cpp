@@ -30,6 +30,7 @@ void AppController::saveSettings()
 {
     if (m_gpsController) m_gpsController->saveSettings();
     if (m_gpsSettingsController) m_gpsSettingsController->saveSettings();
+    if (m_saveWindowState) m_saveWindowState();
     std::string failure;
     if (Settings::save(&failure)) return;
     // Said where it cannot hold up the end of the program: a panel now would.

@@ -22,6 +22,7 @@
 #include "platform/Services.h"
 #include "platform/TextField.h"
 #include "core/Alert.h"
+#include "core/LineTap.h"
 #include "core/NMEA.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
@@ -245,9 +246,11 @@ void GPSController::readSentence()
         return;
     }
     if (line->empty()) return;
+    if (m_lineTap) m_lineTap->lineReceived(*line);
 
     line->push_back(0);
     if (!NMEA::checkSumValid(*line)) return;
+    if (m_lineTap) m_lineTap->sentenceAccepted(*line);
     const std::optional<std::string> prefix = NMEA::prefix(*line);
     if (!prefix || *prefix == "P") return;
     const std::optional<std::string> type = NMEA::command(*line);

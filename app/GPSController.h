@@ -32,6 +32,7 @@ class NMEA;
 class CourseFormatter;
 class CompassView;
 class DataLampView;
+class LineTap;
 class PositionFormatter;
 class SpeedFormatter;
 class Serial;
@@ -88,6 +89,9 @@ public:
     // Set before awakeFromNib().
     void setMainThread(platform::MainThread* mainThread) { m_mainThread = mainThread; }
     void setSleeper(platform::Sleeper* sleeper) { m_sleeper = sleeper; }
+    // Sees every line on the reader thread (recording, sharing). Not owned; set before
+    // awakeFromNib() and kept until shutdown().
+    void setLineTap(LineTap* tap) { m_lineTap = tap; }
 
     // Wake-up: centres the window, attaches the formatters, clears and sizes the read-outs,
     // starts the reader thread and the 15-second staleness timer.
@@ -205,6 +209,7 @@ private:
     [[maybe_unused]] SplashController* m_splashController = nullptr;  // only held
     platform::MainThread* m_mainThread = nullptr;
     platform::Sleeper* m_sleeper = nullptr;
+    LineTap* m_lineTap = nullptr;
 
     std::unique_ptr<PositionFormatter> m_latitudePositionFormatter;
     std::unique_ptr<PositionFormatter> m_longitudePositionFormatter;

@@ -20,22 +20,32 @@ using platform::posix::JsonPreferences;
 
 const char* const kKeys[] = {"serialPort", "rate", "units", "a", ""};
 
-std::filesystem::path workFolder()
-{
-    // Memory-backed when there is one: every save syncs the file and its folder.
-    const std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "gpsdesk-fuzz-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    return pattern;
-}
+// A folder of its own for the run, removed when the run ends normally.
+struct WorkFolder {
+    std::filesystem::path root;
+    WorkFolder()
+    {
+        // Memory-backed when there is one: every save syncs the file and its folder.
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                               ? "/dev/shm"
+                                               : std::filesystem::temp_directory_path();
+        std::string pattern = (base / "gpsdesk-fuzz-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) std::abort();
+        root = pattern;
+    }
+    ~WorkFolder()
+    {
+        std::error_code error;
+        std::filesystem::remove_all(root, error);
+    }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::filesystem::path root = workFolder();
-    const std::filesystem::path folder = root / "gpsdesk";
+    static const WorkFolder work;
+    const std::filesystem::path folder = work.root / "gpsdesk";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directory(folder);
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);

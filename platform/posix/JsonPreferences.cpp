@@ -1,5 +1,6 @@
 #include "platform/posix/JsonPreferences.h"
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -127,7 +128,7 @@ constexpr std::string_view kSuffixLetters =
 // "<pid>-XXXXXX"; the name is unique through O_EXCL, the suffix only makes a retry rare.
 std::string temporarySuffix()
 {
-    static unsigned long long counter = 0;
+    static std::atomic<unsigned long long> counter = 0;
     auto seed = static_cast<unsigned long long>(
                     std::chrono::steady_clock::now().time_since_epoch().count()) ^
                 (++counter * 0x9E3779B97F4A7C15ull);

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/NmeaShare.h"
+
 namespace qtplatform {
 
 namespace {
@@ -29,8 +31,9 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after" ||
-                                name == "--rate";
+        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after"
+                                || name == "--rate" || name == "--record" || name == "--replay"
+                                || name == "--speed" || name == "--share";
         if (takesValue && !value) {
             if (i + 1 >= arguments.size()) {
                 options.error = name + " needs a value";
@@ -68,6 +71,25 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
             options.rate = *value;
         } else if (name == "--headless") {
             options.headless = true;
+        } else if (name == "--record" || name == "--replay") {
+            if (value->empty()) {
+                options.error = name + " needs a file name";
+                return options;
+            }
+            (name == "--record" ? options.recordPath : options.replayPath) = *value;
+        } else if (name == "--speed") {
+            const auto speed = *value == "max" ? std::optional<double>(0.0) : parseSeconds(*value);
+            if (!speed || (*value != "max" && *speed <= 0)) {
+                options.error = "--speed needs a factor above 0 or \"max\", not \"" + *value + "\"";
+                return options;
+            }
+            options.replaySpeed = *speed;
+        } else if (name == "--share") {
+            if (!NmeaShare::parseEndpoint(*value)) {
+                options.error = "--share needs [ADDRESS:]PORT with a numeric address, not \"" + *value + "\"";
+                return options;
+            }
+            options.share = *value;
         } else if (name == "--simulate") {
             options.simulate = true;
         } else if (name == "--help" || name == "-h") {
@@ -86,7 +108,8 @@ std::string ProgramOptions::usage(const std::string& program)
 {
     return "Usage: " + program +
            " [--port PATH]... [--rate RATE] [--simulate] [--screenshot FILE.png]\n"
-           "       [--quit-after SECONDS]\n"
+           "       [--quit-after SECONDS] [--record FILE] [--replay FILE [--speed N|max]]\n"
+           "       [--share [ADDRESS:]PORT]\n"
            "       " + program + " --headless (--port PATH | --simulate) [--rate RATE]\n"
            "       [--quit-after SECONDS]\n"
            "       " + program + " --help | --version\n"
@@ -105,6 +128,13 @@ std::string ProgramOptions::usage(const std::string& program)
            "  --screenshot FILE.png  write the window and its open drawers as one picture just\n"
            "                         before the program ends (works with QT_QPA_PLATFORM=offscreen)\n"
            "  --quit-after SECONDS   end the program normally after this many seconds\n"
+           "  --record FILE          write every line received to FILE (arrival times to\n"
+           "                         FILE.times)\n"
+           "  --replay FILE          play a log through the simulated receiver at its own pace\n"
+           "  --speed N|max          replay N times faster, or as fast as it is read\n"
+           "  --share [ADDRESS:]PORT re-send valid sentences to TCP clients (default address\n"
+           "                         127.0.0.1) and on a pseudo-terminal linked at\n"
+           "                         $XDG_RUNTIME_DIR/gpsdesk/nmea\n"
            "  --help                 show this text\n"
            "  --version              show the version\n";
 }

@@ -14,6 +14,10 @@ struct ProgramOptions {
     std::optional<std::string> rate;         // --rate RATE
     bool simulate = false;                   // --simulate
     bool headless = false;                   // --headless
+    std::optional<std::string> recordPath;   // --record FILE
+    std::optional<std::string> replayPath;   // --replay FILE
+    double replaySpeed = 1.0;                // --speed N|max (max: 0)
+    std::optional<std::string> share;        // --share [ADDRESS:]PORT, checked
     bool help = false;                       // --help / -h
     bool version = false;                    // --version
     std::string error;                       // not empty: the command line is unusable

@@ -2,6 +2,7 @@
 // main window description, wakes it, and runs the event loop until the application ends.
 #include <QApplication>
 #include <QIcon>
+#include <QMainWindow>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "platform/posix/PosixWorkspace.h"
 #include "platform/posix/SpdSaySpeech.h"
 #include "platform/posix/StringsBundle.h"
+#include "platform/qt/DesktopTheme.h"
 #include "platform/qt/HeadlessMain.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/PreferencesOverlay.h"
@@ -30,6 +32,8 @@
 #include "platform/qt/QtScreenshot.h"
 #include "platform/qt/QtSpeech.h"
 #include "platform/qt/SignalQuitter.h"
+#include "platform/qt/StreamTaps.h"
+#include "app/GPSController.h"
 #include "core/Alert.h"
 #include "core/Serial.h"
 #ifdef GPSDESK_HAVE_SIM
@@ -76,7 +80,7 @@ int main(int argc, char** argv)
         return 0;
     }
 #ifndef GPSDESK_HAVE_SIM
-    if (options.simulate) {
+    if (options.simulate || options.replayPath) {
         std::fputs("gpsdesk: this build has no simulated receiver\n", stderr);
         return 2;
     }
@@ -88,9 +92,19 @@ int main(int argc, char** argv)
     // offered like any other device.
     std::unique_ptr<sim::Simulator> simulator;
     std::optional<std::string> simulatedPort;
-    if (options.simulate) {
-        simulator = std::make_unique<sim::Simulator>();
+    if (options.simulate || options.replayPath) {
+        sim::Options simulated;
+        // A log plays through the simulated receiver into the same pipeline as a device.
+        if (options.replayPath) {
+            simulated.replayPath = *options.replayPath;
+            simulated.replaySpeed = options.replaySpeed;
+        }
+        simulator = std::make_unique<sim::Simulator>(simulated);
         if (!simulator->start()) {
+            if (options.replayPath) {
+                std::fprintf(stderr, "gpsdesk: cannot replay %s\n", simulator->error().c_str());
+                return 1;
+            }
             std::fprintf(stderr, "gpsdesk: the simulated receiver did not start: %s\n",
                          simulator->error().c_str());
             return 1;
@@ -119,7 +133,10 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("gpsdesk"));
     QApplication::setApplicationDisplayName(QStringLiteral("GPS Desk"));
     QApplication::setApplicationVersion(QStringLiteral(GPSDESK_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("gpsdesk"));
+    // The desktop entry's name: Wayland compositors match the window to its icon and name by it.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.gpsdesk.GPSDesk"));
+
+    DesktopTheme::follow(qtApplication);
 
     QtApplication application;
     QtMainThread mainThread;
@@ -195,12 +212,49 @@ int main(int argc, char** argv)
             QTimer::singleShot(static_cast<int>(milliseconds), &application,
                                [&] { application.terminate(); });
         }
-        mainWindow.awakeFromNib();
-        // Once the loop runs, over the window: what became of the preferences file.
-        QTimer::singleShot(0, &application, [&] { tellAboutPreferences(userPreferences); });
-        if (!application.isTerminating()) qtApplication.exec();
+        StreamTaps taps(mainWindow.gpsController(), mainThread);
+        mainWindow.gpsController().setLineTap(&taps);
+        std::string failure;
+        if (options.share) {
+            const auto endpoint = *NmeaShare::parseEndpoint(*options.share);
+            NmeaShare::Options share;
+            share.address = endpoint.first;
+            share.port = endpoint.second;
+            share.ptyLink = NmeaShare::defaultPtyLink();
+            if (!taps.startSharing(share, failure)) {
+                std::fprintf(stderr, "gpsdesk: cannot share: %s\n", failure.c_str());
+                exitCode = 1;
+            }
+        }
+        if (options.recordPath && exitCode == 0) {
+            const auto text = [&](const char* key) {
+                const auto value = preferences->objectForKey(key);
+                const auto* string = value ? std::get_if<std::string>(&*value) : nullptr;
+                return string ? *string : std::string("?");
+            };
+            if (!taps.startRecording(*options.recordPath, text("serialPort"), text("rate"), failure)) {
+                std::fprintf(stderr, "gpsdesk: cannot record: %s\n", failure.c_str());
+                exitCode = 1;
+            }
+        }
+        if (exitCode == 0) {
+            mainWindow.awakeFromNib();
+            // Once the loop runs, over the window: what became of the preferences file.
+            QTimer::singleShot(0, &application, [&] { tellAboutPreferences(userPreferences); });
+        }
+#ifdef GPSDESK_HAVE_SIM
+        if (options.replayPath)
+            mainWindow.window().widget()->setWindowTitle(
+                QApplication::applicationDisplayName() + QStringLiteral(" \u2014 ")
+                + QString::fromStdString(Alert::localizedStringWithKey("NSReplay")) + QStringLiteral(": ")
+                + QString::fromStdString(*options.replayPath));
+#endif
+        if (exitCode == 0 && !application.isTerminating()) qtApplication.exec();
         mainThread.quit();
         sleeper.wake();
+        // The reader thread feeds the taps: it ends before they do.
+        mainWindow.gpsController().shutdown();
+        taps.stopRecording();
     }
     services = platform::Services{};
     return exitCode;

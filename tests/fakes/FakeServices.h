@@ -222,10 +222,11 @@ public:
         return true;
     }
     std::vector<std::string> mountedRemovableMedia() const override { return media; }
+    bool openSucceeds = true;
     bool openURL(const std::string& url) override
     {
         opened.push_back(url);
-        return true;
+        return openSucceeds;
     }
 };
 

@@ -227,11 +227,12 @@ TEST(QtWindowTest, TakesTheDelegatesSizeAndTellsOfTheCloseOnce)
     window.setDelegate(nullptr);
 }
 
-TEST(QtDrawerTest, HangsOnItsEdgeFollowsTheWindowAndReportsClosing)
+TEST(QtDrawerTest, IsAPaneOfTheWindowThatMakesRoomAndReportsEveryClose)
 {
     guiTestApp();
     QtWindow window;
-    window.widget()->setGeometry(300, 200, 400, 240);
+    window.widget()->setCentralWidget(new QWidget);
+    window.widget()->centralWidget()->setMinimumSize(300, 200);
     QtDrawer right(window.widget(), QtDrawer::Edge::Right);
     QtDrawer bottom(window.widget(), QtDrawer::Edge::Bottom);
     right.contentView()->setMinimumSize(200, 100);
@@ -240,23 +241,35 @@ TEST(QtDrawerTest, HangsOnItsEdgeFollowsTheWindowAndReportsClosing)
     right.setDelegate(&delegate);
     right.open();
     bottom.open();
+    window.widget()->resize(window.widget()->minimumSizeHint());
     window.makeKeyAndOrderFront();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(right.panel()->isVisible()) << "open before the window shows, visible after";
-    const QRect frame = window.widget()->frameGeometry();
-    EXPECT_EQ(right.panel()->geometry().left(), frame.right() + 1);
-    EXPECT_EQ(bottom.panel()->geometry().top(), frame.bottom() + 1);
-    EXPECT_EQ(window.size().width, 400.0f) << "a drawer never resizes the window";
+    EXPECT_FALSE(right.panel()->isWindow()) << "a pane is no window of its own";
+    const QRect central = window.widget()->centralWidget()->geometry();
+    EXPECT_GE(right.panel()->geometry().left(), central.right());
+    EXPECT_GE(bottom.panel()->geometry().top(), central.bottom());
 
-    window.widget()->move(100, 50);
-    EXPECT_EQ(right.panel()->geometry().left(), window.widget()->frameGeometry().right() + 1);
-
+    // Closing gives the pane's room back and opening takes it again; the content keeps its size.
+    const QSize contentBefore = window.widget()->centralWidget()->size();
+    const int widthBefore = window.widget()->width();
     right.toggle();
+    QCoreApplication::processEvents();
     EXPECT_FALSE(right.isOpen());
     EXPECT_FALSE(right.panel()->isVisible());
+    EXPECT_LT(window.widget()->width(), widthBefore - 200);
+    EXPECT_EQ(window.widget()->centralWidget()->size(), contentBefore);
     right.close();  // already closed: no second notice
     EXPECT_EQ(delegate.closes, 1);
     right.toggle();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(right.isOpen());
+    EXPECT_EQ(window.widget()->width(), widthBefore);
+
+    // The pane's own close button ends in the same notice.
+    right.panel()->close();
+    EXPECT_FALSE(right.isOpen());
+    EXPECT_EQ(delegate.closes, 2);
     right.setDelegate(nullptr);
 }
 

@@ -95,6 +95,42 @@ TEST(SplashControllerTest, FindsTheApplicationWhereItIs)
     }
 }
 
+TEST(SplashControllerTest, WithoutTheApplicationTheButtonShowsThePositionOnTheMap)
+{
+    Splash splash;
+    fakes::FakeButton button;
+    splash.controller.setLaunchButton(&button);
+    splash.controller.awakeFromNib();
+    EXPECT_EQ(button.currentTitle, "button.showOnMap");
+    EXPECT_FALSE(button.enabled) << "no position yet";
+    splash.controller.onLaunch();
+    EXPECT_TRUE(splash.platform.workspace.opened.empty());
+
+    splash.controller.setPosition(48.16315f, -11.52527f);
+    EXPECT_TRUE(button.enabled);
+    splash.controller.onLaunch();
+    EXPECT_EQ(splash.platform.workspace.opened, (std::vector<std::string>{"geo:48.16315,-11.52527"}));
+    EXPECT_EQ(splash.platform.application.terminateCount, 0);
+
+    // A desktop that cannot open the address says so instead of doing nothing.
+    splash.platform.workspace.openSucceeds = false;
+    splash.controller.onLaunch();
+    ASSERT_EQ(splash.platform.alerts.panels.size(), 1u);
+    splash.controller.clearPosition();
+    EXPECT_FALSE(button.enabled);
+
+    // With the application found on waking the button starts it, as before.
+    Splash installed;
+    fakes::FakeButton start;
+    installed.controller.setLaunchButton(&start);
+    installed.platform.workspace.executables = {kInstalled};
+    installed.controller.awakeFromNib();
+    EXPECT_EQ(start.currentTitle, "button.startCompanion");
+    EXPECT_TRUE(start.enabled);
+    installed.controller.onLaunch();
+    EXPECT_EQ(installed.platform.workspace.launched, (std::vector<std::string>{kInstalled}));
+}
+
 TEST(SplashControllerTest, PathJoiningCountsADoubledSeparatorAsOne)
 {
     EXPECT_EQ(SplashController::pathWithComponents({"/media/a", "/Mac/Corvane/", "Corvane.app"}),

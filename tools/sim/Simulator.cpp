@@ -113,7 +113,8 @@ Simulator::Simulator(Options options)
     : m_options(std::move(options)),
       m_scenario(m_options.seed, m_options.noFixSpells),
       m_random(mix(m_options.seed ^ 0xFA17u)),
-      m_rate(m_options.rate)
+      m_rate(m_options.rate),
+      m_replaySpeed(m_options.replaySpeed)
 {
     if (!(m_options.speedup > 0.0)) m_options.speedup = 1.0;
 }
@@ -147,17 +148,12 @@ bool Simulator::start()
     }
 
     if (!m_options.replayPath.empty()) {
-        std::ifstream log(m_options.replayPath, std::ios::binary);
-        if (!log) return fail("cannot read " + m_options.replayPath);
-        std::string line;
-        while (std::getline(log, line)) {
-            while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-            if (!line.empty() && (line[0] == '$' || line[0] == '!')) m_replayLines.push_back(line);
+        if (!m_replay.open(m_options.replayPath, m_options.replayTimesPath)) {
+            std::lock_guard lock(m_mutex);
+            m_error = m_replay.error();
+            return false;
         }
-        if (m_replayLines.empty()) {
-            errno = ENODATA;
-            return fail("no sentences in " + m_options.replayPath);
-        }
+        m_replaying = true;
     }
 
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -281,6 +277,36 @@ void Simulator::injectBytes(const std::string& bytes)
     {
         std::lock_guard lock(m_mutex);
         m_injected += bytes;
+    }
+    wake();
+}
+
+void Simulator::setReplayPaused(bool paused)
+{
+    m_replayPaused.store(paused);
+    wake();
+}
+
+void Simulator::setReplaySpeed(double speed)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_replaySpeed = speed;
+    }
+    wake();
+}
+
+double Simulator::replaySpeed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_replaySpeed;
+}
+
+void Simulator::seekReplay(double fraction)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_seekTo = std::clamp(fraction, 0.0, 1.0);
     }
     wake();
 }
@@ -567,14 +593,103 @@ void Simulator::queueSecond()
     ++m_cycle;
 }
 
+std::optional<ReplayLog::Line> Simulator::nextReplayLine()
+{
+    auto line = m_replay.next();
+    if (!line && m_options.loop) {
+        m_replay.seek(0);
+        m_untimedMs = m_lastTimedMs = 0;
+        m_cycleTime.clear();
+        m_replayRebase = true;
+        line = m_replay.next();
+    }
+    if (!line) {
+        m_replayFinished.store(true);
+        m_replayPosition.store(1.0);
+        return std::nullopt;
+    }
+    m_replayFinished.store(false);
+    if (m_replay.size() > 0)
+        m_replayPosition.store(static_cast<double>(line->offset) / static_cast<double>(m_replay.size()));
+    return line;
+}
+
 void Simulator::queueReplay()
 {
     while (m_pending.size() < kReplayLowWater) {
-        if (m_replayNext >= m_replayLines.size()) {
-            if (!m_options.loop) return;
-            m_replayNext = 0;
+        auto line = nextReplayLine();
+        if (!line) return;
+        queueLine(line->text + "\r\n");
+        m_replayLinesSent.fetch_add(1);
+    }
+}
+
+namespace {
+
+// The UTC field of a sentence that carries the time of its cycle, or nothing.
+std::optional<std::string> cycleTime(const std::string& line)
+{
+    if (line.size() < 7 || line[0] != '$') return std::nullopt;
+    const std::string type = line.substr(3, 3);
+    const int field = type == "RMC" || type == "GGA" || type == "ZDA" ? 1 : type == "GLL" ? 5 : 0;
+    if (field == 0) return std::nullopt;
+    std::size_t start = 0;
+    for (int i = 0; i < field; ++i) {
+        start = line.find(',', start);
+        if (start == std::string::npos) return std::nullopt;
+        ++start;
+    }
+    const std::size_t end = line.find_first_of(",*", start);
+    std::string time = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (time.empty()) return std::nullopt;
+    return time;
+}
+
+}  // namespace
+
+Simulator::Clock::time_point Simulator::queuePacedReplay(Clock::time_point now, double speed)
+{
+    using namespace std::chrono;
+    if (speed == 0.0) {
+        while (m_pending.size() < kUnpacedBacklog) {
+            auto line = nextReplayLine();
+            if (!line) return Clock::time_point::max();
+            queueLine(line->text + "\r\n");
+            m_replayLinesSent.fetch_add(1);
         }
-        queueLine(m_replayLines[m_replayNext++] + "\r\n");
+        return Clock::time_point::max();
+    }
+    for (;;) {
+        if (!m_replayAhead) {
+            m_replayAhead = nextReplayLine();
+            if (!m_replayAhead) return Clock::time_point::max();
+            if (m_replayAhead->milliseconds) {
+                m_lastTimedMs = *m_replayAhead->milliseconds;
+                m_replayAheadMs = m_lastTimedMs;
+            } else if (m_replay.hasTimes()) {
+                m_replayAheadMs = m_lastTimedMs;
+            } else {
+                // A new cycle begins where the receiver's time changes.
+                if (const auto time = cycleTime(m_replayAhead->text); time && *time != m_cycleTime) {
+                    if (!m_cycleTime.empty()) m_untimedMs += 1000;
+                    m_cycleTime = *time;
+                }
+                m_replayAheadMs = m_untimedMs;
+            }
+        }
+        if (m_replayRebase) {
+            m_replayBase = now;
+            m_replayBaseMs = m_replayAheadMs;
+            m_replayRebase = false;
+        }
+        const double late = m_replayAheadMs >= m_replayBaseMs
+                                ? static_cast<double>(m_replayAheadMs - m_replayBaseMs) / speed
+                                : 0.0;
+        const auto due = m_replayBase + duration_cast<Clock::duration>(duration<double, std::milli>(late));
+        if (due > now) return due;
+        queueLine(m_replayAhead->text + "\r\n");
+        m_replayLinesSent.fetch_add(1);
+        m_replayAhead.reset();
     }
 }
 
@@ -603,6 +718,8 @@ void Simulator::run()
         std::string injected;
         bool binary;
         std::uint32_t rate;
+        double replaySpeed;
+        std::optional<double> seekTo;
         {
             std::lock_guard lock(m_mutex);
             if (!m_scheduledSilenceDone && faults.silenceAtSeconds >= 0.0
@@ -616,6 +733,9 @@ void Simulator::run()
             if (!silent) injected.swap(m_injected);
             binary = m_binary;
             rate = m_rate;
+            replaySpeed = m_replaySpeed;
+            seekTo = m_seekTo;
+            m_seekTo.reset();
         }
         if (silent) {
             // Gone quiet at once, even in the middle of a line: the rest of it is lost.
@@ -624,14 +744,31 @@ void Simulator::run()
         m_pending += injected;
 
         if (now >= nextCycle) {
-            if (!silent && !binary && m_replayLines.empty())
+            if (!silent && !binary && !m_replaying)
                 queueSecond();
-            else if (m_replayLines.empty())
+            else if (!m_replaying)
                 m_scenario.step(), ++m_cycle;  // simulated time runs on while quiet
             nextCycle += cycleLength;
             if (nextCycle <= now) nextCycle = now + cycleLength;  // late: no burst to catch up
         }
-        if (!silent && !binary && !m_replayLines.empty()) queueReplay();
+        // A replay with a pace of its own is not held to the line rate.
+        const bool replayPaced = m_replaying && replaySpeed >= 0.0;
+        Clock::time_point replayDue = Clock::time_point::max();
+        if (m_replaying && seekTo) {
+            m_replay.seek(static_cast<std::uint64_t>(*seekTo * static_cast<double>(m_replay.size())));
+            m_replayAhead.reset();
+            m_replayRebase = true;
+            cutOutput();
+            m_replayPosition.store(*seekTo);
+        }
+        if (m_replaying && m_replayPaused.load()) {
+            m_replayRebase = true;  // the pace resumes from the moment of resuming
+        } else if (!silent && !binary && m_replaying) {
+            if (replayPaced)
+                replayDue = queuePacedReplay(now, replaySpeed);
+            else
+                queueReplay();
+        }
 
         // Send what the line rate allows: paced, a whole line at once, then nothing until
         // that line's time on the wire (10 bits a byte) has passed. Deadlines count from the
@@ -639,7 +776,7 @@ void Simulator::run()
         Clock::time_point nextSend = Clock::time_point::max();
         if (!silent && !m_pending.empty() && !writeBlocked) {
             std::size_t allowed = m_pending.size();
-            if (!m_options.unpaced) {
+            if (!m_options.unpaced && !replayPaced) {
                 const auto lineFree = m_paceStart + duration_cast<Clock::duration>(
                                                         duration<double>(m_pacedBytes * 10.0 / rate));
                 if (now > lineFree + kPaceSlack) {
@@ -666,7 +803,7 @@ void Simulator::run()
                     writeBlocked = true;
                 }
                 if (!m_pending.empty() && !writeBlocked) {
-                    nextSend = m_options.unpaced
+                    nextSend = m_options.unpaced || replayPaced
                                    ? now
                                    : m_paceStart + duration_cast<Clock::duration>(duration<double>(
                                                        m_pacedBytes * 10.0 / rate));
@@ -674,7 +811,7 @@ void Simulator::run()
             }
         }
 
-        Clock::time_point wakeAt = std::min({nextCycle, nextSend, now + kMaxWait});
+        Clock::time_point wakeAt = std::min({nextCycle, nextSend, replayDue, now + kMaxWait});
         if (silent) wakeAt = std::min(wakeAt, silentUntil);
         if (faults.unplugAtSeconds >= 0.0) wakeAt = std::min(wakeAt, std::max(now, at(faults.unplugAtSeconds)));
         if (faults.silenceAtSeconds >= 0.0 && !m_scheduledSilenceDone)

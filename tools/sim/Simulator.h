@@ -6,10 +6,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tools/sim/ReplayLog.h"
 #include "tools/sim/Scenario.h"
 
 namespace sim {
@@ -33,6 +35,11 @@ struct Options {
     double speedup = 1.0;             // simulated seconds per real second
     bool noFixSpells = false;
     std::string replayPath;           // a log to replay instead of the built-in route
+    std::string replayTimesPath;      // its arrival times; empty: "<log>.times" if present
+    // Replay pace: < 0 as fast as the line rate lets the bytes out; 0 as fast as the reader
+    // takes them; > 0 the log's own pace (its arrival times, or one cycle of sentences a
+    // second without them) times this.
+    double replaySpeed = -1.0;
     bool loop = false;                // replay: start over at the end
     std::string linkPath;             // a symbolic link to the device, made and removed
     std::string recordPath;           // every byte received from the application
@@ -68,6 +75,16 @@ public:
     void injectBytes(const std::string& bytes);  // sent after what is already queued
     bool unplugged() const;
 
+    // Replay controls; meaningful only when a log is replayed.
+    void setReplayPaused(bool paused);
+    bool replayPaused() const { return m_replayPaused.load(); }
+    void setReplaySpeed(double speed);  // as Options::replaySpeed
+    double replaySpeed() const;
+    void seekReplay(double fraction);   // 0 = start, 1 = end of the file
+    double replayPosition() const { return m_replayPosition.load(); }  // 0..1
+    bool replayFinished() const { return m_replayFinished.load(); }
+    std::uint64_t replayLinesSent() const { return m_replayLinesSent.load(); }
+
     // What the receiver is doing now.
     std::uint32_t rate() const;
     bool binaryMode() const;
@@ -95,6 +112,9 @@ private:
     void queueLine(std::string line);
     void queueSecond();
     void queueReplay();
+    // Queues what is due at the log's pace; returns when the next line is due.
+    Clock::time_point queuePacedReplay(Clock::time_point now, double speed);
+    std::optional<ReplayLog::Line> nextReplayLine();
     void cutOutput();  // finish the line on the wire, drop the rest
     void closeTerminal();
     void wake();
@@ -116,8 +136,16 @@ private:
     std::uint64_t m_pacedBytes = 0;
     Clock::time_point m_started;
     std::uint64_t m_cycle = 0;
-    std::vector<std::string> m_replayLines;
-    std::size_t m_replayNext = 0;
+    bool m_replaying = false;
+    ReplayLog m_replay;
+    std::optional<ReplayLog::Line> m_replayAhead;  // read, not yet due
+    std::uint64_t m_replayAheadMs = 0;
+    std::uint64_t m_untimedMs = 0;         // one cycle a second for logs without times
+    std::uint64_t m_lastTimedMs = 0;
+    std::string m_cycleTime;
+    bool m_replayRebase = true;            // the next line is due now; the pace counts on
+    Clock::time_point m_replayBase;
+    std::uint64_t m_replayBaseMs = 0;
     std::string m_nmeaInput;
     bool m_nmeaInputActive = false;
     std::vector<std::uint8_t> m_binaryInput;
@@ -144,6 +172,12 @@ private:
     std::vector<std::uint8_t> m_received;
     Clock::time_point m_silentUntil{};
     std::string m_injected;
+    double m_replaySpeed;
+    std::optional<double> m_seekTo;
+    std::atomic<bool> m_replayPaused{false};
+    std::atomic<bool> m_replayFinished{false};
+    std::atomic<double> m_replayPosition{0.0};
+    std::atomic<std::uint64_t> m_replayLinesSent{0};
 };
 
 }  // namespace sim

@@ -21,6 +21,9 @@ const char kUsage[] =
     "  --no-fix-spells      20 s without a fix in every 300 s lap\n"
     "  --replay LOG         send a recorded log's $ and ! lines instead of the route\n"
     "  --loop               replay: start over at the end\n"
+    "  --speed N|max        replay at the log's own pace (arrival times from LOG.times, or\n"
+    "                       one cycle a second) N times faster, or as fast as it is read\n"
+    "  --times FILE         replay: arrival times from FILE instead of LOG.times\n"
     "  --link PATH          make a symbolic link to the device\n"
     "  --record FILE        write every byte received from the application to FILE\n"
     "  --duration S         end after S seconds (default: run until killed)\n"
@@ -80,6 +83,16 @@ int main(int argc, char** argv)
             options.noFixSpells = true;
         } else if (arg == "--replay") {
             options.replayPath = text();
+        } else if (arg == "--speed") {
+            const std::string speed = text();
+            if (speed == "max") {
+                options.replaySpeed = 0.0;
+            } else if (!parseNumber(speed.c_str(), options.replaySpeed) || !(options.replaySpeed > 0.0)) {
+                std::fprintf(stderr, "gpsdesk-sim: --speed needs a number above 0 or max\n%s", kUsage);
+                return 2;
+            }
+        } else if (arg == "--times") {
+            options.replayTimesPath = text();
         } else if (arg == "--loop") {
             options.loop = true;
         } else if (arg == "--link") {

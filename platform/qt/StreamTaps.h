@@ -1,0 +1,67 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <QObject>
+#include <QTimer>
+
+#include "core/LineTap.h"
+#include "core/NmeaShare.h"
+#include "core/StreamRecorder.h"
+#include "core/TrackLog.h"
+
+class GPSController;
+
+namespace platform {
+class MainThread;
+}
+
+namespace qtplatform {
+
+// The program's recorder and share on the reader thread's stream: hands each line to both,
+// and shows what they report (start, end, a dropped client, a full disk) as monitor lines
+// on the main thread. While recording, the monitor gets the file's size once a minute.
+// Main thread, except the LineTap calls (reader thread).
+class StreamTaps : public QObject, public LineTap {
+    Q_OBJECT
+public:
+    StreamTaps(GPSController& controller, platform::MainThread& mainThread);
+    ~StreamTaps() override;
+
+    // Port and rate go into the log's first line. False with error set.
+    bool startRecording(const std::string& path, const std::string& port,
+                        const std::string& rate, std::string& error);
+    void stopRecording();
+    bool startSharing(const NmeaShare::Options& options, std::string& error);
+    void stopSharing();
+
+    StreamRecorder& recorder() { return m_recorder; }
+    // Writes a GPX track of this session's fixes, or of a recorded log's when logPath is
+    // not empty. False with error set (already a user-facing text).
+    bool exportGpx(const std::string& gpxPath, const std::string& logPath, std::string& error);
+    // The fixes of this session, for a track export.
+    const TrackLog& sessionTrack() const { return m_session; }
+    NmeaShare& share() { return m_share; }
+
+    void lineReceived(const ByteBuffer& raw) override { m_recorder.lineReceived(raw); }
+    void sentenceAccepted(const ByteBuffer& verified) override
+    {
+        m_share.sentenceAccepted(verified);
+        m_session.addSentence(verified);
+    }
+
+private:
+    void monitor(const std::string& text);  // any thread
+    void showRecordingSize();
+
+    GPSController& m_controller;
+    platform::MainThread& m_mainThread;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    StreamRecorder m_recorder;
+    NmeaShare m_share;
+    TrackLog m_session;
+    QTimer m_sizeTimer;
+};
+
+}  // namespace qtplatform

@@ -1,0 +1,85 @@
+#include "core/TrackLog.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "core/NMEA.h"
+
+namespace {
+
+ByteBuffer verified(const std::string& line)
+{
+    ByteBuffer bytes(line.begin(), line.end());
+    bytes.push_back('\r');
+    bytes.push_back('\n');
+    bytes.push_back(0);
+    EXPECT_TRUE(NMEA::checkSumValid(bytes)) << line;
+    return bytes;
+}
+
+// Two cycles of a receiver (GGA before RMC in one, after it in the other), one cycle
+// without a fix and a southern/western position: one point per valid cycle with every
+// field from the sentence that carries it.
+TEST(TrackLogTest, OnePointPerValidCycle)
+{
+    TrackLog track;
+    for (const char* line : {
+             "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39",
+             "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
+             "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A",
+             "$GPRMC,123520,V,,,,,,,230394,,*39",
+             "$GPGGA,123520,,,,,0,00,,,M,,M,,*61",
+             "$GPRMC,123521,A,3356.123,S,15112.500,W,000.0,360.0,230394,,*1E",
+             "$GPGGA,123521,3356.123,S,15112.500,W,2,05,1.8,-12.0,M,,M,,*44"}) {
+        track.addSentence(verified(line));
+    }
+    const auto points = track.points();
+    ASSERT_EQ(points.size(), 2u);
+    const TrackPoint& first = points[0];
+    EXPECT_EQ(first.timeUtc, "1994-03-23T12:35:19Z");
+    EXPECT_NEAR(first.latitudeDegrees, 48.1173, 1e-9);
+    EXPECT_NEAR(first.longitudeDegrees, 11.516666667, 1e-8);
+    EXPECT_EQ(first.altitudeMeters, 545.4);
+    EXPECT_NEAR(*first.speedMetersPerSecond, 22.4 * 1852.0 / 3600.0, 1e-9);
+    EXPECT_EQ(first.courseDegrees, 84.4);
+    EXPECT_EQ(first.fix, "3d");
+    EXPECT_EQ(first.satellites, 8);
+    EXPECT_EQ(first.hdop, 0.9);
+
+    const TrackPoint& second = points[1];
+    EXPECT_EQ(second.timeUtc, "1994-03-23T12:35:21Z");
+    EXPECT_NEAR(second.latitudeDegrees, -33.93538333, 1e-8);
+    EXPECT_NEAR(second.longitudeDegrees, -151.208333333, 1e-8);
+    EXPECT_EQ(second.altitudeMeters, -12.0);
+    EXPECT_EQ(second.courseDegrees, 0.0);
+    EXPECT_EQ(second.fix, "dgps");
+    EXPECT_EQ(second.satellites, 5);
+}
+
+TEST(TrackLogTest, FromLogSkipsBadChecksumsAndNoise)
+{
+    const auto path = std::filesystem::temp_directory_path() / ("track-" + std::to_string(::getpid()) + ".nmea");
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "# GPS Desk 0.1.0, /dev/pts/1 at 4800, started 2026-12-08T08:00:00Z\n"
+            << "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n"
+            << std::string(3000, 'x') << "\n"
+            << "$GPRMC,123520,A,4907.038,N,01131.000,E,022.4,084.4,230394,003.1,W*00\r\n"
+            << "\x01\x02\x03\n";
+    }
+    std::string error;
+    const auto points = TrackLog::fromLog(path.string(), error);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(points);
+    ASSERT_EQ(points->size(), 1u);
+    EXPECT_NEAR(points->front().latitudeDegrees, 48.1173, 1e-9);
+    EXPECT_FALSE(TrackLog::fromLog("/nonexistent/x.nmea", error));
+    EXPECT_NE(error.find("No such file"), std::string::npos);
+}
+
+}  // namespace
