@@ -3,8 +3,11 @@
 #include <chrono>
 #include <memory>
 
+#include "app/GPSSettingsController.h"
+#include "app/RateHunt.h"
 #include "app/ReceiverCommands.h"
 #include "core/Alert.h"
+#include "core/ConnectionDoctor.h"
 #include "core/GpsdReport.h"
 #include "core/NMEA.h"
 #include "core/ReceiverState.h"
@@ -45,24 +48,55 @@ void HeadlessSession::stop()
 
 bool HeadlessSession::run(const std::string& port, const std::string& rate)
 {
-    Serial serial;
-    m_serial.store(&serial);
-    // stop() may have come before the port existed.
-    if (m_stopping.load()) serial.cancel();
-    if (!serial.openPort(port, rate, false)) {
-        m_messages(Alert::localizedStringWithKey("NSUnableToOpenPort") + " " + port);
-        m_serial.store(nullptr);
-        return false;
-    }
-    m_messages("#### Open " + port + " at " + rate);
+    std::string usedRate = rate;
+    std::unique_ptr<Serial> serial = open(port, usedRate);
+    if (!serial) return false;
+    m_messages("#### Open " + port + " at " + usedRate);
+    if (const auto warning = ConnectionDoctor().sharedUseWarning(port)) m_messages(*warning);
     ReceiverCommands commands;
-    commands.setPort(&serial, port, rate);
+    commands.setPort(serial.get(), port, usedRate);
     commands.waitForInitialize();
     commands.setNMEA();
-    readUntilStopped(serial, port);
+    readUntilStopped(*serial, port);
     m_serial.store(nullptr);
-    serial.closePort();
+    serial->closePort();
     return true;
+}
+
+std::unique_ptr<Serial> HeadlessSession::open(const std::string& port, std::string& rate)
+{
+    std::unique_ptr<Serial> serial;
+    int error = 0;
+    if (rate == GPSSettingsController::kAutomaticRate) {
+        RateHunt hunt([this] { return m_stopping.load(); },
+                      [this](const std::string& trying) {
+                          m_messages(Alert::localizedStringWithKey("NSDoctorRateTrying", {trying}));
+                      });
+        RateHunt::Result found = hunt.run(port, RateHunt::candidates(std::nullopt));
+        if (!found.port && found.error == 0) {
+            m_messages(Alert::localizedStringWithKey("NSDoctorRateNotFound"));
+            return nullptr;
+        }
+        serial = std::move(found.port);
+        error = found.error;
+        rate = found.rate;
+        if (serial) m_messages(Alert::localizedStringWithKey("NSDoctorRateFound", {rate}));
+    } else {
+        serial = std::make_unique<Serial>();
+        if (!serial->openPort(port, rate, false)) {
+            error = serial->lastError();
+            serial.reset();
+        }
+    }
+    if (!serial) {
+        m_messages(Alert::localizedStringWithKey("NSUnableToOpenPort") + " " + port + "\n"
+                   + ConnectionDoctor().explainOpenFailure(error, port));
+        return nullptr;
+    }
+    m_serial.store(serial.get());
+    // stop() may have come before the port existed.
+    if (m_stopping.load()) serial->cancel();
+    return serial;
 }
 
 void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)

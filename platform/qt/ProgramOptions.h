@@ -11,7 +11,7 @@ struct ProgramOptions {
     std::vector<std::string> ports;          // --port PATH, repeatable, in the given order
     std::optional<std::string> screenshot;   // --screenshot FILE.png
     std::optional<double> quitAfterSeconds;  // --quit-after SECONDS
-    std::optional<std::string> rate;         // --rate RATE
+    std::optional<std::string> rate;         // --rate RATE; "auto" is kept as "Automatic"
     bool simulate = false;                   // --simulate
     bool headless = false;                   // --headless
     std::optional<std::string> recordPath;   // --record FILE

@@ -164,6 +164,8 @@ int main(int argc, char** argv)
         preferences = simulatedPreferences.get();
     }
 #endif
+    // Chosen on the command line as if in the settings drawer (and kept like such a choice).
+    if (options.rate) preferences->setObject("rate", *options.rate);
     const auto resources = platform::posix::StringsBundle::findResourcesFolder();
     platform::posix::StringsBundle bundle(resources.value_or(GPSDESK_RESOURCE_DIR));
 

@@ -44,6 +44,9 @@ struct Options {
     std::string linkPath;             // a symbolic link to the device, made and removed
     std::string recordPath;           // every byte received from the application
     std::string banner = "$Version 2.3.2-GSD-SIM1.00 simulated SiRF-type receiver";
+    // Like a real line: unless the application set the terminal to the receiver's rate,
+    // both directions turn to noise (a pseudo-terminal itself ignores its speed).
+    bool garbleAtWrongSpeed = true;
     Faults faults;
 };
 
@@ -119,6 +122,8 @@ private:
     void closeTerminal();
     void wake();
     double chance();
+    bool lineSpeedMatches(std::uint32_t rate) const;
+    std::string garble(const void* bytes, std::size_t count);
 
     Options m_options;
     Scenario m_scenario;
@@ -152,6 +157,9 @@ private:
     std::uint64_t m_random;
     bool m_scheduledSilenceDone = false;
     std::array<bool, kSentenceCount> m_queryOnce{};
+    std::uint32_t m_lineRate = 0;      // the rate the thread last saw, and the one before it
+    std::uint32_t m_previousRate = 0;
+    Clock::time_point m_rateChangedAt{};
 
     // Shared with the public operations.
     mutable std::mutex m_mutex;
