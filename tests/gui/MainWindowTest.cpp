@@ -142,6 +142,7 @@ TEST_F(MainWindowTest, MenusCarryTheKeysAndDisableWhatNobodyProvides)
     } shortcuts[] = {{"satellites", QKeySequence(Qt::CTRL | Qt::Key_1)},
                      {"settings", QKeySequence(Qt::CTRL | Qt::Key_2)},
                      {"monitor", QKeySequence(Qt::CTRL | Qt::Key_3)},
+                     {"receiverTest", QKeySequence(Qt::CTRL | Qt::Key_4)},
                      {"connect", QKeySequence(Qt::CTRL | Qt::Key_K)},
                      {"quit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
                      {"help", QKeySequence(Qt::Key_F1)}};
@@ -197,7 +198,7 @@ TEST_F(MainWindowTest, MenusCarryTheKeysAndDisableWhatNobodyProvides)
 
     // A pane added later gets its View item and key in one call.
     QtDrawer& extra = mainWindow.addPane({"extra", "pane.satellites", "menu.satellites",
-                                         QtDrawer::Edge::Right, QKeySequence(Qt::CTRL | Qt::Key_4)});
+                                         QtDrawer::Edge::Right, QKeySequence(Qt::CTRL | Qt::Key_5)});
     ASSERT_NE(mainWindow.menuItem("extra"), nullptr);
     mainWindow.menuItem("extra")->trigger();
     EXPECT_TRUE(extra.isOpen());
