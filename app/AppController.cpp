@@ -1,8 +1,12 @@
 #include "app/AppController.h"
 
+#include <cstdio>
+#include <string>
+
 #include "app/GPSController.h"
 #include "app/GPSSettingsController.h"
 #include "platform/Services.h"
+#include "core/Alert.h"
 #include "core/Settings.h"
 
 AppController::~AppController()
@@ -26,7 +30,13 @@ void AppController::saveSettings()
 {
     if (m_gpsController) m_gpsController->saveSettings();
     if (m_gpsSettingsController) m_gpsSettingsController->saveSettings();
-    Settings::save();
+    if (m_saveWindowState) m_saveWindowState();
+    std::string failure;
+    if (Settings::save(&failure)) return;
+    // Said where it cannot hold up the end of the program: a panel now would.
+    const std::string text = Alert::localizedStringWithKey("NSSettingsNotSaved", {failure});
+    std::fprintf(stderr, "gpsdesk: %s\n", text.c_str());
+    if (m_gpsController) m_gpsController->updateMonitor(text);
 }
 
 bool AppController::validateMenuItem(platform::MenuItem* item)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/Application.h"
 
 namespace platform {
@@ -23,11 +25,15 @@ public:
     {
         m_gpsSettingsController = controller;
     }
+    // Stores what the window itself keeps (its place, its open panes); run by saveSettings
+    // before the flush.
+    void setSaveWindowState(std::function<void()> save) { m_saveWindowState = std::move(save); }
 
     // Becomes the application's delegate.
     void awakeFromNib();
-    // The window controller's settings, the settings drawer's port, rate and units, then a
-    // flush of the preferences store.
+    // The window controller's settings, the settings drawer's port, rate and units, the
+    // window's state, then a flush of the preferences store. A failed flush is told on
+    // standard error and in the monitor.
     void saveSettings();
     bool validateMenuItem(platform::MenuItem* item);
     // Saves the settings; only the first call of a run does, so that an end reached by two
@@ -37,6 +43,7 @@ public:
 private:
     GPSController* m_gpsController = nullptr;
     GPSSettingsController* m_gpsSettingsController = nullptr;
+    std::function<void()> m_saveWindowState;
     bool m_isDelegate = false;
     bool m_terminated = false;
 };

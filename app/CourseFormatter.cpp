@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/FormatText.h"
+#include "core/FormatText.h"
 
 void CourseFormatter::setMagnetic(bool magnetic)
 {

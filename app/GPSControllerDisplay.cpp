@@ -7,6 +7,7 @@
 #include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "app/SpeedFormatter.h"
+#include "app/SplashController.h"
 #include "platform/Application.h"
 #include "platform/Services.h"
 #include "platform/TextField.h"
@@ -77,6 +78,7 @@ void GPSController::setPosition(const std::optional<std::string>& utc,
 
     if (m_latitudeField) m_latitudeField->setObjectValue(latitudeDegrees);
     if (m_longitudeField) m_longitudeField->setObjectValue(longitudeDegrees);
+    if (m_splashController) m_splashController->setPosition(latitudeDegrees, longitudeDegrees);
     resetPositionDate();
 }
 

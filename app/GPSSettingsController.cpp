@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 #include <variant>
 
 #include "platform/Application.h"
@@ -144,18 +145,21 @@ void GPSSettingsController::saveSettings()
 
 void GPSSettingsController::loadSettings()
 {
-    const auto port = textOf(Settings::item("serialPort", SettingType::Text));
+    // Every wrong key is told about in one panel, not one panel each.
+    std::vector<std::string> wrongKeys;
+    const auto port = textOf(Settings::item("serialPort", SettingType::Text, wrongKeys));
     if (port && m_portComboBox && m_portComboBox->numberOfItems() > 0) {
         const int index = indexOfItem(*m_portComboBox, *port);
         if (index >= 0) m_portComboBox->selectItemAtIndex(index);
     }
-    const auto rate = textOf(Settings::item("rate", SettingType::Text));
+    const auto rate = textOf(Settings::item("rate", SettingType::Text, wrongKeys));
     if (rate && canConnect() && m_rateComboBox) {
         const int index = indexOfItem(*m_rateComboBox, *rate);
         if (index >= 0) m_rateComboBox->selectItemAtIndex(index);
     }
     getGPSSettingsSelection();
 
-    const auto units = indexOf(Settings::item("units", SettingType::Number));
+    const auto units = indexOf(Settings::item("units", SettingType::Number, wrongKeys));
     if (units && m_unitsComboBox) m_unitsComboBox->selectItemAtIndex(*units);
+    Settings::reportWrongKeys(wrongKeys);
 }

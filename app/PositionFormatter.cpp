@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/FormatText.h"
+#include "core/FormatText.h"
 
 PositionFormatter::PositionFormatter(int orientation, int format) : m_orientation(orientation)
 {

@@ -119,6 +119,21 @@ ByteBuffer ReceiverCommands::switchToNmeaPayload(const std::string& rateString)
     return payload;
 }
 
+ByteBuffer ReceiverCommands::restartBody(RestartDepth depth)
+{
+    const char* configuration = "1";
+    if (depth == RestartDepth::Warm) configuration = "2";
+    if (depth == RestartDepth::Cold) configuration = "4";
+    return bytesOf(std::string("$PSRF101,0,0,0,0,0,0,12,") + configuration);
+}
+
+std::optional<std::string> ReceiverCommands::restartRefusalKey(bool connected, bool otherTalkerSeen)
+{
+    if (!connected) return "NSTestRestartNotConnected";
+    if (otherTalkerSeen) return "NSTestRestartUnknownReceiver";
+    return std::nullopt;
+}
+
 bool ReceiverCommands::sendNMEACommand(const ByteBuffer& body)
 {
     if (!m_serialPort) return false;
@@ -163,6 +178,11 @@ void ReceiverCommands::setWAAS(bool useSbas)
     (void)sendNMEACommand(bytesOf("$PSRF100,0," + m_rateString + ",8,1,0"));
     if (!sendCommand(dgpsSourcePayload(useSbas))) return;
     (void)sendCommand(switchToNmeaPayload(m_rateString));
+}
+
+void ReceiverCommands::restart(RestartDepth depth)
+{
+    (void)sendNMEACommand(restartBody(depth));
 }
 
 void ReceiverCommands::setDebug()

@@ -9,6 +9,10 @@
 
 class Serial;
 
+// How much the receiver forgets when it restarts: hot keeps everything, warm drops the
+// ephemeris, cold clears all it knows (time, position, almanac).
+enum class RestartDepth { Hot, Warm, Cold };
+
 // Configures a SiRF-chipset receiver over an open port: NMEA input sentences ($PSRF100,
 // $PSRF103, $PSRF105) and SiRF binary frames. Lives for one connect step on the reader
 // thread; never shared between threads. The bytes of every command can be checked without a
@@ -40,6 +44,8 @@ public:
     void setWAAS(bool useSbas);
     // Development data on ($PSRF105,1).
     void setDebug();
+    // Restarts the receiver ($PSRF101 navigation initialisation, see restartBody).
+    void restart(RestartDepth depth);
     // Opens a port of its own on portString, sends the initialize sentence and returns the
     // banner from "Version" to the end of its line (line end included); nothing when the
     // port cannot be opened or no banner comes within 25 lines. Afterwards no port is held.
@@ -52,6 +58,13 @@ public:
     static ByteBuffer rateControlBody(int message, int periodSeconds);
     static ByteBuffer dgpsSourcePayload(bool useSbas);         // message 133
     static ByteBuffer switchToNmeaPayload(const std::string& rateString);  // message 129
+    // $PSRF101 with position, clock offset and time all 0 (the receiver keeps what it has
+    // stored) and 12 channels; reset configuration 1 hot, 2 warm, 4 cold.
+    static ByteBuffer restartBody(RestartDepth depth);
+    // Why the restart buttons cannot be used, as a message key; nothing when they can. The
+    // restart sentence is SiRF's: a receiver that names other satellite systems in its
+    // talkers (GN, GL, GA, GB, ...) is of another family and would ignore it or worse.
+    static std::optional<std::string> restartRefusalKey(bool connected, bool otherTalkerSeen);
 
 private:
     Serial* m_serialPort = nullptr;

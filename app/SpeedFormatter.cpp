@@ -2,7 +2,7 @@
 
 #include <bit>
 
-#include "app/FormatText.h"
+#include "core/FormatText.h"
 
 namespace {
 

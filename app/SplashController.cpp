@@ -1,9 +1,13 @@
 #include "app/SplashController.h"
 
+#include <array>
+#include <charconv>
 #include <filesystem>
 
 #include "platform/Alerts.h"
+#include "core/Alert.h"
 #include "platform/Application.h"
+#include "platform/Button.h"
 #include "platform/Drawer.h"
 #include "platform/ImageView.h"
 #include "platform/Services.h"
@@ -31,25 +35,81 @@ void launchAndQuit(platform::Workspace& workspace, const std::string& path)
 void SplashController::awakeFromNib()
 {
     if (m_splashImageView) m_splashImageView->setImageNamed(kSplashImage);
+    m_applicationFound = findApplication().has_value();
+    updateLaunchButton();
     if (m_splashDrawer) m_splashDrawer->open();
+}
+
+std::optional<std::string> SplashController::findApplication() const
+{
+    platform::Workspace* workspace = platform::services().workspace;
+    if (!workspace) return std::nullopt;
+    if (workspace->isExecutableFileAtPath(kApplicationPath)) return kApplicationPath;
+    for (const std::string& mount : workspace->mountedRemovableMedia()) {
+        std::string candidate = pathWithComponents({mount, kMediaFolder, kMediaApplication});
+        if (workspace->isExecutableFileAtPath(candidate)) return candidate;
+    }
+    return std::nullopt;
 }
 
 void SplashController::onCorvane()
 {
-    platform::Workspace* workspace = platform::services().workspace;
-    if (!workspace) return;
+    if (const auto path = findApplication())
+        launchAndQuit(*platform::services().workspace, *path);
+}
 
-    if (workspace->isExecutableFileAtPath(kApplicationPath)) {
-        launchAndQuit(*workspace, kApplicationPath);
-        return;
+void SplashController::onLaunch()
+{
+    if (m_applicationFound)
+        onCorvane();
+    else
+        onShowOnMap();
+}
+
+void SplashController::onShowOnMap()
+{
+    if (!m_position) return;
+    platform::Workspace* workspace = platform::services().workspace;
+    const bool opened =
+        workspace && workspace->openURL(geoURI(m_position->latitudeDegrees, m_position->longitudeDegrees));
+    if (!opened) Alert::showMessageWithKey("NSNoMapApplication");
+}
+
+void SplashController::setPosition(float latitudeDegrees, float longitudeDegrees)
+{
+    const bool had = m_position.has_value();
+    m_position = Position{latitudeDegrees, longitudeDegrees};
+    if (!had) updateLaunchButton();
+}
+
+void SplashController::clearPosition()
+{
+    if (!m_position) return;
+    m_position.reset();
+    updateLaunchButton();
+}
+
+void SplashController::updateLaunchButton()
+{
+    if (!m_launchButton) return;
+    m_launchButton->setTitle(Alert::localizedStringWithKey(
+        m_applicationFound ? "button.startCompanion" : "button.showOnMap"));
+    m_launchButton->setEnabled(m_applicationFound || m_position.has_value());
+}
+
+std::string SplashController::geoURI(float latitudeDegrees, float longitudeDegrees)
+{
+    std::string uri = "geo:";
+    for (const float degrees : {latitudeDegrees, longitudeDegrees}) {
+        std::array<char, 32> digits{};
+        const auto [end, error] = std::to_chars(digits.data(), digits.data() + digits.size(),
+                                                static_cast<double>(degrees),
+                                                std::chars_format::fixed, 5);
+        if (error != std::errc()) return {};
+        if (uri.size() > 4) uri += ',';
+        uri.append(digits.data(), end);
     }
-    for (const std::string& mount : workspace->mountedRemovableMedia()) {
-        const std::string candidate = pathWithComponents({mount, kMediaFolder, kMediaApplication});
-        if (workspace->isExecutableFileAtPath(candidate)) {
-            launchAndQuit(*workspace, candidate);
-            return;
-        }
-    }
+    return uri;
 }
 
 void SplashController::onLearnMore()

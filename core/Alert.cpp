@@ -12,6 +12,21 @@ std::string Alert::localizedStringWithKey(const std::string& key)
     return bundle->objectForInfoDictionaryKey(key).value_or(key);
 }
 
+std::string Alert::localizedStringWithKey(const std::string& key,
+                                         const std::vector<std::string>& arguments)
+{
+    std::string text = localizedStringWithKey(key);
+    std::size_t from = 0;
+    for (const auto& argument : arguments) {
+        const auto at = text.find("%@", from);
+        if (at == std::string::npos) break;
+        text.replace(at, 2, argument);
+        // Past the argument: a "%@" inside it is not a place for the next one.
+        from = at + argument.size();
+    }
+    return text;
+}
+
 void Alert::showMessageWithKey(const std::string& key)
 {
     showMessage(localizedStringWithKey(key));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 class Window;
@@ -15,6 +16,9 @@ public:
 
     // The entry for the key in the user's language, else in the base table, else the key.
     static std::string localizedStringWithKey(const std::string& key);
+    // As above, with each "%@" of the text replaced by the next argument, taken literally.
+    static std::string localizedStringWithKey(const std::string& key,
+                                              const std::vector<std::string>& arguments);
 
     // Application-modal panel with the key's text; blocks until answered.
     static void showMessageWithKey(const std::string& key);

@@ -22,6 +22,18 @@ void Satellite::set(std::int32_t number, std::int32_t elevation, std::int32_t az
     m_elevation = elevation;
     m_degrees = azimuth;
     m_strength = strengthForSnr(snr);
+    m_constellation = Constellation::GPS;
+    m_usedInFix = false;
+}
+
+void Satellite::set(const SatelliteInView& satellite)
+{
+    m_number = satellite.svid;
+    m_elevation = satellite.elevationDegrees;
+    m_degrees = satellite.azimuthDegrees;
+    m_strength = satellite.snrDbHz ? strengthForSnr(*satellite.snrDbHz) : 0;
+    m_constellation = satellite.constellation;
+    m_usedInFix = satellite.usedInFix;
 }
 
 void Satellite::clear()

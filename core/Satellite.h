@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/Constellation.h"
+
 // One satellite in view, as the sky plot shows it. Number 0 marks an empty slot.
 class Satellite {
 public:
@@ -11,16 +13,22 @@ public:
 
     // Stores number, elevation (degrees above the horizon) and azimuth (degrees clockwise
     // from true north) as given, and replaces the strength with the one derived from snr
-    // (decibels). Nothing is validated or clamped.
+    // (decibels). Nothing is validated or clamped. The record becomes a GPS satellite not
+    // used in the fix.
     void set(std::int32_t number, std::int32_t elevation, std::int32_t azimuth, std::int32_t snr);
+    // Takes a satellite of the receiver model: its system, number, place and use in the fix.
+    // No signal (nothing) gives strength 0, which the plot shows red.
+    void set(const SatelliteInView& satellite);
     // set(0, 0, 0, 0): an empty slot (strength 1).
     void clear();
 
     std::int32_t number() const { return m_number; }
     std::int32_t elevation() const { return m_elevation; }
     std::int32_t degrees() const { return m_degrees; }
-    // Display strength 0 to 89; 0 only for a negative ratio.
+    // Display strength 0 to 89; 0 for no signal or a negative ratio.
     std::int32_t strength() const { return m_strength; }
+    Constellation constellation() const { return m_constellation; }
+    bool usedInFix() const { return m_usedInFix; }
 
     // The display strength for a signal-to-noise ratio: e^(snr / 11.12), truncated, with the
     // ratio capped at 50 so that the bars top out just under the plot's height.
@@ -31,4 +39,6 @@ private:
     std::int32_t m_elevation = 0;
     std::int32_t m_degrees = 0;
     std::int32_t m_strength = 0;
+    Constellation m_constellation = Constellation::GPS;
+    bool m_usedInFix = false;
 };

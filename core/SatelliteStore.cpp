@@ -1,5 +1,7 @@
 #include "core/SatelliteStore.h"
 
+#include <algorithm>
+
 #include "platform/Drawer.h"
 #include "core/SkyPlotView.h"
 
@@ -18,8 +20,27 @@ void SatelliteStore::awakeFromNib()
 
 void SatelliteStore::clear()
 {
-    for (std::uint32_t i = 0; i < kSlots; ++i)
-        if (Satellite* record = satellite(i)) record->clear();
+    for (const auto& record : m_satelliteArray) record->clear();
+}
+
+void SatelliteStore::setSatellitesInView(std::vector<SatelliteInView> satellites)
+{
+    // Stable, so that a GPS-only sky keeps the receiver's order and with it the columns a
+    // GSV sequence filled slot by slot.
+    std::stable_sort(satellites.begin(), satellites.end(),
+                     [](const SatelliteInView& a, const SatelliteInView& b) {
+                         return a.constellation < b.constellation;
+                     });
+    const std::size_t slots = std::max<std::size_t>(kSlots, satellites.size());
+    m_satelliteArray.resize(slots);
+    for (std::size_t i = 0; i < slots; ++i) {
+        if (!m_satelliteArray[i]) m_satelliteArray[i] = Satellite::satellite();
+        if (i < satellites.size())
+            m_satelliteArray[i]->set(satellites[i]);
+        else
+            m_satelliteArray[i]->clear();
+    }
+    update();
 }
 
 Satellite* SatelliteStore::satellite(std::uint32_t index)
@@ -62,7 +83,7 @@ void SatelliteStore::setAltitude(float feet)
 
 float SatelliteStore::epe() const
 {
-    return 24.5f * m_hDop;
+    return epeForHdop(m_hDop);
 }
 
 void SatelliteStore::close()

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/Constellation.h"
 #include "core/Satellite.h"
 
 namespace platform {
@@ -11,9 +12,9 @@ class Drawer;
 }
 class SkyPlotView;
 
-// The satellite drawer's store: twelve satellite-in-view slots filled from GSV sentences,
-// the dilution-of-precision values from GSA, the altitude, and the distance unit of the
-// sky plot. Main thread only.
+// The satellite drawer's store: the satellites in view (at least twelve slots, filled one by
+// one from GSV sentences or all at once from the receiver model), the dilution-of-precision
+// values from GSA, the altitude, and the distance unit of the sky plot. Main thread only.
 class SatelliteStore {
 public:
     static constexpr std::uint32_t kSlots = 12;
@@ -28,10 +29,16 @@ public:
 
     // Empties every slot; no redraw.
     void clear();
-    // The record in a slot, or nullptr outside 0..11 (and before awakeFromNib). Owned by
-    // the store.
+    // The record in a slot, or nullptr at and past size() (and before awakeFromNib). Owned
+    // by the store; valid until the next setSatellitesInView or awakeFromNib.
     Satellite* satellite(std::uint32_t index);
     const Satellite* satellite(std::uint32_t index) const;
+    // Number of slots: twelve after awakeFromNib, more while more satellites are in view.
+    std::uint32_t size() const { return static_cast<std::uint32_t>(m_satelliteArray.size()); }
+    // Replaces the whole sky at once and redraws. Satellites are kept grouped by
+    // constellation (in the enum's order), each group in the order given, from slot 0;
+    // slots past the last satellite up to the twelfth stay empty. No upper limit.
+    void setSatellitesInView(std::vector<SatelliteInView> satellites);
     // Asks the sky plot to redraw.
     void update();
     // clear, altitude 0, DOP values 0 (redraws).
@@ -49,6 +56,7 @@ public:
     bool meters() const { return m_meters; }
     // Estimated horizontal position error in feet: 24.5 feet per unit of HDOP.
     float epe() const;
+    static float epeForHdop(float hdop) { return 24.5f * hdop; }
 
     // reset, then closes the drawer.
     void close();

@@ -22,18 +22,37 @@ void Settings::setItem(const std::string& key, const std::optional<platform::Pre
 
 std::optional<platform::PreferenceValue> Settings::item(const std::string& key, SettingType expected)
 {
+    std::vector<std::string> wrongKeys;
+    auto value = item(key, expected, wrongKeys);
+    if (!wrongKeys.empty()) Alert::showMessageWithKey("NSCorruptSettings");
+    return value;
+}
+
+std::optional<platform::PreferenceValue> Settings::item(const std::string& key, SettingType expected,
+                                                        std::vector<std::string>& wrongKeys)
+{
     const platform::Preferences* preferences = platform::services().preferences;
     if (!preferences) return std::nullopt;
     auto value = preferences->objectForKey(key);
     if (!value) return std::nullopt;
     if (isOfType(*value, expected)) return value;
     // Left in place: the next write under this key replaces it.
-    Alert::showMessageWithKey("NSCorruptSettings");
+    wrongKeys.push_back(key);
     return std::nullopt;
 }
 
-void Settings::save()
+void Settings::reportWrongKeys(const std::vector<std::string>& wrongKeys)
 {
-    if (platform::Preferences* preferences = platform::services().preferences)
-        preferences->synchronize();
+    if (wrongKeys.empty()) return;
+    std::string names;
+    for (const auto& key : wrongKeys) names += (names.empty() ? "" : ", ") + key;
+    Alert::showMessage(Alert::localizedStringWithKey("NSCorruptSettingsList", {names}));
+}
+
+bool Settings::save(std::string* failure)
+{
+    platform::Preferences* preferences = platform::services().preferences;
+    if (!preferences || preferences->synchronize()) return true;
+    if (failure) *failure = preferences->failureReason();
+    return false;
 }

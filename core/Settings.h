@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/Preferences.h"
 
@@ -21,6 +22,13 @@ public:
     // The stored value, or nothing when none is stored. A value of another type shows the
     // "NSCorruptSettings" message (a blocking panel) and reads as nothing; it stays stored.
     static std::optional<platform::PreferenceValue> item(const std::string& key, SettingType expected);
-    // Writes pending changes to disk now; a failure is not reported.
-    static void save();
+    // As above, but a value of another type is added to wrongKeys instead of raising a panel,
+    // so that a caller reading several keys tells about all of them at once.
+    static std::optional<platform::PreferenceValue> item(const std::string& key, SettingType expected,
+                                                         std::vector<std::string>& wrongKeys);
+    // One blocking panel naming every key; nothing when there is none.
+    static void reportWrongKeys(const std::vector<std::string>& wrongKeys);
+    // Writes pending changes to disk now. False when that failed, with the store's reason in
+    // `failure` when one is given.
+    static bool save(std::string* failure = nullptr);
 };

@@ -1,24 +1,39 @@
 #include "core/SkyPlotView.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <numbers>
 #include <string>
+#include <vector>
 
-#include "core/SatelliteStore.h"
 #include "core/Alert.h"
+#include "core/FormatText.h"
+#include "core/SatelliteStore.h"
 
+using platform::Canvas;
 using platform::Color;
 using platform::Font;
 using platform::FontKind;
 using platform::Point;
 using platform::Rect;
+using platform::Size;
 
 namespace {
 
 constexpr float kFeetPerMetre = 3.2808399200439453f;
+// The largest HDOP a receiver reports (two digits and a decimal); anything above it is a
+// corrupt field and would print over the neighbouring caption.
+constexpr float kLargestHdop = 99.95f;
+
+const Font kCaptionFont{FontKind::Default, 12.0f};
+const Font kLabelFont{FontKind::Label, 12.0f};
+// Lettered markers, legend and grouped bars: smaller, so that forty and more satellites fit.
+const Font kLetteredLabelFont{FontKind::Label, 10.0f};
+const Font kLegendFont{FontKind::Default, 10.0f};
+const Font kBarLabelFont{FontKind::Label, 9.0f};
 
 // Truncation toward zero that stays defined for NaN and out-of-range values (a corrupt DOP
 // or altitude field must not make the caption undefined): NaN gives 0, the rest saturate.
@@ -32,105 +47,269 @@ Int truncated(float value)
     return static_cast<Int>(v);
 }
 
-std::string format(const char* pattern, const std::string& label, double value)
+// Two digits at least. A number no receiver sends shows as "??" rather than a label long
+// enough to run over its neighbours.
+std::string numberLabel(std::int32_t number)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, pattern, value);
-    return label + buffer;
+    if (number < 0 || number > 999) return "??";
+    return formatText("%02d", static_cast<int>(number));
 }
 
-std::string format(const char* pattern, const std::string& label, long long value)
+// A place the receiver did not give sensibly is not guessed: such a satellite keeps its bar
+// but gets no marker, so nothing is drawn outside the horizon.
+bool placeable(const Satellite& satellite)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, pattern, value);
-    return label + buffer;
+    return satellite.elevation() >= 0 && satellite.elevation() <= 90 &&
+           satellite.degrees() >= 0 && satellite.degrees() <= 359;
 }
 
 // Offset of a satellite from the plot's centre: elevation 0 on the horizon ring of radius r,
 // 90 at the centre; azimuth clockwise from north (up).
 Point skyOffset(std::int32_t elevation, std::int32_t azimuth, float r)
 {
-    // Taken unsigned, as the plot always has: an elevation above 90 wraps to a huge radius
-    // and lands far outside the view.
-    const std::uint32_t fromZenith = 90u - static_cast<std::uint32_t>(elevation);
-    const float rho = static_cast<float>(fromZenith) * r / 90.0f;
+    const float rho = static_cast<float>(90 - elevation) * r / 90.0f;
     const double az = static_cast<double>(azimuth) * std::numbers::pi / 180.0;
     return {rho * static_cast<float>(std::sin(az)), rho * static_cast<float>(std::cos(az))};
 }
 
-bool intersects(const Rect& a, const Rect& b)
+Color signalColor(const Satellite& satellite)
 {
-    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
-           b.y < a.y + a.height;
+    return satellite.strength() != 0 ? Color::Green : Color::Red;
+}
+
+// A filled box with the label on it, framed in black when the satellite is used in the fix.
+void drawLabelBox(Canvas& canvas, const Satellite& satellite, const std::string& label,
+                  const Rect& box, const Font& font)
+{
+    canvas.setColor(signalColor(satellite));
+    canvas.fillRect(box);
+    canvas.drawText(label, Point{box.x, box.y}, font, Color::Black);
+    if (satellite.usedInFix()) {
+        canvas.setColor(Color::Black);
+        canvas.setLineWidth(1.0f);
+        canvas.strokeRect(box);
+    }
+}
+
+void drawMarker(Canvas& canvas, const Satellite& satellite, bool lettered, float r)
+{
+    if (!placeable(satellite)) return;
+    const std::string number = numberLabel(satellite.number());
+    const Font& font = lettered ? kLetteredLabelFont : kLabelFont;
+    const Size plain = canvas.measureText(number, font);
+    const std::string label = lettered ? rinexLetter(satellite.constellation()) + number : number;
+    const Size size = lettered ? canvas.measureText(label, font) : plain;
+    // The lower-left corner of a plain marker sits half a label right of and above the point
+    // (r, r) + offset, so a 16 x 18 label centres on the satellite's place in the plot; the
+    // letter widens the box to both sides of that centre.
+    const Point offset = skyOffset(satellite.elevation(), satellite.degrees(), r);
+    const Rect marker{r + offset.x + plain.width / 2.0f - (size.width - plain.width) / 2.0f,
+                      r + offset.y + size.height / 2.0f, size.width, size.height};
+    drawLabelBox(canvas, satellite, label, marker, font);
+}
+
+// One column per slot under the plot's right half: the number, and above it a bar as high as
+// the plot at full strength.
+void drawSlotColumn(Canvas& canvas, const Satellite& satellite, std::uint32_t slot, float d)
+{
+    const std::string label = numberLabel(satellite.number());
+    const Size size = canvas.measureText(label, kLabelFont);
+    const float column = d + 30.0f + static_cast<float>(slot) * (size.width + 2.0f);
+    drawLabelBox(canvas, satellite, label, Rect{column, 0.0f, size.width, size.height}, kLabelFont);
+    canvas.setColor(signalColor(satellite));
+    canvas.fillRect(Rect{column, size.height + 2.0f, size.width,
+                         static_cast<float>(satellite.strength()) * d / 90.0f});
+}
+
+struct SystemCount {
+    Constellation system;
+    int used = 0;
+    int inView = 0;
+};
+
+// The systems present, in the order of the satellites, with their counts.
+std::vector<SystemCount> countSystems(const std::vector<const Satellite*>& present)
+{
+    std::vector<SystemCount> counts;
+    for (const Satellite* satellite : present) {
+        auto found = std::find_if(counts.begin(), counts.end(), [&](const SystemCount& c) {
+            return c.system == satellite->constellation();
+        });
+        if (found == counts.end()) found = counts.insert(counts.end(), {satellite->constellation()});
+        ++found->inView;
+        if (satellite->usedInFix()) ++found->used;
+    }
+    return counts;
+}
+
+// The legend, top line just under the captions' baseline, two entries a line when they fit.
+// Returns the lowest y it drew at.
+float drawLegend(Canvas& canvas, const std::vector<SystemCount>& counts, float left, float right,
+                 float top)
+{
+    const std::string heading = Alert::localizedStringWithKey("NSUsedInView");
+    const float lineHeight = canvas.measureText(heading, kLegendFont).height;
+    std::vector<std::string> entries;
+    float widest = 0.0f;
+    for (const auto& count : counts) {
+        entries.push_back(formatText("%c %s %d/%d", rinexLetter(count.system),
+                                     std::string(constellationName(count.system)).c_str(),
+                                     count.used, count.inView));
+        widest = std::max(widest, canvas.measureText(entries.back(), kLegendFont).width);
+    }
+    const float columnWidth = (right - left) / 2.0f;
+    const std::size_t perLine = widest + 6.0f <= columnWidth ? 2 : 1;
+
+    float y = top - lineHeight;
+    canvas.drawText(heading, Point{left, y}, kLegendFont, Color::Black);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i % perLine == 0) y -= lineHeight;
+        const float x = left + static_cast<float>(i % perLine) * columnWidth;
+        canvas.drawText(entries[i], Point{x, y}, kLegendFont, Color::Black);
+    }
+    return y;
+}
+
+// Bars grouped by system in rows between bottom and top: each group opens with its letter
+// (repeated when a group carries over to the next row), the columns are as narrow as the
+// widest number allows, and the rows share the height. Rows that would leave a bar less
+// than eight points are not drawn; the legend still counts those satellites.
+void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& present, float left,
+                     float right, float bottom, float top)
+{
+    constexpr float kGap = 2.0f;
+    constexpr float kShortestBar = 8.0f;
+    float columnWidth = 0.0f;
+    float labelHeight = 0.0f;
+    for (const Satellite* satellite : present) {
+        const Size size = canvas.measureText(numberLabel(satellite->number()), kBarLabelFont);
+        columnWidth = std::max(columnWidth, size.width);
+        labelHeight = std::max(labelHeight, size.height);
+    }
+
+    struct Cell {
+        const Satellite* satellite;  // nullptr: the system's letter
+        Constellation system;
+        float x;
+        int row;
+    };
+    std::vector<Cell> cells;
+    float x = left;
+    int row = 0;
+    for (std::size_t i = 0; i < present.size(); ++i) {
+        const Constellation system = present[i]->constellation();
+        const std::string letter(1, rinexLetter(system));
+        const float letterWidth = canvas.measureText(letter, kBarLabelFont).width + kGap;
+        bool opensGroup = i == 0 || present[i - 1]->constellation() != system;
+        if (x + (opensGroup ? letterWidth : 0.0f) + columnWidth > right && x > left) {
+            ++row;
+            x = left;
+            opensGroup = true;
+        }
+        if (opensGroup) {
+            cells.push_back({nullptr, system, x, row});
+            x += letterWidth;
+        }
+        cells.push_back({present[i], system, x, row});
+        x += columnWidth + kGap;
+    }
+
+    const float height = top - bottom;
+    int rows = row + 1;
+    const int fitting = static_cast<int>(height / (labelHeight + 4.0f + kShortestBar));
+    if (fitting < 1) return;
+    rows = std::min(rows, fitting);
+    const float rowHeight = height / static_cast<float>(rows);
+    const float barScale = (rowHeight - labelHeight - 4.0f) / 90.0f;
+
+    for (const Cell& cell : cells) {
+        if (cell.row >= rows) break;
+        const float base = top - static_cast<float>(cell.row + 1) * rowHeight;
+        if (!cell.satellite) {
+            canvas.drawText(std::string(1, rinexLetter(cell.system)), Point{cell.x, base},
+                            kBarLabelFont, Color::Black);
+            continue;
+        }
+        const Satellite& satellite = *cell.satellite;
+        drawLabelBox(canvas, satellite, numberLabel(satellite.number()),
+                     Rect{cell.x, base, columnWidth, labelHeight}, kBarLabelFont);
+        canvas.setColor(signalColor(satellite));
+        canvas.fillRect(Rect{cell.x, base + labelHeight + 2.0f, columnWidth,
+                             static_cast<float>(satellite.strength()) * barScale});
+    }
+}
+
+std::string hdopCaption(float hdop)
+{
+    const std::string label = Alert::localizedStringWithKey("NSHDOP");
+    if (std::isnan(hdop) || std::fabs(hdop) < kLargestHdop)
+        return label + formatText(" %4.1f", static_cast<double>(hdop));
+    return label + (hdop > 0 ? " >99" : " <-99");
+}
+
+std::string errorCaption(const SatelliteStore& store)
+{
+    const std::string label = Alert::localizedStringWithKey("NSHPE");
+    if (std::fabs(store.hDop()) >= kLargestHdop) return label + " --";
+    if (store.meters())
+        return label + formatText(" %um", truncated<std::uint32_t>(store.epe() / kFeetPerMetre));
+    return label + formatText(" %u'", truncated<std::uint32_t>(store.epe()));
+}
+
+std::string altitudeCaption(const SatelliteStore& store)
+{
+    const std::string label = Alert::localizedStringWithKey("NSALT");
+    if (store.meters())
+        return label + formatText(" %dm", truncated<std::int32_t>(store.altitude() / kFeetPerMetre));
+    return label + formatText(" %d'", truncated<std::int32_t>(store.altitude()));
 }
 
 }  // namespace
 
-void SkyPlotView::drawRect(platform::Canvas& canvas, const Rect& dirty)
+void SkyPlotView::drawRect(Canvas& canvas, const Rect& dirty)
 {
     static const SatelliteStore emptyStore;
-    const SatelliteStore& store = m_satelliteStore ? *m_satelliteStore
-                                                                   : emptyStore;
+    const SatelliteStore& store = m_satelliteStore ? *m_satelliteStore : emptyStore;
     const Rect view = host() ? bounds() : dirty;
     const float d = view.height - 36.0f;
     const float r = d / 2.0f;
-    const Font captionFont{FontKind::Default, 12.0f};
-    const Font labelFont{FontKind::Label, 12.0f};
 
-    const std::string hdop = format(" %4.1f", Alert::localizedStringWithKey("NSHDOP"),
-                                    static_cast<double>(store.hDop()));
-    std::string error;
-    std::string altitude;
-    if (store.meters()) {
-        error = format(" %lldm", Alert::localizedStringWithKey("NSHPE"),
-                       static_cast<long long>(truncated<std::uint32_t>(store.epe() / kFeetPerMetre)));
-        altitude = format(" %lldm", Alert::localizedStringWithKey("NSALT"),
-                          static_cast<long long>(truncated<std::int32_t>(store.altitude() / kFeetPerMetre)));
-    } else {
-        error = format(" %lld'", Alert::localizedStringWithKey("NSHPE"),
-                       static_cast<long long>(truncated<std::uint32_t>(store.epe())));
-        altitude = format(" %lld'", Alert::localizedStringWithKey("NSALT"),
-                          static_cast<long long>(truncated<std::int32_t>(store.altitude())));
-    }
-    canvas.drawText(hdop, Point{d + 20.0f, d + 20.0f}, captionFont, Color::Black);
-    canvas.drawText(error, Point{d + 90.0f, d + 20.0f}, captionFont, Color::Black);
-    canvas.drawText(altitude, Point{d + 160.0f, d + 20.0f}, captionFont, Color::Black);
+    canvas.drawText(hdopCaption(store.hDop()), Point{d + 20.0f, d + 20.0f}, kCaptionFont, Color::Black);
+    canvas.drawText(errorCaption(store), Point{d + 90.0f, d + 20.0f}, kCaptionFont, Color::Black);
+    canvas.drawText(altitudeCaption(store), Point{d + 160.0f, d + 20.0f}, kCaptionFont, Color::Black);
 
     canvas.setColor(Color::Black);
     canvas.setLineWidth(1.0f);
     canvas.strokeOval(Rect{16.0f + d / 4.0f, 18.0f + d / 4.0f, d / 2.0f, d / 2.0f});
     canvas.strokeOval(Rect{16.0f, 18.0f, d, d});
 
-    canvas.drawText("N", Point{12.0f + r, d + 18.0f}, captionFont, Color::Black);
-    canvas.drawText("S", Point{12.0f + r, 0.0f}, captionFont, Color::Black);
-    canvas.drawText("W", Point{0.0f, 12.0f + r}, captionFont, Color::Black);
-    canvas.drawText("E", Point{d + 20.0f, 12.0f + r}, captionFont, Color::Black);
+    canvas.drawText("N", Point{12.0f + r, d + 18.0f}, kCaptionFont, Color::Black);
+    canvas.drawText("S", Point{12.0f + r, 0.0f}, kCaptionFont, Color::Black);
+    canvas.drawText("W", Point{0.0f, 12.0f + r}, kCaptionFont, Color::Black);
+    canvas.drawText("E", Point{d + 20.0f, 12.0f + r}, kCaptionFont, Color::Black);
 
-    for (std::uint32_t i = 0; i < SatelliteStore::kSlots; ++i) {
+    std::vector<const Satellite*> present;
+    for (std::uint32_t i = 0; i < store.size(); ++i)
+        if (const Satellite* satellite = store.satellite(i); satellite && satellite->number() != 0)
+            present.push_back(satellite);
+    // Grouped order, whatever order the slots were filled in.
+    std::stable_sort(present.begin(), present.end(), [](const Satellite* a, const Satellite* b) {
+        return a->constellation() < b->constellation();
+    });
+    const std::vector<SystemCount> counts = countSystems(present);
+    const bool lettered = counts.size() > 1;
+    const bool slotColumns = !lettered && store.size() <= SatelliteStore::kSlots;
+
+    for (std::uint32_t i = 0; i < store.size(); ++i) {
         const Satellite* satellite = store.satellite(i);
         if (!satellite || satellite->number() == 0) continue;
-
-        char label[16];
-        std::snprintf(label, sizeof label, "%02d", static_cast<int>(satellite->number()));
-        const platform::Size size = canvas.measureText(label, labelFont);
-        const float w = size.width;
-        const float h = size.height;
-        canvas.setColor(satellite->strength() != 0 ? Color::Green : Color::Red);
-
-        // The marker's lower-left corner sits half a label right of and above the point
-        // (r, r) + offset, so a 16 x 18 label centres on the satellite's place in the plot.
-        const Point offset = skyOffset(satellite->elevation(), satellite->degrees(), r);
-        const Rect marker{r + offset.x + w / 2.0f, r + offset.y + h / 2.0f, w, h};
-        // A marker wholly outside the view cannot be seen; it is not handed to the
-        // rasteriser with coordinates in the billions.
-        if (intersects(marker, Rect{0.0f, 0.0f, view.width, view.height})) {
-            canvas.fillRect(marker);
-            canvas.drawText(label, Point{marker.x, marker.y}, labelFont, Color::Black);
-        }
-
-        const float column = d + 30.0f + static_cast<float>(i) * (w + 2.0f);
-        canvas.fillRect(Rect{column, 0.0f, w, h});
-        canvas.drawText(label, Point{column, 0.0f}, labelFont, Color::Black);
-        canvas.fillRect(Rect{column, h + 2.0f,  w, static_cast<float>(satellite->strength()) * d / 90.0f});
+        drawMarker(canvas, *satellite, lettered, r);
+        if (slotColumns) drawSlotColumn(canvas, *satellite, i, d);
     }
+    if (slotColumns || present.empty()) return;
+
+    const float left = d + 30.0f;
+    const float right = view.width - 2.0f;
+    const float legendBottom = drawLegend(canvas, counts, left, right, d + 18.0f);
+    drawGroupedBars(canvas, present, left, right, 0.0f, legendBottom - 4.0f);
 }

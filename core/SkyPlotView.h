@@ -9,6 +9,12 @@ class SatelliteStore;
 // altitude captions. Keeps no data of its own; reads the store on every draw. The geometry
 // follows the view's height H: the horizon ring is H - 36 points across; the view must be
 // about H + 200 points wide for the twelve columns.
+//
+// One system with at most twelve slots draws one column per slot under the numbers. A sky of
+// several systems (or more than twelve satellites) tags each marker with the system's RINEX
+// letter, draws a legend of the systems with used/in-view counts under the captions, and
+// packs narrower bars, grouped by system, into as many rows as they need. Satellites used
+// in the fix carry a black frame.
 class SkyPlotView : public platform::View {
 public:
     // Not owned; nullptr draws the plot of an empty store.

@@ -10,6 +10,13 @@ enum class Color {
     Green,
     Yellow,
     ControlShadow,  // the grey of a control's shadow edge
+    Blue,
+    Orange,
+    Purple,
+    Cyan,
+    Magenta,
+    Brown,
+    LightGray,
 };
 
 enum class FontKind {

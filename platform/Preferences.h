@@ -18,6 +18,8 @@ public:
     virtual void setObject(const std::string& key, const PreferenceValue& value) = 0;
     // Writes pending changes to permanent storage now; false when that failed.
     virtual bool synchronize() = 0;
+    // Why the last synchronize() failed, in words for the user; empty when it did not.
+    virtual std::string failureReason() const { return {}; }
 };
 
 }  // namespace platform

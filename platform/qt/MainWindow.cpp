@@ -1,5 +1,7 @@
 #include "platform/qt/MainWindow.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,6 +10,7 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
+#include "core/Alert.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
 #include "core/SkyPlotView.h"
@@ -18,6 +21,9 @@
 #include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "app/SplashController.h"
+#include "core/Settings.h"
+#include "platform/Alerts.h"
+#include "platform/Services.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtFont.h"
 
@@ -37,6 +43,17 @@ constexpr int kLampSize = 20;
 constexpr int kSkyPlotHeight = 236;
 constexpr int kSkyPlotWidth = 460;
 
+// The user's language's text for a message key (the key itself when no table has it).
+QString text(const std::string& key)
+{
+    return QString::fromStdString(Alert::localizedStringWithKey(key));
+}
+
+// Stored window state: where the window stands (Qt's own geometry record, so a window saved
+// on a screen that is gone comes back on one that is there) and the names of the open panes.
+const char* const kWindowGeometryKey = "windowGeometry";
+const char* const kOpenPanesKey = "openPanes";
+
 // What a field gets before the window controller sizes its text: the same rule (bold,
 // eight points less than the field is high), so the first frame already looks right.
 platform::Font fontForHeight(int height)
@@ -44,15 +61,16 @@ platform::Font fontForHeight(int height)
     return {platform::FontKind::BoldSystem, static_cast<float>(std::max(1, height - 8))};
 }
 
-QtTextField* makeCaption(QWidget* parent, const QString& text)
+QtTextField* makeCaption(QWidget* parent, const QString& caption)
 {
     auto* field = new QtTextField(parent);
-    field->setText(text);
+    field->setText(caption);
     // Captions keep their small size when the window grows; the values take the room.
     field->setFixedHeight(kCaptionHeight);
     field->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    // Dimmed text of the desktop's palette, so captions stay legible on a dark theme.
     QPalette colours = field->palette();
-    colours.setColor(QPalette::WindowText, QColor(96, 104, 112));
+    colours.setColor(QPalette::WindowText, colours.color(QPalette::PlaceholderText));
     field->setPalette(colours);
     field->setFont(fontForHeight(kCaptionHeight));
     return field;
@@ -66,8 +84,9 @@ QtTextField* makeReadout(QWidget* parent)
     // way round.
     field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The desktop's text-entry colours, so a dark theme gets dark read-outs.
     field->setStyleSheet(QStringLiteral(
-        "QLabel { background: #fbfcfd; color: #10161c; border: 1px solid #c9cfd6;"
+        "QLabel { background: palette(base); color: palette(text); border: 1px solid palette(mid);"
         " border-radius: 4px; padding: 0px 6px; }"));
     field->setFont(fontForHeight(kValueHeight));
     // Border and padding of the style sheet above, both sides.
@@ -79,11 +98,12 @@ QtTextField* makeReadout(QWidget* parent)
 
 MainWindow::MainWindow(QtApplication& application) : m_application(application)
 {
-    buildWindow();
     buildMenu();
+    buildWindow();
+    // In the order of their View menu items.
+    buildSatelliteDrawer();
     buildSettingsDrawer();
     buildMonitorDrawer();
-    buildSatelliteDrawer();
     buildSplashDrawer();
     connectControllers();
 }
@@ -94,7 +114,7 @@ MainWindow::~MainWindow()
     // thread first, then take every reference to them out of the widgets.
     if (m_gpsController) m_gpsController->shutdown();
     m_window.setDelegate(nullptr);
-    m_monitorDrawer->setDelegate(nullptr);
+    for (const Pane& pane : m_panes) pane.drawer->setDelegate(nullptr);
     m_compassHost->setView(nullptr);
     m_dataReadyHost->setView(nullptr);
     m_satelliteHost->setView(nullptr);
@@ -103,7 +123,12 @@ MainWindow::~MainWindow()
 void MainWindow::buildWindow()
 {
     QMainWindow* widget = m_window.widget();
-    widget->setWindowTitle(QStringLiteral("GPS Desk"));
+    widget->setWindowTitle(text("CFBundleName"));
+    // Top and bottom panes run the window's full width; side panes stand between them.
+    widget->setCorner(Qt::TopLeftCorner, Qt::TopDockWidgetArea);
+    widget->setCorner(Qt::TopRightCorner, Qt::TopDockWidgetArea);
+    widget->setCorner(Qt::BottomLeftCorner, Qt::BottomDockWidgetArea);
+    widget->setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
 
     auto* central = new QWidget(widget);
     auto* layout = new QVBoxLayout(central);
@@ -116,15 +141,16 @@ void MainWindow::buildWindow()
     grid->setVerticalSpacing(0);
     const struct {
         Readout readout;
-        const char* caption;
+        const char* captionKey;
         int row;
         int column;
     } places[] = {
-        {Utc, "UTC", 0, 0}, {Latitude, "LATITUDE", 2, 0}, {Longitude, "LONGITUDE", 4, 0},
-        {Fix, "FIX", 0, 1}, {Sog, "SPEED", 2, 1},         {Cog, "COURSE", 4, 1},
+        {Utc, "caption.utc", 0, 0},       {Latitude, "caption.latitude", 2, 0},
+        {Longitude, "caption.longitude", 4, 0}, {Fix, "caption.fix", 0, 1},
+        {Sog, "caption.speed", 2, 1},     {Cog, "caption.course", 4, 1},
     };
     for (const auto& place : places) {
-        m_captions[place.readout] = makeCaption(central, QString::fromLatin1(place.caption));
+        m_captions[place.readout] = makeCaption(central, text(place.captionKey));
         m_readouts[place.readout] = makeReadout(central);
         grid->addWidget(m_captions[place.readout], place.row, place.column);
         grid->addWidget(m_readouts[place.readout], place.row + 1, place.column);
@@ -135,7 +161,7 @@ void MainWindow::buildWindow()
 
     m_compassHost = new QtViewWidget(central);
     m_compassHost->setFixedHeight(kCompassHeight);
-    m_compassHost->setToolTip(QStringLiteral("Course"));
+    m_compassHost->setToolTip(text("tooltip.compass"));
     layout->addSpacing(4);
     layout->addWidget(m_compassHost);
 
@@ -143,15 +169,14 @@ void MainWindow::buildWindow()
     bottom->setSpacing(8);
     m_dataReadyHost = new QtViewWidget(central);
     m_dataReadyHost->setFixedSize(kLampSize, kLampSize);
-    m_dataReadyHost->setToolTip(
-        QStringLiteral("Data: red none, yellow unknown sentences, green position data"));
+    m_dataReadyHost->setToolTip(text("tooltip.lamp"));
     bottom->addWidget(m_dataReadyHost);
-    auto* lampCaption = new QLabel(QStringLiteral("Data"), central);
+    auto* lampCaption = new QLabel(text("caption.data"), central);
     bottom->addWidget(lampCaption);
     bottom->addStretch(1);
-    m_satellitesButton = new QtButton(QStringLiteral("Satellites"), central);
-    m_settingsButton = new QtButton(QStringLiteral("Settings"), central);
-    m_monitorButton = new QtButton(QStringLiteral("Monitor"), central);
+    m_satellitesButton = new QtButton(text("button.satellites"), central);
+    m_settingsButton = new QtButton(text("button.settings"), central);
+    m_monitorButton = new QtButton(text("button.monitor"), central);
     for (QtButton* button : {m_satellitesButton, m_settingsButton, m_monitorButton}) {
         button->setFocusPolicy(Qt::TabFocus);
         bottom->addWidget(button);
@@ -161,29 +186,112 @@ void MainWindow::buildWindow()
     widget->setCentralWidget(central);
 }
 
+QtMenuItem* MainWindow::addMenuItem(QMenu* menu, const std::string& name,
+                                    const std::string& titleKey, const QKeySequence& shortcut)
+{
+    auto* item = new QtMenuItem(text(titleKey), m_window.widget());
+    item->setObjectName(QString::fromStdString(name));
+    item->setShortcut(shortcut);
+    // The window carries the action so its shortcut works with the menu bar closed.
+    m_window.widget()->addAction(item);
+    menu->addAction(item);
+    m_menuItems[name] = item;
+    return item;
+}
+
 void MainWindow::buildMenu()
 {
     QMainWindow* widget = m_window.widget();
-    QMenu* menu = widget->menuBar()->addMenu(QStringLiteral("&GPS"));
-    m_connectItem = new QtMenuItem(QStringLiteral("&Connect"), widget);
-    m_connectItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
-    menu->addAction(m_connectItem);
-    menu->addSeparator();
-    m_quitItem = new QtMenuItem(QStringLiteral("&Quit"), widget);
-    m_quitItem->setShortcut(QKeySequence::Quit);
+    QMenuBar* bar = widget->menuBar();
+
+    m_fileMenu = bar->addMenu(text("menu.file"));
+    // Provided by other parts of the program; disabled until they register.
+    for (const auto& [name, key] : {std::pair{"record", "menu.record"},
+                                    std::pair{"replay", "menu.replay"},
+                                    std::pair{"exportGpx", "menu.exportGpx"}}) {
+        QtMenuItem* item = addMenuItem(m_fileMenu, name, key);
+        item->setValidator([](platform::MenuItem*) { return false; });
+        item->setToolTip(text("tooltip.unavailable"));
+        item->validate();
+    }
+    m_fileMenu->addSeparator();
+    m_quitItem = addMenuItem(m_fileMenu, "quit", "menu.quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_quitItem->setMenuRole(QAction::QuitRole);
     m_quitItem->setAction([this] { m_application.terminate(); });
-    menu->addAction(m_quitItem);
-    // Items are validated just before the menu shows.
-    connect(menu, &QMenu::aboutToShow, this, [this] {
-        m_connectItem->validate();
-        m_quitItem->validate();
+
+    QMenu* receiver = bar->addMenu(text("menu.receiver"));
+    m_connectItem = addMenuItem(receiver, "connect", "menu.connect", QKeySequence(Qt::CTRL | Qt::Key_K));
+    m_disconnectItem = addMenuItem(receiver, "disconnect", "menu.disconnect");
+
+    m_viewMenu = bar->addMenu(text("menu.view"));
+
+    QMenu* help = bar->addMenu(text("menu.help"));
+    QtMenuItem* helpItem = addMenuItem(help, "help", "menu.helpPage", QKeySequence(Qt::Key_F1));
+    helpItem->setAction([this] { m_splashController->onLearnMore(); });
+    QtMenuItem* about = addMenuItem(help, "about", "menu.about");
+    about->setMenuRole(QAction::AboutRole);
+    about->setAction([this] { showAbout(); });
+
+    // Items are validated just before their menu shows.
+    for (QMenu* menu : {m_fileMenu, receiver, m_viewMenu, help}) {
+        connect(menu, &QMenu::aboutToShow, this, [menu] {
+            for (QAction* action : menu->actions())
+                if (auto* item = qobject_cast<QtMenuItem*>(action)) item->validate();
+        });
+    }
+}
+
+QtDrawer& MainWindow::addPane(const PaneSpec& spec)
+{
+    auto drawer = std::make_unique<QtDrawer>(m_window.widget(), spec.edge,
+                                             QString::fromStdString(spec.name));
+    QtDrawer* pane = drawer.get();
+    m_paneObjects.push_back(std::move(drawer));
+    pane->setTitle(text(spec.titleKey));
+    m_panes.push_back({spec.name, pane});
+
+    QtMenuItem* item = addMenuItem(m_viewMenu, spec.name, spec.menuKey, spec.shortcut);
+    item->setCheckable(true);
+    item->setAction([pane] { pane->toggle(); });
+    // A checkable action flips its own mark when chosen; the pane's state is what counts.
+    connect(m_viewMenu, &QMenu::aboutToShow, item, [item, pane] { item->setChecked(pane->isOpen()); });
+    if (spec.button) spec.button->setAction([pane] { pane->toggle(); });
+    return *pane;
+}
+
+void MainWindow::registerCommand(const std::string& name, std::function<void()> action,
+                                 std::function<bool()> isEnabled)
+{
+    QtMenuItem* item = menuItem(name);
+    if (!item) return;
+    const bool bound = static_cast<bool>(action);
+    item->setAction(std::move(action));
+    item->setToolTip(bound ? QString() : text("tooltip.unavailable"));
+    item->setValidator([bound, isEnabled = std::move(isEnabled)](platform::MenuItem*) {
+        return bound && (!isEnabled || isEnabled());
     });
+    item->validate();
+}
+
+QtMenuItem* MainWindow::menuItem(const std::string& name) const
+{
+    const auto found = m_menuItems.find(name);
+    return found == m_menuItems.end() ? nullptr : found->second;
+}
+
+void MainWindow::showAbout()
+{
+    platform::Alerts* alerts = platform::services().alerts;
+    if (!alerts) return;
+    const std::string message = Alert::localizedStringWithKey("CFBundleName") + " " + GPSDESK_VERSION;
+    alerts->beginSheet(&m_window, message, Alert::localizedStringWithKey("about.text"),
+                       Alert::localizedStringWithKey("NSOK"), {});
 }
 
 void MainWindow::buildSettingsDrawer()
 {
-    m_settingsDrawer = std::make_unique<QtDrawer>(m_window.widget(), QtDrawer::Edge::Top);
+    m_settingsDrawer = &addPane({"settings", "pane.settings", "menu.settings", QtDrawer::Edge::Top,
+                                 QKeySequence(Qt::CTRL | Qt::Key_2), m_settingsButton});
     QWidget* content = m_settingsDrawer->contentView();
     auto* grid = new QGridLayout(content);
     grid->setContentsMargins(2, 0, 20, 0);
@@ -199,27 +307,27 @@ void MainWindow::buildSettingsDrawer()
     m_portComboBox->setMinimumContentsLength(14);
     m_typeComboBox->setMinimumContentsLength(14);
     const struct {
-        const char* title;
+        const char* titleKey;
         QtComboBox* box;
-    } columns[] = {{"Receiver", m_typeComboBox},
-                   {"Rate", m_rateComboBox},
-                   {"Port", m_portComboBox},
-                   {"Units", m_unitsComboBox}};
+    } columns[] = {{"settings.receiver", m_typeComboBox},
+                   {"settings.rate", m_rateComboBox},
+                   {"settings.port", m_portComboBox},
+                   {"settings.units", m_unitsComboBox}};
     int column = 0;
     for (const auto& entry : columns) {
-        grid->addWidget(new QLabel(QString::fromLatin1(entry.title), content), 0, column);
+        grid->addWidget(new QLabel(text(entry.titleKey), content), 0, column);
         grid->addWidget(entry.box, 1, column);
         entry.box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         entry.box->setMinimumContentsLength(std::max(8, entry.box->minimumContentsLength()));
         grid->setColumnStretch(column, entry.box == m_portComboBox ? 2 : 1);
         ++column;
     }
-    m_settingsButton->setAction([this] { m_settingsDrawer->toggle(); });
 }
 
 void MainWindow::buildMonitorDrawer()
 {
-    m_monitorDrawer = std::make_unique<QtDrawer>(m_window.widget(), QtDrawer::Edge::Bottom);
+    m_monitorDrawer = &addPane({"monitor", "pane.monitor", "menu.monitor", QtDrawer::Edge::Bottom,
+                                QKeySequence(Qt::CTRL | Qt::Key_3), m_monitorButton});
     QWidget* content = m_monitorDrawer->contentView();
     auto* layout = new QHBoxLayout(content);
     layout->setContentsMargins(0, 8, 0, 0);
@@ -227,18 +335,19 @@ void MainWindow::buildMonitorDrawer()
     m_monitorTextView->setMinimumHeight(150);
     layout->addWidget(m_monitorTextView, 1);
     auto* buttons = new QVBoxLayout();
-    m_startButton = new QtButton(QStringLiteral("Start"), content);
-    m_clearButton = new QtButton(QStringLiteral("Clear"), content);
+    m_startButton = new QtButton(text("NSStart"), content);
+    m_clearButton = new QtButton(text("button.clear"), content);
     buttons->addWidget(m_startButton);
     buttons->addWidget(m_clearButton);
-    buttons->addStretch(1);
+    // Aligned, not stretched: nothing in the pane asks for the height a larger window brings.
     layout->addLayout(buttons);
-    m_monitorButton->setAction([this] { m_monitorDrawer->toggle(); });
+    layout->setAlignment(buttons, Qt::AlignTop);
 }
 
 void MainWindow::buildSatelliteDrawer()
 {
-    m_satelliteDrawer = std::make_unique<QtDrawer>(m_window.widget(), QtDrawer::Edge::Right);
+    m_satelliteDrawer = &addPane({"satellites", "pane.satellites", "menu.satellites", QtDrawer::Edge::Right,
+                                  QKeySequence(Qt::CTRL | Qt::Key_1), m_satellitesButton});
     QWidget* content = m_satelliteDrawer->contentView();
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 6, 0, 0);
@@ -246,12 +355,11 @@ void MainWindow::buildSatelliteDrawer()
     m_satelliteHost->setFixedSize(kSkyPlotWidth, kSkyPlotHeight);
     layout->addWidget(m_satelliteHost);
     layout->addStretch(1);
-    m_satellitesButton->setAction([this] { m_satelliteDrawer->toggle(); });
 }
 
 void MainWindow::buildSplashDrawer()
 {
-    m_splashDrawer = std::make_unique<QtDrawer>(m_window.widget(), QtDrawer::Edge::Left);
+    m_splashDrawer = &addPane({"overview", "pane.overview", "menu.overview", QtDrawer::Edge::Left, {}, nullptr});
     QWidget* content = m_splashDrawer->contentView();
     auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(0, 8, 0, 0);
@@ -259,18 +367,24 @@ void MainWindow::buildSplashDrawer()
     m_splashImageView->setFixedSize(200, 150);
     layout->addWidget(m_splashImageView, 0, Qt::AlignHCenter);
     layout->addStretch(1);
-    m_launchButton = new QtButton(QStringLiteral("Start Corvane"), content);
-    m_learnMoreButton = new QtButton(QStringLiteral("Learn More…"), content);
+    // The splash controller titles this button once it knows what it does.
+    m_launchButton = new QtButton(text("button.showOnMap"), content);
+    m_learnMoreButton = new QtButton(text("button.learnMore"), content);
     layout->addWidget(m_launchButton);
     layout->addWidget(m_learnMoreButton);
 }
 
 void MainWindow::connectControllers()
 {
-    QMainWindow* widget = m_window.widget();
-    widget->adjustSize();
-    widget->setMinimumSize(widget->sizeHint());
-    widget->resize(widget->minimumSize());
+    // The read-outs' first size is their smallest; the window's own smallest size follows
+    // from it and the open panes.
+    QWidget* central = m_window.widget()->centralWidget();
+    // A larger window is for larger read-outs: the content takes the room, the panes keep
+    // theirs unless the user drags their edges.
+    central->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_monitorTextView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    central->adjustSize();
+    central->setMinimumSize(central->sizeHint());
 
     // Every controller exists before any outlet refers to it.
     m_gpsController = std::make_unique<GPSController>();
@@ -293,6 +407,7 @@ void MainWindow::connectAppController()
 {
     m_appController->setGpsController(m_gpsController.get());
     m_appController->setGpsSettingsController(m_gpsSettingsController.get());
+    m_appController->setSaveWindowState([this] { saveWindowState(); });
     m_quitItem->setValidator(
         [this](platform::MenuItem* item) { return m_appController->validateMenuItem(item); });
 }
@@ -328,6 +443,9 @@ void MainWindow::connectWindowController()
     m_connectItem->setAction([this] { m_gpsController->onGPSConnect(); });
     m_connectItem->setValidator(
         [this](platform::MenuItem* item) { return m_gpsController->validateMenuItem(item); });
+    m_disconnectItem->setAction([this] { m_gpsController->closeConnection(); });
+    m_disconnectItem->setValidator(
+        [this](platform::MenuItem*) { return m_gpsController->hasConnection(); });
     // A new port or rate chosen in the drawer is captured and the connection remade.
     for (QtComboBox* box : {m_portComboBox, m_rateComboBox}) {
         connect(box, &QComboBox::activated, this, [this] { m_gpsController->onGPSSettingsChange(); });
@@ -341,13 +459,13 @@ void MainWindow::connectSettingsController()
     controller.setRateComboBox(m_rateComboBox);
     controller.setPortComboBox(m_portComboBox);
     controller.setUnitsComboBox(m_unitsComboBox);
-    controller.setSettingsDrawer(m_settingsDrawer.get());
+    controller.setSettingsDrawer(m_settingsDrawer);
 }
 
 void MainWindow::connectMonitorController()
 {
     MonitorController& controller = *m_monitorController;
-    controller.setMonitorDrawer(m_monitorDrawer.get());
+    controller.setMonitorDrawer(m_monitorDrawer);
     controller.setMonitorTextView(m_monitorTextView);
     controller.setStartButton(m_startButton);
     controller.setClearButton(m_clearButton);
@@ -366,7 +484,7 @@ void MainWindow::connectInstruments()
 
 void MainWindow::connectSatelliteController()
 {
-    m_satelliteStore->setSatelliteDrawer(m_satelliteDrawer.get());
+    m_satelliteStore->setSatelliteDrawer(m_satelliteDrawer);
     m_satelliteView = std::make_unique<SkyPlotView>();
     m_satelliteView->setSatelliteStore(m_satelliteStore.get());
     m_satelliteHost->setView(m_satelliteView.get());
@@ -375,9 +493,10 @@ void MainWindow::connectSatelliteController()
 
 void MainWindow::connectSplashController()
 {
-    m_splashController->setSplashDrawer(m_splashDrawer.get());
+    m_splashController->setSplashDrawer(m_splashDrawer);
     m_splashController->setSplashImageView(m_splashImageView);
-    m_launchButton->setAction([this] { m_splashController->onCorvane(); });
+    m_splashController->setLaunchButton(m_launchButton);
+    m_launchButton->setAction([this] { m_splashController->onLaunch(); });
     m_learnMoreButton->setAction([this] { m_splashController->onLearnMore(); });
 }
 
@@ -392,17 +511,58 @@ void MainWindow::awakeFromNib()
     m_splashController->awakeFromNib();
     m_appController->awakeFromNib();
     if (m_application.isTerminating()) return;
+    // Panes opened while the window was hidden count in its size only once it shows.
     m_window.makeKeyAndOrderFront();
+    restoreWindowState();
+}
+
+void MainWindow::saveWindowState()
+{
+    QMainWindow* widget = m_window.widget();
+    Settings::setItem(kWindowGeometryKey,
+                      widget->saveGeometry().toBase64().toStdString());
+    std::string open;
+    for (const Pane& pane : m_panes) {
+        if (!pane.drawer->isOpen()) continue;
+        if (!open.empty()) open += ',';
+        open += pane.name;
+    }
+    Settings::setItem(kOpenPanesKey, open);
+}
+
+void MainWindow::restoreWindowState()
+{
+    // A first start keeps the panes the controllers opened on waking.
+    if (const auto stored = Settings::item(kOpenPanesKey, SettingType::Text)) {
+        const QStringList names =
+            QString::fromStdString(std::get<std::string>(*stored)).split(u',', Qt::SkipEmptyParts);
+        for (const Pane& pane : m_panes) {
+            if (names.contains(QString::fromStdString(pane.name)))
+                pane.drawer->open();
+            else
+                pane.drawer->close();
+        }
+    }
+    QMainWindow* widget = m_window.widget();
+    // The panes' layout passes are queued; their sizes count in the window's first size.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    widget->resize(widget->minimumSizeHint());
+    const auto geometry = Settings::item(kWindowGeometryKey, SettingType::Text);
+    // Qt's restore keeps the window on a screen that exists; a damaged record is ignored.
+    if (!geometry ||
+        !widget->restoreGeometry(QByteArray::fromBase64(
+            QByteArray::fromStdString(std::get<std::string>(*geometry)))))
+        m_window.center();
 }
 
 std::vector<QWidget*> MainWindow::visibleWindows() const
 {
-    std::vector<QWidget*> windows;
-    for (const auto* drawer : {&m_settingsDrawer, &m_monitorDrawer, &m_satelliteDrawer,
-                               &m_splashDrawer}) {
-        if ((*drawer)->isOpen()) windows.push_back((*drawer)->panel());
+    std::vector<QWidget*> windows{m_window.widget()};
+    // Sheets and panels: open dialogs, in the order they were made (the later on top).
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != m_window.widget() && top->isVisible() && qobject_cast<QDialog*>(top))
+            windows.push_back(top);
     }
-    windows.push_back(m_window.widget());
     return windows;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QObject>
 #include <array>
+#include <functional>
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/qt/QtButton.h"
@@ -24,14 +28,16 @@ class CompassView;
 class DataLampView;
 class SkyPlotView;
 class SplashController;
+class QMenu;
 
 namespace qtplatform {
 
 class QtApplication;
 
 // The main window description: makes the window, its read-outs, instruments, buttons and
-// menu, the four drawers and the controllers, connects the controllers' outlets and the
-// controls' actions, and then wakes every object in start-up order. Owns all of it.
+// menus, the panes on its four sides and the controllers, connects the controllers' outlets
+// and the controls' actions, and then wakes every object in start-up order. Owns all of it.
+// Every text it shows comes from the message tables.
 class MainWindow : public QObject {
     Q_OBJECT
 public:
@@ -44,8 +50,36 @@ public:
 
     QtWindow& window() { return m_window; }
     GPSController& gpsController() { return *m_gpsController; }
-    // The main window and its open drawers, for a picture of the whole program.
+    SplashController& splashController() { return *m_splashController; }
+    // The main window (panes included) and the sheets and panels open over it, in stacking
+    // order, for a picture of the whole program.
     std::vector<QWidget*> visibleWindows() const;
+
+    // Adds a pane on a side of the window with a View menu item (and its shortcut) that
+    // opens and closes it, and, when given, the window's button that does the same. name
+    // keys the pane in the stored window state; titleKey (the pane's title) and menuKey (its
+    // menu item, with its mnemonic) are message keys.
+    struct PaneSpec {
+        std::string name;
+        std::string titleKey;
+        std::string menuKey;
+        QtDrawer::Edge edge = QtDrawer::Edge::Right;
+        QKeySequence shortcut;
+        QtButton* button = nullptr;
+    };
+    QtDrawer& addPane(const PaneSpec& spec);
+
+    // Menu commands another part of the program provides (File: "record", "replay",
+    // "exportGpx"). An item stays disabled, saying why in its tooltip, until its command is
+    // registered; isEnabled, when given, is asked before the menu shows.
+    void registerCommand(const std::string& name, std::function<void()> action,
+                         std::function<bool()> isEnabled = {});
+    // The menu item of a command or pane by name; nullptr for none.
+    QtMenuItem* menuItem(const std::string& name) const;
+
+    // Which panes are open and where the window stands, to and from the preferences.
+    void saveWindowState();
+    void restoreWindowState();
 
     // The controls, for the controllers and for tests.
     enum Readout { Utc, Latitude, Longitude, Cog, Sog, Fix, ReadoutCount };
@@ -60,10 +94,19 @@ public:
     QtDrawer& splashDrawer() { return *m_splashDrawer; }
     QtMenuItem& connectMenuItem() { return *m_connectItem; }
     QtMenuItem& quitMenuItem() { return *m_quitItem; }
+    QtButton& launchButton() { return *m_launchButton; }
 
 private:
+    struct Pane {
+        std::string name;
+        QtDrawer* drawer = nullptr;
+    };
+
     void buildWindow();
     void buildMenu();
+    QtMenuItem* addMenuItem(QMenu* menu, const std::string& name, const std::string& titleKey,
+                            const QKeySequence& shortcut = {});
+    void showAbout();
     void buildSettingsDrawer();
     void buildMonitorDrawer();
     void buildSatelliteDrawer();
@@ -88,23 +131,29 @@ private:
     QtButton* m_settingsButton = nullptr;
     QtButton* m_monitorButton = nullptr;
     QtMenuItem* m_connectItem = nullptr;
+    QtMenuItem* m_disconnectItem = nullptr;
     QtMenuItem* m_quitItem = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    std::map<std::string, QtMenuItem*> m_menuItems;
+    std::vector<Pane> m_panes;
+    std::vector<std::unique_ptr<QtDrawer>> m_paneObjects;
 
-    std::unique_ptr<QtDrawer> m_settingsDrawer;
+    QtDrawer* m_settingsDrawer = nullptr;
     QtComboBox* m_typeComboBox = nullptr;
     QtComboBox* m_rateComboBox = nullptr;
     QtComboBox* m_portComboBox = nullptr;
     QtComboBox* m_unitsComboBox = nullptr;
 
-    std::unique_ptr<QtDrawer> m_monitorDrawer;
+    QtDrawer* m_monitorDrawer = nullptr;
     QtTextView* m_monitorTextView = nullptr;
     QtButton* m_startButton = nullptr;
     QtButton* m_clearButton = nullptr;
 
-    std::unique_ptr<QtDrawer> m_satelliteDrawer;
+    QtDrawer* m_satelliteDrawer = nullptr;
     QtViewWidget* m_satelliteHost = nullptr;
 
-    std::unique_ptr<QtDrawer> m_splashDrawer;
+    QtDrawer* m_splashDrawer = nullptr;
     QtImageView* m_splashImageView = nullptr;
     QtButton* m_launchButton = nullptr;
     QtButton* m_learnMoreButton = nullptr;

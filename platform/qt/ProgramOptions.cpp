@@ -31,9 +31,9 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after"
-                                || name == "--record" || name == "--replay" || name == "--speed"
-                                || name == "--share";
+        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after" ||
+                                name == "--rate" || name == "--record" || name == "--replay" ||
+                                name == "--speed" || name == "--share";
         if (takesValue && !value) {
             if (i + 1 >= arguments.size()) {
                 options.error = name + " needs a value";
@@ -82,6 +82,14 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
                 return options;
             }
             options.share = *value;
+        } else if (name == "--rate") {
+            if (value->empty()) {
+                options.error = "--rate needs a number of bits per second";
+                return options;
+            }
+            options.rate = *value;
+        } else if (name == "--headless") {
+            options.headless = true;
         } else if (name == "--simulate") {
             options.simulate = true;
         } else if (name == "--help" || name == "-h") {
@@ -99,8 +107,11 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
 std::string ProgramOptions::usage(const std::string& program)
 {
     return "Usage: " + program +
-           " [--port PATH]... [--simulate] [--screenshot FILE.png] [--quit-after SECONDS]\n"
-           "       [--record FILE] [--replay FILE [--speed N|max]] [--share [ADDRESS:]PORT]\n"
+           " [--port PATH]... [--rate RATE] [--simulate] [--screenshot FILE.png]\n"
+           "       [--quit-after SECONDS] [--record FILE] [--replay FILE [--speed N|max]]\n"
+           "       [--share [ADDRESS:]PORT]\n"
+           "       " + program + " --headless (--port PATH | --simulate) [--rate RATE]\n"
+           "       [--quit-after SECONDS]\n"
            "       " + program + " --help | --version\n"
            "\n"
            "GPS Desk shows time, position, fix, speed and course from a GPS receiver on a\n"
@@ -109,6 +120,11 @@ std::string ProgramOptions::usage(const std::string& program)
            "  --port PATH            also offer this device (a pseudo-terminal, a socat link);\n"
            "                         may be given more than once\n"
            "  --simulate             start the built-in simulated receiver and offer its port\n"
+           "  --rate RATE            the line rate for the port, in bits per second\n"
+           "  --headless             no window: read the receiver and write one JSON report a\n"
+           "                         line to standard output (TPV and SKY, as gpsd writes\n"
+           "                         them); messages go to standard error, and the exit status\n"
+           "                         says whether the port could be used\n"
            "  --screenshot FILE.png  write the window and its open drawers as one picture just\n"
            "                         before the program ends (works with QT_QPA_PLATFORM=offscreen)\n"
            "  --quit-after SECONDS   end the program normally after this many seconds\n"

@@ -24,4 +24,9 @@ void QtButton::setAction(std::function<void()> action)
     m_action = std::move(action);
 }
 
+void QtButton::setEnabled(bool enabled)
+{
+    QPushButton::setEnabled(enabled);
+}
+
 }  // namespace qtplatform

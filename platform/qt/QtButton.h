@@ -14,6 +14,7 @@ public:
 
     void setTitle(const std::string& title) override;
     std::string title() const override;
+    void setEnabled(bool enabled) override;
     // The action a press runs (replaces any earlier one); empty for none.
     void setAction(std::function<void()> action);
 

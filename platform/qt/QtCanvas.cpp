@@ -9,7 +9,8 @@
 
 namespace qtplatform {
 
-QtCanvas::QtCanvas(QPainter& painter, qreal height) : m_painter(painter), m_height(height)
+QtCanvas::QtCanvas(QPainter& painter, qreal height, bool darkBackground)
+    : m_painter(painter), m_height(height), m_dark(darkBackground)
 {
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
@@ -17,7 +18,14 @@ QtCanvas::QtCanvas(QPainter& painter, qreal height) : m_painter(painter), m_heig
 
 void QtCanvas::setColor(platform::Color color)
 {
-    m_color = qtColor(color);
+    m_color = colour(color);
+}
+
+QColor QtCanvas::colour(platform::Color color) const
+{
+    if (m_dark && color == platform::Color::Black) return qtColor(platform::Color::White);
+    if (m_dark && color == platform::Color::White) return QColor(32, 34, 38);
+    return qtColor(color);
 }
 
 void QtCanvas::setLineWidth(float width)
@@ -140,7 +148,7 @@ void QtCanvas::drawText(const std::string& text, const platform::Point& lowerLef
     // The box's top edge in Qt's coordinates, then down to the baseline.
     const qreal top = m_height - lowerLeft.y - metrics.height();
     m_painter.setFont(qfont);
-    m_painter.setPen(qtColor(color));
+    m_painter.setPen(colour(color));
     m_painter.drawText(QPointF(lowerLeft.x, top + metrics.ascent()), QString::fromStdString(text));
 }
 

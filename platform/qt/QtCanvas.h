@@ -8,10 +8,12 @@ namespace qtplatform {
 
 // A canvas over a QPainter. The views' y axis grows upward, Qt's downward: a point (x, y)
 // maps to (x, H - y), with H the height of the area being painted. Antialiasing is on.
-// The painter is not owned and must be active for the canvas's lifetime.
+// The painter is not owned and must be active for the canvas's lifetime. On a dark
+// background black and white trade places, so the instruments' lines and texts stay legible
+// and a white face (the compass tape) does not glare.
 class QtCanvas : public platform::Canvas {
 public:
-    QtCanvas(QPainter& painter, qreal height);
+    QtCanvas(QPainter& painter, qreal height, bool darkBackground = false);
 
     void setColor(platform::Color color) override;
     void setLineWidth(float width) override;
@@ -39,11 +41,13 @@ private:
     QFont font(const platform::Font& font) const;
     void useFill();
     void useStroke();
+    QColor colour(platform::Color color) const;
 
     QPainter& m_painter;
     qreal m_height;
     QColor m_color{0, 0, 0};
     qreal m_lineWidth = 1.0;
+    bool m_dark = false;
 };
 
 }  // namespace qtplatform

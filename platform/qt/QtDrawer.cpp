@@ -1,62 +1,97 @@
 #include "platform/qt/QtDrawer.h"
 
-#include <QEvent>
-#include <QTimer>
-#include <QToolButton>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <functional>
+#include <QLayout>
+#include <QMainWindow>
 #include <QVBoxLayout>
-#include <algorithm>
 
 namespace qtplatform {
 
+// The pane's own close button (in its title bar) ends in closeEvent; the owner hears of it
+// there, as it does of a close by code.
+class QtDrawer::Dock : public QDockWidget {
+public:
+    Dock(QWidget* parent, QtDrawer& owner) : QDockWidget(parent), m_owner(owner) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        QDockWidget::closeEvent(event);
+        if (event->isAccepted()) m_owner.closedByUser();
+    }
+
+private:
+    QtDrawer& m_owner;
+};
+
 namespace {
-// How far a side drawer stays in from the window's corners, as drawers do.
-constexpr int kInset = 8;
+
+Qt::DockWidgetArea areaOf(QtDrawer::Edge edge)
+{
+    switch (edge) {
+    case QtDrawer::Edge::Left: return Qt::LeftDockWidgetArea;
+    case QtDrawer::Edge::Right: return Qt::RightDockWidgetArea;
+    case QtDrawer::Edge::Top: return Qt::TopDockWidgetArea;
+    case QtDrawer::Edge::Bottom: return Qt::BottomDockWidgetArea;
+    }
+    return Qt::RightDockWidgetArea;
 }
 
-QtDrawer::QtDrawer(QWidget* mainWindow, Edge edge) : m_mainWindow(mainWindow), m_edge(edge)
+}  // namespace
+
+QtDrawer::QtDrawer(QMainWindow* mainWindow, Edge edge, const QString& objectName)
+    : m_mainWindow(mainWindow), m_edge(edge)
 {
-    m_panel = new QFrame(mainWindow, Qt::Tool | Qt::FramelessWindowHint);
-    m_panel->setFrameShape(QFrame::StyledPanel);
-    m_panel->setFrameShadow(QFrame::Raised);
-    m_panel->setAutoFillBackground(true);
-    QPalette colours = m_panel->palette();
-    colours.setColor(QPalette::Window, colours.color(QPalette::Window).darker(106));
-    m_panel->setPalette(colours);
-
-    auto* layout = new QVBoxLayout(m_panel);
-    layout->setContentsMargins(10, 10, 10, 10);
-    m_content = new QWidget(m_panel);
+    m_dock = new Dock(mainWindow, *this);
+    m_dock->setObjectName(objectName);
+    // A floating pane would be a second top-level window again; panes stay on their side.
+    m_dock->setFeatures(QDockWidget::DockWidgetClosable);
+    m_dock->setAllowedAreas(areaOf(edge));
+    // Across its side a pane keeps the size its content asks for, as a drawer did: a larger
+    // window is for larger read-outs.
+    if (edge == Edge::Top || edge == Edge::Bottom)
+        m_dock->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    else
+        m_dock->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    m_content = new QWidget(m_dock);
+    auto* frame = new QWidget(m_dock);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(10, 4, 10, 10);
     layout->addWidget(m_content);
-
-    // A drawer can always be pushed back in from the drawer itself.
-    m_closeButton = new QToolButton(m_panel);
-    m_closeButton->setText(QStringLiteral("\u2715"));
-    m_closeButton->setAutoRaise(true);
-    m_closeButton->setToolTip(QStringLiteral("Close"));
-    m_closeButton->setFixedSize(18, 18);
-    connect(m_closeButton, &QToolButton::clicked, this, [this] { close(); });
-
-    if (mainWindow) mainWindow->installEventFilter(this);
+    m_dock->setWidget(frame);
+    m_dock->hide();
+    if (mainWindow) mainWindow->addDockWidget(areaOf(edge), m_dock);
+    m_dock->hide();
 }
 
 QtDrawer::~QtDrawer()
 {
-    if (m_mainWindow) m_mainWindow->removeEventFilter(this);
+    // The dock refers back to this object; it goes with it unless the window took it first.
+    delete m_dock.data();
 }
 
 void QtDrawer::open()
 {
     if (m_open) return;
     m_open = true;
-    place();
-    if (!m_mainWindow || m_mainWindow->isVisible()) m_panel->show();
+    keepContentSize([this] { m_dock->show(); });
 }
 
 void QtDrawer::close()
 {
     if (!m_open) return;
+    keepContentSize([this] { m_dock->hide(); });
     m_open = false;
-    m_panel->hide();
+    if (m_delegate) m_delegate->drawerDidClose();
+}
+
+void QtDrawer::closedByUser()
+{
+    if (!m_open) return;
+    keepContentSize([this] { m_dock->hide(); });
+    m_open = false;
     if (m_delegate) m_delegate->drawerDidClose();
 }
 
@@ -78,72 +113,44 @@ void QtDrawer::toggle()
         open();
 }
 
+void QtDrawer::setTitle(const QString& title)
+{
+    m_dock->setWindowTitle(title);
+}
+
 QWidget* QtDrawer::contentView() const
 {
     return m_content;
 }
 
-QWidget* QtDrawer::panel() const
+QDockWidget* QtDrawer::panel() const
 {
-    return m_panel;
+    return m_dock;
 }
 
-bool QtDrawer::eventFilter(QObject* watched, QEvent* event)
+void QtDrawer::keepContentSize(const std::function<void()>& change)
 {
-    if (watched == m_mainWindow) {
-        switch (event->type()) {
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::WindowActivate:
-            if (m_open) place();
-            break;
-        case QEvent::Show:
-            if (m_open) {
-                place();
-                m_panel->show();
-            }
-            // The window manager adds the frame only once the window is up, and the window
-            // hears of it by no event: place again when it has had its turn.
-            QTimer::singleShot(0, this, [this] {
-                if (m_open) place();
-            });
-            break;
-        case QEvent::Hide:
-            m_panel->hide();
-            break;
-        default:
-            break;
-        }
+    QMainWindow* window = m_mainWindow;
+    QWidget* content = window ? window->centralWidget() : nullptr;
+    // Before the window shows it takes its first size from its layout, panes included; a
+    // maximised or full-screen window keeps the size the desktop gave it.
+    if (!content || !window->isVisible() || window->isMaximized() || window->isFullScreen()) {
+        change();
+        return;
     }
-    return QObject::eventFilter(watched, event);
-}
-
-void QtDrawer::place()
-{
-    if (!m_mainWindow) return;
-    const QRect frame = m_mainWindow->frameGeometry();
-    const QRect client = m_mainWindow->geometry();
-    const QSize wanted = m_panel->sizeHint().expandedTo(m_panel->minimumSizeHint());
-    QRect rect;
-    switch (m_edge) {
-    case Edge::Left:
-    case Edge::Right: {
-        const int height = std::max(client.height() - 2 * kInset, wanted.height());
-        const int x = m_edge == Edge::Left ? frame.left() - wanted.width() : frame.right() + 1;
-        rect = QRect(x, client.top() + kInset, wanted.width(), height);
-        break;
-    }
-    case Edge::Top:
-    case Edge::Bottom: {
-        const int width = std::max(client.width() - 2 * kInset, wanted.width());
-        const int y = m_edge == Edge::Top ? frame.top() - wanted.height() : frame.bottom() + 1;
-        rect = QRect(client.left() + kInset, y, width, wanted.height());
-        break;
-    }
-    }
-    m_panel->setGeometry(rect);
-    m_closeButton->move(rect.width() - m_closeButton->width() - 3, 3);
-    m_closeButton->raise();
+    const QSize before = content->size();
+    change();
+    // The layout learns of the shown or hidden pane only at its next pass, which is queued;
+    // take it now, then give the content back what the pane took or took back.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (window->layout()) window->layout()->activate();
+    const QSize after = content->size();
+    QSize size = window->size();
+    if (m_edge == Edge::Left || m_edge == Edge::Right)
+        size.rwidth() += before.width() - after.width();
+    else
+        size.rheight() += before.height() - after.height();
+    window->resize(size.expandedTo(window->minimumSize()));
 }
 
 }  // namespace qtplatform

@@ -1,25 +1,28 @@
 #pragma once
 
-#include <QFrame>
+#include <QDockWidget>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 #include "platform/Drawer.h"
 
-class QToolButton;
+class QMainWindow;
 
 namespace qtplatform {
 
-// A panel that slides out of one edge of the main window: a frameless tool window that
-// stays attached to that edge and follows the window when it moves or resizes. Being a
-// window of its own, it never changes the main window's size or proportions.
+// A pane on one side of the main window (a dock area of that window, never a window of its
+// own), so the desktop places, tiles and scales the program as one window. Opening a pane
+// makes the window larger by the pane and closing it gives that room back, so the read-outs
+// keep their size, unless the window is maximised or the window manager says otherwise.
 class QtDrawer : public QObject, public platform::Drawer {
     Q_OBJECT
 public:
     enum class Edge { Left, Right, Top, Bottom };
 
-    // The panel belongs to the main window (Qt parent) and follows it.
-    QtDrawer(QWidget* mainWindow, Edge edge);
+    // The pane belongs to the main window (Qt parent). objectName names it in the stored
+    // window state.
+    QtDrawer(QMainWindow* mainWindow, Edge edge, const QString& objectName = QString());
     ~QtDrawer() override;
 
     void open() override;
@@ -27,25 +30,26 @@ public:
     bool isOpen() const override;
     void setDelegate(platform::DrawerDelegate* delegate) override;
 
-    // What the drawer's button does.
+    // What the pane's button and menu item do.
     void toggle();
-    // Where the drawer's controls go.
+    void setTitle(const QString& title);
+    // Where the pane's controls go.
     QWidget* contentView() const;
-    // The panel window itself (for pictures of the whole program).
-    QWidget* panel() const;
+    // The dock widget itself.
+    QDockWidget* panel() const;
     Edge edge() const { return m_edge; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void place();
+    class Dock;
+    // Shows or hides the pane (change) and resizes the window so that its content keeps
+    // its size across the pane's side.
+    void keepContentSize(const std::function<void()>& change);
+    void closedByUser();
 
-    QPointer<QWidget> m_mainWindow;
+    QPointer<QMainWindow> m_mainWindow;
     Edge m_edge;
-    QFrame* m_panel = nullptr;
+    QPointer<QDockWidget> m_dock;
     QWidget* m_content = nullptr;
-    QToolButton* m_closeButton = nullptr;
     platform::DrawerDelegate* m_delegate = nullptr;
     bool m_open = false;
 };

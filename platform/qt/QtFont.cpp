@@ -14,6 +14,13 @@ QColor qtColor(platform::Color color)
     case platform::Color::Green: return QColor(0, 255, 0);
     case platform::Color::Yellow: return QColor(255, 255, 0);
     case platform::Color::ControlShadow: return QColor(128, 128, 128);
+    case platform::Color::Blue: return QColor(0, 0, 255);
+    case platform::Color::Orange: return QColor(255, 128, 0);
+    case platform::Color::Purple: return QColor(128, 0, 128);
+    case platform::Color::Cyan: return QColor(0, 255, 255);
+    case platform::Color::Magenta: return QColor(255, 0, 255);
+    case platform::Color::Brown: return QColor(153, 102, 51);
+    case platform::Color::LightGray: return QColor(170, 170, 170);
     }
     return QColor(0, 0, 0);
 }

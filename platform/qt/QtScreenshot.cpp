@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
+#include <algorithm>
 
 namespace qtplatform {
 
@@ -15,13 +16,25 @@ QImage composeWindows(const std::vector<QWidget*>& windows, int margin)
     if (area.isEmpty()) return {};
     area.adjust(-margin, -margin, margin, margin);
 
-    QImage picture(area.size(), QImage::Format_ARGB32_Premultiplied);
+    // At the display's scale (2 on a 200 % screen), so the picture has every device pixel.
+    qreal scale = 1.0;
+    for (const QWidget* window : windows)
+        if (window && window->isVisible()) scale = std::max(scale, window->devicePixelRatioF());
+    QImage picture((QSizeF(area.size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(scale);
     picture.fill(QColor(62, 68, 78));
     QPainter painter(&picture);
     for (QWidget* window : windows) {
         if (!window || !window->isVisible()) continue;
         const QPixmap rendered = window->grab();
-        painter.drawPixmap(window->geometry().topLeft() - area.topLeft(), rendered);
+        const QPoint at = window->geometry().topLeft() - area.topLeft();
+        painter.drawPixmap(at, rendered);
+        // A sheet or panel over the window gets the edge a window manager would draw.
+        if (window != windows.front()) {
+            painter.setPen(QColor(0, 0, 0, 140));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(QRect(at - QPoint(1, 1), window->size() + QSize(1, 1)));
+        }
     }
     painter.end();
     return picture;

@@ -8,9 +8,9 @@ class QWidget;
 
 namespace qtplatform {
 
-// One picture of several top-level windows (the main window and its open drawers), each
-// rendered by Qt and placed where it stands on the screen, on a plain backdrop. Works on
-// every platform plugin, offscreen included, because no screen is read back.
+// One picture of several top-level windows (the main window and the sheets over it), each
+// rendered by Qt and placed where it stands on the screen, on a plain backdrop, in device
+// pixels. Works on every platform plugin, offscreen included, because no screen is read back.
 QImage composeWindows(const std::vector<QWidget*>& windows, int margin = 16);
 
 // Writes the picture as PNG; false when it cannot be written.

@@ -1,5 +1,7 @@
 #include "platform/qt/QtTextView.h"
 
+#include <algorithm>
+
 #include <QFontDatabase>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -71,7 +73,13 @@ void QtTextView::removeFirstLines(std::size_t count)
     cursor.movePosition(QTextCursor::Start);
     const QTextBlock first = document()->findBlockByNumber(static_cast<int>(count));
     cursor.setPosition(first.position(), QTextCursor::KeepAnchor);
+    // While the user holds a selection the view stands still (see scrollToEnd): the lines
+    // shown stay where they are when older ones go. The scroll bar counts lines here.
+    QScrollBar* bar = verticalScrollBar();
+    const int firstShown = bar->value();
     cursor.removeSelectedText();
+    if (textCursor().hasSelection())
+        bar->setValue(std::max(0, firstShown - static_cast<int>(count)));
 }
 
 void QtTextView::scrollToEnd()
@@ -81,6 +89,10 @@ void QtTextView::scrollToEnd()
     m_scrollPending = true;
     QTimer::singleShot(0, this, [this] {
         m_scrollPending = false;
+        // Moving the cursor would drop the user's selection, and scrolling would pull the
+        // selected lines away while they are being copied: the view waits until the
+        // selection is gone. The document's edits move the selection along with its text.
+        if (textCursor().hasSelection()) return;
         // The last line at the bottom edge, as a terminal shows it.
         moveCursor(QTextCursor::End);
         ensureCursorVisible();

@@ -45,7 +45,8 @@ void QtViewWidget::paintEvent(QPaintEvent* event)
     (void)event;
     if (!m_view) return;
     QPainter painter(this);
-    QtCanvas canvas(painter, height());
+    // The views draw on the window's background, light or dark as the desktop has it.
+    QtCanvas canvas(painter, height(), palette().color(QPalette::Window).lightness() < 128);
     // The compass takes its geometry from the rectangle it is given, so it is always the
     // whole view; Qt clips to the exposed part by itself.
     m_view->drawRect(canvas, bounds());

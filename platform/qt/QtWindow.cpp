@@ -1,7 +1,9 @@
 #include "platform/qt/QtWindow.h"
 
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QGuiApplication>
+#include <QLayout>
 #include <QResizeEvent>
 #include <QScreen>
 #include <cmath>
@@ -26,24 +28,71 @@ protected:
         QMainWindow::resizeEvent(event);
         if (!delegate) return;
         if (!m_adjusting) {
-            const QSize proposed = event->size();
+            // The delegate rules the content (the read-outs), not the panes and menu bar
+            // around it. The main window lays out later by itself; lay out now to learn the
+            // content's share of the new size. Panes that stood before keep their size.
+            const bool settled = isVisible() && event->oldSize().isValid();
+            auto panes = settled ? paneSizes() : PaneSizes{};
+            if (layout()) layout()->setGeometry(rect());
+            panes.measure();
+            const QSize proposed = content()->size();
+            const QSize around = event->size() - proposed;
             const platform::Size answer = delegate->windowWillResize(
                 {static_cast<float>(proposed.width()), static_cast<float>(proposed.height())});
-            const QSize wanted =
-                QSize(static_cast<int>(std::lround(answer.width)),
-                      static_cast<int>(std::lround(answer.height)))
-                    .expandedTo(minimumSize());
-            if (wanted != proposed) {
+            const QSize answered(static_cast<int>(std::lround(answer.width)),
+                                 static_cast<int>(std::lround(answer.height)));
+            const QSize wanted = (answered + panes.shrink(around)).expandedTo(minimumSize());
+            if (wanted != event->size()) {
                 // Qt asks nobody before a resize; take the delegate's size now. The nested
                 // resize event reports the final size.
                 m_adjusting = true;
                 resize(wanted);
+                panes.restore(*this);
                 m_adjusting = false;
                 return;
             }
         }
         delegate->windowDidResize();
     }
+
+    // The panes' sizes across their sides, as they were before a resize.
+    struct PaneSizes {
+        QList<QDockWidget*> across, upright;
+        QList<int> heights, widths;
+        int grownHeight = 0, grownWidth = 0;  // what the layout gave the panes since
+
+        void measure()
+        {
+            for (int i = 0; i < across.size(); ++i) grownHeight += across[i]->height() - heights[i];
+            for (int i = 0; i < upright.size(); ++i) grownWidth += upright[i]->width() - widths[i];
+        }
+        QSize shrink(QSize around) const { return around - QSize(grownWidth, grownHeight); }
+        void restore(QMainWindow& window) const
+        {
+            if (!across.isEmpty()) window.resizeDocks(across, heights, Qt::Vertical);
+            if (!upright.isEmpty()) window.resizeDocks(upright, widths, Qt::Horizontal);
+            if (window.layout()) window.layout()->setGeometry(window.rect());
+        }
+    };
+    PaneSizes paneSizes()
+    {
+        PaneSizes sizes;
+        for (QDockWidget* pane : findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (pane->isHidden()) continue;
+            const Qt::DockWidgetArea area = dockWidgetArea(pane);
+            if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea) {
+                sizes.across.append(pane);
+                sizes.heights.append(pane->height());
+            } else {
+                sizes.upright.append(pane);
+                sizes.widths.append(pane->width());
+            }
+        }
+        return sizes;
+    }
+
+public:
+    const QWidget* content() const { return centralWidget() ? centralWidget() : this; }
 
 private:
     bool m_adjusting = false;
@@ -86,13 +135,13 @@ void QtWindow::close()
 
 platform::Size QtWindow::minSize() const
 {
-    const QSize minimum = m_widget->minimumSize();
+    const QSize minimum = m_widget->content()->minimumSize();
     return {static_cast<float>(minimum.width()), static_cast<float>(minimum.height())};
 }
 
 platform::Size QtWindow::size() const
 {
-    const QSize current = m_widget->size();
+    const QSize current = m_widget->content()->size();
     return {static_cast<float>(current.width()), static_cast<float>(current.height())};
 }
 

@@ -9,7 +9,9 @@ namespace qtplatform {
 
 // The main window. The delegate is asked about every size the window is dragged to
 // (windowWillResize) and the window takes the answer, so a delegate can keep the window's
-// proportions; windowWillClose comes once, whoever closes the window.
+// proportions; windowWillClose comes once, whoever closes the window. Sizes the delegate
+// sees (proposed, size, minSize) are those of the content (the central widget), without the
+// menu bar and the panes around it.
 class QtWindow : public platform::Window {
 public:
     QtWindow();

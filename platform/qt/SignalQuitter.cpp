@@ -1,6 +1,8 @@
 #include "platform/qt/SignalQuitter.h"
 
 #include <QSocketNotifier>
+#include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -11,6 +13,13 @@ namespace qtplatform {
 namespace {
 
 int g_pipe[2] = {-1, -1};
+
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+// Signals caught only when not ignored at start: under nohup the terminal's hang-up must not
+// end the program.
+constexpr int kUnlessIgnored[] = {SIGHUP, SIGQUIT};
+// The signals this process caught, so that only those are given back.
+sigset_t g_caught;
 
 extern "C" void onQuitSignal(int)
 {
@@ -41,8 +50,17 @@ SignalQuitter::SignalQuitter(std::function<void()> quit) : m_quit(std::move(quit
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    sigemptyset(&g_caught);
+    for (const int signal : kQuitSignals) {
+        struct sigaction previous = {};
+        ::sigaction(signal, nullptr, &previous);
+        const bool ignoredStaysIgnored =
+            std::find(std::begin(kUnlessIgnored), std::end(kUnlessIgnored), signal) !=
+            std::end(kUnlessIgnored);
+        if (previous.sa_handler == SIG_IGN && ignoredStaysIgnored) continue;
+        ::sigaction(signal, &action, nullptr);
+        sigaddset(&g_caught, signal);
+    }
 }
 
 SignalQuitter::~SignalQuitter()
@@ -51,8 +69,8 @@ SignalQuitter::~SignalQuitter()
     struct sigaction action = {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : kQuitSignals)
+        if (sigismember(&g_caught, signal) == 1) ::sigaction(signal, &action, nullptr);
     delete m_notifier;
     m_notifier = nullptr;
     ::close(g_pipe[0]);

@@ -7,9 +7,11 @@ class QSocketNotifier;
 
 namespace qtplatform {
 
-// Turns SIGTERM and SIGINT into a normal end of the program: the signal handler only writes
-// a byte to a pipe; the event loop reads it and runs the quit call on the main thread, where
-// the application can save its settings as on any other way out. One per process.
+// Turns SIGTERM, SIGINT, SIGHUP (the terminal went away) and SIGQUIT into a normal end of the
+// program: the signal handler only writes a byte to a pipe; the event loop reads it and runs
+// the quit call on the main thread, where the application can save its settings as on any
+// other way out. A hang-up or quit signal ignored at start (nohup) stays ignored. One per
+// process.
 class SignalQuitter : public QObject {
     Q_OBJECT
 public:

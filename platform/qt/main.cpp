@@ -20,6 +20,8 @@
 #include "platform/posix/PosixWorkspace.h"
 #include "platform/posix/SpdSaySpeech.h"
 #include "platform/posix/StringsBundle.h"
+#include "platform/qt/DesktopTheme.h"
+#include "platform/qt/HeadlessMain.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/PreferencesOverlay.h"
 #include "platform/qt/ProgramOptions.h"
@@ -39,6 +41,24 @@
 #endif
 
 using namespace qtplatform;
+
+namespace {
+
+// One panel, once, when the preferences file was put aside or cannot be used at all.
+void tellAboutPreferences(const platform::posix::JsonPreferences& preferences)
+{
+    std::string text;
+    if (const auto& setAside = preferences.setAsidePath())
+        text = Alert::localizedStringWithKey("NSSettingsSetAside",
+                                             {preferences.path().string(), setAside->string()});
+    else if (const auto& reason = preferences.inMemoryReason())
+        text = Alert::localizedStringWithKey("NSSettingsInMemory", {*reason});
+    if (text.empty()) return;
+    std::fprintf(stderr, "gpsdesk: %s\n", text.c_str());
+    Alert::showMessage(text);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -94,11 +114,29 @@ int main(int argc, char** argv)
     }
 #endif
 
-    QApplication qtApplication(argc, argv);
+    if (options.headless) {
+#ifdef GPSDESK_HAVE_SIM
+        return runHeadless(options, simulatedPort,
+                           simulator ? std::optional(std::to_string(simulator->rate()))
+                                     : std::nullopt);
+#else
+        return runHeadless(options, std::nullopt, std::nullopt);
+#endif
+    }
+
+    // Qt sees the program name only: every argument is ours, so "--port -reverse" names a
+    // port and cannot mirror the layout or pick a platform plugin.
+    static char fallbackName[] = "gpsdesk";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    QApplication qtApplication(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("gpsdesk"));
     QApplication::setApplicationDisplayName(QStringLiteral("GPS Desk"));
     QApplication::setApplicationVersion(QStringLiteral(GPSDESK_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("gpsdesk"));
+    // The desktop entry's name: Wayland compositors match the window to its icon and name by it.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.gpsdesk.GPSDesk"));
+
+    DesktopTheme::follow(qtApplication);
 
     QtApplication application;
     QtMainThread mainThread;
@@ -200,6 +238,8 @@ int main(int argc, char** argv)
             }
         }
         if (exitCode == 0) mainWindow.awakeFromNib();
+        // Once the loop runs, over the window: what became of the preferences file.
+        QTimer::singleShot(0, &application, [&] { tellAboutPreferences(userPreferences); });
 #ifdef GPSDESK_HAVE_SIM
         if (options.replayPath)
             mainWindow.window().widget()->setWindowTitle(

@@ -72,8 +72,10 @@ public:
 class FakeButton : public platform::Button {
 public:
     std::string currentTitle;
+    bool enabled = true;
     void setTitle(const std::string& t) override { currentTitle = t; }
     std::string title() const override { return currentTitle; }
+    void setEnabled(bool e) override { enabled = e; }
 };
 
 class FakeMenuItem : public platform::MenuItem {

@@ -173,6 +173,7 @@ class FakePreferences : public platform::Preferences {
 public:
     std::map<std::string, platform::PreferenceValue> values;
     int synchronizeCount = 0;
+    std::optional<std::string> failure;  // set: every synchronize() fails with this reason
     std::optional<platform::PreferenceValue> objectForKey(const std::string& key) const override
     {
         const auto found = values.find(key);
@@ -186,8 +187,9 @@ public:
     bool synchronize() override
     {
         ++synchronizeCount;
-        return true;
+        return !failure;
     }
+    std::string failureReason() const override { return failure.value_or(""); }
 };
 
 class FakeSpeech : public platform::Speech {
@@ -220,10 +222,11 @@ public:
         return true;
     }
     std::vector<std::string> mountedRemovableMedia() const override { return media; }
+    bool openSucceeds = true;
     bool openURL(const std::string& url) override
     {
         opened.push_back(url);
-        return true;
+        return openSucceeds;
     }
 };
 

@@ -1,14 +1,17 @@
 // The gpsdesk program as a user or a script starts it.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <csignal>
+#include <sys/stat.h>
 
 #include "GuiTestApp.h"
 #include "platform/qt/ProgramOptions.h"
@@ -17,7 +20,8 @@ using qtplatform::ProgramOptions;
 
 namespace {
 
-QProcess* startProgram(const QStringList& arguments, const QString& home)
+QProcess* startProgram(const QStringList& arguments, const QString& home,
+                       QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
 {
     auto* process = new QProcess();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -25,9 +29,41 @@ QProcess* startProgram(const QStringList& arguments, const QString& home)
     // Preferences go to a private folder, never the developer's own.
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
     process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setProcessChannelMode(channels);
     process->start(QStringLiteral(GPSDESK_BINARY), arguments);
     return process;
+}
+
+// Starts the program, lets it set up its handlers and show the window, and sends the signal.
+std::unique_ptr<QProcess> signalAfterStart(const QStringList& arguments, const QString& home,
+                                           int signal)
+{
+    std::unique_ptr<QProcess> process(
+        startProgram(arguments, home, QProcess::SeparateChannels));
+    if (!process->waitForStarted(10000)) return process;
+    process->waitForFinished(1500);
+    if (process->state() == QProcess::Running)
+        ::kill(static_cast<pid_t>(process->processId()), signal);
+    process->waitForFinished(20000);
+    return process;
+}
+
+QJsonObject storedPreferences(const QTemporaryDir& home)
+{
+    QFile stored(home.filePath(QStringLiteral("gpsdesk/preferences.json")));
+    if (!stored.open(QIODevice::ReadOnly)) return {};
+    return QJsonDocument::fromJson(stored.readAll()).object();
+}
+
+// Share of pixels that differ between two pictures of the same size (1 when the sizes differ).
+double differingShare(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size() || a.isNull()) return 1.0;
+    long differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) ++differing;
+    return static_cast<double>(differing) / (static_cast<double>(a.width()) * a.height());
 }
 
 }  // namespace
@@ -52,27 +88,114 @@ TEST(GpsDeskProgramTest, ScreenshotOfTheWindowIsWrittenAndTheProgramEndsCleanly)
     EXPECT_GE(image.height(), 450);
 }
 
-TEST(GpsDeskProgramTest, TermSignalEndsTheProgramNormally)
+TEST(GpsDeskProgramTest, QuitSignalsEndTheProgramNormallyAndSave)
+{
+    guiTestApp();
+    for (const int signal : {SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(signal));
+        QTemporaryDir home;
+        const QString picture = home.filePath(QStringLiteral("signal.png"));
+        const auto process =
+            signalAfterStart({"--screenshot", picture, "--port", "/dev/null"}, home.path(), signal);
+        ASSERT_EQ(process->state(), QProcess::NotRunning);
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << "killed by the signal";
+        EXPECT_EQ(process->exitCode(), 0);
+        // The picture is written, and the settings saved, on the normal way out only.
+        EXPECT_FALSE(QImage(picture).isNull());
+        EXPECT_EQ(storedPreferences(home).value(QStringLiteral("units")).toInt(-1), 0)
+            << "settings were not saved";
+    }
+}
+
+TEST(GpsDeskProgramTest, AHangUpIgnoredAtStartStaysIgnored)
 {
     guiTestApp();
     QTemporaryDir home;
-    const QString picture = home.filePath(QStringLiteral("term.png"));
-    std::unique_ptr<QProcess> process(
-        startProgram({"--screenshot", picture, "--port", "/dev/null"}, home.path()));
-    ASSERT_TRUE(process->waitForStarted(10000));
-    // Give the program time to set up its handlers and show the window.
+    // As nohup starts a program.
+    const auto previous = ::signal(SIGHUP, SIG_IGN);
+    std::unique_ptr<QProcess> process(startProgram({"--port", "/dev/null"}, home.path()));
+    const bool started = process->waitForStarted(10000);
+    ::signal(SIGHUP, previous);
+    ASSERT_TRUE(started);
     process->waitForFinished(1500);
     ASSERT_EQ(process->state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(process->processId()), SIGHUP);
+    EXPECT_FALSE(process->waitForFinished(1000)) << "ended by an ignored hang-up";
     ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
     ASSERT_TRUE(process->waitForFinished(20000));
-    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << "killed by the signal";
     EXPECT_EQ(process->exitCode(), 0);
-    // The picture is written, and the settings saved, on the normal way out only.
-    EXPECT_FALSE(QImage(picture).isNull());
-    QFile stored(home.filePath(QStringLiteral("gpsdesk/preferences.json")));
-    ASSERT_TRUE(stored.open(QIODevice::ReadOnly)) << "settings were not saved on SIGTERM";
-    const QJsonObject values = QJsonDocument::fromJson(stored.readAll()).object();
-    EXPECT_EQ(values.value(QStringLiteral("units")).toInt(-1), 0);
+}
+
+TEST(GpsDeskProgramTest, AFailedSaveIsToldOnStandardError)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    // Created while the program runs, so only the save at the end meets it.
+    const QString blocker = home.filePath(QStringLiteral("gpsdesk"));
+    std::unique_ptr<QProcess> process(
+        startProgram({"--port", "/dev/null"}, home.path(), QProcess::SeparateChannels));
+    ASSERT_TRUE(process->waitForStarted(10000));
+    process->waitForFinished(1500);
+    ASSERT_EQ(process->state(), QProcess::Running);
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    ASSERT_TRUE(process->waitForFinished(20000));
+    EXPECT_EQ(process->exitCode(), 0);
+    const QByteArray told = process->readAllStandardError();
+    EXPECT_TRUE(told.contains("The settings could not be saved") &&
+                told.contains(blocker.toUtf8()))
+        << told.toStdString();
+}
+
+TEST(GpsDeskProgramTest, AFifoInPlaceOfThePreferencesIsPutAsideAndToldOnce)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("gpsdesk")));
+    const QString fifo = home.filePath(QStringLiteral("gpsdesk/preferences.json"));
+    ASSERT_EQ(::mkfifo(fifo.toUtf8().constData(), 0600), 0);
+    std::unique_ptr<QProcess> process(startProgram({"--port", "/dev/null", "--quit-after", "2"},
+                                                   home.path(), QProcess::SeparateChannels));
+    ASSERT_TRUE(process->waitForStarted(10000));
+    if (!process->waitForFinished(20000)) {
+        process->kill();
+        process->waitForFinished();
+        FAIL() << "the start blocked on the FIFO";
+    }
+    EXPECT_EQ(process->exitCode(), 0);
+    const QString told = QString::fromUtf8(process->readAllStandardError());
+    EXPECT_EQ(told.count(QStringLiteral("was put aside as")), 1) << told.toStdString();
+    EXPECT_TRUE(told.contains(fifo + QStringLiteral(".corrupt")));
+    EXPECT_EQ(storedPreferences(home).value(QStringLiteral("units")).toInt(-1), 0);
+}
+
+TEST(GpsDeskProgramTest, ArgumentsThatLookLikeQtOptionsAreOurs)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    // Qt would take "--quit-after" as the name of a platform plugin and abort.
+    std::unique_ptr<QProcess> process(
+        startProgram({"--port", "-platform", "--quit-after", "1"}, home.path()));
+    ASSERT_TRUE(process->waitForFinished(20000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0);
+
+    // "-reverse" would mirror the whole layout; as a port name it changes a few glyphs at most.
+    QImage pictures[2];
+    const char* const ports[2] = {"-reverse", "-xeverse"};
+    for (int i = 0; i < 2; ++i) {
+        const QString picture = home.filePath(QStringLiteral("port%1.png").arg(i));
+        std::unique_ptr<QProcess> run(startProgram(
+            {"--port", ports[i], "--screenshot", picture, "--quit-after", "1"},
+            home.filePath(QStringLiteral("config%1").arg(i))));
+        ASSERT_TRUE(run->waitForFinished(20000));
+        EXPECT_EQ(run->exitCode(), 0) << ports[i];
+        pictures[i] = QImage(picture);
+        ASSERT_FALSE(pictures[i].isNull()) << ports[i];
+    }
+    EXPECT_LT(differingShare(pictures[0], pictures[1]), 0.01);
 }
 
 TEST(GpsDeskProgramTest, HelpVersionAndBadCommandLines)
@@ -116,4 +239,34 @@ TEST(ProgramOptionsTest, ReadsRepeatedPortsAndBothValueForms)
           {"--screenshot"}, {"--simulate=yes"}, {"--port="}, {"file.png"}}) {
         EXPECT_NE(ProgramOptions::parse(bad).error, "") << bad.front();
     }
+}
+
+TEST(GpsDeskProgramTest, HeadlessWritesGpsdStyleReportsAndSaysWhenThePortCannotBeUsed)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    std::unique_ptr<QProcess> process(
+        startProgram({"--headless", "--simulate", "--quit-after", "8"}, home.path()));
+    ASSERT_TRUE(process->waitForFinished(30000));
+    EXPECT_EQ(process->exitCode(), 0);
+    bool tpv3 = false;
+    bool sky = false;
+    for (const QByteArray& line : process->readAllStandardOutput().split('\n')) {
+        if (line.isEmpty()) continue;
+        const QJsonObject report = QJsonDocument::fromJson(line).object();
+        ASSERT_FALSE(report.isEmpty()) << "not one JSON object: " << line.toStdString();
+        if (report["class"] == "TPV" && report["mode"] == 3 && report.contains("lat"))
+            tpv3 = true;
+        if (report["class"] == "SKY" && !report["satellites"].toArray().isEmpty()) sky = true;
+    }
+    EXPECT_TRUE(tpv3) << "no 3D fix reported from the simulated receiver";
+    EXPECT_TRUE(sky) << "no satellites reported";
+
+    std::unique_ptr<QProcess> missing(startProgram(
+        {"--headless", "--port", home.filePath("no-such-device"), "--quit-after", "5"},
+        home.path()));
+    missing->setProcessChannelMode(QProcess::SeparateChannels);
+    ASSERT_TRUE(missing->waitForFinished(30000));
+    EXPECT_EQ(missing->exitCode(), 1);
+    EXPECT_TRUE(missing->readAllStandardOutput().isEmpty());
 }

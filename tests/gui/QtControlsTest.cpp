@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -142,6 +143,46 @@ TEST(QtTextViewTest, DroppingTheOldestOfManyLinesStaysCheap)
     EXPECT_LT(timer.elapsed(), 3000) << "append plus trim must not copy the whole text";
 }
 
+TEST(QtTextViewTest, KeepsTheUsersSelectionWhileLinesStreamIn)
+{
+    guiTestApp();
+    QtTextView view;
+    view.resize(400, 120);
+    view.show();
+    auto appendLines = [&](int from, int count) {
+        for (int i = from; i < from + count; ++i) {
+            view.appendText("$GPGGA," + std::to_string(i), Color::Green);
+            view.appendText("\n", Color::Green);
+            view.scrollToEnd();
+        }
+        QApplication::processEvents();  // the deferred scroll runs
+    };
+    appendLines(0, 40);
+    const int bottom = view.verticalScrollBar()->value();
+    EXPECT_GT(bottom, 0);
+
+    // The user selects line 30 to copy it.
+    QTextCursor selection(view.document()->findBlockByNumber(30));
+    selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    view.setTextCursor(selection);
+    const int shown = view.verticalScrollBar()->value();
+
+    appendLines(40, 20);
+    view.removeFirstLines(view.lineCount() - 50);  // the monitor's trim drops ten lines
+    QApplication::processEvents();
+    EXPECT_EQ(view.textCursor().selectedText(), "$GPGGA,30");
+    EXPECT_EQ(view.verticalScrollBar()->value(), shown - 10) << "the selected line stays put";
+
+    // Once the selection is gone the view follows the stream again.
+    QTextCursor plain = view.textCursor();
+    plain.clearSelection();
+    view.setTextCursor(plain);
+    appendLines(60, 1);
+    EXPECT_GT(view.verticalScrollBar()->value(), shown);
+    EXPECT_EQ(view.textCursor().position(), view.document()->characterCount() - 1);
+    EXPECT_TRUE(view.viewport()->rect().contains(view.cursorRect())) << "the end is in sight";
+}
+
 namespace {
 
 class RecordingDrawerDelegate : public platform::DrawerDelegate {
@@ -186,11 +227,12 @@ TEST(QtWindowTest, TakesTheDelegatesSizeAndTellsOfTheCloseOnce)
     window.setDelegate(nullptr);
 }
 
-TEST(QtDrawerTest, HangsOnItsEdgeFollowsTheWindowAndReportsClosing)
+TEST(QtDrawerTest, IsAPaneOfTheWindowThatMakesRoomAndReportsEveryClose)
 {
     guiTestApp();
     QtWindow window;
-    window.widget()->setGeometry(300, 200, 400, 240);
+    window.widget()->setCentralWidget(new QWidget);
+    window.widget()->centralWidget()->setMinimumSize(300, 200);
     QtDrawer right(window.widget(), QtDrawer::Edge::Right);
     QtDrawer bottom(window.widget(), QtDrawer::Edge::Bottom);
     right.contentView()->setMinimumSize(200, 100);
@@ -199,23 +241,35 @@ TEST(QtDrawerTest, HangsOnItsEdgeFollowsTheWindowAndReportsClosing)
     right.setDelegate(&delegate);
     right.open();
     bottom.open();
+    window.widget()->resize(window.widget()->minimumSizeHint());
     window.makeKeyAndOrderFront();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(right.panel()->isVisible()) << "open before the window shows, visible after";
-    const QRect frame = window.widget()->frameGeometry();
-    EXPECT_EQ(right.panel()->geometry().left(), frame.right() + 1);
-    EXPECT_EQ(bottom.panel()->geometry().top(), frame.bottom() + 1);
-    EXPECT_EQ(window.size().width, 400.0f) << "a drawer never resizes the window";
+    EXPECT_FALSE(right.panel()->isWindow()) << "a pane is no window of its own";
+    const QRect central = window.widget()->centralWidget()->geometry();
+    EXPECT_GE(right.panel()->geometry().left(), central.right());
+    EXPECT_GE(bottom.panel()->geometry().top(), central.bottom());
 
-    window.widget()->move(100, 50);
-    EXPECT_EQ(right.panel()->geometry().left(), window.widget()->frameGeometry().right() + 1);
-
+    // Closing gives the pane's room back and opening takes it again; the content keeps its size.
+    const QSize contentBefore = window.widget()->centralWidget()->size();
+    const int widthBefore = window.widget()->width();
     right.toggle();
+    QCoreApplication::processEvents();
     EXPECT_FALSE(right.isOpen());
     EXPECT_FALSE(right.panel()->isVisible());
+    EXPECT_LT(window.widget()->width(), widthBefore - 200);
+    EXPECT_EQ(window.widget()->centralWidget()->size(), contentBefore);
     right.close();  // already closed: no second notice
     EXPECT_EQ(delegate.closes, 1);
     right.toggle();
+    QCoreApplication::processEvents();
     EXPECT_TRUE(right.isOpen());
+    EXPECT_EQ(window.widget()->width(), widthBefore);
+
+    // The pane's own close button ends in the same notice.
+    right.panel()->close();
+    EXPECT_FALSE(right.isOpen());
+    EXPECT_EQ(delegate.closes, 2);
     right.setDelegate(nullptr);
 }
 

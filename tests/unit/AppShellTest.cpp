@@ -13,6 +13,8 @@
 #include "app/SplashController.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
+#include "core/Serial.h"
+#include "unit/GPSControllerTestSupport.h"
 
 namespace {
 
@@ -91,6 +93,42 @@ TEST(SplashControllerTest, FindsTheApplicationWhereItIs)
         EXPECT_EQ(splash.platform.application.beepCount, 0);
         EXPECT_TRUE(splash.platform.alerts.panels.empty());
     }
+}
+
+TEST(SplashControllerTest, WithoutTheApplicationTheButtonShowsThePositionOnTheMap)
+{
+    Splash splash;
+    fakes::FakeButton button;
+    splash.controller.setLaunchButton(&button);
+    splash.controller.awakeFromNib();
+    EXPECT_EQ(button.currentTitle, "button.showOnMap");
+    EXPECT_FALSE(button.enabled) << "no position yet";
+    splash.controller.onLaunch();
+    EXPECT_TRUE(splash.platform.workspace.opened.empty());
+
+    splash.controller.setPosition(48.16315f, -11.52527f);
+    EXPECT_TRUE(button.enabled);
+    splash.controller.onLaunch();
+    EXPECT_EQ(splash.platform.workspace.opened, (std::vector<std::string>{"geo:48.16315,-11.52527"}));
+    EXPECT_EQ(splash.platform.application.terminateCount, 0);
+
+    // A desktop that cannot open the address says so instead of doing nothing.
+    splash.platform.workspace.openSucceeds = false;
+    splash.controller.onLaunch();
+    ASSERT_EQ(splash.platform.alerts.panels.size(), 1u);
+    splash.controller.clearPosition();
+    EXPECT_FALSE(button.enabled);
+
+    // With the application found on waking the button starts it, as before.
+    Splash installed;
+    fakes::FakeButton start;
+    installed.controller.setLaunchButton(&start);
+    installed.platform.workspace.executables = {kInstalled};
+    installed.controller.awakeFromNib();
+    EXPECT_EQ(start.currentTitle, "button.startCompanion");
+    EXPECT_TRUE(start.enabled);
+    installed.controller.onLaunch();
+    EXPECT_EQ(installed.platform.workspace.launched, (std::vector<std::string>{kInstalled}));
 }
 
 TEST(SplashControllerTest, PathJoiningCountsADoubledSeparatorAsOne)
@@ -220,6 +258,32 @@ TEST(AppControllerTest, SavesOnceOnEveryWayOut)
         ASSERT_TRUE(stored.has_value());
         EXPECT_EQ(std::get<std::int64_t>(*stored), 2);
     }
+}
+
+TEST(AppControllerTest, AFailedSaveIsToldInTheMonitorAndOnStandardErrorWithoutAPanel)
+{
+    fakes::FakePlatform platform;
+    platform.bundle.entries = {{"NSSettingsNotSaved", "Not saved: %@"}};
+    platform.preferences.failure = "cannot write /cfg/preferences.json: No space left on device";
+    Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+    Serial::clearExtraPorts();
+    Serial::addExtraPort("/dev/ttyTEST0");
+    controllertest::MainWindow w;
+    w.wakeDrawers();
+    AppController app;
+    app.setGpsController(w.controller.get());
+    app.setGpsSettingsController(&w.settings);
+
+    testing::internal::CaptureStderr();
+    app.applicationWillTerminate();
+    const std::string told = testing::internal::GetCapturedStderr();
+    const std::string expected = "Not saved: " + *platform.preferences.failure;
+    EXPECT_NE(told.find(expected), std::string::npos) << told;
+    const auto lines = w.monitorLines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const auto& line) { return line.first == expected; }));
+    EXPECT_TRUE(platform.alerts.panels.empty());
+    Serial::clearExtraPorts();
 }
 
 TEST(AppControllerTest, NoSaveWithoutAnEndAndEveryMenuItemEnabled)

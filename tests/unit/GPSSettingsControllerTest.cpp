@@ -61,6 +61,20 @@ TEST_F(GPSSettingsControllerTest, FirstRunSelectsDefaultsButNoPort)
     EXPECT_EQ(platform.application.terminateCount, 0);
 }
 
+TEST_F(GPSSettingsControllerTest, WrongTypedKeysAreToldInOnePanelAndKeepTheirDefaults)
+{
+    devices(1);
+    platform.bundle.entries = {{"NSCorruptSettingsList", "Unreadable: %@."}};
+    platform.preferences.values = {{"serialPort", PreferenceValue(std::int64_t{3})},
+                                   {"rate", PreferenceValue(std::int64_t{4800})},
+                                   {"units", PreferenceValue(std::string("2"))}};
+    settings.awakeFromNib();
+    ASSERT_EQ(platform.alerts.panels.size(), 1u);
+    EXPECT_EQ(platform.alerts.panels[0].message, "Unreadable: serialPort, rate, units.");
+    EXPECT_EQ(portBox.selected, -1);
+    EXPECT_EQ(unitsBox.selected, 0);
+}
+
 TEST_F(GPSSettingsControllerTest, RestoresStoredChoicesAndCapturesThem)
 {
     devices(3);

@@ -82,6 +82,27 @@ TEST_F(ReceiverCommandsTest, SetDebugTurnsDevelopmentDataOn)
     EXPECT_EQ(pty.readAll(), "$PSRF105,1*3E\r\n");
 }
 
+TEST_F(ReceiverCommandsTest, RestartSendsTheInitialiseSentenceOfEachDepth)
+{
+    const struct {
+        RestartDepth depth;
+        const char* wire;
+    } cases[] = {
+        {RestartDepth::Hot, "$PSRF101,0,0,0,0,0,0,12,1*15\r\n"},
+        {RestartDepth::Warm, "$PSRF101,0,0,0,0,0,0,12,2*16\r\n"},
+        {RestartDepth::Cold, "$PSRF101,0,0,0,0,0,0,12,4*10\r\n"},
+    };
+    use("4800");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wire);
+        commands.restart(c.depth);
+        EXPECT_EQ(pty.readAll(), c.wire);
+    }
+    EXPECT_EQ(ReceiverCommands::restartRefusalKey(false, false), "NSTestRestartNotConnected");
+    EXPECT_EQ(ReceiverCommands::restartRefusalKey(true, true), "NSTestRestartUnknownReceiver");
+    EXPECT_FALSE(ReceiverCommands::restartRefusalKey(true, false));
+}
+
 TEST_F(ReceiverCommandsTest, SetWAASSwitchesToBinarySetsTheSourceAndSwitchesBack)
 {
     const std::string switchSentence = "$PSRF100,0,4800,8,1,0*0F\r\n";

@@ -138,3 +138,46 @@ TEST(SatelliteStoreTest, TransparencySetsTheWindowOpacity)
     bare.setTransparent(false);
     bare.close();
 }
+
+TEST(SatelliteStoreTest, WholeSkyIsGroupedByConstellationWithoutATwelveSlotLimit)
+{
+    Store store;
+    store.controller.awakeFromNib();
+    const int redraws = store.host.redrawRequests;
+
+    // Seventy satellites, systems interleaved as a GN receiver might list them.
+    std::vector<SatelliteInView> sky;
+    const Constellation order[] = {Constellation::GLONASS, Constellation::GPS,
+                                   Constellation::Galileo};
+    for (int i = 0; i < 70; ++i)
+        sky.push_back({order[i % 3], i + 1, 10 + i % 80, i * 5 % 360, 30, i % 2 == 0});
+    sky[1].snrDbHz.reset();  // GPS 2: not tracked
+    store.controller.setSatellitesInView(sky);
+
+    ASSERT_EQ(store.controller.size(), 70u);
+    EXPECT_EQ(store.host.redrawRequests, redraws + 1);
+    // GPS first, then Galileo, then GLONASS; each group in the order the receiver gave.
+    const Satellite* first = store.controller.satellite(0);
+    EXPECT_EQ(first->constellation(), Constellation::GPS);
+    EXPECT_EQ(first->number(), 2);
+    EXPECT_EQ(first->strength(), 0);
+    EXPECT_EQ(store.controller.satellite(1)->number(), 5);
+    EXPECT_EQ(store.controller.satellite(1)->strength(), Satellite::strengthForSnr(30));
+    EXPECT_EQ(store.controller.satellite(23)->constellation(), Constellation::Galileo);
+    EXPECT_EQ(store.controller.satellite(23)->number(), 3);
+    EXPECT_TRUE(store.controller.satellite(23)->usedInFix());
+    EXPECT_EQ(store.controller.satellite(69)->constellation(), Constellation::GLONASS);
+    EXPECT_EQ(store.controller.satellite(69)->number(), 70);
+    EXPECT_FALSE(store.controller.satellite(69)->usedInFix());
+
+    // A smaller sky shrinks back to twelve slots, the rest empty; the legacy set() makes a
+    // slot plain GPS again.
+    store.controller.setSatellitesInView({{Constellation::BeiDou, 14, 40, 100, 25, true}});
+    ASSERT_EQ(store.controller.size(), 12u);
+    EXPECT_EQ(store.controller.satellite(0)->constellation(), Constellation::BeiDou);
+    EXPECT_EQ(store.controller.satellite(11)->number(), 0);
+    EXPECT_EQ(store.controller.satellite(12), nullptr);
+    store.controller.satellite(0)->set(7, 40, 100, 25);
+    EXPECT_EQ(store.controller.satellite(0)->constellation(), Constellation::GPS);
+    EXPECT_FALSE(store.controller.satellite(0)->usedInFix());
+}

@@ -1,5 +1,8 @@
+#include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -7,6 +10,7 @@
 #include "fakes/FakeCanvas.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
+#include "fakes/GermanLocale.h"
 #include "core/SkyPlotView.h"
 
 using platform::Color;
@@ -206,6 +210,10 @@ TEST(SkyPlotViewTest, CaptionsFormatDopErrorAndAltitude)
         {"negative HDOP does not wrap", -2.0f, 0, false, "HDOP -2.0", "HPE 0'", "ALT 0'"},
         {"NaN HDOP", NAN, 0, false, "HDOP  nan", "HPE 0'", "ALT 0'"},
         {"huge altitude saturates", 0, 1e30f, false, "HDOP  0.0", "HPE 0'", "ALT 2147483647'"},
+        // Past two digits the value cannot be shown in the caption's room.
+        {"huge HDOP", 1e30f, 0, false, "HDOP >99", "HPE --", "ALT 0'"},
+        {"HDOP 99.9", 99.94f, 0, true, "HDOP 99.9", "HPE 746m", "ALT 0m"},
+        {"huge negative HDOP", -1e30f, 0, true, "HDOP <-99", "HPE --", "ALT 0m"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -218,6 +226,17 @@ TEST(SkyPlotViewTest, CaptionsFormatDopErrorAndAltitude)
         EXPECT_EQ(textAt(canvas, 290, 220), c.errorText);
         EXPECT_EQ(textAt(canvas, 360, 220), c.altitudeText);
     }
+}
+
+TEST(SkyPlotViewTest, CaptionsKeepTheDecimalPointUnderACommaLocale)
+{
+    Plot plot;
+    plot.store.setDop(0, 1.2f, 0);
+    if (!testlocale::switchToGerman(LC_NUMERIC))
+        GTEST_SKIP() << "no locale with a decimal comma available (localedef failed)";
+    const auto canvas = plot.draw();
+    testlocale::restore(LC_NUMERIC);
+    EXPECT_EQ(textAt(canvas, 220, 220), "HDOP  1.2");
 }
 
 TEST(SkyPlotViewTest, GeometryFollowsTheHeightAndMissingStoreDrawsAnEmptyPlot)
@@ -236,4 +255,150 @@ TEST(SkyPlotViewTest, GeometryFollowsTheHeightAndMissingStoreDrawsAnEmptyPlot)
     EXPECT_EQ(textAt(canvas, 62, 118), "N");
     EXPECT_EQ(textAt(canvas, 120, 120), "NSHDOP  0.0");  // unknown key stands for itself
     EXPECT_TRUE(canvas.callsOf("fillRect").empty());
+}
+
+namespace {
+
+bool inside(const fakes::FakeCanvas::Call& call, const platform::Rect& area)
+{
+    return call.args[0] >= area.x - 0.01f && call.args[1] >= area.y - 0.01f &&
+           call.args[0] + call.args[2] <= area.x + area.width + 0.01f &&
+           call.args[1] + call.args[3] <= area.y + area.height + 0.01f;
+}
+
+bool overlap(const fakes::FakeCanvas::Call& a, const fakes::FakeCanvas::Call& b)
+{
+    return a.args[0] < b.args[0] + b.args[2] - 0.01f && b.args[0] < a.args[0] + a.args[2] - 0.01f &&
+           a.args[1] < b.args[1] + b.args[3] - 0.01f && b.args[1] < a.args[1] + a.args[3] - 0.01f;
+}
+
+}  // namespace
+
+TEST(SkyPlotViewTest, GpsOnlySkyFromTheModelKeepsTheSlotColumnsAndFramesUsedSatellites)
+{
+    Plot plot;
+    plot.store.setSatellitesInView({{Constellation::GPS, 7, 45, 90, 30, true},
+                                    {Constellation::GPS, 12, 90, 0, std::nullopt, false}});
+    const auto canvas = plot.draw();
+
+    const auto fills = canvas.callsOf("fillRect");
+    ASSERT_EQ(fills.size(), 6u);
+    expectRect(fills[0], 157.5f, 107.5f, 15, 15);  // no letter with one system
+    expectRect(fills[1], 230, 0, 15, 15);
+    expectRect(fills[4], 230 + 17, 0, 15, 15);
+    expectRect(fills[5], 230 + 17, 17, 15, 0);      // not tracked: no bar, red
+    EXPECT_EQ(fills[4].color, Color::Red);
+    EXPECT_EQ(canvas.texts("07").size(), 2u);
+
+    // The used satellite's marker and column label are framed in black, the other's not.
+    const auto frames = canvas.callsOf("strokeRect");
+    ASSERT_EQ(frames.size(), 2u);
+    expectRect(frames[0], 157.5f, 107.5f, 15, 15);
+    expectRect(frames[1], 230, 0, 15, 15);
+    for (const auto& frame : frames) EXPECT_EQ(frame.color, Color::Black);
+    EXPECT_TRUE(canvas.texts("G07").empty());
+    EXPECT_TRUE(canvas.texts("used/in view").empty());  // a legend only with several systems
+}
+
+TEST(SkyPlotViewTest, SeveralSystemsGetLettersALegendAndGroupedBars)
+{
+    Plot plot;
+    plot.platform.bundle.entries["NSUsedInView"] = "used/in view";
+    plot.store.setSatellitesInView({{Constellation::GLONASS, 71, 30, 200, 35, true},
+                                    {Constellation::GPS, 5, 60, 90, 40, true},
+                                    {Constellation::GPS, 9, 20, 300, 22, false},
+                                    {Constellation::SBAS, 133, 35, 160, std::nullopt, false}});
+    const auto canvas = plot.draw();
+
+    // Markers carry the system's letter; the box widens to both sides of the plain place.
+    for (const char* label : {"G05", "G09", "S133", "R71"}) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(canvas.texts(label).size(), 1u);
+    }
+    const auto g05 = canvas.texts("G05")[0];  // (60, 90): offset (33.3, 0); label 15 wide
+    EXPECT_NEAR(g05.args[0], 100 + 100.0f / 3 + 7.5f, 0.01f);
+
+    EXPECT_EQ(textAt(canvas, 230, 204), "used/in view");
+    EXPECT_EQ(canvas.texts("G GPS 1/2").size(), 1u);
+    EXPECT_EQ(canvas.texts("S SBAS 0/1").size(), 1u);
+    EXPECT_EQ(canvas.texts("R GLONASS 1/1").size(), 1u);
+
+    // Bars: letter, then that system's columns, in the system order G, S, R.
+    std::vector<std::string> strip;
+    for (const auto& call : canvas.callsOf("drawText"))
+        if (call.font == platform::Font{FontKind::Label, 9}) strip.push_back(call.text);
+    EXPECT_EQ(strip, (std::vector<std::string>{"G", "05", "09", "S", "133", "R", "71"}));
+    // Two frames per used satellite: its marker and its bar label.
+    EXPECT_EQ(canvas.callsOf("strokeRect").size(), 4u);
+}
+
+TEST(SkyPlotViewTest, SixtyFourSatellitesStayInsideTheirStripWithoutOverlap)
+{
+    Plot plot;
+    std::vector<SatelliteInView> sky;
+    for (int i = 0; i < 64; ++i)
+        sky.push_back({static_cast<Constellation>(i % 7), 1 + i, i % 91, i * 23 % 360, 20 + i % 30,
+                       i % 3 == 0});
+    plot.store.setSatellitesInView(sky);
+    fakes::FakeCanvas canvas;  // text as wide as half its point size a character
+    plot.view.drawRect(canvas, plot.host.bounds());
+
+    // The legend sits between the captions (y 220) and the bars, one line per two systems.
+    float legendBottom = 220;
+    int legendLines = 0;
+    for (const auto& text : canvas.callsOf("drawText"))
+        if (text.font == platform::Font{FontKind::Default, 10}) {
+            EXPECT_LE(text.args[1] + 10, 220.0f);
+            if (text.args[1] < legendBottom) ++legendLines;
+            legendBottom = std::min(legendBottom, text.args[1]);
+        }
+    EXPECT_EQ(legendLines, 5);  // heading and seven systems
+
+    const platform::Rect view{0, 0, 480, 236};
+    const platform::Rect horizon{16 - 15, 18 - 15, 200 + 30, 200 + 30};  // ring plus a label
+    const platform::Rect strip{230, 0, 478 - 230, legendBottom};
+    std::vector<fakes::FakeCanvas::Call> bars;
+    for (const auto& fill : canvas.callsOf("fillRect")) {
+        ASSERT_TRUE(inside(fill, view));
+        if (fill.args[0] >= 230) {
+            EXPECT_TRUE(inside(fill, strip)) << fill.args[0] << "," << fill.args[1];
+            bars.push_back(fill);
+        } else {
+            EXPECT_TRUE(inside(fill, horizon)) << fill.args[0] << "," << fill.args[1];
+        }
+    }
+    EXPECT_EQ(bars.size(), 128u);  // a label and a bar for every satellite
+    for (std::size_t a = 0; a < bars.size(); ++a)
+        for (std::size_t b = a + 1; b < bars.size(); ++b)
+            EXPECT_FALSE(overlap(bars[a], bars[b])) << a << " overlaps " << b;
+}
+
+TEST(SkyPlotViewTest, ImpossiblePlacesAndNumbersDrawNoMarkerAndShortLabels)
+{
+    struct Case {
+        const char* name;
+        int number, elevation, azimuth;
+        const char* label;
+    };
+    const Case cases[] = {
+        {"below the horizon", 4, -5, 100, "04"},
+        {"past the zenith", 4, 91, 100, "04"},
+        {"azimuth 360", 4, 10, 360, "04"},
+        {"negative azimuth", 4, 10, -1, "04"},
+        {"most negative azimuth", 4, 10, INT32_MIN, "04"},
+        {"absurd number", 123456, 10, 100, "??"},
+        {"negative number", -3, 91, 0, "??"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Plot plot;
+        plot.store.setSatellitesInView({{Constellation::GPS, c.number, c.elevation, c.azimuth, 30, true},
+                                        {Constellation::Galileo, 11, 45, 45, 30, false}});
+        const auto canvas = plot.draw();
+        const bool placed = c.elevation >= 0 && c.elevation <= 90 && c.azimuth >= 0 && c.azimuth < 360;
+        EXPECT_EQ(canvas.texts(std::string("G") + c.label).size(), placed ? 1u : 0u);
+        EXPECT_EQ(canvas.texts(c.label).size(), 1u);  // its bar is still there
+        for (const auto& call : canvas.calls)
+            for (float v : call.args) EXPECT_LT(std::fabs(v), 1000.0f) << call.op;
+    }
 }

@@ -1,6 +1,9 @@
+#include <filesystem>
 #include <map>
+#include <set>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "platform/posix/StringsBundle.h"
 #include "tests/unit/ServicesTestSupport.h"
@@ -91,6 +94,44 @@ TEST(StringsBundleTest, FindsTheConfiguredFolderElseTheSourceTree)
         environment({{"GPSDESK_RESOURCES", (dir.path() / "empty").string()}}));
     ASSERT_TRUE(fallback.has_value());
     EXPECT_TRUE(std::filesystem::exists(*fallback / "strings/en.json"));
+}
+
+// The keys a JSON text defines more than once in one object. The parsed table keeps only
+// the last of them without a word, so the text itself is read event by event.
+std::vector<std::string> duplicateKeys(const std::string& text)
+{
+    using Event = nlohmann::json::parse_event_t;
+    std::vector<std::set<std::string>> open;
+    std::vector<std::string> duplicates;
+    const auto parsed = nlohmann::json::parse(
+        text,
+        [&](int, Event event, nlohmann::json& value) {
+            if (event == Event::object_start) open.emplace_back();
+            if (event == Event::object_end) open.pop_back();
+            if (event == Event::key && !open.back().insert(value.get<std::string>()).second)
+                duplicates.push_back(value.get<std::string>());
+            return true;
+        },
+        false);
+    if (parsed.is_discarded()) duplicates.push_back("(not JSON)");
+    return duplicates;
+}
+
+TEST(StringsBundleTest, EveryTableDefinesEachKeyOnce)
+{
+    EXPECT_EQ(duplicateKeys(R"({"A": "1", "B": {"A": "2"}, "A": "3"})"),
+              std::vector<std::string>{"A"});
+    EXPECT_EQ(duplicateKeys("{ not json"), std::vector<std::string>{"(not JSON)"});
+
+    const auto folder = std::filesystem::path(GPSDESK_SOURCE_DIR) / "resources/strings";
+    int tables = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".json") continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        ++tables;
+        EXPECT_EQ(duplicateKeys(servicestest::readFile(entry.path())), std::vector<std::string>{});
+    }
+    EXPECT_GE(tables, 2);
 }
 
 }  // namespace

@@ -1,17 +1,27 @@
-// Draws the sky plot, the compass tape and the data-ready lamp through the same canvas the
+// Draws the sky plot, the compass tape, the data-ready lamp and the receiver test through the same canvas the
 // program uses, into PNG files, so the instruments can be looked at without a receiver.
+// Each recorded NMEA log named after the folder gives one more sky plot, of the sky at the
+// log's end: skyplot-NAME.png.
 //
-//   gpsdesk-render OUTPUT_FOLDER
+//   gpsdesk-render OUTPUT_FOLDER [LOG...]
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <numbers>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
+#include "core/NMEA.h"
+#include "core/ReceiverState.h"
 #include "core/SatelliteStore.h"
+#include "core/SentenceFields.h"
+#include "core/SentenceTable.h"
 #include "core/Satellite.h"
 #include "platform/Services.h"
 #include "platform/View.h"
@@ -19,6 +29,8 @@
 #include "platform/qt/QtCanvas.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
+#include "core/ReceiverTest.h"
+#include "core/ReceiverTestView.h"
 #include "core/SkyPlotView.h"
 
 namespace {
@@ -55,12 +67,120 @@ bool render(platform::View& view, float width, float height, const std::filesyst
     return saved;
 }
 
+constexpr float kFeetPerMetre = 3.2808399200439453f;
+
+// Folds a recorded log through the receiver model, as the reader would, and hands the sky at
+// its end to the store. The log's own fix times stand for the clock, so satellites the
+// receiver stopped listing age out as they would live. Satellites in view, or nothing when
+// the log cannot be read.
+std::optional<std::size_t> loadSky(const std::filesystem::path& log, SatelliteStore& store)
+{
+    std::ifstream input(log);
+    if (!input) return std::nullopt;
+    ReceiverState state;
+    double nowSeconds = 0.0;
+    for (std::string line; std::getline(input, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        ByteBuffer sentence(line.begin(), line.end());
+        sentence.push_back('\r');
+        sentence.push_back(0);
+        if (!NMEA::checkSumValid(sentence)) continue;
+        const auto fields = SentenceFields::split(sentence);
+        if (!fields) continue;
+        const Decoded decoded = decodeSentence(*fields);
+        if (!decoded.record) continue;
+        sentenceKind(fields->type())->fold(state, *decoded.record, nowSeconds);
+        if (const auto& time = state.time())
+            nowSeconds = time->hours * 3600.0 + time->minutes * 60.0 + time->seconds;
+    }
+    state.expire(nowSeconds);
+    store.setSatellitesInView(state.satellites());
+    store.setMeters(true);
+    store.setDop(state.pdop().value_or(0.0f), state.hdop().value_or(0.0f), state.vdop().value_or(0.0f));
+    store.setAltitude(state.altitudeMeters().value_or(0.0f) * kFeetPerMetre);
+    return state.satellitesInView();
+}
+
+// Ten minutes of a receiver standing in a yard with a building to the north-west: after a
+// hot and a warm start, a cold start; fixes scattered about a metre; satellites of four
+// systems crossing the sky, those behind the building weak or lost.
+void scriptReceiverTest(ReceiverTest& test)
+{
+    std::uint64_t state = 12345;
+    const auto uniform = [&state] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return (static_cast<double>(state >> 11) + 0.5) / 9007199254740992.0;
+    };
+    const auto gaussian = [&] {
+        return std::sqrt(-2.0 * std::log(uniform())) * std::cos(2.0 * std::numbers::pi * uniform());
+    };
+    test.started(-400.0, RunStart::HotRestart);
+    test.sentence(-399.4);
+    test.position(-397.8, 3, std::nullopt);
+    test.started(-300.0, RunStart::WarmRestart);
+    test.sentence(-299.1);
+    test.position(-271.0, 2, std::nullopt);
+    test.position(-269.5, 3, std::nullopt);
+    test.started(-50.0, RunStart::ColdRestart);
+    test.sentence(-49.2);
+
+    struct Orbit {
+        Constellation system;
+        int svid;
+        double elevation, azimuth, snr;
+    };
+    const Orbit orbits[] = {
+        {Constellation::GPS, 2, 71, 40, 44},      {Constellation::GPS, 5, 48, 130, 41},
+        {Constellation::GPS, 7, 15, 200, 33},     {Constellation::GPS, 9, 33, 300, 42},
+        {Constellation::GPS, 12, 8, 20, 30},      {Constellation::GPS, 15, 60, 250, 46},
+        {Constellation::GPS, 18, 25, 95, 38},     {Constellation::GLONASS, 67, 56, 54, 40},
+        {Constellation::GLONASS, 68, 22, 330, 36}, {Constellation::GLONASS, 82, 51, 77, 39},
+        {Constellation::Galileo, 3, 44, 149, 40}, {Constellation::Galileo, 15, 18, 290, 39},
+        {Constellation::Galileo, 27, 24, 268, 35}, {Constellation::BeiDou, 27, 78, 59, 44},
+        {Constellation::BeiDou, 28, 29, 115, 34}, {Constellation::BeiDou, 30, 12, 312, 36},
+    };
+    const GeodeticPosition home{48.1173, 11.5167, 545.4};
+    const LocalTangentPlane plane(home);
+    for (int second = -50; second <= 600; ++second) {
+        const double t = second;
+        const bool searching = second < -40;
+        const bool fixed = second >= -14;
+        test.sentence(t);
+        std::vector<SatelliteInView> sky;
+        for (const Orbit& orbit : orbits) {
+            SatelliteInView s;
+            s.constellation = orbit.system;
+            s.svid = orbit.svid;
+            s.elevationDegrees = static_cast<int>(std::lround(orbit.elevation + 6.0 * std::sin(t / 300.0 + orbit.svid)));
+            s.azimuthDegrees = static_cast<int>(std::lround(orbit.azimuth + t * 0.02 + 360.0)) % 360;
+            const bool behindBuilding = s.azimuthDegrees > 280 && s.elevationDegrees < 35;
+            double snr = orbit.snr + 3.0 * std::sin(t / 25.0 + orbit.svid) + gaussian();
+            if (behindBuilding) snr -= 18.0;
+            const bool acquired = !searching && second > -40 + (orbit.svid % 9) * 2;
+            if (acquired && snr >= 12.0) s.snrDbHz = static_cast<int>(std::lround(snr));
+            s.usedInFix = fixed && s.snrDbHz && *s.snrDbHz >= 30;
+            sky.push_back(s);
+        }
+        test.satellites(t, sky);
+        if (!fixed) {
+            test.position(t, 0, std::nullopt);
+            continue;
+        }
+        FixSample fix;
+        fix.timeSeconds = t;
+        fix.position = plane.toGeodetic({0.55 * gaussian(), 0.8 * gaussian(), 2.0 * gaussian()});
+        fix.hdop = 0.9f;
+        fix.speedKnots = 0.05f;
+        test.position(t, second < -12 ? 2 : 3, fix);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: gpsdesk-render OUTPUT_FOLDER [LOG...]\n");
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -104,6 +224,29 @@ int main(int argc, char** argv)
         lamp.drawDataReady(state);
         ok &= render(lamp, 20, 20, out / ("lamp-" + std::to_string(state) + ".png"));
     }
+    // The sky plot as big as the satellite drawer shows it.
+    for (int i = 2; i < argc; ++i) {
+        const std::filesystem::path log = argv[i];
+        SatelliteStore logStore;
+        logStore.awakeFromNib();
+        const auto inView = loadSky(log, logStore);
+        if (!inView) {
+            std::fprintf(stderr, "cannot read %s\n", log.c_str());
+            ok = false;
+            continue;
+        }
+        std::printf("%s: %zu satellites in view\n", log.filename().c_str(), *inView);
+        SkyPlotView logPlot;
+        logPlot.setSatelliteStore(&logStore);
+        ok &= render(logPlot, 460, 236, out / ("skyplot-" + log.stem().string() + ".png"));
+    }
+    ReceiverTest test;
+    scriptReceiverTest(test);
+    ReceiverTestView testView;
+    testView.setReceiverTest(&test);
+    testView.setNow(600.0);
+    ok &= render(testView, 960, 620, out / "receiver-test.png");
+
     platform::services().bundle = nullptr;
     return ok ? 0 : 1;
 }

@@ -1,4 +1,4 @@
-#include "app/FormatText.h"
+#include "core/FormatText.h"
 
 #include <clocale>
 #include <cstdarg>

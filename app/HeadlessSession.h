@@ -1,0 +1,43 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class Serial;
+
+// GPS Desk without a window: the same serial reader, receiver commands and receiver model as
+// the window, writing the receiver state as gpsd-style JSON reports, one per line.
+//
+// A TPV report is written whenever its content changes, a SKY report once per satellite
+// cycle. Messages the window would show as panels go to `messages` in plain words instead.
+class HeadlessSession {
+public:
+    using Sink = std::function<void(const std::string& line)>;
+
+    HeadlessSession(Sink reports, Sink messages);
+    ~HeadlessSession();
+    HeadlessSession(const HeadlessSession&) = delete;
+    HeadlessSession& operator=(const HeadlessSession&) = delete;
+
+    // Opens the port at the rate, configures the receiver and reads until stop() or until
+    // the device goes away. False when the port could not be opened (the reason has gone to
+    // `messages`), true when it was used.
+    bool run(const std::string& port, const std::string& rate);
+    // Ends run() soon, also while it waits on a quiet line. Any thread.
+    void stop();
+
+    std::uint64_t sentencesHandled() const { return m_handled.load(); }
+    std::uint64_t linesRejected() const { return m_rejected.load(); }
+
+private:
+    void readUntilStopped(Serial& serial, const std::string& port);
+
+    Sink m_reports;
+    Sink m_messages;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<Serial*> m_serial{nullptr};
+    std::atomic<std::uint64_t> m_handled{0};
+    std::atomic<std::uint64_t> m_rejected{0};
+};

@@ -1,0 +1,127 @@
+#include "core/FirstFixTimer.h"
+
+#include <cstdio>
+
+#include "core/Alert.h"
+
+namespace {
+
+void reach(std::optional<double>& milestone, double secondsAfterStart)
+{
+    if (!milestone) milestone = secondsAfterStart;
+}
+
+std::string seconds(const std::optional<double>& value)
+{
+    if (!value) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", *value);
+    return text;
+}
+
+}  // namespace
+
+std::string runStartKey(RunStart why)
+{
+    switch (why) {
+    case RunStart::Connect: return "NSTestConnect";
+    case RunStart::HotRestart: return "NSTestHotStart";
+    case RunStart::WarmRestart: return "NSTestWarmStart";
+    case RunStart::ColdRestart: return "NSTestColdStart";
+    }
+    return "NSTestConnect";
+}
+
+void FirstFixTimer::start(double now, RunStart why)
+{
+    FirstFixRun run;
+    run.start = why;
+    run.startedAtSeconds = now;
+    m_runs.push(run);
+    m_running = true;
+    m_dimension = 0;
+    m_used = {};
+    m_stoppedClock.reset();
+}
+
+void FirstFixTimer::stop(double now)
+{
+    if (!m_running) return;
+    m_stoppedClock = clockSeconds(now);
+    m_running = false;
+}
+
+void FirstFixTimer::sentence(double now)
+{
+    if (!m_running) return;
+    FirstFixRun& run = m_runs[m_runs.size() - 1];
+    reach(run.firstSentence, now - run.startedAtSeconds);
+}
+
+void FirstFixTimer::satellites(double now, std::span<const SatelliteInView> inView)
+{
+    if (!m_running) return;
+    FirstFixRun& run = m_runs[m_runs.size() - 1];
+    m_used = {};
+    for (const SatelliteInView& satellite : inView) {
+        if (satellite.snrDbHz && *satellite.snrDbHz > 0) {
+            reach(run.firstSignal, now - run.startedAtSeconds);
+        }
+        const auto system = static_cast<std::size_t>(satellite.constellation);
+        if (satellite.usedInFix && system < kConstellationCount) m_used[system] = true;
+    }
+    markUsed(now);
+}
+
+void FirstFixTimer::fix(double now, int dimension)
+{
+    if (!m_running) return;
+    FirstFixRun& run = m_runs[m_runs.size() - 1];
+    m_dimension = dimension;
+    if (dimension >= 2) reach(run.first2dFix, now - run.startedAtSeconds);
+    if (dimension >= 3) reach(run.first3dFix, now - run.startedAtSeconds);
+    markUsed(now);
+}
+
+void FirstFixTimer::markUsed(double now)
+{
+    if (m_dimension < 2) return;
+    FirstFixRun& run = m_runs[m_runs.size() - 1];
+    for (std::size_t system = 0; system < kConstellationCount; ++system) {
+        if (m_used[system]) reach(run.firstFixWith[system], now - run.startedAtSeconds);
+    }
+}
+
+std::optional<double> FirstFixTimer::clockSeconds(double now) const
+{
+    if (m_runs.empty()) return std::nullopt;
+    if (!m_running) return m_stoppedClock;
+    const FirstFixRun& run = m_runs.newest();
+    if (run.first3dFix) return run.first3dFix;
+    return now - run.startedAtSeconds;
+}
+
+std::string FirstFixTimer::copyText() const
+{
+    std::string text = Alert::localizedStringWithKey("NSTestStart") + '\t' +
+                       Alert::localizedStringWithKey("NSTestFirstSentence") + '\t' +
+                       Alert::localizedStringWithKey("NSTestFirstSignal") + '\t' +
+                       Alert::localizedStringWithKey("NSTestFirst2D") + '\t' +
+                       Alert::localizedStringWithKey("NSTestFirst3D");
+    for (std::size_t system = 0; system < kConstellationCount; ++system) {
+        text += '\t';
+        text += constellationName(static_cast<Constellation>(system));
+    }
+    text += '\n';
+    for (std::size_t i = 0; i < m_runs.size(); ++i) {
+        const FirstFixRun& run = m_runs[i];
+        text += Alert::localizedStringWithKey(runStartKey(run.start));
+        for (const auto* milestone : {&run.firstSentence, &run.firstSignal, &run.first2dFix,
+                                      &run.first3dFix}) {
+            text += '\t' + seconds(*milestone);
+        }
+        for (const auto& with : run.firstFixWith) text += '\t' + seconds(with);
+        text += '\n';
+    }
+    return text;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "core/Constellation.h"
+
+class ReceiverState;
+
+// The receiver state as one-line JSON reports in the shape of gpsd's, so that scripts and
+// tools written for gpsd's output read GPS Desk's too. Numbers are written the C way
+// whatever the process locale; a value the receiver has not sent is left out, not zeroed.
+namespace gpsdreport {
+
+// {"class":"TPV","time":"2020-07-11T22:37:45.000Z","mode":3,"lat":..,"lon":..,"altMSL":..,
+//  "speed":m/s,"track":degrees}. Time only once a date is known; position with a 2D or 3D
+// fix; altitude with a 3D fix.
+std::string tpv(const ReceiverState& state);
+
+// {"class":"SKY","hdop":..,"vdop":..,"pdop":..,"nSat":N,"uSat":N,"satellites":[{"PRN":..,
+//  "gnssid":..,"svid":..,"el":..,"az":..,"ss":..,"used":..}]}; "ss" only for a tracked signal.
+std::string sky(const ReceiverState& state);
+
+// gpsd's PRN for a satellite: the number in the combined NMEA ranges (GLONASS 65-96,
+// Galileo 301-336, BeiDou 401-463, QZSS 193-202, SBAS 120-158).
+int gpsdPrn(Constellation system, int svid);
+
+// Text as a JSON string literal, quotes included; control characters escaped.
+std::string quoted(const std::string& text);
+
+}  // namespace gpsdreport

@@ -1,0 +1,255 @@
+#include "core/ReceiverState.h"
+
+#include <algorithm>
+#include <set>
+
+#include "core/SatelliteNumbering.h"
+
+namespace {
+
+template <typename T>
+ReceiverState::Changes store(std::optional<T>& kept, const std::optional<T>& sent, ReceiverState::Change change)
+{
+    if (!sent || kept == sent) return 0;
+    kept = sent;
+    return change;
+}
+
+bool samePosition(const std::optional<GeoPosition>& a, const GeoPosition& b)
+{
+    return a && a->latitudeDegrees == b.latitudeDegrees && a->longitudeDegrees == b.longitudeDegrees;
+}
+
+constexpr std::uint16_t kNoSystem = 0xFF;
+constexpr std::uint16_t kNoSignal = 0xFF;
+
+}  // namespace
+
+ReceiverState::Changes ReceiverState::apply(const SentenceRecord& record, double nowSeconds)
+{
+    return std::visit([&](const auto& typed) { return apply(typed, nowSeconds); }, record);
+}
+
+ReceiverState::Changes ReceiverState::takePosition(const std::optional<GeoPosition>& position)
+{
+    if (!position || samePosition(m_position, *position)) return 0;
+    m_position = position;
+    return kPosition;
+}
+
+ReceiverState::Changes ReceiverState::takeTime(const std::optional<UtcTime>& time)
+{
+    return store(m_time, time, kTime);
+}
+
+ReceiverState::Changes ReceiverState::takeAltitude(const std::optional<float>& altitude)
+{
+    return store(m_altitudeMeters, altitude, kAltitude);
+}
+
+ReceiverState::Changes ReceiverState::apply(const GGA& gga, double)
+{
+    Changes changes = takeTime(gga.time) | takePosition(gga.position) | takeAltitude(gga.altitudeMeters);
+    changes |= store(m_fixQuality, gga.fixQuality, kFix);
+    if (gga.fixQuality) {
+        const bool valid = *gga.fixQuality > 0;
+        if (valid != m_positionValid) changes |= kFix;
+        m_positionValid = valid;
+    }
+    return changes;
+}
+
+ReceiverState::Changes ReceiverState::apply(const RMC& rmc, double)
+{
+    Changes changes = takeTime(rmc.time) | takePosition(rmc.position);
+    changes |= store(m_date, rmc.date, kDate);
+    changes |= store(m_speedKnots, rmc.speedKnots, kSpeed);
+    changes |= store(m_courseDegrees, rmc.courseDegrees, kCourse);
+    if (rmc.status == 'A' || rmc.status == 'V') {
+        const bool valid = rmc.status == 'A' && rmc.mode != 'N';
+        if (valid != m_positionValid) changes |= kFix;
+        m_positionValid = valid;
+    }
+    return changes;
+}
+
+ReceiverState::Changes ReceiverState::apply(const GLL& gll, double)
+{
+    return takeTime(gll.time) | takePosition(gll.position);
+}
+
+ReceiverState::Changes ReceiverState::apply(const VTG& vtg, double)
+{
+    return store(m_speedKnots, vtg.speedKnots, kSpeed) | store(m_courseDegrees, vtg.courseDegrees, kCourse);
+}
+
+ReceiverState::Changes ReceiverState::apply(const GNS& gns, double)
+{
+    Changes changes = takeTime(gns.time) | takePosition(gns.position) | takeAltitude(gns.altitudeMeters);
+    const bool valid = gns.position.has_value();
+    if (gns.modes[0] != 0) {
+        if (valid != m_positionValid) changes |= kFix;
+        m_positionValid = valid;
+    }
+    return changes;
+}
+
+ReceiverState::Changes ReceiverState::apply(const ZDA& zda, double)
+{
+    return takeTime(zda.time) | store(m_date, zda.date, kDate);
+}
+
+ReceiverState::Changes ReceiverState::apply(const HDT& hdt, double)
+{
+    return store(m_headingDegrees, hdt.headingDegrees, kHeading);
+}
+
+ReceiverState::Changes ReceiverState::setUsed(Constellation system, std::vector<std::int32_t> svids)
+{
+    std::sort(svids.begin(), svids.end());
+    svids.erase(std::unique(svids.begin(), svids.end()), svids.end());
+    auto& kept = m_used[system];
+    if (kept == svids) return 0;
+    kept = std::move(svids);
+    return kUsed;
+}
+
+ReceiverState::Changes ReceiverState::apply(const GSA& gsa, double)
+{
+    Changes changes = store(m_fixType, gsa.fixType, kFix);
+    if (gsa.pdop != m_pdop || gsa.hdop != m_hdop || gsa.vdop != m_vdop) {
+        // Each GSA states all three; an empty one means the receiver has none now.
+        if (!gsa.dropped.has(15)) m_pdop = gsa.pdop;
+        if (!gsa.dropped.has(16)) m_hdop = gsa.hdop;
+        if (!gsa.dropped.has(17)) m_vdop = gsa.vdop;
+        changes |= kDop;
+    }
+
+    // The system id, else the talker, else each number's range says whose satellites these
+    // are. A GSA speaks for those systems only: a GN receiver sends one per system.
+    const std::optional<Constellation> system = gsa.system ? gsa.system : gsa.talkerSystem;
+    std::map<Constellation, std::vector<std::int32_t>> used;
+    if (system) {
+        used[*system];
+        // SBAS and QZSS numbers come in the GPS ranges where the receiver has no own id.
+        if (*system == Constellation::GPS) used[Constellation::SBAS];
+        if (*system == Constellation::GPS && !gsa.system) used[Constellation::QZSS];
+    }
+    for (std::int32_t number : gsa.satellites)
+        if (const auto placed = placeSatellite(system, number)) used[placed->constellation].push_back(placed->svid);
+    if (!system && gsa.satellites.empty()) {
+        for (auto& [constellation, svids] : m_used) changes |= setUsed(constellation, {});
+        return changes;
+    }
+    for (auto& [constellation, svids] : used) changes |= setUsed(constellation, std::move(svids));
+    return changes;
+}
+
+ReceiverState::Changes ReceiverState::apply(const GSV& gsv, double nowSeconds)
+{
+    const Group group = static_cast<Group>(
+        (gsv.talkerSystem ? static_cast<std::uint16_t>(*gsv.talkerSystem) : kNoSystem) << 8 |
+        (gsv.signalId ? *gsv.signalId : kNoSignal));
+    Cycle& cycle = m_cycles[group];
+    if (gsv.number == 1) {
+        cycle.next = 1;
+        cycle.seen.clear();
+    }
+    // A cycle counts only when its sentences came in order from the first: after a lost
+    // sentence the satellites it listed must not be dropped for being missing.
+    const bool inOrder = cycle.next == gsv.number;
+    cycle.next = inOrder ? gsv.number + 1 : 0;
+
+    for (const GSV::Block& block : gsv.satellites) {
+        const auto placed = placeSatellite(gsv.talkerSystem, block.number);
+        if (!placed) continue;
+        const Key key{placed->constellation, placed->svid};
+        Tracked& satellite = m_satellites[key];
+        if (block.elevationDegrees) satellite.elevationDegrees = *block.elevationDegrees;
+        if (block.azimuthDegrees) satellite.azimuthDegrees = *block.azimuthDegrees;
+        satellite.order = static_cast<std::uint32_t>(4 * (gsv.number - 1)) + block.position;
+        satellite.lastSeen = nowSeconds;
+        auto report = std::find_if(satellite.reports.begin(), satellite.reports.end(),
+                                   [&](const Report& r) { return r.group == group; });
+        if (report == satellite.reports.end())
+            satellite.reports.push_back({group, block.snrDbHz});
+        else
+            report->snrDbHz = block.snrDbHz;
+        if (inOrder) cycle.seen.push_back(key);
+    }
+
+    if (gsv.number != gsv.total) return 0;
+    Changes changes = kSatellites;
+    if (inOrder) {
+        // The cycle is whole: what this stream no longer lists has left its view.
+        const std::set<Key> seen(cycle.seen.begin(), cycle.seen.end());
+        for (auto it = m_satellites.begin(); it != m_satellites.end();) {
+            auto& reports = it->second.reports;
+            if (!seen.count(it->first))
+                reports.erase(std::remove_if(reports.begin(), reports.end(),
+                                             [&](const Report& r) { return r.group == group; }),
+                              reports.end());
+            it = reports.empty() ? m_satellites.erase(it) : std::next(it);
+        }
+    }
+    cycle.next = 0;
+    cycle.seen.clear();
+    return changes | expire(nowSeconds);
+}
+
+ReceiverState::Changes ReceiverState::expire(double nowSeconds)
+{
+    const auto before = m_satellites.size();
+    std::erase_if(m_satellites, [&](const auto& entry) {
+        return nowSeconds - entry.second.lastSeen > kSatelliteLifetimeSeconds;
+    });
+    return m_satellites.size() != before ? Changes{kSatellites} : Changes{0};
+}
+
+std::int32_t ReceiverState::mode() const
+{
+    if (m_fixType) return *m_fixType;
+    if (!m_fixQuality && !m_position) return 0;
+    if (!m_positionValid) return 1;
+    return m_altitudeMeters ? 3 : 2;
+}
+
+std::vector<SatelliteInView> ReceiverState::satellites() const
+{
+    std::vector<std::pair<std::uint32_t, SatelliteInView>> ordered;
+    ordered.reserve(m_satellites.size());
+    for (const auto& [key, tracked] : m_satellites) {
+        SatelliteInView satellite;
+        satellite.constellation = key.first;
+        satellite.svid = key.second;
+        satellite.elevationDegrees = tracked.elevationDegrees;
+        satellite.azimuthDegrees = tracked.azimuthDegrees;
+        for (const Report& report : tracked.reports)
+            if (report.snrDbHz && (!satellite.snrDbHz || *report.snrDbHz > *satellite.snrDbHz))
+                satellite.snrDbHz = report.snrDbHz;
+        const auto used = m_used.find(key.first);
+        satellite.usedInFix = used != m_used.end() &&
+                              std::binary_search(used->second.begin(), used->second.end(), key.second);
+        ordered.emplace_back(tracked.order, satellite);
+    }
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
+        if (a.second.constellation != b.second.constellation)
+            return a.second.constellation < b.second.constellation;
+        return a.first < b.first;
+    });
+    std::vector<SatelliteInView> result;
+    result.reserve(ordered.size());
+    for (auto& entry : ordered) result.push_back(entry.second);
+    return result;
+}
+
+std::size_t ReceiverState::satellitesUsed() const
+{
+    std::size_t count = 0;
+    for (const auto& [key, tracked] : m_satellites) {
+        const auto used = m_used.find(key.first);
+        if (used != m_used.end() && std::binary_search(used->second.begin(), used->second.end(), key.second))
+            ++count;
+    }
+    return count;
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "core/Constellation.h"
+#include "core/Sentences.h"
+
+// The receiver's picture of the world, folded from decoded sentences: time, position, fix,
+// motion, altitude, DOPs and the satellites in view of every constellation.
+//
+// apply() says what changed, so that a window redraws only what it must and a text report
+// is written only when its content moved. A value a sentence left out keeps what an earlier
+// one said. Times are seconds of a monotonic clock (platform::Clock); only differences
+// matter. Not thread-safe: one owner folds and reads.
+class ReceiverState {
+public:
+    enum Change : std::uint32_t {
+        kTime = 1u << 0,
+        kDate = 1u << 1,
+        kPosition = 1u << 2,
+        kFix = 1u << 3,
+        kSpeed = 1u << 4,
+        kCourse = 1u << 5,
+        kAltitude = 1u << 6,
+        kDop = 1u << 7,
+        kSatellites = 1u << 8,  // a GSV cycle ended, or satellites were dropped
+        kUsed = 1u << 9,        // the used-in-fix sets moved
+        kHeading = 1u << 10,
+    };
+    using Changes = std::uint32_t;
+
+    // A satellite not reported for this long is dropped.
+    static constexpr double kSatelliteLifetimeSeconds = 10.0;
+
+    Changes apply(const SentenceRecord& record, double nowSeconds);
+    Changes apply(const GGA& gga, double nowSeconds);
+    Changes apply(const RMC& rmc, double nowSeconds);
+    Changes apply(const GLL& gll, double nowSeconds);
+    Changes apply(const VTG& vtg, double nowSeconds);
+    Changes apply(const GSA& gsa, double nowSeconds);
+    Changes apply(const GSV& gsv, double nowSeconds);
+    Changes apply(const GNS& gns, double nowSeconds);
+    Changes apply(const ZDA& zda, double nowSeconds);
+    Changes apply(const HDT& hdt, double nowSeconds);
+    // Drops satellites not reported for kSatelliteLifetimeSeconds.
+    Changes expire(double nowSeconds);
+    // Forgets everything (a new connection).
+    void reset() { *this = ReceiverState(); }
+
+    const std::optional<UtcTime>& time() const { return m_time; }
+    const std::optional<UtcDate>& date() const { return m_date; }
+    const std::optional<GeoPosition>& position() const { return m_position; }
+    // Fix quality of GGA (0 none, 1 GPS, 2 DGPS ...), nothing before the first GGA.
+    std::optional<std::int32_t> fixQuality() const { return m_fixQuality; }
+    // GSA fix type: 1 none, 2 2D, 3 3D; nothing before the first GSA that had one.
+    std::optional<std::int32_t> fixType() const { return m_fixType; }
+    // gpsd's mode: 0 unknown, 1 no fix, 2 2D, 3 3D — from GSA where one came, else from
+    // what GGA, GNS and RMC said.
+    std::int32_t mode() const;
+    const std::optional<float>& speedKnots() const { return m_speedKnots; }
+    const std::optional<float>& courseDegrees() const { return m_courseDegrees; }
+    const std::optional<float>& headingDegrees() const { return m_headingDegrees; }
+    const std::optional<float>& altitudeMeters() const { return m_altitudeMeters; }
+    const std::optional<float>& pdop() const { return m_pdop; }
+    const std::optional<float>& hdop() const { return m_hdop; }
+    const std::optional<float>& vdop() const { return m_vdop; }
+
+    // Every satellite in view, by constellation, then in the order the receiver lists them.
+    std::vector<SatelliteInView> satellites() const;
+    std::size_t satellitesInView() const { return m_satellites.size(); }
+    std::size_t satellitesUsed() const;
+
+private:
+    using Key = std::pair<Constellation, std::int32_t>;
+    // One GSV stream: a talker's system (or none for GN) and signal id.
+    using Group = std::uint16_t;
+    struct Report {
+        Group group;
+        std::optional<std::int32_t> snrDbHz;
+    };
+    struct Tracked {
+        std::int32_t elevationDegrees = 0;
+        std::int32_t azimuthDegrees = 0;
+        std::vector<Report> reports;
+        std::uint32_t order = 0;  // place in the last GSV cycle that listed it
+        double lastSeen = 0.0;
+    };
+    struct Cycle {
+        std::int32_t next = 0;  // the sentence number expected next; 0 when none started
+        std::vector<Key> seen;
+    };
+
+    Changes takePosition(const std::optional<GeoPosition>& position);
+    Changes takeTime(const std::optional<UtcTime>& time);
+    Changes takeAltitude(const std::optional<float>& altitude);
+    Changes setUsed(Constellation system, std::vector<std::int32_t> svids);
+
+    std::optional<UtcTime> m_time;
+    std::optional<UtcDate> m_date;
+    std::optional<GeoPosition> m_position;
+    std::optional<std::int32_t> m_fixQuality;
+    std::optional<std::int32_t> m_fixType;
+    bool m_positionValid = false;  // the last position sentence carried a valid fix
+    std::optional<float> m_speedKnots;
+    std::optional<float> m_courseDegrees;
+    std::optional<float> m_headingDegrees;
+    std::optional<float> m_altitudeMeters;
+    std::optional<float> m_pdop, m_hdop, m_vdop;
+    std::map<Key, Tracked> m_satellites;
+    std::map<Group, Cycle> m_cycles;
+    std::map<Constellation, std::vector<std::int32_t>> m_used;  // sorted svids
+};

@@ -1,0 +1,74 @@
+#include "core/ReceiverTestFeed.h"
+
+#include <type_traits>
+#include <variant>
+
+namespace {
+
+struct PositionReport {
+    std::optional<UtcTime> time;
+    std::optional<GeoPosition> position;
+    std::optional<float> hdop;
+};
+
+// The time, position and HDOP of a record that reports a position; nothing for the rest.
+std::optional<PositionReport> positionReport(const SentenceRecord& record)
+{
+    return std::visit(
+        [](const auto& r) -> std::optional<PositionReport> {
+            using R = std::decay_t<decltype(r)>;
+            if constexpr (std::is_same_v<R, GGA> || std::is_same_v<R, GNS>) {
+                return PositionReport{r.time, r.position, r.hdop};
+            } else if constexpr (std::is_same_v<R, RMC> || std::is_same_v<R, GLL>) {
+                return PositionReport{r.time, r.position, std::nullopt};
+            } else {
+                return std::nullopt;
+            }
+        },
+        record);
+}
+
+}  // namespace
+
+void ReceiverTestFeed::connected(double now)
+{
+    m_lastEpoch.reset();
+    m_test.started(now, RunStart::Connect);
+}
+
+void ReceiverTestFeed::restarted(double now, RunStart why)
+{
+    m_lastEpoch.reset();
+    m_test.started(now, why);
+}
+
+void ReceiverTestFeed::disconnected(double now)
+{
+    m_test.stopped(now);
+}
+
+void ReceiverTestFeed::apply(const ReceiverState& state, const SentenceRecord& record,
+                             ReceiverState::Changes changes, double now)
+{
+    m_test.sentence(now);
+    if (changes & (ReceiverState::kSatellites | ReceiverState::kUsed)) {
+        const auto inView = state.satellites();
+        m_test.satellites(now, inView);
+    }
+    const int mode = state.mode();
+    const int dimension = mode >= 2 ? mode : 0;
+    const auto report = positionReport(record);
+    const bool newEpoch = report && report->position && report->time && report->time != m_lastEpoch;
+    if (newEpoch && dimension >= 2) {
+        m_lastEpoch = report->time;
+        FixSample fix;
+        fix.timeSeconds = now;
+        fix.position = {report->position->latitudeDegrees, report->position->longitudeDegrees,
+                        static_cast<double>(state.altitudeMeters().value_or(0.0f))};
+        fix.hdop = report->hdop ? report->hdop : state.hdop();
+        fix.speedKnots = state.speedKnots().value_or(0.0f);
+        m_test.position(now, dimension, fix);
+    } else if (report || (changes & ReceiverState::kFix)) {
+        m_test.position(now, dimension, std::nullopt);
+    }
+}

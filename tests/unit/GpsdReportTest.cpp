@@ -1,0 +1,60 @@
+// The receiver state as gpsd-style JSON lines: the shape scripts written for gpsd read.
+#include <clocale>
+
+#include <gtest/gtest.h>
+
+#include "core/GpsdReport.h"
+#include "core/NMEA.h"
+#include "core/ReceiverState.h"
+#include "core/SentenceFields.h"
+#include "core/SentenceTable.h"
+#include "tests/fakes/GermanLocale.h"
+
+namespace {
+
+void feed(ReceiverState& state, const char* text)
+{
+    ByteBuffer line(text, text + std::char_traits<char>::length(text));
+    line.push_back(0);
+    ASSERT_TRUE(NMEA::checkSumValid(line)) << text;
+    const auto fields = SentenceFields::split(line);
+    ASSERT_TRUE(fields);
+    const SentenceKind* kind = sentenceKind(fields->type());
+    ASSERT_NE(kind, nullptr);
+    const Decoded decoded = kind->decode(*fields);
+    ASSERT_TRUE(decoded.record) << text;
+    kind->fold(state, *decoded.record, 0.0);
+}
+
+}  // namespace
+
+TEST(GpsdReportTest, TpvAndSkyCarryWhatTheReceiverSaidAndNothingElse)
+{
+    ReceiverState state;
+    EXPECT_EQ(gpsdreport::tpv(state), R"({"class":"TPV","mode":0})");
+
+    // Printed the C way even under a decimal-comma locale.
+    const bool german = testlocale::switchToGerman(LC_NUMERIC);
+    feed(state, "$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68\r\n");
+    feed(state, "$GPGGA,225446,4916.45,N,12311.12,W,1,08,0.9,545.4,M,46.9,M,,*51\r\n");
+    feed(state, "$GPGSA,A,3,04,05,,,,,,,,,,,2.5,1.3,2.1*35\r\n");
+    feed(state, "$GPGSV,1,1,02,04,40,083,46,05,17,308,*7A\r\n");
+    EXPECT_EQ(gpsdreport::tpv(state),
+              R"({"class":"TPV","time":"1994-11-19T22:54:46.000Z","mode":3,)"
+              R"("lat":49.274166667,"lon":-123.185333333,"altMSL":545.400,)"
+              R"("speed":0.257,"track":54.7000})");
+    EXPECT_EQ(gpsdreport::sky(state),
+              R"({"class":"SKY","hdop":1.30,"vdop":2.10,"pdop":2.50,"nSat":2,"uSat":2,)"
+              R"("satellites":[{"PRN":4,"gnssid":0,"svid":4,"el":40,"az":83,"ss":46,"used":true},)"
+              R"({"PRN":5,"gnssid":0,"svid":5,"el":17,"az":308,"used":true}]})");
+    if (german) testlocale::restore(LC_NUMERIC);
+}
+
+TEST(GpsdReportTest, PrnFollowsGpsdsCombinedRanges)
+{
+    EXPECT_EQ(gpsdreport::gpsdPrn(Constellation::GLONASS, 1), 65);
+    EXPECT_EQ(gpsdreport::gpsdPrn(Constellation::Galileo, 36), 336);
+    EXPECT_EQ(gpsdreport::gpsdPrn(Constellation::BeiDou, 7), 407);
+    EXPECT_EQ(gpsdreport::gpsdPrn(Constellation::QZSS, 2), 194);
+    EXPECT_EQ(gpsdreport::quoted("a\"b\\\n\x01"), R"("a\"b\\\n\u0001")");
+}

@@ -1,0 +1,251 @@
+// The receiver state: satellites of every constellation, each GSV stream replacing only its
+// own, used-in-fix from GSA, and the recorded logs against gpsd's reading of them.
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "core/NMEA.h"
+#include "core/SentenceTable.h"
+#include "fakes/TestData.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Feeds a sentence body (no checksum) through the table at time `now`.
+ReceiverState::Changes feed(ReceiverState& state, const std::string& text, double now = 0.0)
+{
+    const auto fields = SentenceFields::split(text);
+    const SentenceKind* kind = fields ? sentenceKind(fields->type()) : nullptr;
+    if (!kind) return 0;
+    const Decoded decoded = kind->decode(*fields);
+    return decoded.record ? kind->fold(state, *decoded.record, now) : 0;
+}
+
+using SatelliteSet = std::set<std::pair<int, int>>;  // (gnssid, svid)
+
+SatelliteSet inView(const ReceiverState& state, bool usedOnly = false)
+{
+    SatelliteSet set;
+    for (const SatelliteInView& s : state.satellites())
+        if (!usedOnly || s.usedInFix) set.emplace(gpsdGnssId(s.constellation), s.svid);
+    return set;
+}
+
+TEST(ReceiverState, AGsvCycleReplacesOnlyItsOwnConstellationAndSignal)
+{
+    ReceiverState state;
+    feed(state, "$GPGSV,1,1,02,01,40,083,46,02,17,308,41");
+    feed(state, "$GLGSV,1,1,01,70,10,100,30");
+    EXPECT_EQ(inView(state), (SatelliteSet{{0, 1}, {0, 2}, {6, 6}}));
+
+    // A new GPS cycle drops GPS 2, never GLONASS.
+    EXPECT_TRUE(feed(state, "$GPGSV,1,1,01,01,41,083,45") & ReceiverState::kSatellites);
+    EXPECT_EQ(inView(state), (SatelliteSet{{0, 1}, {6, 6}}));
+
+    // Signals are separate streams: L5 listing only 01 leaves 03 (L1 only) alone.
+    feed(state, "$GPGSV,1,1,02,01,41,083,45,03,20,200,30,1");
+    feed(state, "$GPGSV,1,1,01,01,41,083,48,8");
+    EXPECT_EQ(inView(state), (SatelliteSet{{0, 1}, {0, 3}, {6, 6}}));
+    EXPECT_EQ(state.satellites()[0].snrDbHz, 48);  // the stronger signal is shown
+
+    // A cycle missing its middle sentence drops nobody; it only adds.
+    feed(state, "$GLGSV,3,1,09,65,10,100,30,66,10,100,30,67,10,100,30,68,10,100,30");
+    feed(state, "$GLGSV,3,3,09,80,10,100,30");
+    EXPECT_EQ(inView(state).size(), 8u);
+}
+
+TEST(ReceiverState, SatellitesNotReportedForTenSecondsAreDropped)
+{
+    ReceiverState state;
+    feed(state, "$GLGSV,1,1,01,70,10,100,30", 0.0);
+    feed(state, "$GPGSV,1,1,01,01,40,083,46", 9.0);
+    EXPECT_EQ(state.satellitesInView(), 2u);
+    EXPECT_TRUE(feed(state, "$GPGSV,1,1,01,01,40,083,46", 10.5) & ReceiverState::kSatellites);
+    EXPECT_EQ(inView(state), (SatelliteSet{{0, 1}}));
+}
+
+TEST(ReceiverState, NoTwelveSatelliteLimit)
+{
+    ReceiverState state;
+    // Five constellations of up to 16 each: 72 in view.
+    const char* talkers[] = {"GP", "GL", "GA", "GB", "GQ"};
+    const int first[] = {1, 65, 1, 1, 193};
+    const int count[] = {16, 16, 16, 16, 8};
+    for (int t = 0; t < 5; ++t) {
+        const int sentences = (count[t] + 3) / 4;
+        for (int n = 1; n <= sentences; ++n) {
+            std::string text = std::string("$") + talkers[t] + "GSV," + std::to_string(sentences) + "," +
+                               std::to_string(n) + "," + std::to_string(count[t]);
+            for (int b = 0; b < 4 && 4 * (n - 1) + b < count[t]; ++b)
+                text += "," + std::to_string(first[t] + 4 * (n - 1) + b) + ",30,100,40";
+            feed(state, text);
+        }
+    }
+    EXPECT_EQ(state.satellitesInView(), 72u);
+}
+
+TEST(ReceiverState, UsedInFixBySystemIdTalkerOrNumberRange)
+{
+    ReceiverState state;
+    feed(state, "$GPGSV,1,1,03,01,40,083,46,02,17,308,41,44,45,171,45");
+    feed(state, "$GLGSV,1,1,02,70,10,100,30,71,10,100,30");
+    feed(state, "$GAGSV,1,1,01,05,10,100,30");
+
+    feed(state, "$GNGSA,A,3,01,44,,,,,,,,,,,1.0,0.5,0.8,1");     // system id: GPS (and SBAS)
+    feed(state, "$GNGSA,A,3,05,,,,,,,,,,,,1.0,0.5,0.8,3");       // system id: Galileo
+    feed(state, "$GNGSA,A,3,70,,,,,,,,,,,,1.0,0.5,0.8");         // no id: number range
+    EXPECT_EQ(inView(state, true), (SatelliteSet{{0, 1}, {1, 131}, {2, 5}, {6, 6}}));
+    EXPECT_EQ(state.satellitesUsed(), 4u);
+
+    // A GPS-talker GSA speaks for GPS only: GLONASS and Galileo keep theirs.
+    feed(state, "$GPGSA,A,3,02,,,,,,,,,,,,1.0,0.5,0.8");
+    EXPECT_EQ(inView(state, true), (SatelliteSet{{0, 2}, {2, 5}, {6, 6}}));
+    EXPECT_EQ(state.fixType(), 3);
+    EXPECT_EQ(state.hdop(), 0.5f);
+}
+
+TEST(ReceiverState, SaysWhatChanged)
+{
+    ReceiverState state;
+    const std::string gga = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
+    EXPECT_EQ(feed(state, gga), ReceiverState::kTime | ReceiverState::kPosition | ReceiverState::kAltitude |
+                                    ReceiverState::kFix);
+    EXPECT_EQ(feed(state, gga), 0u);
+    EXPECT_EQ(state.mode(), 3);
+    EXPECT_EQ(feed(state, "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A"),
+              ReceiverState::kSpeed | ReceiverState::kCourse);
+    // Invalid RMC: the fix is lost, the kept position is not overwritten.
+    EXPECT_EQ(feed(state, "$GPRMC,123520,V,5000.000,N,00800.000,E,,,230394,,"),
+              ReceiverState::kTime | ReceiverState::kDate | ReceiverState::kFix);
+    EXPECT_EQ(state.mode(), 1);
+    EXPECT_DOUBLE_EQ(state.position()->latitudeDegrees, 48.0 + 7.038 / 60.0);
+}
+
+// ---- Against gpsd ------------------------------------------------------------------------
+
+struct Comparison {
+    int compared = 0;
+    int inViewDiffers = 0;
+    int usedDiffers = 0;
+    std::string firstDifference;
+    SatelliteSet lastInView, lastUsed;
+};
+
+std::string describe(const SatelliteSet& set)
+{
+    std::string text;
+    for (const auto& [gnss, svid] : set) text += " " + std::to_string(gnss) + ":" + std::to_string(svid);
+    return text;
+}
+
+// Replays the sentences of a .chk (input lines and gpsd's JSON reports interleaved) into a
+// ReceiverState. gpsd builds its SKY anew each epoch, growing with every GSV cycle, so the
+// state is compared where gpsd's picture is whole: at each SKY report with satellites that
+// the next such report does not outgrow.
+Comparison compareWithGpsd(const fs::path& chk)
+{
+    std::ifstream in(chk, std::ios::binary);
+    std::string line;
+    ReceiverState state;
+    double now = 0.0;
+    struct Report {
+        SatelliteSet gpsdInView, gpsdUsed, ourInView, ourUsed;
+    };
+    std::vector<Report> reports;
+    while (std::getline(in, line)) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+        if (line.empty()) continue;
+        if (line[0] == '$' || line[0] == '!') {
+            ByteBuffer buffer(line.begin(), line.end());
+            buffer.push_back('\r');
+            buffer.push_back(0);
+            if (!NMEA::checkSumValid(buffer)) continue;
+            const auto fields = SentenceFields::split(buffer);
+            if (!fields) continue;
+            const Decoded decoded = decodeSentence(*fields);
+            if (!decoded.record) continue;
+            if (const auto* rmc = std::get_if<RMC>(&*decoded.record); rmc && rmc->time)
+                now = rmc->time->hours * 3600.0 + rmc->time->minutes * 60.0 + rmc->time->seconds;
+            sentenceKind(fields->type())->fold(state, *decoded.record, now);
+            continue;
+        }
+        if (line[0] != '{') continue;
+        const auto json = nlohmann::json::parse(line, nullptr, false);
+        if (json.is_discarded() || json.value("class", "") != "SKY" || !json.contains("satellites")) continue;
+        Report report;
+        for (const auto& s : json["satellites"]) {
+            const std::pair<int, int> key{s.value("gnssid", -1), s.value("svid", -1)};
+            report.gpsdInView.insert(key);
+            if (s.value("used", false)) report.gpsdUsed.insert(key);
+        }
+        report.ourInView = inView(state);
+        report.ourUsed = inView(state, true);
+        reports.push_back(std::move(report));
+    }
+    Comparison result;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const Report& r = reports[i];
+        if (i + 1 < reports.size() && reports[i + 1].gpsdInView.size() > r.gpsdInView.size()) continue;
+        ++result.compared;
+        const bool inViewSame = r.gpsdInView == r.ourInView;
+        const bool usedSame = r.gpsdUsed == r.ourUsed;
+        result.inViewDiffers += !inViewSame;
+        result.usedDiffers += !usedSame;
+        if ((!inViewSame || !usedSame) && result.firstDifference.empty())
+            result.firstDifference = "report " + std::to_string(i) + ": gpsd" + describe(r.gpsdInView) +
+                                     " used" + describe(r.gpsdUsed) + " / ours" + describe(r.ourInView) +
+                                     " used" + describe(r.ourUsed);
+        result.lastInView = r.ourInView;
+        result.lastUsed = r.ourUsed;
+    }
+    return result;
+}
+
+TEST(ReceiverStateAgainstGpsd, UbloxM9nHasEveryConstellationInView)
+{
+    REQUIRE_TESTDATA(root);
+    const Comparison c = compareWithGpsd(root / "nmea" / "ublox-neo-m9n-nmea.log.chk");
+    ASSERT_GT(c.compared, 0);
+    EXPECT_EQ(c.inViewDiffers, 0) << c.firstDifference;
+    EXPECT_EQ(c.usedDiffers, 0) << c.firstDifference;
+    std::map<int, int> perSystem;
+    for (const auto& [gnss, svid] : c.lastInView) ++perSystem[gnss];
+    EXPECT_EQ(c.lastInView.size(), 43u);
+    EXPECT_EQ(perSystem, (std::map<int, int>{{0, 13}, {1, 3}, {2, 10}, {3, 7}, {6, 10}}));
+    EXPECT_EQ(c.lastUsed.size(), 25u);
+}
+
+// Every log with satellites: the in-view and used sets agree with gpsd's wherever its
+// picture is whole.
+TEST(ReceiverStateAgainstGpsd, EveryRecordedLog)
+{
+    REQUIRE_TESTDATA(root);
+    std::vector<fs::path> logs;
+    for (const auto& entry : fs::directory_iterator(root / "nmea"))
+        if (entry.path().extension() == ".chk") logs.push_back(entry.path());
+    std::sort(logs.begin(), logs.end());
+    int comparedInAll = 0;
+    for (const fs::path& log : logs) {
+        SCOPED_TRACE(log.filename().string());
+        const Comparison c = compareWithGpsd(log);
+        if (c.compared == 0) continue;
+        comparedInAll += c.compared;
+        std::printf("%-40s compared %4d  in view differs %3d  used differs %3d\n",
+                    log.filename().string().c_str(), c.compared, c.inViewDiffers, c.usedDiffers);
+        EXPECT_EQ(c.inViewDiffers, 0) << c.firstDifference;
+        EXPECT_EQ(c.usedDiffers, 0) << c.firstDifference;
+    }
+    EXPECT_GT(comparedInAll, 100);
+}
+
+}  // namespace

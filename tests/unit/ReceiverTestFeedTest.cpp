@@ -1,0 +1,116 @@
+#include "core/ReceiverTestFeed.h"
+
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/ReceiverCommands.h"
+#include "core/NMEA.h"
+#include "core/SentenceTable.h"
+#include "fakes/TestData.h"
+
+namespace {
+
+// The reader's road for one line: checksum, split once, decode, fold, then the feed.
+struct Pipeline {
+    ReceiverState state;
+    ReceiverTest test;
+    ReceiverTestFeed feed{test};
+
+    void line(std::string text, double now)
+    {
+        while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+        ByteBuffer buffer(text.begin(), text.end());
+        buffer.push_back('\r');
+        buffer.push_back(0);
+        if (!NMEA::checkSumValid(buffer)) return;
+        const auto fields = SentenceFields::split(buffer);
+        if (!fields) return;
+        const Decoded decoded = decodeSentence(*fields);
+        if (!decoded.record) return;
+        const auto changes = sentenceKind(fields->type())->fold(state, *decoded.record, now);
+        feed.apply(state, *decoded.record, changes, now);
+    }
+    // A body without "*hh", as a receiver would send it.
+    void body(const std::string& text, double now)
+    {
+        const ByteBuffer sentence = ReceiverCommands::nmeaSentence(ByteBuffer(text.begin(), text.end()));
+        line(std::string(sentence.begin(), sentence.end()), now);
+    }
+};
+
+}  // namespace
+
+TEST(ReceiverTestFeedTest, ColdStartSentencesStampEachMilestone)
+{
+    Pipeline p;
+    p.feed.restarted(1000.0, RunStart::ColdRestart);
+    p.body("$GPGGA,120000.00,,,,,0,00,99.9,,M,,M,,", 1000.8);
+    p.body("$GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9", 1000.9);
+    p.body("$GPGSV,1,1,02,05,40,120,,07,20,200,", 1001.0);  // in view, nothing heard yet
+    p.body("$GPGSV,1,1,02,05,40,120,31,07,20,200,", 1009.0);
+    p.body("$GLGSV,1,1,01,70,55,045,28", 1011.0);
+    p.body("$GPGSA,A,2,05,07,,,,,,,,,,,3.1,2.9,1.0", 1030.0);
+    p.body("$GPGGA,120030.00,4807.0380,N,01131.0000,E,1,03,2.9,,M,,M,,", 1030.0);
+    p.body("$GNGSA,A,3,05,07,,,,,,,,,,,1.8,1.0,1.5", 1036.0);
+    p.body("$GNGSA,A,3,70,,,,,,,,,,,,1.8,1.0,1.5", 1036.0);
+    p.body("$GPGGA,120036.00,4807.0381,N,01131.0001,E,1,04,1.0,545.4,M,46.9,M,,", 1036.0);
+
+    const FirstFixRun& run = p.test.firstFix().runs().newest();
+    EXPECT_EQ(run.start, RunStart::ColdRestart);
+    ASSERT_TRUE(run.firstSentence && run.firstSignal && run.first2dFix && run.first3dFix);
+    EXPECT_NEAR(*run.firstSentence, 0.8, 1e-9);
+    EXPECT_NEAR(*run.firstSignal, 9.0, 1e-9);
+    EXPECT_NEAR(*run.first2dFix, 30.0, 1e-9);
+    EXPECT_NEAR(*run.first3dFix, 36.0, 1e-9);
+    EXPECT_NEAR(*run.firstFixWith[static_cast<std::size_t>(Constellation::GPS)], 30.0, 1e-9);
+    EXPECT_NEAR(*run.firstFixWith[static_cast<std::size_t>(Constellation::GLONASS)], 36.0, 1e-9);
+    EXPECT_EQ(p.test.accuracy().size(), 2u);
+}
+
+TEST(ReceiverTestFeedTest, OneAccuracyPointPerSecondWhateverTheSentences)
+{
+    Pipeline p;
+    p.feed.connected(0.0);
+    p.body("$GPRMC,120000.00,A,4807.0380,N,01131.0000,E,0.02,,080526,,,A", 0.1);
+    p.body("$GPGGA,120000.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,", 0.2);
+    p.body("$GPGLL,4807.0380,N,01131.0000,E,120000.00,A,A", 0.3);
+    p.body("$GPRMC,120001.00,A,4807.0380,N,01131.0000,E,0.02,,080526,,,A", 1.1);  // same place
+    p.body("$GPGGA,120001.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,", 1.2);
+    p.body("$GPRMC,120002.00,V,,,,,,,080526,,,N", 2.1);  // lost: no point
+    EXPECT_EQ(p.test.accuracy().size(), 2u);
+    EXPECT_NEAR(p.test.accuracy().summary()->cep95Metres, 0.0, 1e-9);
+}
+
+// The figures of a receiver standing still for a minute equal those computed apart from
+// this code by tools/check/accuracy_check.py (numpy, GGA positions scaled by the
+// ellipsoid's radii of curvature): points 61, σE 0.988891, σN 0.356558, CEP50 estimate
+// 0.792066, CEP50 1.060688, CEP95 1.591922, 2DRMS 2.102417 metres.
+TEST(ReceiverTestFeedTest, RecordedStandstillMatchesTheIndependentFigures)
+{
+    REQUIRE_TESTDATA(root);
+    std::ifstream log(root / "nmea" / "ublox-neo-m9n-nmea.log", std::ios::binary);
+    ASSERT_TRUE(log);
+    Pipeline p;
+    p.feed.connected(0.0);
+    double now = 0.0;
+    for (std::string line; std::getline(log, line);) {
+        if (line.empty() || line[0] != '$') continue;
+        now += 0.05;
+        p.line(line, now);
+    }
+    const auto& s = p.test.accuracy().summary();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->points, 61u);
+    EXPECT_NEAR(s->sigmaEastMetres, 0.988891, 1e-5);
+    EXPECT_NEAR(s->sigmaNorthMetres, 0.356558, 1e-5);
+    EXPECT_NEAR(s->cep50EstimateMetres, 0.792066, 1e-5);
+    EXPECT_NEAR(s->cep50Metres, 1.060688, 1e-5);
+    EXPECT_NEAR(s->cep95Metres, 1.591922, 1e-5);
+    EXPECT_NEAR(s->drms2Metres, 2.102417, 1e-5);
+    EXPECT_FALSE(s->moving);
+    std::printf("replayed: points %zu cep50 %.6f cep95 %.6f 2drms %.6f estimate %.6f receiver %.3f m\n",
+                s->points, s->cep50Metres, s->cep95Metres, s->drms2Metres, s->cep50EstimateMetres,
+                s->receiverEstimateMetres.value_or(-1.0));
+}
