@@ -154,6 +154,7 @@ bool Simulator::start()
             return false;
         }
         m_replaying = true;
+        m_replayHeld = m_options.replayWhenSpokenTo;
     }
 
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -375,6 +376,7 @@ bool Simulator::waitForReceived(std::size_t count, std::chrono::milliseconds tim
 
 void Simulator::receive(const std::uint8_t* bytes, std::size_t count)
 {
+    m_lastInput = Clock::now();
     if (m_record >= 0) {
         std::size_t done = 0;
         while (done < count) {
@@ -752,7 +754,10 @@ void Simulator::run()
             cutOutput();
             m_replayPosition.store(*seekTo);
         }
-        if (m_replaying && m_replayPaused.load()) {
+        if (m_replayHeld && m_lastInput != Clock::time_point{}
+            && now - m_lastInput >= std::chrono::seconds(1))
+            m_replayHeld = false;
+        if (m_replaying && (m_replayPaused.load() || m_replayHeld)) {
             m_replayRebase = true;  // the pace resumes from the moment of resuming
         } else if (!silent && !binary && m_replaying) {
             if (replayPaced)
@@ -802,6 +807,8 @@ void Simulator::run()
             }
         }
 
+        if (m_replayHeld && m_lastInput != Clock::time_point{})
+            replayDue = std::min(replayDue, m_lastInput + std::chrono::seconds(1));
         Clock::time_point wakeAt = std::min({nextCycle, nextSend, replayDue, now + kMaxWait});
         if (silent) wakeAt = std::min(wakeAt, silentUntil);
         if (faults.unplugAtSeconds >= 0.0) wakeAt = std::min(wakeAt, std::max(now, at(faults.unplugAtSeconds)));
