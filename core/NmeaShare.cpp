@@ -234,7 +234,11 @@ void NmeaShare::sentenceAccepted(const ByteBuffer& verified)
     bool wasEmpty = false;
     {
         std::lock_guard lock(m_mutex);
-        if (m_stopping || m_handOff.size() + line.size() > kMaxHandOffBytes) return;
+        if (m_stopping) return;
+        if (m_handOff.size() + line.size() > kMaxHandOffBytes) {
+            m_lost.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
         wasEmpty = m_handOff.empty();
         m_handOff += line;
     }
@@ -258,16 +262,18 @@ void NmeaShare::run()
                            static_cast<short>(POLLIN | (client.pending.empty() ? 0 : POLLOUT)), 0});
         if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
 
+        // Drain the wake-ups before taking the hand-off: a sentence handed over after the
+        // take then leaves its wake-up for the next poll instead of losing it.
+        if (fds[0].revents & POLLIN) {
+            char drain[256];
+            while (::read(m_wakeRead, drain, sizeof drain) > 0) {
+            }
+        }
         std::string incoming;
         {
             std::lock_guard lock(m_mutex);
             if (m_stopping) break;
             incoming.swap(m_handOff);
-        }
-        if (fds[0].revents & POLLIN) {
-            char drain[256];
-            while (::read(m_wakeRead, drain, sizeof drain) > 0) {
-            }
         }
         // Whatever a client or the terminal's user sends is not for us.
         for (std::size_t i = 2; i < fds.size(); ++i) {
@@ -343,6 +349,9 @@ void NmeaShare::flushClient(Client& client)
                                  MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             client.pending.erase(0, static_cast<std::size_t>(n));
+            // A burst may have grown the buffer; an idle client keeps no more than it needs.
+            if (client.pending.empty() && client.pending.capacity() > m_options.clientBufferBytes)
+                std::string().swap(client.pending);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
