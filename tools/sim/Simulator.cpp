@@ -29,6 +29,8 @@ constexpr auto kMaxWait = std::chrono::milliseconds(1000);
 // A line that starts up to this late still counts from its deadline (no drift); later than
 // that the line was idle and the pace starts afresh (no burst to catch up).
 constexpr auto kPaceSlack = std::chrono::milliseconds(20);
+// A held replay starts once the application's set-up commands have been quiet this long.
+constexpr auto kReplayQuietAfterSetUp = std::chrono::milliseconds(500);
 
 bool isValidRate(long rate)
 {
@@ -741,6 +743,10 @@ void Simulator::run()
                 queueSecond();
             else if (!m_replaying)
                 m_scenario.step(), ++m_cycle;  // simulated time runs on while quiet
+            // A held replay announces the receiver, as one does at power-on, until the
+            // application answers: it waits for such a line before it sets the receiver up.
+            if (m_replayHeld && m_lastInput == Clock::time_point{} && m_pending.empty() && !silent)
+                m_pending += m_options.banner + "\r\n";
             nextCycle += cycleLength;
             if (nextCycle <= now) nextCycle = now + cycleLength;  // late: no burst to catch up
         }
@@ -755,7 +761,7 @@ void Simulator::run()
             m_replayPosition.store(*seekTo);
         }
         if (m_replayHeld && m_lastInput != Clock::time_point{}
-            && now - m_lastInput >= std::chrono::seconds(1))
+            && now - m_lastInput >= kReplayQuietAfterSetUp)
             m_replayHeld = false;
         if (m_replaying && (m_replayPaused.load() || m_replayHeld)) {
             m_replayRebase = true;  // the pace resumes from the moment of resuming
@@ -808,7 +814,7 @@ void Simulator::run()
         }
 
         if (m_replayHeld && m_lastInput != Clock::time_point{})
-            replayDue = std::min(replayDue, m_lastInput + std::chrono::seconds(1));
+            replayDue = std::min(replayDue, m_lastInput + kReplayQuietAfterSetUp);
         Clock::time_point wakeAt = std::min({nextCycle, nextSend, replayDue, now + kMaxWait});
         if (silent) wakeAt = std::min(wakeAt, silentUntil);
         if (faults.unplugAtSeconds >= 0.0) wakeAt = std::min(wakeAt, std::max(now, at(faults.unplugAtSeconds)));

@@ -41,9 +41,9 @@ struct Options {
     // second without them) times this.
     double replaySpeed = -1.0;
     bool loop = false;                // replay: start over at the end
-    // Replay: hold the log until the application has spoken and then been quiet for a
-    // second, so that no line goes to a port nobody reads yet or is cut by the set-up
-    // commands' port reset.
+    // Replay: hold the log (sending the banner once a second meanwhile) until the
+    // application has spoken and then been quiet for half a second, so that no line goes
+    // to a port nobody reads yet or is swallowed by the application's set-up.
     bool replayWhenSpokenTo = false;
     std::string linkPath;             // a symbolic link to the device, made and removed
     std::string recordPath;           // every byte received from the application
