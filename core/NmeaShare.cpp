@@ -196,10 +196,10 @@ void NmeaShare::stop()
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
-    }
-    if (m_wakeWrite >= 0) {
-        const char byte = 1;
-        (void)!::write(m_wakeWrite, &byte, 1);
+        if (m_wakeWrite >= 0) {
+            const char byte = 1;
+            (void)!::write(m_wakeWrite, &byte, 1);
+        }
     }
     if (m_thread.joinable()) m_thread.join();
     closeAll();
@@ -229,19 +229,17 @@ void NmeaShare::closeAll()
 
 void NmeaShare::sentenceAccepted(const ByteBuffer& verified)
 {
-    if (m_wakeWrite < 0) return;
+    // The share may be started and stopped on the main thread while the reader streams:
+    // the state, and the wake-up pipe with it, is only touched under the lock.
+    std::lock_guard lock(m_mutex);
+    if (m_stopping) return;
     const std::string line = wireLine(verified);
-    bool wasEmpty = false;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_stopping) return;
-        if (m_handOff.size() + line.size() > kMaxHandOffBytes) {
-            m_lost.fetch_add(1, std::memory_order_relaxed);
-            return;
-        }
-        wasEmpty = m_handOff.empty();
-        m_handOff += line;
+    if (m_handOff.size() + line.size() > kMaxHandOffBytes) {
+        m_lost.fetch_add(1, std::memory_order_relaxed);
+        return;
     }
+    const bool wasEmpty = m_handOff.empty();
+    m_handOff += line;
     if (wasEmpty) {
         const char byte = 1;
         (void)!::write(m_wakeWrite, &byte, 1);

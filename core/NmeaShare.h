@@ -104,7 +104,7 @@ private:
 
     std::mutex m_mutex;
     std::string m_handOff;
-    bool m_stopping = false;
+    bool m_stopping = true;  // also before the first start
     std::atomic<std::size_t> m_clientCount{0};
     std::atomic<std::uint64_t> m_dropped{0};
     std::atomic<std::uint64_t> m_lost{0};
