@@ -41,6 +41,7 @@ constexpr double kIdleSleepSeconds = 1.0;
 // The receiver needs time to switch its rate before the old line is dropped.
 constexpr double kRateSwitchPauseSeconds = 1.0;
 constexpr double kPositionTimerSeconds = 15.0;
+constexpr double kFreshnessTimerSeconds = 1.0;
 constexpr std::uint32_t kLineLimit = 256;
 // Views redraw at most this often, however fast sentences come.
 constexpr double kDrainIntervalSeconds = 1.0 / 30.0;
@@ -108,6 +109,8 @@ void GPSController::awakeFromNib()
     if (services.application) {
         m_positionTimer = services.application->scheduledTimer(kPositionTimerSeconds,
                                                                [this] { positionTimer(); });
+        m_freshnessTimer = services.application->scheduledTimer(kFreshnessTimerSeconds,
+                                                                [this] { freshnessTimer(); });
     }
     resetPositionDate();
 }
@@ -128,6 +131,7 @@ void GPSController::shutdown()
     }
     if (m_readerThread.joinable()) m_readerThread.join();
     m_positionTimer.reset();
+    m_freshnessTimer.reset();
 }
 
 // ---- Reader thread -------------------------------------------------------------------

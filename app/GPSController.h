@@ -14,6 +14,7 @@
 #include "platform/Geometry.h"
 #include "platform/Window.h"
 #include "core/ByteBuffer.h"
+#include "core/ReadoutFreshness.h"
 #include "core/ReceiverState.h"
 #include "core/Sentences.h"
 #include "core/WrongRateWatch.h"
@@ -162,6 +163,11 @@ public:
     void setCogSog(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots);
     // Staleness watch, run by the 15-second timer.
     void positionTimer();
+    // Once a second: greys the read-outs the receiver stopped refreshing, turns the lamp
+    // red when no sentence has come for a while.
+    void freshnessTimer();
+    // A checksum-valid sentence came (main thread, in arrival order).
+    void sentenceArrived();
     void resetPositionDate();
     // "hhmmss.ss" as "hh:mm:ss", still UTC; empty for an absent or empty text.
     static std::string formatUtcToLocal(const std::optional<std::string>& utc);
@@ -282,6 +288,10 @@ private:
     std::uint64_t m_droppedShown = 0;
     bool m_stalenessSheetShown = false;
     std::unique_ptr<platform::Timer> m_positionTimer;
+    std::unique_ptr<platform::Timer> m_freshnessTimer;
+    ReadoutFreshness m_freshness;
+    double m_lastSentenceTime = -1.0;  // platform::Clock seconds; < 0 before the first
+    bool m_lampSilent = false;         // the lamp was turned red for a silent line
 
     // Written by the reader thread only, under m_portMutex; the reader reads it without the
     // lock, shutdown() with it.

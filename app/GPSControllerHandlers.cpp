@@ -124,6 +124,7 @@ void GPSController::present(const Update& update)
         if (update.call) update.call();
         return;
     case Update::Kind::Unknown:
+        sentenceArrived();
         updateUnknown(update.line);
         return;
     case Update::Kind::Broken:
@@ -131,12 +132,14 @@ void GPSController::present(const Update& update)
         monitorRejected(update.line, DecodeNote{});
         return;
     case Update::Kind::Refused:
+        sentenceArrived();
         if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
         monitorRejected(update.line, update.note);
         return;
     case Update::Kind::Decoded:
         break;
     }
+    sentenceArrived();
     if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
     updateMonitor(update.line, true);
     const platform::Clock* clock = platform::services().clock;
@@ -210,7 +213,10 @@ void GPSController::updatePositionGNS(const GNS& gns)
 // Uses UTC.
 void GPSController::updateTimeZDA(const ZDA& zda)
 {
-    if (zda.time && m_utcField) m_utcField->setStringValue(formatUtc(*zda.time));
+    if (!zda.time || !m_utcField) return;
+    m_utcField->setStringValue(formatUtc(*zda.time));
+    if (const platform::Clock* clock = platform::services().clock)
+        m_freshness.refreshed(ReadoutFreshness::kTime, clock->now());
 }
 
 // $HEHDT,274.07,T
@@ -249,6 +255,10 @@ void GPSController::updateSatelliteGSA(const GSA& gsa)
     const char* sourceKey = m_fix == 1 ? "NSGPS" : m_fix == 2 ? "NSDGPS" : "NSInvalid";
     const std::string sourceText = Alert::localizedStringWithKey(sourceKey);
 
+    if (const platform::Clock* clock = platform::services().clock) {
+        m_freshness.refreshed(ReadoutFreshness::kFixTypeSentence, clock->now());
+        if (m_fixField) m_freshness.refreshed(ReadoutFreshness::kFix, clock->now());
+    }
     if (m_fixField) {
         m_fixField->setStringValue(m_fix != 0
                                        ? sourceText + "-" + modeText + "-" + fixTypeText

@@ -51,6 +51,7 @@ public:
     void setFont(const platform::Font&) override {}
     platform::Rect bounds() const override { return {0, 0, 100, 24}; }
     std::string stringValue() const override { return m_text; }
+    void setStale(bool) override {}
 
 private:
     std::string m_text;
