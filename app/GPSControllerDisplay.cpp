@@ -189,8 +189,8 @@ void GPSController::freshnessTimer()
     for (const auto& [readout, field] : readouts)
         if (field) field->setStale(m_freshness.stale(readout, at));
     // A silent line is told by the lamp within seconds, long before the 90-second sheet.
-    if (hasConnection() && m_lastSentenceTime >= 0.0 &&
-        at - m_lastSentenceTime > ReadoutFreshness::kMinimumStaleSeconds && !m_lampSilent) {
+    if (m_lastSentenceTime >= 0.0 && at - m_lastSentenceTime > ReadoutFreshness::kMinimumStaleSeconds &&
+        !m_lampSilent) {
         m_lampSilent = true;
         if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyNone);
     }
