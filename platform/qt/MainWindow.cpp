@@ -247,21 +247,21 @@ void MainWindow::buildMenu()
     }
 }
 
-QtDrawer& MainWindow::addPane(const PaneSpec& spec)
+QtDrawer& MainWindow::addPane(const NewPane& wanted)
 {
-    auto drawer = std::make_unique<QtDrawer>(m_window.widget(), spec.edge,
-                                             QString::fromStdString(spec.name));
+    auto drawer = std::make_unique<QtDrawer>(m_window.widget(), wanted.edge,
+                                             QString::fromStdString(wanted.name));
     QtDrawer* pane = drawer.get();
     m_paneObjects.push_back(std::move(drawer));
-    pane->setTitle(text(spec.titleKey));
-    m_panes.push_back({spec.name, pane});
+    pane->setTitle(text(wanted.titleKey));
+    m_panes.push_back({wanted.name, pane});
 
-    QtMenuItem* item = addMenuItem(m_viewMenu, spec.name, spec.menuKey, spec.shortcut);
+    QtMenuItem* item = addMenuItem(m_viewMenu, wanted.name, wanted.menuKey, wanted.shortcut);
     item->setCheckable(true);
     item->setAction([pane] { pane->toggle(); });
     // A checkable action flips its own mark when chosen; the pane's state is what counts.
     connect(m_viewMenu, &QMenu::aboutToShow, item, [item, pane] { item->setChecked(pane->isOpen()); });
-    if (spec.button) spec.button->setAction([pane] { pane->toggle(); });
+    if (wanted.button) wanted.button->setAction([pane] { pane->toggle(); });
     return *pane;
 }
 

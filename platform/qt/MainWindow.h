@@ -61,7 +61,7 @@ public:
     // opens and closes it, and, when given, the window's button that does the same. name
     // keys the pane in the stored window state; titleKey (the pane's title) and menuKey (its
     // menu item, with its mnemonic) are message keys.
-    struct PaneSpec {
+    struct NewPane {
         std::string name;
         std::string titleKey;
         std::string menuKey;
@@ -69,7 +69,7 @@ public:
         QKeySequence shortcut;
         QtButton* button = nullptr;
     };
-    QtDrawer& addPane(const PaneSpec& spec);
+    QtDrawer& addPane(const NewPane& wanted);
 
     // Menu commands another part of the program provides (File: "record", "replay",
     // "exportGpx"). An item stays disabled, saying why in its tooltip, until its command is
