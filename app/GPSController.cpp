@@ -45,6 +45,10 @@ constexpr double kFreshnessTimerSeconds = 1.0;
 constexpr std::uint32_t kLineLimit = 256;
 // Views redraw at most this often, however fast sentences come.
 constexpr double kDrainIntervalSeconds = 1.0 / 30.0;
+// This many queued updates are drained at once, whatever the interval.
+constexpr std::size_t kDrainBacklog = 1024;
+// How long a full queue waits for the main thread before its oldest update is dropped.
+constexpr double kQueueFullWaitSeconds = 0.25;
 
 double steadySeconds()
 {
@@ -123,6 +127,10 @@ void GPSController::shutdown()
         m_link->open = false;
     }
     m_link->changed.notify_all();
+    {
+        std::lock_guard lock(m_queueMutex);  // a reader waiting for room sees m_stopping
+    }
+    m_queueSpace.notify_all();
     if (m_sleeper) m_sleeper->wake();
     {
         // A quiet line would hold the reader in its read for up to 5 s.
@@ -401,7 +409,16 @@ GPSController::Update GPSController::decodeVerified(const ByteBuffer& sentence)
 
 void GPSController::enqueue(Update update)
 {
-    std::lock_guard lock(m_queueMutex);
+    const bool isCall = update.kind == Update::Kind::Call;
+    std::unique_lock lock(m_queueMutex);
+    if (m_updates.size() >= kUpdateQueueLimit && !isCall && !m_mainThreadStuck) {
+        // A burst faster than the main thread: give it a moment to catch up, so a flood from
+        // a pseudo-terminal loses nothing. Only a main thread that stays stuck costs updates,
+        // and then the reader reads on without waiting again until it has drained.
+        m_mainThreadStuck = !m_queueSpace.wait_for(
+            lock, std::chrono::duration<double>(kQueueFullWaitSeconds),
+            [&] { return m_updates.size() < kUpdateQueueLimit || stopping(); });
+    }
     if (m_updates.size() >= kUpdateQueueLimit) {
         // Whole sentence updates go, oldest first; status calls are never dropped.
         const auto oldest = std::find_if(m_updates.begin(), m_updates.end(),
@@ -412,6 +429,10 @@ void GPSController::enqueue(Update update)
         }
     }
     m_updates.push_back(std::move(update));
+    const bool backlog = m_updates.size() >= kDrainBacklog;
+    lock.unlock();
+    // Far behind: the main thread drains at once instead of at the next ~1/30 s.
+    if (backlog) requestDrain();
 }
 
 void GPSController::requestDrain()
@@ -432,7 +453,9 @@ void GPSController::drainUpdates()
         std::lock_guard lock(m_queueMutex);
         updates.swap(m_updates);
         m_drainPending = false;
+        m_mainThreadStuck = false;
     }
+    m_queueSpace.notify_all();
     for (const Update& update : updates) {
         if (!m_link->isOpen()) return;
         present(update);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -52,9 +53,10 @@ struct SentenceKind;
 // object and all serial traffic, and checks, splits and decodes each sentence. It reaches
 // the user interface only through one bounded queue of updates (decoded sentences and status
 // calls) that the main thread drains in arrival order; the reader never waits for it. Drains
-// are asked for at most ~30 times a second, so views redraw no more often under a burst.
-// When the queue is full the oldest sentence updates are dropped and counted (the monitor
-// shows the count). The main thread talks to the reader through threadCommand and reads the
+// are asked for at most ~30 times a second, so views redraw no more often on a receiver's
+// line; only a backlog of a thousand updates (a flood) is drained sooner. A full queue gives
+// the main thread a quarter second to catch up, then drops the oldest sentence updates and
+// counts them (the monitor shows the count). The main thread talks to the reader through threadCommand and reads the
 // connection state from a flag the reader keeps, never from the port object.
 //
 // Outlets are set before awakeFromNib() and are not owned. The controller owns its four
@@ -190,7 +192,7 @@ public:
     std::uint64_t brokenLines() const { return m_brokenLines.load(); }
     // Sentence updates dropped because the main thread fell behind the queue's bound.
     std::uint64_t droppedUpdates() const { return m_droppedUpdates.load(); }
-    static constexpr std::size_t kUpdateQueueLimit = 4096;
+    static constexpr std::size_t kUpdateQueueLimit = 8192;
 
     // Leading-number readings of received texts, independent of the process locale: the
     // number at the start (after blanks), 0 when there is none. Integers saturate.
@@ -305,7 +307,9 @@ private:
     // The update queue, guarded by m_queueMutex.
     std::mutex m_queueMutex;
     std::deque<Update> m_updates;
+    std::condition_variable m_queueSpace;  // a drain made room
     bool m_drainPending = false;
+    bool m_mainThreadStuck = false;  // a full queue waited in vain since the last drain
     std::atomic<std::uint64_t> m_brokenLines{0};
     std::atomic<std::uint64_t> m_droppedUpdates{0};
     // The port of a connection the device's removal ended, reopened when it returns; empty

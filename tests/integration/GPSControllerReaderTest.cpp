@@ -253,9 +253,9 @@ TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
     platform.mainThread.processEvents();
 }
 
-// The reader never waits for the main thread: with the main thread busy elsewhere it goes on
-// reading, the queue stays bounded, and the oldest updates it had to drop are counted and
-// shown. Those applied come in order and are drained at most ~30 times a second.
+// The reader does not wait for each update: with the main thread stuck elsewhere it gives it a
+// quarter second, then reads on; the queue stays bounded, and the oldest updates it had to
+// drop are counted and shown. On a steady line drains come at most ~30 times a second.
 TEST_F(GPSControllerReaderTest, ABusyMainThreadCostsOldUpdatesNeverTheReader)
 {
     platform.bundle.entries = {{"NSUpdatesDropped", "dropped:"}};
