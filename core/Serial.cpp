@@ -25,6 +25,8 @@ constexpr cc_t kReadTimeoutDeciseconds = 5;
 constexpr std::chrono::milliseconds kAttemptTime{kReadTimeoutDeciseconds * 100};
 // Room made up front; a caller's limit is not trusted with an allocation of its size.
 constexpr std::uint32_t kMaxReserve = 4096;
+// How long a CR waits for its LF: several byte times even at 4800 bit/s.
+constexpr double kLineFeedWaitSeconds = 0.02;
 
 struct RateEntry {
     const char* text;
@@ -344,6 +346,79 @@ std::optional<ByteBuffer> Serial::readPortUntilChar(std::uint8_t terminator, std
         if (buffer.size() >= limit) return std::nullopt;
         if (found) return buffer;
     }
+}
+
+std::optional<ByteBuffer> Serial::readPortLine(std::uint32_t limit)
+{
+    ByteBuffer buffer;
+    if (!isOpen()) return buffer;
+    buffer.reserve(std::min<std::uint32_t>(limit, kMaxReserve));
+    for (;;) {
+        if (m_cancelled.load()) return std::nullopt;
+        if (m_begin == m_end && !fill()) return std::nullopt;
+        if (m_skipLineFeed) {
+            m_skipLineFeed = false;
+            if (m_buffer[m_begin] == '\n') {
+                ++m_begin;
+                continue;
+            }
+        }
+        const std::size_t room = buffer.size() < limit ? limit - buffer.size() : 1;
+        const std::size_t take = std::min(room, m_end - m_begin);
+        const std::uint8_t* start = m_buffer + m_begin;
+        const std::uint8_t* found = std::find_if(start, start + take, [](std::uint8_t c) { return c == '\n' || c == '\r'; });
+        const bool ended = found != start + take;
+        const std::size_t count = ended ? static_cast<std::size_t>(found - start) + 1 : take;
+        buffer.insert(buffer.end(), start, start + count);
+        m_begin += count;
+        if (ended && *found == '\r') {
+            // The LF of a CR LF pair belongs to this line (listeners see the bytes as sent);
+            // it follows within a few byte times, or this receiver ends lines with CR alone.
+            if (m_begin == m_end) fillWithin(kLineFeedWaitSeconds);
+            if (m_begin != m_end && m_buffer[m_begin] == '\n') {
+                buffer.push_back('\n');
+                ++m_begin;
+            } else if (m_begin == m_end) {
+                m_skipLineFeed = true;
+            }
+        }
+        if (buffer.size() >= limit) return std::nullopt;
+        if (ended) return buffer;
+    }
+}
+
+bool Serial::fillWithin(double seconds)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(std::max(0.0, seconds)));
+    for (;;) {
+        if (!isOpen() || m_hungUp.load() || m_cancelled.load()) return false;
+        pollfd entries[2] = {{m_fd.load(), POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const int ready = ::poll(entries, 2, static_cast<int>(std::max<long long>(0, left.count())));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || entries[1].revents != 0 || (entries[0].revents & POLLIN) == 0) return false;
+        ssize_t result;
+        do {
+            result = ::read(m_fd.load(), m_buffer, kBufferSize);
+        } while (result < 0 && errno == EINTR);
+        if (result <= 0) return false;  // the next fill() sees and reports the failure
+        m_begin = 0;
+        m_end = static_cast<std::size_t>(result);
+        return true;
+    }
+}
+
+bool Serial::waitForInput(double seconds)
+{
+    if (m_skipLineFeed && m_begin == m_end && !fillWithin(seconds)) return false;
+    if (m_skipLineFeed && m_begin != m_end && m_buffer[m_begin] == '\n') {
+        m_skipLineFeed = false;
+        ++m_begin;
+    }
+    if (m_begin != m_end) return true;
+    return fillWithin(seconds);
 }
 
 // ---- Device listing ------------------------------------------------------------------

@@ -72,6 +72,14 @@ public:
     // (those bytes are consumed and lost). An empty buffer when the port is closed or
     // when terminator is 0.
     std::optional<ByteBuffer> readPortUntilChar(std::uint8_t terminator, std::uint32_t limit);
+    // The next line, as readPortUntilChar(LF, limit) gives it, except that a CR alone also
+    // ends a line (some receivers end lines with CR only). A CR LF pair stays together at the
+    // end of the returned line; an LF that comes later than a CR is not a line of its own.
+    std::optional<ByteBuffer> readPortLine(std::uint32_t limit);
+    // Waits up to `seconds` for bytes of a next line; true as soon as there are some, false
+    // on a quiet line, a closed or cancelled port. The LF of a CR LF pair that readPortLine
+    // ended at the CR does not count. Reading thread.
+    bool waitForInput(double seconds);
 
     // An object reference shared by the class, not owned; construction and destruction of
     // any port object clear it.
@@ -100,6 +108,8 @@ private:
     // for a first byte. False on time-out, hang-up, cancel or a closed port.
     bool fill(int attempts, std::chrono::milliseconds attemptTime);
     bool fill();  // 10 waits of 0.5 s
+    // One read of what arrives within `seconds` into the empty buffer; false for nothing.
+    bool fillWithin(double seconds);
     void dropBuffered() { m_begin = m_end = 0; }
 
     static constexpr std::size_t kBufferSize = 4096;
@@ -116,5 +126,6 @@ private:
     // Received bytes not yet handed out: m_buffer[m_begin, m_end). Reading thread only.
     std::size_t m_begin = 0;
     std::size_t m_end = 0;
+    bool m_skipLineFeed = false;  // the last line ended with a CR
     std::uint8_t m_buffer[kBufferSize];
 };

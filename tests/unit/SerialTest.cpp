@@ -194,6 +194,27 @@ TEST_F(SerialTest, LinesUpToTheLimitAreWholeLongerOnesAreConsumedAndLost)
     EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$kept\n");
 }
 
+// Some receivers end lines with CR alone; a CR LF pair stays one line end, also when the LF
+// comes a moment after the CR, and the bytes handed out are the bytes sent.
+TEST_F(SerialTest, ReadPortLineEndsLinesAtCarriageReturnsToo)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    auto next = [&] { return text(port.readPortLine(256).value_or(ByteBuffer{})); };
+
+    ASSERT_TRUE(pty.write("$A*00\r\n$B*00\r$C*00\n"));
+    EXPECT_EQ(next(), "$A*00\r\n");
+    EXPECT_EQ(next(), "$B*00\r");
+    EXPECT_EQ(next(), "$C*00\n");
+
+    ASSERT_TRUE(pty.write("$D*00\r"));
+    EXPECT_EQ(next(), "$D*00\r");  // no LF within a few byte times: a CR-only line
+    ASSERT_TRUE(pty.write("\n$E*00\r\n"));
+    EXPECT_TRUE(port.waitForInput(0.5));
+    EXPECT_EQ(next(), "$E*00\r\n");  // the late LF was no empty line
+    EXPECT_FALSE(port.waitForInput(0.05));
+}
+
 TEST_F(SerialTest, BytesThatArriveTogetherAreHandedOutCallByCallAndNeverLost)
 {
     Serial port;
