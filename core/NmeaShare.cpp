@@ -196,10 +196,10 @@ void NmeaShare::stop()
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
-    }
-    if (m_wakeWrite >= 0) {
-        const char byte = 1;
-        (void)!::write(m_wakeWrite, &byte, 1);
+        if (m_wakeWrite >= 0) {
+            const char byte = 1;
+            (void)!::write(m_wakeWrite, &byte, 1);
+        }
     }
     if (m_thread.joinable()) m_thread.join();
     closeAll();
@@ -229,15 +229,17 @@ void NmeaShare::closeAll()
 
 void NmeaShare::sentenceAccepted(const ByteBuffer& verified)
 {
-    if (m_wakeWrite < 0) return;
+    // The share may be started and stopped on the main thread while the reader streams:
+    // the state, and the wake-up pipe with it, is only touched under the lock.
+    std::lock_guard lock(m_mutex);
+    if (m_stopping) return;
     const std::string line = wireLine(verified);
-    bool wasEmpty = false;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_stopping || m_handOff.size() + line.size() > kMaxHandOffBytes) return;
-        wasEmpty = m_handOff.empty();
-        m_handOff += line;
+    if (m_handOff.size() + line.size() > kMaxHandOffBytes) {
+        m_lost.fetch_add(1, std::memory_order_relaxed);
+        return;
     }
+    const bool wasEmpty = m_handOff.empty();
+    m_handOff += line;
     if (wasEmpty) {
         const char byte = 1;
         (void)!::write(m_wakeWrite, &byte, 1);
@@ -258,16 +260,18 @@ void NmeaShare::run()
                            static_cast<short>(POLLIN | (client.pending.empty() ? 0 : POLLOUT)), 0});
         if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
 
+        // Drain the wake-ups before taking the hand-off: a sentence handed over after the
+        // take then leaves its wake-up for the next poll instead of losing it.
+        if (fds[0].revents & POLLIN) {
+            char drain[256];
+            while (::read(m_wakeRead, drain, sizeof drain) > 0) {
+            }
+        }
         std::string incoming;
         {
             std::lock_guard lock(m_mutex);
             if (m_stopping) break;
             incoming.swap(m_handOff);
-        }
-        if (fds[0].revents & POLLIN) {
-            char drain[256];
-            while (::read(m_wakeRead, drain, sizeof drain) > 0) {
-            }
         }
         // Whatever a client or the terminal's user sends is not for us.
         for (std::size_t i = 2; i < fds.size(); ++i) {
@@ -343,6 +347,9 @@ void NmeaShare::flushClient(Client& client)
                                  MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             client.pending.erase(0, static_cast<std::size_t>(n));
+            // A burst may have grown the buffer; an idle client keeps no more than it needs.
+            if (client.pending.empty() && client.pending.capacity() > m_options.clientBufferBytes)
+                std::string().swap(client.pending);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

@@ -57,6 +57,8 @@ public:
     std::string ptyPath() const { return m_ptyPath; }  // e.g. /dev/pts/4; empty without one
     std::size_t clientCount() const { return m_clientCount.load(); }
     std::uint64_t clientsDropped() const { return m_dropped.load(); }
+    // Sentences not shared because the share's thread fell a whole hand-off buffer behind.
+    std::uint64_t sentencesLost() const { return m_lost.load(); }
 
     // "[ADDRESS:]PORT" ("10110", "0.0.0.0:10110", "[::1]:10110"); nothing when unusable.
     static std::optional<std::pair<std::string, std::uint16_t>> parseEndpoint(
@@ -102,7 +104,8 @@ private:
 
     std::mutex m_mutex;
     std::string m_handOff;
-    bool m_stopping = false;
+    bool m_stopping = true;  // also before the first start
     std::atomic<std::size_t> m_clientCount{0};
     std::atomic<std::uint64_t> m_dropped{0};
+    std::atomic<std::uint64_t> m_lost{0};
 };

@@ -20,12 +20,14 @@
 #include "app/MonitorController.h"
 #include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
+#include "app/ReceiverTestController.h"
 #include "app/SplashController.h"
 #include "core/Settings.h"
 #include "platform/Alerts.h"
 #include "platform/Services.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtFont.h"
+#include "platform/qt/ReceiverTestPane.h"
 
 namespace qtplatform {
 
@@ -105,6 +107,7 @@ MainWindow::MainWindow(QtApplication& application) : m_application(application)
     buildSettingsDrawer();
     buildMonitorDrawer();
     buildSplashDrawer();
+    buildReceiverTestPane();
     connectControllers();
 }
 
@@ -118,6 +121,8 @@ MainWindow::~MainWindow()
     m_compassHost->setView(nullptr);
     m_dataReadyHost->setView(nullptr);
     m_satelliteHost->setView(nullptr);
+    // The pane lets go of its controller as it goes, so it goes while the controller lives.
+    delete m_receiverTestPane;
 }
 
 void MainWindow::buildWindow()
@@ -232,8 +237,9 @@ void MainWindow::buildMenu()
     about->setMenuRole(QAction::AboutRole);
     about->setAction([this] { showAbout(); });
 
-    // Items are validated just before their menu shows.
+    // Items are validated just before their menu shows; a disabled one says why on hover.
     for (QMenu* menu : {m_fileMenu, receiver, m_viewMenu, help}) {
+        menu->setToolTipsVisible(true);
         connect(menu, &QMenu::aboutToShow, this, [menu] {
             for (QAction* action : menu->actions())
                 if (auto* item = qobject_cast<QtMenuItem*>(action)) item->validate();
@@ -355,6 +361,18 @@ void MainWindow::buildSatelliteDrawer()
     m_satelliteHost->setFixedSize(kSkyPlotWidth, kSkyPlotHeight);
     layout->addWidget(m_satelliteHost);
     layout->addStretch(1);
+}
+
+void MainWindow::buildReceiverTestPane()
+{
+    m_receiverTestController = std::make_unique<ReceiverTestController>();
+    m_receiverTestDrawer = &addPane({"receiverTest", "pane.receiverTest", "menu.receiverTest",
+                                     QtDrawer::Edge::Bottom, QKeySequence(Qt::CTRL | Qt::Key_4), nullptr});
+    QWidget* content = m_receiverTestDrawer->contentView();
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_receiverTestPane = new ReceiverTestPane(*m_receiverTestController, content);
+    layout->addWidget(m_receiverTestPane);
 }
 
 void MainWindow::buildSplashDrawer()

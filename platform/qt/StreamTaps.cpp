@@ -2,12 +2,22 @@
 
 #include <cstring>
 
+#include <QCoreApplication>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QVBoxLayout>
+#include <QPushButton>
 
 #include "app/GPSController.h"
 #include "core/Alert.h"
 #include "platform/Application.h"
+#include "platform/Preferences.h"
+#include "platform/Services.h"
 #include "platform/qt/GpxExport.h"
+#include "platform/qt/MainWindow.h"
+#include "platform/qt/ShareSettings.h"
 
 namespace qtplatform {
 
@@ -50,6 +60,70 @@ StreamTaps::StreamTaps(GPSController& controller, platform::MainThread& mainThre
     });
     m_sizeTimer.setInterval(60'000);
     connect(&m_sizeTimer, &QTimer::timeout, this, [this] { showRecordingSize(); });
+}
+
+void StreamTaps::attachTo(MainWindow& window)
+{
+    QWidget* parent = window.window().widget();
+    const auto qtext = [](const char* key) { return QString::fromStdString(text(key)); };
+    window.registerCommand("record", [this, parent, qtext] {
+        if (m_recorder.recording()) {
+            stopRecording();
+            return;
+        }
+        const QString path = QFileDialog::getSaveFileName(
+            parent, qtext("menu.record").remove(QLatin1Char('&')), QString(),
+            QStringLiteral("NMEA (*.nmea *.log);;* (*)"));
+        if (path.isEmpty()) return;
+        const auto preference = [](const char* key) {
+            const auto* preferences = platform::services().preferences;
+            const auto value = preferences ? preferences->objectForKey(key) : std::nullopt;
+            const auto* string = value ? std::get_if<std::string>(&*value) : nullptr;
+            return string ? *string : std::string("?");
+        };
+        std::string error;
+        if (!startRecording(path.toStdString(), preference("serialPort"), preference("rate"), error))
+            QMessageBox::warning(parent, QString(), qtext("NSRecordingFailed") + QLatin1Char('\n')
+                                                        + QString::fromStdString(error));
+    });
+    window.registerCommand("replay", [parent, qtext] {
+        const QString path = QFileDialog::getOpenFileName(
+            parent, qtext("menu.replay").remove(QLatin1Char('&')), QString(),
+            QStringLiteral("NMEA (*.nmea *.log *.txt);;* (*)"));
+        if (path.isEmpty()) return;
+        // A window of its own: this one keeps its receiver while the log plays.
+        if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                     {QStringLiteral("--replay"), path}))
+            QMessageBox::warning(parent, QString(), qtext("NSReplayFailed"));
+    });
+    window.registerCommand("exportGpx", [this, parent, qtext] {
+        QMessageBox source(QMessageBox::Question, qtext("menu.exportGpx").remove(QLatin1Char('&')),
+                           qtext("NSExportGPXSource"), QMessageBox::Cancel, parent);
+        QPushButton* session = source.addButton(qtext("NSExportGPXSession"), QMessageBox::AcceptRole);
+        QPushButton* recording = source.addButton(qtext("NSExportGPXRecording"), QMessageBox::AcceptRole);
+        source.exec();
+        QString log;
+        if (source.clickedButton() == recording) {
+            log = QFileDialog::getOpenFileName(parent, QString(), QString(),
+                                               QStringLiteral("NMEA (*.nmea *.log *.txt);;* (*)"));
+            if (log.isEmpty()) return;
+        } else if (source.clickedButton() != session) {
+            return;
+        }
+        const QString gpx = QFileDialog::getSaveFileName(parent, QString(), QString(),
+                                                         QStringLiteral("GPX (*.gpx)"));
+        if (gpx.isEmpty()) return;
+        std::string error;
+        if (!exportGpx(gpx.toStdString(), log.toStdString(), error))
+            QMessageBox::warning(parent, QString(), QString::fromStdString(error));
+    });
+
+    QtDrawer& pane = window.addPane({"share", "pane.share", "menu.share", QtDrawer::Edge::Right,
+                                     QKeySequence(), nullptr});
+    auto* layout = new QVBoxLayout(pane.contentView());
+    m_shareSettings = new ShareSettings(*this, pane.contentView());
+    layout->addWidget(m_shareSettings);
+    layout->addStretch(1);
 }
 
 StreamTaps::~StreamTaps()
@@ -110,6 +184,7 @@ bool StreamTaps::startSharing(const NmeaShare::Options& options, std::string& er
     if (!m_share.ptyPath().empty())
         where += (where.empty() ? "" : ", ") + options.ptyLink + " -> " + m_share.ptyPath();
     monitor(text("NSShareStarted") + " " + where);
+    if (m_shareSettings) m_shareSettings->refresh();
     return true;
 }
 
@@ -140,6 +215,7 @@ void StreamTaps::stopSharing()
 {
     if (m_share.running()) monitor(text("NSShareEnded"));
     m_share.stop();
+    if (m_shareSettings) m_shareSettings->refresh();
 }
 
 }  // namespace qtplatform

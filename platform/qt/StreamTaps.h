@@ -19,6 +19,9 @@ class MainThread;
 
 namespace qtplatform {
 
+class MainWindow;
+class ShareSettings;
+
 // The program's recorder and share on the reader thread's stream: hands each line to both,
 // and shows what they report (start, end, a dropped client, a full disk) as monitor lines
 // on the main thread. While recording, the monitor gets the file's size once a minute.
@@ -28,6 +31,10 @@ class StreamTaps : public QObject, public LineTap {
 public:
     StreamTaps(GPSController& controller, platform::MainThread& mainThread);
     ~StreamTaps() override;
+
+    // File › Record… (starts, or ends a recording), Replay… (opens the log in a replay
+    // window of its own) and Export GPX…, and the Share pane.
+    void attachTo(MainWindow& window);
 
     // Port and rate go into the log's first line. False with error set.
     bool startRecording(const std::string& path, const std::string& port,
@@ -62,6 +69,7 @@ private:
     NmeaShare m_share;
     TrackLog m_session;
     QTimer m_sizeTimer;
+    ShareSettings* m_shareSettings = nullptr;  // owned by its pane
 };
 
 }  // namespace qtplatform

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMainWindow>
+#include <QVBoxLayout>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +33,7 @@
 #include "platform/qt/QtScreenshot.h"
 #include "platform/qt/QtSpeech.h"
 #include "platform/qt/SignalQuitter.h"
+#include "platform/qt/ReplayControls.h"
 #include "platform/qt/StreamTaps.h"
 #include "app/GPSController.h"
 #include "core/Alert.h"
@@ -98,6 +100,7 @@ int main(int argc, char** argv)
         if (options.replayPath) {
             simulated.replayPath = *options.replayPath;
             simulated.replaySpeed = options.replaySpeed;
+            simulated.replayWhenSpokenTo = true;
         }
         simulator = std::make_unique<sim::Simulator>(simulated);
         if (!simulator->start()) {
@@ -216,6 +219,17 @@ int main(int argc, char** argv)
         }
         StreamTaps taps(mainWindow.gpsController(), mainThread);
         mainWindow.gpsController().setLineTap(&taps);
+        taps.attachTo(mainWindow);
+#ifdef GPSDESK_HAVE_SIM
+        if (options.replayPath) {
+            QtDrawer& pane = mainWindow.addPane({"replayControls", "pane.replayControls",
+                                                 "menu.replayControls", QtDrawer::Edge::Bottom,
+                                                 QKeySequence(), nullptr});
+            auto* layout = new QVBoxLayout(pane.contentView());
+            layout->addWidget(new ReplayControls(*simulator, pane.contentView()));
+            pane.open();
+        }
+#endif
         std::string failure;
         if (options.share) {
             const auto endpoint = *NmeaShare::parseEndpoint(*options.share);

@@ -146,6 +146,13 @@ TEST(NmeaShareTest, ClientsReadEverySentenceAndWhatTheySendIsDiscarded)
     EXPECT_EQ(readSome(first, 3 * kGga.size()), kGga + kGga + kGga);
     EXPECT_EQ(readSome(second, 3 * kGga.size()), kGga + kGga + kGga);
 
+    // A burst handed over while the share's thread is busy: the last sentence must not wait
+    // for a next one to wake the thread.
+    for (int i = 0; i < 5000; ++i) share.sentenceAccepted(verified(kGga));
+    EXPECT_EQ(readSome(second, 5000 * kGga.size()).size(), 5000 * kGga.size());
+    EXPECT_EQ(readSome(first, 5000 * kGga.size()).size(), 5000 * kGga.size());
+    EXPECT_EQ(share.sentencesLost(), 0u);
+
     ::close(second);
     ASSERT_TRUE(eventually([&] { return share.clientCount() == 1; }));
     share.stop();

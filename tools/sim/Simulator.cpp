@@ -31,6 +31,8 @@ constexpr auto kMaxWait = std::chrono::milliseconds(1000);
 constexpr auto kPaceSlack = std::chrono::milliseconds(20);
 // How long after a rate switch input at the old rate is still understood.
 constexpr auto kSwitchGrace = std::chrono::milliseconds(200);
+// A held replay starts once the application's set-up commands have been quiet this long.
+constexpr auto kReplayQuietAfterSetUp = std::chrono::milliseconds(500);
 
 bool isValidRate(long rate)
 {
@@ -161,6 +163,7 @@ bool Simulator::start()
             return false;
         }
         m_replaying = true;
+        m_replayHeld = m_options.replayWhenSpokenTo;
     }
 
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -400,6 +403,7 @@ bool Simulator::waitForReceived(std::size_t count, std::chrono::milliseconds tim
 
 void Simulator::receive(const std::uint8_t* bytes, std::size_t count)
 {
+    m_lastInput = Clock::now();
     if (m_record >= 0) {
         std::size_t done = 0;
         while (done < count) {
@@ -778,6 +782,10 @@ void Simulator::run()
                 queueSecond();
             else if (!m_replaying)
                 m_scenario.step(), ++m_cycle;  // simulated time runs on while quiet
+            // A held replay announces the receiver, as one does at power-on, until the
+            // application answers: it waits for such a line before it sets the receiver up.
+            if (m_replayHeld && m_lastInput == Clock::time_point{} && m_pending.empty() && !silent)
+                m_pending += m_options.banner + "\r\n";
             nextCycle += cycleLength;
             if (nextCycle <= now) nextCycle = now + cycleLength;  // late: no burst to catch up
         }
@@ -791,7 +799,10 @@ void Simulator::run()
             cutOutput();
             m_replayPosition.store(*seekTo);
         }
-        if (m_replaying && m_replayPaused.load()) {
+        if (m_replayHeld && m_lastInput != Clock::time_point{}
+            && now - m_lastInput >= kReplayQuietAfterSetUp)
+            m_replayHeld = false;
+        if (m_replaying && (m_replayPaused.load() || m_replayHeld)) {
             m_replayRebase = true;  // the pace resumes from the moment of resuming
         } else if (!silent && !binary && m_replaying) {
             if (replayPaced)
@@ -844,6 +855,8 @@ void Simulator::run()
             }
         }
 
+        if (m_replayHeld && m_lastInput != Clock::time_point{})
+            replayDue = std::min(replayDue, m_lastInput + kReplayQuietAfterSetUp);
         Clock::time_point wakeAt = std::min({nextCycle, nextSend, replayDue, now + kMaxWait});
         if (silent) wakeAt = std::min(wakeAt, silentUntil);
         if (faults.unplugAtSeconds >= 0.0) wakeAt = std::min(wakeAt, std::max(now, at(faults.unplugAtSeconds)));

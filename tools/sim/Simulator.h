@@ -41,6 +41,10 @@ struct Options {
     // second without them) times this.
     double replaySpeed = -1.0;
     bool loop = false;                // replay: start over at the end
+    // Replay: hold the log (sending the banner once a second meanwhile) until the
+    // application has spoken and then been quiet for half a second, so that no line goes
+    // to a port nobody reads yet or is swallowed by the application's set-up.
+    bool replayWhenSpokenTo = false;
     std::string linkPath;             // a symbolic link to the device, made and removed
     std::string recordPath;           // every byte received from the application
     std::string banner = "$Version 2.3.2-GSD-SIM1.00 simulated SiRF-type receiver";
@@ -148,7 +152,9 @@ private:
     std::uint64_t m_untimedMs = 0;         // one cycle a second for logs without times
     std::uint64_t m_lastTimedMs = 0;
     std::string m_cycleTime;
-    bool m_replayRebase = true;            // the next line is due now; the pace counts on
+    bool m_replayRebase = true;
+    bool m_replayHeld = false;
+    Clock::time_point m_lastInput{};            // the next line is due now; the pace counts on
     Clock::time_point m_replayBase;
     std::uint64_t m_replayBaseMs = 0;
     std::string m_nmeaInput;

@@ -1,0 +1,63 @@
+#include "platform/qt/ReplayControls.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSlider>
+
+#include "core/Alert.h"
+#include "tools/sim/Simulator.h"
+
+namespace qtplatform {
+
+namespace {
+
+constexpr int kSliderSteps = 1000;
+
+QString text(const char* key)
+{
+    return QString::fromStdString(Alert::localizedStringWithKey(key));
+}
+
+}  // namespace
+
+ReplayControls::ReplayControls(sim::Simulator& simulator, QWidget* parent)
+    : QWidget(parent), m_simulator(simulator)
+{
+    auto* layout = new QHBoxLayout(this);
+    m_pause = new QPushButton(text("NSReplayPause"), this);
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setRange(0, kSliderSteps);
+    m_speed = new QComboBox(this);
+    for (const double factor : {1.0, 4.0, 16.0})
+        m_speed->addItem(QStringLiteral("%1\u00d7").arg(factor), factor);
+    m_speed->addItem(text("NSReplaySpeedMax"), 0.0);
+    const int current = m_speed->findData(simulator.replaySpeed());
+    m_speed->setCurrentIndex(current >= 0 ? current : 0);
+    layout->addWidget(m_pause);
+    layout->addWidget(m_slider, 1);
+    layout->addWidget(m_speed);
+
+    connect(m_pause, &QPushButton::clicked, this, [this] {
+        const bool pause = !m_simulator.replayPaused();
+        m_simulator.setReplayPaused(pause);
+        m_pause->setText(text(pause ? "NSReplayPlay" : "NSReplayPause"));
+    });
+    connect(m_slider, &QSlider::sliderReleased, this, [this] {
+        m_simulator.seekReplay(static_cast<double>(m_slider->value()) / kSliderSteps);
+    });
+    connect(m_speed, &QComboBox::activated, this, [this](int index) {
+        m_simulator.setReplaySpeed(m_speed->itemData(index).toDouble());
+    });
+    m_timer.setInterval(250);
+    connect(&m_timer, &QTimer::timeout, this, [this] { follow(); });
+    m_timer.start();
+}
+
+void ReplayControls::follow()
+{
+    if (m_slider->isSliderDown()) return;
+    m_slider->setValue(static_cast<int>(m_simulator.replayPosition() * kSliderSteps));
+}
+
+}  // namespace qtplatform
