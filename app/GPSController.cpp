@@ -153,6 +153,8 @@ void GPSController::getRawSentencesThread()
         // settings drawer otherwise.
         if (m_gpsSettingsController && m_gpsSettingsController->canConnect() && !hasConnection())
             postToMain([this] { onGPSConnect(); });
+        else if (m_gpsSettingsController && !m_gpsSettingsController->canConnect())
+            m_connectWhenChosen = true;  // nothing to connect to yet: wait for a receiver
     }
 
     while (!stopping()) {
@@ -199,6 +201,14 @@ void GPSController::setSerialPort(std::unique_ptr<Serial> port)
 
 bool GPSController::reconnectIfBack()
 {
+    if (m_connectWhenChosen) {
+        // The settings capture a receiver (or the stored port) when it is plugged in.
+        if (!m_gpsSettingsController || !m_gpsSettingsController->port()
+            || !m_gpsSettingsController->rate())
+            return false;
+        connectCommand();
+        return m_serialPort != nullptr;
+    }
     if (m_awaitedPort.empty()) return false;
     // The same choice is still wanted and its device node is there again (a by-id path comes
     // back even when the kernel numbers the device anew).
@@ -225,6 +235,7 @@ bool GPSController::reconnectIfBack()
 void GPSController::connectCommand(bool reportFailure)
 {
     m_awaitedPort.clear();
+    m_connectWhenChosen = false;
     // Copies: the main thread may capture a new choice at any moment.
     const std::optional<std::string> port =
         m_gpsSettingsController ? m_gpsSettingsController->port() : std::nullopt;
@@ -315,6 +326,7 @@ std::unique_ptr<Serial> GPSController::openAtRate(const std::string& port, std::
 
 void GPSController::disconnectCommand()
 {
+    m_connectWhenChosen = false;
     if (!m_serialPort || !m_serialPort->isOpen()) return;
     releasePort();
     postToMain([this] { connectionClosed(); });

@@ -231,7 +231,8 @@ private:
     // Opens port at rate, or, for the automatic rate, at the rate the hunt finds (rate is
     // set to it). Null with error set to the errno when the port cannot be opened.
     std::unique_ptr<Serial> openAtRate(const std::string& port, std::string& rate, int& error);
-    // Reconnects when the device of a lost connection is back; true when it did.
+    // Reconnects when the device of a lost connection is back, or connects to the first port
+    // captured after a start without devices; true when it did.
     bool reconnectIfBack();
     void disconnectCommand();
     void readSentence();
@@ -315,6 +316,9 @@ private:
     // The port of a connection the device's removal ended, reopened when it returns; empty
     // when nothing is awaited.
     std::string m_awaitedPort;
+    // No device at start: connect once the settings have captured a port (one plugged in);
+    // cleared by any connect or disconnect.
+    bool m_connectWhenChosen = false;
     WrongRateWatch m_wrongRateWatch;
 
     // Shared between the threads.
