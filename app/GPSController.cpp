@@ -19,6 +19,7 @@
 #include "app/SpeedFormatter.h"
 #include "app/RateHunt.h"
 #include "app/ReceiverCommands.h"
+#include "app/ReceiverTestController.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
 #include "platform/MenuItem.h"
@@ -49,11 +50,6 @@ constexpr double kDrainIntervalSeconds = 1.0 / 30.0;
 constexpr std::size_t kDrainBacklog = 1024;
 // How long a full queue waits for the main thread before its oldest update is dropped.
 constexpr double kQueueFullWaitSeconds = 0.25;
-
-double steadySeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 }  // namespace
 
@@ -168,6 +164,12 @@ void GPSController::getRawSentencesThread()
             else
                 disconnectCommand();
         }
+        if (command >= kRestartHot && command <= kRestartCold &&
+            m_threadCommand.compare_exchange_strong(command, kNone) && m_serialPort && m_serialPort->isOpen()) {
+            ReceiverCommands commands;
+            commands.setPort(m_serialPort.get(), m_connectedPort, "");
+            commands.restart(static_cast<RestartDepth>(command - kRestartHot));
+        }
         if (stopping()) break;
 
         if (m_serialPort && !m_serialPort->isOpen()) releasePort();
@@ -271,6 +273,10 @@ void GPSController::connectCommand(bool reportFailure)
     m_connected.store(true);
     m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
     postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
+    postToMain([this] {
+        const platform::Clock* clock = platform::services().clock;
+        if (m_receiverTestController) m_receiverTestController->connected(clock ? clock->now() : 0.0);
+    });
     // Two readers of one device each get part of the bytes; say so before the user wonders.
     if (const auto warning = ConnectionDoctor().sharedUseWarning(*port)) {
         std::fprintf(stderr, "gpsdesk: %s\n", warning->c_str());
@@ -540,8 +546,19 @@ void GPSController::windowWillClose()
         application->terminate();
 }
 
+bool GPSController::requestRestart(RestartDepth depth)
+{
+    if (!hasConnection()) return false;
+    std::uint32_t expected = kNone;
+    return m_threadCommand.compare_exchange_strong(expected, kRestartHot + static_cast<std::uint32_t>(depth));
+}
+
 void GPSController::connectionClosed()
 {
+    if (m_receiverTestController) {
+        const platform::Clock* clock = platform::services().clock;
+        m_receiverTestController->disconnected(clock ? clock->now() : 0.0);
+    }
     resetPositionDate();
     clearFields();
     if (m_dataReadyView) m_dataReadyView->drawDataReady(0);

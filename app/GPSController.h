@@ -33,6 +33,8 @@ class Timer;
 
 class MonitorController;
 class SatelliteStore;
+class ReceiverTestController;
+enum class RestartDepth;
 class GPSSettingsController;
 class NMEA;
 class CourseFormatter;
@@ -64,7 +66,13 @@ struct SentenceKind;
 // the destructor) stops and joins the thread.
 class GPSController : public platform::WindowDelegate {
 public:
-    enum ThreadCommand : std::uint32_t { kNone = 0, kConnect = 1, kDisconnect = 2 };
+    enum ThreadCommand : std::uint32_t {
+        kNone = 0,
+        kConnect = 1,
+        kDisconnect = 2,
+        kRestartHot = 3,  // kRestartHot + RestartDepth
+        kRestartCold = 5,
+    };
 
     GPSController();
     ~GPSController() override;
@@ -95,6 +103,11 @@ public:
     void setSatelliteStore(SatelliteStore* c) { m_satelliteStore = c; }
     void setMonitorController(MonitorController* c) { m_monitorController = c; }
     void setSplashController(SplashController* c) { m_splashController = c; }
+    // Told of connects, closes and every folded sentence; not owned.
+    void setReceiverTestController(ReceiverTestController* c) { m_receiverTestController = c; }
+    // Main thread: has the reader thread send a restart to the receiver. False without a
+    // connection or while another command waits for the reader.
+    bool requestRestart(RestartDepth depth);
     // The reader thread's way into the UI and its sleep; platform::services() when not set.
     // Set before awakeFromNib().
     void setMainThread(platform::MainThread* mainThread) { m_mainThread = mainThread; }
@@ -271,6 +284,7 @@ private:
     platform::MenuItem* m_gpsConnectMenuItem = nullptr;
     GPSSettingsController* m_gpsSettingsController = nullptr;
     SatelliteStore* m_satelliteStore = nullptr;
+    ReceiverTestController* m_receiverTestController = nullptr;
     MonitorController* m_monitorController = nullptr;
     [[maybe_unused]] SplashController* m_splashController = nullptr;  // only held
     platform::MainThread* m_mainThread = nullptr;

@@ -9,6 +9,7 @@
 #include "app/FormatText.h"
 #include "app/GPSController.h"
 #include "app/MonitorController.h"
+#include "app/ReceiverTestController.h"
 #include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "core/Satellite.h"
@@ -143,8 +144,12 @@ void GPSController::present(const Update& update)
     if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
     updateMonitor(update.line, true);
     const platform::Clock* clock = platform::services().clock;
-    const ReceiverState::Changes changes =
-        update.sentenceKind->fold(m_state, *update.record, clock ? clock->now() : 0.0);
+    const double now = clock ? clock->now() : 0.0;
+    const ReceiverState::Changes changes = update.sentenceKind->fold(m_state, *update.record, now);
+    if (m_receiverTestController && update.line.size() >= 3) {
+        const std::string_view talker(reinterpret_cast<const char*>(update.line.data()) + 1, 2);
+        m_receiverTestController->apply(talker, m_state, *update.record, changes, now);
+    }
     std::visit(Overloaded{
                    [this](const GGA& r) { updatePositionGGA(r); },
                    [this](const RMC& r) { updatePositionRMC(r); },

@@ -456,6 +456,9 @@ void MainWindow::connectWindowController()
     controller.setSatelliteStore(m_satelliteStore.get());
     controller.setMonitorController(m_monitorController.get());
     controller.setSplashController(m_splashController.get());
+    controller.setReceiverTestController(m_receiverTestController.get());
+    m_receiverTestController->setRestartSender(
+        [this](RestartDepth depth) { return m_gpsController->requestRestart(depth); });
     m_window.setDelegate(&controller);
 
     m_connectItem->setAction([this] { m_gpsController->onGPSConnect(); });
