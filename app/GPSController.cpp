@@ -4,10 +4,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include <pthread.h>
+#include <sys/stat.h>
 
 #include "app/MonitorController.h"
 #include "core/SatelliteStore.h"
@@ -15,6 +17,7 @@
 #include "app/CourseFormatter.h"
 #include "app/PositionFormatter.h"
 #include "app/SpeedFormatter.h"
+#include "app/RateHunt.h"
 #include "app/ReceiverCommands.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
@@ -22,10 +25,13 @@
 #include "platform/Services.h"
 #include "platform/TextField.h"
 #include "core/Alert.h"
+#include "core/ConnectionDoctor.h"
 #include "core/LineTap.h"
 #include "core/NMEA.h"
+#include "core/SentenceTable.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
+#include "core/WrongRateWatch.h"
 #include "core/Serial.h"
 
 namespace {
@@ -35,9 +41,14 @@ constexpr double kIdleSleepSeconds = 1.0;
 // The receiver needs time to switch its rate before the old line is dropped.
 constexpr double kRateSwitchPauseSeconds = 1.0;
 constexpr double kPositionTimerSeconds = 15.0;
-constexpr std::uint8_t kLineFeed = 10;
 constexpr std::uint32_t kLineLimit = 256;
-constexpr auto kHandOffSpin = std::chrono::microseconds(200);
+// Views redraw at most this often, however fast sentences come.
+constexpr double kDrainIntervalSeconds = 1.0 / 30.0;
+
+double steadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 }  // namespace
 
@@ -58,20 +69,6 @@ struct GPSController::MainLink {
 
 GPSController::GPSController() : m_link(std::make_shared<MainLink>())
 {
-    m_nmeaDictionary.reserve(6);
-    const std::pair<const char*, Handler> table[] = {
-        {"GGA", &GPSController::updatePositionGGA}, {"RMC", &GPSController::updatePositionRMC},
-        {"GLL", &GPSController::updatePositionGLL}, {"VTG", &GPSController::updateCourseVTG},
-        {"GSV", &GPSController::updateSatelliteGSV}, {"GSA", &GPSController::updateSatelliteGSA},
-    };
-    for (const auto& entry : table) {
-        const Handler handler = entry.second;
-        m_nmeaDictionary.emplace(entry.first, NMEA::nmeaWithSelector(
-                                           [this, handler](ByteBuffer& sentence) {
-                                               (this->*handler)(sentence);
-                                           }));
-    }
-
     m_latitudePositionFormatter = std::make_unique<PositionFormatter>(0, 1);
     m_latitudePositionFormatter->setAlign(true);
     m_longitudePositionFormatter = std::make_unique<PositionFormatter>(1, 1);
@@ -162,6 +159,8 @@ void GPSController::getRawSentencesThread()
         if (m_serialPort && !m_serialPort->isOpen()) releasePort();
         if (m_serialPort) {
             readSentence();
+        } else if (reconnectIfBack()) {
+            continue;
         } else if (!m_sleeper->sleepFor(kIdleSleepSeconds)) {
             break;
         }
@@ -186,8 +185,34 @@ void GPSController::setSerialPort(std::unique_ptr<Serial> port)
     if (m_serialPort && stopping()) m_serialPort->cancel();
 }
 
-void GPSController::connectCommand()
+bool GPSController::reconnectIfBack()
 {
+    if (m_awaitedPort.empty()) return false;
+    // The same choice is still wanted and its device node is there again (a by-id path comes
+    // back even when the kernel numbers the device anew).
+    const auto wanted = m_gpsSettingsController ? m_gpsSettingsController->port() : std::nullopt;
+    if (wanted != m_awaitedPort) {
+        m_awaitedPort.clear();
+        return false;
+    }
+    struct stat info;
+    if (::stat(m_awaitedPort.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+    const std::string port = m_awaitedPort;
+    // Quietly: udev may not have given the node its group yet; the next pass tries again.
+    connectCommand(false);
+    if (!m_serialPort) {
+        m_awaitedPort = port;  // there, but not ready yet: try again on the next pass
+        return false;
+    }
+    postToMain([this, port] {
+        updateMonitor(Alert::localizedStringWithKey("NSDoctorReconnected", {port}));
+    });
+    return true;
+}
+
+void GPSController::connectCommand(bool reportFailure)
+{
+    m_awaitedPort.clear();
     // Copies: the main thread may capture a new choice at any moment.
     const std::optional<std::string> port =
         m_gpsSettingsController ? m_gpsSettingsController->port() : std::nullopt;
@@ -209,20 +234,71 @@ void GPSController::connectCommand()
         postToMain([this, path = port.value_or("")] { openPortFail(path); });
         return;
     }
-    setSerialPort(std::make_unique<Serial>());
-    if (!m_serialPort->openPort(*port, *rate, false)) {
-        setSerialPort(nullptr);
-        postToMain([this, path = *port] { openPortFail(path); });
+    std::string usedRate = *rate;
+    int error = 0;
+    setSerialPort(openAtRate(*port, usedRate, error));
+    if (!m_serialPort) {
+        if (stopping() || !reportFailure) return;
+        std::string why = error != 0 ? ConnectionDoctor().explainOpenFailure(error, *port) : "";
+        postToMain([this, path = *port, why = std::move(why)] { openPortFail(path, why); });
         return;
     }
     m_connectedPort = *port;
+    m_checksumsSeen = false;
     m_connected.store(true);
-    postToMain([this, text = "#### Open " + *port + " at " + *rate] { updateMonitor(text); });
+    m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
+    postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
+    // Two readers of one device each get part of the bytes; say so before the user wonders.
+    if (const auto warning = ConnectionDoctor().sharedUseWarning(*port)) {
+        std::fprintf(stderr, "gpsdesk: %s\n", warning->c_str());
+        postToMain([this, text = *warning] { updateMonitor(text); });
+    }
 
     ReceiverCommands commands;
-    commands.setPort(m_serialPort.get(), *port, *rate);
+    commands.setPort(m_serialPort.get(), *port, usedRate);
     commands.waitForInitialize();
     commands.setNMEA();
+}
+
+std::unique_ptr<Serial> GPSController::openAtRate(const std::string& port, std::string& rate,
+                                                  int& error)
+{
+    if (rate != GPSSettingsController::kAutomaticRate) {
+        auto serial = std::make_unique<Serial>();
+        if (serial->openPort(port, rate, false)) return serial;
+        error = serial->lastError();
+        return nullptr;
+    }
+    const auto storedRate =
+        m_gpsSettingsController ? m_gpsSettingsController->storedRate() : std::nullopt;
+    const auto rates = RateHunt::candidates(storedRate);
+    RateHunt hunt([this] { return stopping(); },
+                  [this](const std::string& trying) {
+                      postToMain([this, trying] {
+                          updateMonitor(Alert::localizedStringWithKey("NSDoctorRateTrying", {trying}));
+                      });
+                  });
+    RateHunt::Result found = hunt.run(port, rates);
+    if (found.port) {
+        rate = found.rate;
+        postToMain([this, rate] {
+            updateMonitor(Alert::localizedStringWithKey("NSDoctorRateFound", {rate}));
+            if (m_gpsSettingsController) m_gpsSettingsController->rateFound(rate);
+        });
+        return std::move(found.port);
+    }
+    if (found.error != 0 || stopping()) {
+        error = found.error;
+        return nullptr;
+    }
+    // Nothing readable at any rate (a silent receiver, say): connect at the first choice and
+    // let the lamp tell what comes.
+    postToMain([this] { updateMonitor(Alert::localizedStringWithKey("NSDoctorRateNotFound")); });
+    rate = rates.front();
+    auto serial = std::make_unique<Serial>();
+    if (serial->openPort(port, rate, false)) return serial;
+    error = serial->lastError();
+    return nullptr;
 }
 
 void GPSController::disconnectCommand()
@@ -234,38 +310,134 @@ void GPSController::disconnectCommand()
 
 void GPSController::readSentence()
 {
-    std::optional<ByteBuffer> line = m_serialPort->readPortUntilChar(kLineFeed, kLineLimit);
+    showQueuedBeforeWaiting();
+    std::optional<ByteBuffer> line = m_serialPort->readPortLine(kLineLimit);
+    const double now = steadySeconds();
+    if (m_wrongRateWatch.observe(now, m_serialPort->bytesReceived())) {
+        postToMain([this] {
+            if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
+            updateMonitor(Alert::localizedStringWithKey("NSDoctorWrongRate"));
+        });
+    }
     if (!line) {
         // A device that hung up fails every read at once: end the connection rather than
         // spin on it.
         if (m_serialPort->hungUp()) {
             releasePort();
+            m_awaitedPort = m_connectedPort;
             postToMain([this] { connectionClosed(); });
             postToMain([this, path = m_connectedPort] { connectionLost(path); });
         }
+        requestDrain();
         return;
     }
     if (line->empty()) return;
     if (m_lineTap) m_lineTap->lineReceived(*line);
 
     line->push_back(0);
-    if (!NMEA::checkSumValid(*line)) return;
-    if (m_lineTap) m_lineTap->sentenceAccepted(*line);
-    const std::optional<std::string> prefix = NMEA::prefix(*line);
-    if (!prefix || *prefix == "P") return;
-    const std::optional<std::string> type = NMEA::command(*line);
-    if (!type) return;
+    std::optional<Update> update = decodeLine(*line, m_checksumsSeen, m_lineTap);
+    if (!update) return;
+    if (update->kind != Update::Kind::Broken) m_wrongRateWatch.validSentence(now);
+    enqueue(std::move(*update));
+}
 
-    const auto found = m_nmeaDictionary.find(*type);
-    const NMEA* record = found != m_nmeaDictionary.end() ? found->second.get() : nullptr;
-    // The queued call owns the buffer, so nothing dangles if shutdown cuts the wait short.
-    auto sentence = std::make_shared<ByteBuffer>(std::move(*line));
-    runOnMain([this, record, sentence] {
-        if (record)
-            record->selector()(*sentence);
-        else
-            updateUnknown(*sentence);
-    });
+void GPSController::showQueuedBeforeWaiting()
+{
+    {
+        std::lock_guard lock(m_queueMutex);
+        if (m_drainPending || m_updates.empty()) return;
+    }
+    // Within ~1/30 s of the last drain, what the line brings next joins the coming one: a
+    // burst is read whole first. A line that stays quiet until then gets its updates shown.
+    const double wait = m_lastDrainRequest + kDrainIntervalSeconds - steadySeconds();
+    if (wait > 0.0 && m_serialPort->waitForInput(wait)) return;
+    requestDrain();
+}
+
+std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line, bool& checksumsSeen, LineTap* tap)
+{
+    if (line.empty() || (line[0] != '$' && line[0] != '!')) return std::nullopt;
+    const auto nul = std::find(line.begin(), line.end(), std::uint8_t{0});
+    const bool checksummed = std::find(line.begin(), nul, std::uint8_t{'*'}) != nul;
+    if (!checksummed && checksumsSeen) {
+        // This receiver sends checksums: a line without one was cut short on the way.
+        Update broken;
+        broken.kind = Update::Kind::Broken;
+        const auto end = std::find_if(line.begin(), nul, [](std::uint8_t c) { return c == '\r' || c == '\n'; });
+        broken.line.assign(line.begin(), end);
+        broken.line.push_back(0);
+        broken.note = DecodeNote{DecodeProblem::TooFewFields, 0};
+        return broken;
+    }
+    if (!NMEA::checkSumValid(line)) return std::nullopt;
+    if (tap) tap->sentenceAccepted(line);
+    if (checksummed) checksumsSeen = true;
+    if (line.size() > 1 && line[1] == 'P') return std::nullopt;
+    return decodeVerified(line);
+}
+
+GPSController::Update GPSController::decodeVerified(const ByteBuffer& sentence)
+{
+    Update update;
+    const auto nul = std::find(sentence.begin(), sentence.end(), std::uint8_t{0});
+    update.line.assign(sentence.begin(), nul);
+    update.line.push_back(0);
+    const std::optional<SentenceFields> fields = SentenceFields::split(update.line);
+    update.sentenceKind = fields ? sentenceKind(fields->type()) : nullptr;
+    if (!update.sentenceKind) {
+        update.kind = Update::Kind::Unknown;
+        return update;
+    }
+    Decoded decoded = update.sentenceKind->decode(*fields);
+    update.note = decoded.note;
+    update.record = std::move(decoded.record);
+    update.kind = update.record ? Update::Kind::Decoded : Update::Kind::Refused;
+    return update;
+}
+
+void GPSController::enqueue(Update update)
+{
+    std::lock_guard lock(m_queueMutex);
+    if (m_updates.size() >= kUpdateQueueLimit) {
+        // Whole sentence updates go, oldest first; status calls are never dropped.
+        const auto oldest = std::find_if(m_updates.begin(), m_updates.end(),
+                                         [](const Update& u) { return u.kind != Update::Kind::Call; });
+        if (oldest != m_updates.end()) {
+            m_updates.erase(oldest);
+            m_droppedUpdates.fetch_add(1);
+        }
+    }
+    m_updates.push_back(std::move(update));
+}
+
+void GPSController::requestDrain()
+{
+    {
+        std::lock_guard lock(m_queueMutex);
+        if (m_drainPending || m_updates.empty()) return;
+        m_drainPending = true;
+    }
+    m_lastDrainRequest = steadySeconds();
+    m_mainThread->post(whileAlive([this] { drainUpdates(); }));
+}
+
+void GPSController::drainUpdates()
+{
+    std::deque<Update> updates;
+    {
+        std::lock_guard lock(m_queueMutex);
+        updates.swap(m_updates);
+        m_drainPending = false;
+    }
+    for (const Update& update : updates) {
+        if (!m_link->isOpen()) return;
+        present(update);
+    }
+    const std::uint64_t dropped = m_droppedUpdates.load();
+    if (dropped != m_droppedShown) {
+        m_droppedShown = dropped;
+        updateMonitor("#### " + Alert::localizedStringWithKey("NSUpdatesDropped") + " " + std::to_string(dropped));
+    }
 }
 
 std::function<void()> GPSController::whileAlive(std::function<void()> call) const
@@ -277,30 +449,10 @@ std::function<void()> GPSController::whileAlive(std::function<void()> call) cons
 
 void GPSController::postToMain(std::function<void()> call)
 {
-    m_mainThread->post(whileAlive(std::move(call)));
-}
-
-bool GPSController::runOnMain(std::function<void()> call)
-{
-    // Set under the link's mutex; read without it only while spinning.
-    auto finished = std::make_shared<std::atomic<bool>>(false);
-    m_mainThread->post([link = m_link, finished, call = std::move(call)] {
-        if (link->isOpen()) call();
-        {
-            std::lock_guard lock(link->mutex);
-            finished->store(true, std::memory_order_release);
-        }
-        link->changed.notify_all();
-    });
-    // A handler takes a few microseconds: waiting that long awake saves the thread a sleep
-    // and a wake-up for every sentence, which is most of the cost of a busy line.
-    const auto spinUntil = std::chrono::steady_clock::now() + kHandOffSpin;
-    while (!finished->load(std::memory_order_acquire) &&
-           std::chrono::steady_clock::now() < spinUntil)
-        std::this_thread::yield();
-    std::unique_lock lock(m_link->mutex);
-    m_link->changed.wait(lock, [&] { return finished->load() || !m_link->open; });
-    return m_link->open;
+    Update update;
+    update.call = std::move(call);
+    enqueue(std::move(update));
+    requestDrain();
 }
 
 // ---- Main thread ---------------------------------------------------------------------
@@ -357,6 +509,7 @@ void GPSController::connectionClosed()
     if (m_compassView) m_compassView->disable();
     m_sog = 0.0f;
     m_fix = 0;
+    m_state.reset();
     if (m_satelliteStore) m_satelliteStore->reset();
 }
 
@@ -370,14 +523,15 @@ void GPSController::showSheet(const std::string& messageKey,
                        Alert::localizedStringWithKey("NSOK"), std::move(didEnd));
 }
 
-void GPSController::openPortFail(const std::string& port)
+void GPSController::openPortFail(const std::string& port, const std::string& explanation)
 {
-    showSheet("NSUnableToOpenPort", port, {});
+    showSheet("NSUnableToOpenPort", explanation.empty() ? port : explanation, {});
 }
 
 void GPSController::connectionLost(const std::string& port)
 {
     showSheet("NSConnectionLost", port, {});
+    updateMonitor(Alert::localizedStringWithKey("NSDoctorWaitingForDevice", {port}));
 }
 
 void GPSController::updateMonitor(const std::string& text)
@@ -399,7 +553,7 @@ void GPSController::updateMonitor(const ByteBuffer& sentence, bool recognised)
     m_monitorController->append("\n", recognised);
 }
 
-void GPSController::updateUnknown(ByteBuffer& sentence)
+void GPSController::updateUnknown(const ByteBuffer& sentence)
 {
     if (sentence.empty() || sentence[0] != '$') return;
     if (m_dataReadyView) m_dataReadyView->drawDataReady(1);

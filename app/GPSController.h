@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -13,6 +14,9 @@
 #include "platform/Geometry.h"
 #include "platform/Window.h"
 #include "core/ByteBuffer.h"
+#include "core/ReceiverState.h"
+#include "core/Sentences.h"
+#include "core/WrongRateWatch.h"
 
 namespace platform {
 class Application;
@@ -37,17 +41,20 @@ class PositionFormatter;
 class SpeedFormatter;
 class Serial;
 class SplashController;
+struct SentenceKind;
 
 // The main window's controller: owns the connection to the receiver, the reader thread and
 // the dispatch table from sentence type to handler, and turns sentences into the window's
 // read-outs.
 //
 // Threads. Everything runs on the main thread except the reader thread, which owns the port
-// object and all serial traffic. It reaches the user interface only through
-// platform::MainThread: status calls without waiting, one handler call per verified
-// sentence with waiting (handlers run one at a time, in arrival order). The main thread
-// talks to it through threadCommand and reads the connection state from a flag the reader
-// keeps, never from the port object.
+// object and all serial traffic, and checks, splits and decodes each sentence. It reaches
+// the user interface only through one bounded queue of updates (decoded sentences and status
+// calls) that the main thread drains in arrival order; the reader never waits for it. Drains
+// are asked for at most ~30 times a second, so views redraw no more often under a burst.
+// When the queue is full the oldest sentence updates are dropped and counted (the monitor
+// shows the count). The main thread talks to the reader through threadCommand and reads the
+// connection state from a flag the reader keeps, never from the port object.
 //
 // Outlets are set before awakeFromNib() and are not owned. The controller owns its four
 // formatters, the dispatch table, the timer and the reader thread; shutdown() (also run by
@@ -114,19 +121,29 @@ public:
 
     // Run on the main thread at the reader thread's request.
     void connectionClosed();
-    void openPortFail(const std::string& port);
+    // The sheet's informative text is the explanation, or the port path when there is none.
+    void openPortFail(const std::string& port, const std::string& explanation = {});
     void connectionLost(const std::string& port);
     void updateMonitor(const std::string& text);
     void updateMonitor(const ByteBuffer& sentence, bool recognised);
-    void updateUnknown(ByteBuffer& sentence);
+    void updateUnknown(const ByteBuffer& sentence);
 
-    // Sentence handlers (main thread, sentence already verified).
-    void updatePositionRMC(ByteBuffer& sentence);
-    void updatePositionGGA(ByteBuffer& sentence);
-    void updatePositionGLL(ByteBuffer& sentence);
-    void updateCourseVTG(ByteBuffer& sentence);
-    void updateSatelliteGSV(ByteBuffer& sentence);
-    void updateSatelliteGSA(ByteBuffer& sentence);
+    // A sentence whose checksum was verified (text up to the first NUL): decoded with the
+    // sentence table, folded into the receiver state and shown, as the reader's updates
+    // are. Main thread.
+    void handleVerifiedSentence(const ByteBuffer& sentence);
+
+    // Sentence handlers (main thread): show a decoded record. The lamp and the monitor line
+    // are done before them.
+    void updatePositionRMC(const RMC& rmc);
+    void updatePositionGGA(const GGA& gga);
+    void updatePositionGLL(const GLL& gll);
+    void updatePositionGNS(const GNS& gns);
+    void updateTimeZDA(const ZDA& zda);
+    void updateHeadingHDT(const HDT& hdt);
+    void updateCourseVTG(const VTG& vtg);
+    void updateSatelliteGSV(const GSV& gsv);
+    void updateSatelliteGSA(const GSA& gsa);
 
     // Position display (main thread). Any text may be absent.
     void setPosition(const std::optional<std::string>& utc,
@@ -138,11 +155,18 @@ public:
                      const std::optional<std::string>& altitudeMeters);
     void setCogSog(const std::optional<std::string>& cogDegrees,
                    const std::optional<std::string>& sogKnots);
+    // The same from decoded values; fix as setPosition's status gives it (0 none, 1 valid,
+    // 2 differential ...).
+    void setPosition(const std::optional<UtcTime>& utc, const std::optional<GeoPosition>& position,
+                     std::int32_t fix, const std::optional<float>& altitudeMeters);
+    void setCogSog(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots);
     // Staleness watch, run by the 15-second timer.
     void positionTimer();
     void resetPositionDate();
     // "hhmmss.ss" as "hh:mm:ss", still UTC; empty for an absent or empty text.
     static std::string formatUtcToLocal(const std::optional<std::string>& utc);
+    // "hh:mm:ss", whole seconds.
+    static std::string formatUtc(const UtcTime& utc);
     void clearFields();
 
     // Window delegate.
@@ -155,6 +179,12 @@ public:
     float sog() const { return m_sog; }
     float cog() const { return m_cog; }
     std::uint32_t threadCommand() const { return m_threadCommand.load(); }
+    const ReceiverState& receiverState() const { return m_state; }
+    // Lines without "*hh" on a connection that has sent checksums: cut short on the way.
+    std::uint64_t brokenLines() const { return m_brokenLines.load(); }
+    // Sentence updates dropped because the main thread fell behind the queue's bound.
+    std::uint64_t droppedUpdates() const { return m_droppedUpdates.load(); }
+    static constexpr std::size_t kUpdateQueueLimit = 4096;
 
     // Leading-number readings of received texts, independent of the process locale: the
     // number at the start (after blanks), 0 when there is none. Integers saturate.
@@ -163,10 +193,38 @@ public:
 
 private:
     struct MainLink;
-    using Handler = void (GPSController::*)(ByteBuffer&);
+    // One item of the reader's queue: a status call, or a line with what decoding made of it.
+    struct Update {
+        enum class Kind : std::uint8_t { Call, Decoded, Refused, Unknown, Broken } kind = Kind::Call;
+        std::function<void()> call;
+        ByteBuffer line;  // the text up to the first NUL, checksum cut off
+        const SentenceKind* sentenceKind = nullptr;
+        std::optional<SentenceRecord> record;
+        DecodeNote note;
+    };
+    // Checks and decodes a line as read (NUL appended). Nothing for a line that is dropped
+    // unseen: wrong start character, checksum mismatch, a maker's own sentence.
+    // The tap, when set, is given each line whose checksum held.
+    static std::optional<Update> decodeLine(ByteBuffer& line, bool& checksumsSeen, LineTap* tap);
+    static Update decodeVerified(const ByteBuffer& sentence);
+    void present(const Update& update);
+    void monitorRejected(const ByteBuffer& line, const DecodeNote& note);
+    // Reader thread: queue an update; ask the main thread to drain the queue; before a read
+    // that may wait, ask for it once it is due (no sooner than ~1/30 s after the last).
+    void enqueue(Update update);
+    void requestDrain();
+    void showQueuedBeforeWaiting();
+    // Main thread: apply everything queued, in order.
+    void drainUpdates();
 
     void getRawSentencesThread();
-    void connectCommand();
+    // reportFailure: a port that cannot be opened gets the sheet.
+    void connectCommand(bool reportFailure = true);
+    // Opens port at rate, or, for the automatic rate, at the rate the hunt finds (rate is
+    // set to it). Null with error set to the errno when the port cannot be opened.
+    std::unique_ptr<Serial> openAtRate(const std::string& port, std::string& rate, int& error);
+    // Reconnects when the device of a lost connection is back; true when it did.
+    bool reconnectIfBack();
     void disconnectCommand();
     void readSentence();
     void releasePort();
@@ -174,10 +232,9 @@ private:
     // can cancel a waiting read without racing the port's destruction.
     void setSerialPort(std::unique_ptr<Serial> port);
     bool stopping() const { return m_stopping.load(); }
-    // Queue a call on the main thread; it does not run once shutdown() has begun.
+    // Queue a call on the main thread, in order with the sentence updates; it does not run
+    // once shutdown() has begun.
     void postToMain(std::function<void()> call);
-    // Queue a call and wait for it; false when shutdown() cut the wait short.
-    bool runOnMain(std::function<void()> call);
     // The call, made harmless once shutdown() has begun (for callbacks that may come later).
     std::function<void()> whileAlive(std::function<void()> call) const;
     void showSheet(const std::string& messageKey, const std::optional<std::string>& informative,
@@ -215,13 +272,14 @@ private:
     std::unique_ptr<PositionFormatter> m_longitudePositionFormatter;
     std::unique_ptr<CourseFormatter> m_cogFormatter;
     std::unique_ptr<SpeedFormatter> m_sogFormatter;
-    std::unordered_map<std::string, std::shared_ptr<NMEA>> m_nmeaDictionary;
 
     // Main thread.
     double m_positionDate = 0.0;  // platform::Clock seconds
     float m_sog = 0.0f;           // knots
     float m_cog = 0.0f;           // degrees true
     std::int32_t m_fix = 0;
+    ReceiverState m_state;
+    std::uint64_t m_droppedShown = 0;
     bool m_stalenessSheetShown = false;
     std::unique_ptr<platform::Timer> m_positionTimer;
 
@@ -231,6 +289,19 @@ private:
     std::mutex m_portMutex;
     // Reader thread only.
     std::string m_connectedPort;
+    bool m_checksumsSeen = false;  // this connection has sent a checksummed sentence
+    double m_lastDrainRequest = -1.0;  // steady seconds
+
+    // The update queue, guarded by m_queueMutex.
+    std::mutex m_queueMutex;
+    std::deque<Update> m_updates;
+    bool m_drainPending = false;
+    std::atomic<std::uint64_t> m_brokenLines{0};
+    std::atomic<std::uint64_t> m_droppedUpdates{0};
+    // The port of a connection the device's removal ended, reopened when it returns; empty
+    // when nothing is awaited.
+    std::string m_awaitedPort;
+    WrongRateWatch m_wrongRateWatch;
 
     // Shared between the threads.
     std::atomic<std::uint32_t> m_threadCommand{kNone};

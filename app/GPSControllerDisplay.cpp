@@ -2,6 +2,7 @@
 // Main thread.
 
 #include <cmath>
+#include <cstdio>
 
 #include "app/GPSController.h"
 #include "core/SatelliteStore.h"
@@ -100,8 +101,50 @@ void GPSController::setCogSog(const std::optional<std::string>& cogDegrees,
     }
 }
 
+void GPSController::setPosition(const std::optional<UtcTime>& utc, const std::optional<GeoPosition>& position,
+                                std::int32_t fix, const std::optional<float>& altitudeMeters)
+{
+    m_fix = fix;
+    if (utc && m_utcField) m_utcField->setStringValue(formatUtc(*utc));
+    if (altitudeMeters && m_satelliteStore) m_satelliteStore->setAltitude(*altitudeMeters * kFeetPerMeter);
+    if (!position || m_fix <= 0) return;
+    const float latitudeDegrees = position->latitudeDegrees32;
+    const float longitudeDegrees = position->longitudeDegrees32;
+    // The poles and the date line themselves are not shown, as with the texts.
+    if (!(longitudeDegrees > -180.0f && longitudeDegrees < 180.0f)) return;
+    if (!(latitudeDegrees > -90.0f && latitudeDegrees < 90.0f)) return;
+    if (m_latitudeField) m_latitudeField->setObjectValue(latitudeDegrees);
+    if (m_longitudeField) m_longitudeField->setObjectValue(longitudeDegrees);
+    resetPositionDate();
+}
+
+void GPSController::setCogSog(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots)
+{
+    if (sogKnots) {
+        if (m_gpsSettingsController) m_sogFormatter->setUnits(m_gpsSettingsController->units());
+        m_sog = *sogKnots;
+        if (m_sogField) m_sogField->setObjectValue(m_sog);
+    }
+    if (cogDegrees && m_sog >= kMinimumCourseSpeedKnots) {
+        m_cog = *cogDegrees;
+        if (m_cogField) m_cogField->setObjectValue(m_cog);
+        const auto heading = headingDegrees(m_cog);
+        if (heading && m_compassView) m_compassView->setHeading(*heading);
+    }
+}
+
+std::string GPSController::formatUtc(const UtcTime& utc)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", unsigned{utc.hours}, unsigned{utc.minutes},
+                  static_cast<unsigned>(utc.seconds));
+    return text;
+}
+
 void GPSController::positionTimer()
 {
+    // Satellites of a system whose GSV stopped coming leave the sky plot.
+    if (m_state.expire(now()) && m_satelliteStore) m_satelliteStore->setSatellitesInView(m_state.satellites());
     if (!hasConnection()) return;
     if (now() - m_positionDate <= kStalePositionSeconds) return;
 

@@ -1,11 +1,14 @@
-// The six sentence handlers of the window controller, and the locale-free number readings
-// they use. Each runs on the main thread while the reader thread waits for it.
+// The sentence handlers of the window controller, and the locale-free number readings of the
+// text entry points. Main thread.
 
+#include <algorithm>
 #include <cstdlib>
+#include <variant>
 #include <limits>
 
 #include "app/FormatText.h"
 #include "app/GPSController.h"
+#include "app/MonitorController.h"
 #include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "core/Satellite.h"
@@ -13,6 +16,9 @@
 #include "core/Alert.h"
 #include "core/NMEA.h"
 #include "core/DataLampView.h"
+#include "core/SentenceTable.h"
+#include "platform/Services.h"
+#include "platform/Application.h"
 
 namespace {
 
@@ -86,100 +92,152 @@ float GPSController::floatValue(const std::string& text)
     return strtof_l(candidate.c_str(), nullptr, cLocale());
 }
 
-// $GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W
-// Fields: 1 UTC, 2 status, 3-4 latitude, 5-6 longitude, 7 speed (knots), 8 course (true).
-void GPSController::updatePositionRMC(ByteBuffer& sentence)
+namespace {
+
+template <typename... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+template <typename... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+// RMC and GLL send a status letter: A (or nothing, from older receivers) is a valid fix.
+std::int32_t fixOfStatus(char status, char mode)
 {
+    if (mode == 'N') return 0;
+    return status == 0 || status == 'A' ? 1 : 0;
+}
+
+}  // namespace
+
+void GPSController::handleVerifiedSentence(const ByteBuffer& sentence)
+{
+    if (sentence.empty() || (sentence[0] != '$' && sentence[0] != '!')) return;
+    if (sentence.size() > 1 && sentence[1] == 'P') return;
+    present(decodeVerified(sentence));
+}
+
+void GPSController::present(const Update& update)
+{
+    switch (update.kind) {
+    case Update::Kind::Call:
+        if (update.call) update.call();
+        return;
+    case Update::Kind::Unknown:
+        updateUnknown(update.line);
+        return;
+    case Update::Kind::Broken:
+        m_brokenLines.fetch_add(1);
+        monitorRejected(update.line, DecodeNote{});
+        return;
+    case Update::Kind::Refused:
+        if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
+        monitorRejected(update.line, update.note);
+        return;
+    case Update::Kind::Decoded:
+        break;
+    }
     if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
-    updateMonitor(sentence, true);
-    setPosition(NMEA::parse(sentence, 1), NMEA::parse(sentence, 3), NMEA::parse(sentence, 4),
-                NMEA::parse(sentence, 5), NMEA::parse(sentence, 6), NMEA::parse(sentence, 2),
-                std::nullopt);
-    setCogSog(NMEA::parse(sentence, 8), NMEA::parse(sentence, 7));
+    updateMonitor(update.line, true);
+    const platform::Clock* clock = platform::services().clock;
+    const ReceiverState::Changes changes =
+        update.sentenceKind->fold(m_state, *update.record, clock ? clock->now() : 0.0);
+    std::visit(Overloaded{
+                   [this](const GGA& r) { updatePositionGGA(r); },
+                   [this](const RMC& r) { updatePositionRMC(r); },
+                   [this](const GLL& r) { updatePositionGLL(r); },
+                   [this](const GNS& r) { updatePositionGNS(r); },
+                   [this](const ZDA& r) { updateTimeZDA(r); },
+                   [this](const HDT& r) { updateHeadingHDT(r); },
+                   [this](const VTG& r) { updateCourseVTG(r); },
+                   [this](const GSV& r) { updateSatelliteGSV(r); },
+                   [this](const GSA& r) { updateSatelliteGSA(r); },
+               },
+               *update.record);
+    // The sky plot is redrawn when a satellite cycle ends or the used set moves, not for
+    // every GSV sentence.
+    if (m_satelliteStore && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed)))
+        m_satelliteStore->setSatellitesInView(m_state.satellites());
+}
+
+void GPSController::monitorRejected(const ByteBuffer& line, const DecodeNote& note)
+{
+    if (!m_monitorController) return;
+    const auto nul = std::find(line.begin(), line.end(), std::uint8_t{0});
+    const std::optional<std::string> text =
+        NMEA::address(line, 0, static_cast<std::uint32_t>(nul - line.begin()));
+    std::string why = Alert::localizedStringWithKey(note ? "NSSentenceRejected" : "NSBrokenLine");
+    if (note) {
+        why += ": " + Alert::localizedStringWithKey(std::string(decodeProblemKey(note.problem)));
+        if (note.field != 0) why += " (" + std::to_string(note.field) + ")";
+    }
+    m_monitorController->append(text.value_or(""), false);
+    m_monitorController->append("  <- " + why, false);
+    m_monitorController->append("\n", false);
+}
+
+// $GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W
+// Uses UTC, status and mode (fix), position, speed (knots) and course (true).
+void GPSController::updatePositionRMC(const RMC& rmc)
+{
+    setPosition(rmc.time, rmc.position, fixOfStatus(rmc.status, rmc.mode), std::nullopt);
+    setCogSog(rmc.courseDegrees, rmc.speedKnots);
 }
 
 // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,
-// Fields: 1 UTC, 2-3 latitude, 4-5 longitude, 6 fix quality, 9 altitude (metres).
-void GPSController::updatePositionGGA(ByteBuffer& sentence)
+// Uses UTC, position, fix quality (an empty one counts as a fix) and altitude (metres).
+void GPSController::updatePositionGGA(const GGA& gga)
 {
-    if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
-    updateMonitor(sentence, true);
-    setPosition(NMEA::parse(sentence, 1), NMEA::parse(sentence, 2), NMEA::parse(sentence, 3),
-                NMEA::parse(sentence, 4), NMEA::parse(sentence, 5), NMEA::parse(sentence, 6),
-                NMEA::parse(sentence, 9));
+    setPosition(gga.time, gga.position, gga.fixQualityEmpty ? 1 : gga.fixQuality.value_or(0),
+                gga.altitudeMeters);
 }
 
 // $GPGLL,4916.45,N,12311.12,W,225444,A
-// Fields: 1-2 latitude, 3-4 longitude, 5 UTC, 6 status.
-void GPSController::updatePositionGLL(ByteBuffer& sentence)
+// Uses position, UTC and status.
+void GPSController::updatePositionGLL(const GLL& gll)
 {
-    if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
-    updateMonitor(sentence, true);
-    setPosition(NMEA::parse(sentence, 5), NMEA::parse(sentence, 1), NMEA::parse(sentence, 2),
-                NMEA::parse(sentence, 3), NMEA::parse(sentence, 4), NMEA::parse(sentence, 6),
-                std::nullopt);
+    setPosition(gll.time, gll.position, fixOfStatus(gll.status, gll.mode), std::nullopt);
 }
 
-// $GPVTG,054.7,T,034.4,M,005.5,N,010.2,K
-// Fields: 1 course (true), 5 speed (knots).
-void GPSController::updateCourseVTG(ByteBuffer& sentence)
+// $GNGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,
+// Uses UTC, position, the mode characters (all N: no fix) and altitude (metres).
+void GPSController::updatePositionGNS(const GNS& gns)
 {
-    if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
-    updateMonitor(sentence, true);
-    setCogSog(NMEA::parse(sentence, 1), NMEA::parse(sentence, 5));
+    setPosition(gns.time, gns.position, gns.position ? 1 : 0, gns.altitudeMeters);
+}
+
+// $GPZDA,201530.00,04,07,2002,00,00
+// Uses UTC.
+void GPSController::updateTimeZDA(const ZDA& zda)
+{
+    if (zda.time && m_utcField) m_utcField->setStringValue(formatUtc(*zda.time));
+}
+
+// $HEHDT,274.07,T
+// The heading of a compass-equipped receiver is kept in the receiver state only: the
+// compass card shows the course over ground.
+void GPSController::updateHeadingHDT(const HDT&) {}
+
+// $GPVTG,054.7,T,034.4,M,005.5,N,010.2,K
+// Uses course (true) and speed (knots).
+void GPSController::updateCourseVTG(const VTG& vtg)
+{
+    setCogSog(vtg.courseDegrees, vtg.speedKnots);
 }
 
 // $GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45
-// Fields: 1 sentences in the cycle, 2 this sentence's number (from 1), then four blocks of
-// satellite number, elevation, azimuth and signal-to-noise ratio at 4+4k .. 7+4k.
-void GPSController::updateSatelliteGSV(ByteBuffer& sentence)
-{
-    if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
-    updateMonitor(sentence, true);
-
-    const std::optional<std::string> totalText = NMEA::parse(sentence, 1);
-    const std::optional<std::string> numberText = NMEA::parse(sentence, 2);
-    if (!totalText || !numberText) return;
-    const std::int32_t number = intValue(*numberText);
-    const std::int32_t total = intValue(*totalText);
-    if (!m_satelliteStore) return;
-
-    if (number == 1) m_satelliteStore->clear();
-    for (std::uint32_t block = 0; block < 4; ++block) {
-        const std::uint32_t first = 4 + 4 * block;
-        const auto satellite = NMEA::parse(sentence, first);
-        const auto elevation = NMEA::parse(sentence, first + 1);
-        const auto azimuth = NMEA::parse(sentence, first + 2);
-        const auto snr = NMEA::parse(sentence, first + 3);
-        if (!satellite || !elevation || !azimuth || !snr) continue;
-        // Widened: the sentence number is whatever the line carried.
-        const std::int64_t index = 4 * (std::int64_t{number} - 1) + block;
-        if (index < 0 || index > std::numeric_limits<std::uint32_t>::max()) continue;
-        Satellite* record = m_satelliteStore->satellite(static_cast<std::uint32_t>(index));
-        if (!record) continue;
-        record->set(intValue(*satellite), intValue(*elevation), intValue(*azimuth),
-                    intValue(*snr));
-    }
-    if (number == total) m_satelliteStore->update();
-}
+// The receiver state keeps the satellites of every constellation, each GSV stream replacing
+// only its own; the sky plot gets them all when a cycle ends (see present()).
+void GPSController::updateSatelliteGSV(const GSV&) {}
 
 // $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1
-// Fields: 1 mode (A automatic, M manual), 2 fix type (1 none, 2 2D, 3 3D), 15-17 PDOP,
-// HDOP, VDOP.
-void GPSController::updateSatelliteGSA(ByteBuffer& sentence)
+// Uses mode (A automatic, M manual), fix type (1 none, 2 2D, 3 3D) and PDOP, HDOP, VDOP.
+void GPSController::updateSatelliteGSA(const GSA& gsa)
 {
-    if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
-    updateMonitor(sentence, true);
-
-    const std::optional<std::string> mode = NMEA::parse(sentence, 1);
-    const std::optional<std::string> fixType = NMEA::parse(sentence, 2);
-    if (!mode || !fixType) return;
-
-    const std::string modeText = Alert::localizedStringWithKey(
-        !mode->empty() && (*mode)[0] == 'A' ? "NSAutomatic" : "NSManual");
+    const std::string modeText = Alert::localizedStringWithKey(gsa.mode == 'A' ? "NSAutomatic" : "NSManual");
     std::string fixTypeText;
-    if (!fixType->empty()) {
-        switch (intValue(*fixType)) {
+    if (!gsa.fixTypeEmpty) {
+        switch (gsa.fixType.value_or(0)) {
         case 2: fixTypeText = Alert::localizedStringWithKey("NS2D"); break;
         case 3: fixTypeText = Alert::localizedStringWithKey("NS3D"); break;
         default:
@@ -191,14 +249,6 @@ void GPSController::updateSatelliteGSA(ByteBuffer& sentence)
     const char* sourceKey = m_fix == 1 ? "NSGPS" : m_fix == 2 ? "NSDGPS" : "NSInvalid";
     const std::string sourceText = Alert::localizedStringWithKey(sourceKey);
 
-    auto dop = [&](std::uint32_t field) {
-        const auto text = NMEA::parse(sentence, field);
-        return text && !text->empty() ? floatValue(*text) : 0.0f;
-    };
-    const float pdop = dop(15);
-    const float hdop = dop(16);
-    const float vdop = dop(17);
-
     if (m_fixField) {
         m_fixField->setStringValue(m_fix != 0
                                        ? sourceText + "-" + modeText + "-" + fixTypeText
@@ -208,6 +258,12 @@ void GPSController::updateSatelliteGSA(ByteBuffer& sentence)
         const bool kilometres =
             m_gpsSettingsController && m_gpsSettingsController->units() == kKilometerUnits;
         m_satelliteStore->setMeters(kilometres);
-        m_satelliteStore->setDop(pdop, hdop, vdop);
+        // An empty DOP reads 0 (none now); a refused one leaves the shown value.
+        const auto dop = [&](const std::optional<float>& value, std::uint32_t field, float shown) {
+            return gsa.dropped.has(field) ? shown : value.value_or(0.0f);
+        };
+        m_satelliteStore->setDop(dop(gsa.pdop, 15, m_satelliteStore->pDop()),
+                                 dop(gsa.hdop, 16, m_satelliteStore->hDop()),
+                                 dop(gsa.vdop, 17, m_satelliteStore->vDop()));
     }
 }

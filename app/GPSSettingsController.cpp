@@ -5,19 +5,21 @@
 #include <vector>
 #include <variant>
 
+#include "app/RateHunt.h"
 #include "platform/Application.h"
 #include "platform/ComboBox.h"
 #include "platform/Drawer.h"
 #include "platform/Services.h"
 #include "core/Alert.h"
+#include "core/PortCatalog.h"
 #include "core/Serial.h"
 #include "core/Settings.h"
 
 namespace {
 
-const char* const kRates[] = {"4800", "9600", "19200", "38400"};
 const char* const kUnits[] = {"Miles", "Kilometer", "Nautical Miles"};
 constexpr int kMaxVisiblePorts = 4;
+constexpr double kRescanSeconds = 1.0;
 
 // Index of the first item equal to text, or -1.
 int indexOfItem(const platform::ComboBox& box, const std::string& text)
@@ -58,29 +60,84 @@ std::optional<int> indexOf(const std::optional<platform::PreferenceValue>& value
 void GPSSettingsController::awakeFromNib()
 {
     if (m_rateComboBox) {
-        for (const char* rate : kRates) m_rateComboBox->addItemWithObjectValue(rate);
+        for (const auto& rate : RateHunt::listRates()) m_rateComboBox->addItemWithObjectValue(rate);
+        m_rateComboBox->addItemWithObjectValue(kAutomaticRate);
         m_rateComboBox->selectItemAtIndex(0);
     }
-    if (m_portComboBox) {
-        m_portComboBox->removeAllItems();
-        Serial::listPorts(m_portComboBox);
-        // The list is filled once per run, so the count the reader thread asks for is fixed
-        // from here on.
-        const int count = m_portComboBox->numberOfItems();
-        m_deviceCount.store(count);
-        m_portComboBox->setNumberOfVisibleItems(std::min(count, kMaxVisiblePorts));
-    }
+    fillPorts(PortCatalog::list());
     if (m_unitsComboBox) {
         for (const char* units : kUnits) m_unitsComboBox->addItemWithObjectValue(units);
         m_unitsComboBox->selectItemAtIndex(0);
     }
     loadSettings();
 
+    // Devices come and go; a second is quick enough for a hand that plugs one in, and the
+    // scan reads a few sysfs entries.
+    platform::Application* application = platform::services().application;
+    if (application && !m_rescanTimer)
+        m_rescanTimer = application->scheduledTimer(kRescanSeconds, [this] { rescanPorts(); });
+
+    // Plugging the receiver in is what the user does next, so the program stays: the list
+    // fills when the device appears.
     if (m_deviceCount.load() == 0) {
-        platform::Application* application = platform::services().application;
         if (application) application->beep();
         Alert::showMessageWithKey("NSNoGPS");
-        if (application) application->terminate();
+    }
+}
+
+GPSSettingsController::GPSSettingsController() = default;
+
+GPSSettingsController::~GPSSettingsController()
+{
+    if (m_rescanTimer) m_rescanTimer->invalidate();
+}
+
+void GPSSettingsController::fillPorts(std::vector<PortCatalog::Port> ports)
+{
+    m_ports = std::move(ports);
+    if (m_portComboBox) {
+        m_portComboBox->removeAllItems();
+        for (const auto& port : m_ports) m_portComboBox->addItemWithObjectValue(port.label);
+        m_portComboBox->setNumberOfVisibleItems(
+            std::min(static_cast<int>(m_ports.size()), kMaxVisiblePorts));
+    }
+    m_deviceCount.store(m_portComboBox ? m_portComboBox->numberOfItems() : 0);
+}
+
+int GPSSettingsController::preferredPortIndex() const
+{
+    if (m_storedPort) return PortCatalog::find(m_ports, *m_storedPort);
+    for (std::size_t i = 0; i < m_ports.size(); ++i)
+        if (m_ports[i].knownReceiver) return static_cast<int>(i);
+    return -1;
+}
+
+void GPSSettingsController::rescanPorts()
+{
+    auto ports = PortCatalog::list();
+    if (ports == m_ports) return;
+    std::optional<std::string> shown;
+    if (m_portComboBox) {
+        const int index = m_portComboBox->indexOfSelectedItem();
+        if (index >= 0 && index < static_cast<int>(m_ports.size()))
+            shown = m_ports[static_cast<std::size_t>(index)].path;
+    }
+    fillPorts(std::move(ports));
+    if (!m_portComboBox) return;
+    // The chosen port keeps its place while it is there, and gets it back when it returns.
+    const auto captured = port();
+    int index = -1;
+    if (shown) index = PortCatalog::find(m_ports, *shown);
+    if (index < 0 && captured) index = PortCatalog::find(m_ports, *captured);
+    if (index >= 0) {
+        m_portComboBox->selectItemAtIndex(index);
+        return;
+    }
+    if (captured) return;
+    index = preferredPortIndex();
+    if (index >= 0) {
+        m_portComboBox->selectItemAtIndex(index);
+        getGPSSettingsSelection();
     }
 }
 
@@ -99,7 +156,11 @@ bool GPSSettingsController::getGPSSettingsSelection()
     if (!canConnect() || !m_portComboBox || !m_rateComboBox) return false;
     if (m_portComboBox->indexOfSelectedItem() < 0) return false;
     if (m_rateComboBox->indexOfSelectedItem() < 0) return false;
-    auto port = m_portComboBox->objectValueOfSelectedItem();
+    const int index = m_portComboBox->indexOfSelectedItem();
+    // The list shows labels; the path behind the selected one is what is used and stored.
+    std::optional<std::string> port = index < static_cast<int>(m_ports.size())
+                                          ? std::optional(m_ports[static_cast<std::size_t>(index)].path)
+                                          : m_portComboBox->objectValueOfSelectedItem();
     auto rate = m_rateComboBox->objectValueOfSelectedItem();
     if (!port || !rate) return false;
 
@@ -119,6 +180,28 @@ std::optional<std::string> GPSSettingsController::rate() const
 {
     std::lock_guard lock(m_mutex);
     return m_rateString;
+}
+
+std::optional<std::string> GPSSettingsController::storedRate() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_storedRate;
+}
+
+void GPSSettingsController::rateFound(const std::string& rate)
+{
+    if (m_rateComboBox) {
+        const int index = indexOfItem(*m_rateComboBox, rate);
+        if (index >= 0) m_rateComboBox->selectItemAtIndex(index);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_rateString = rate;
+        m_storedRate = rate;
+    }
+    // Stored at once: the next start connects at this rate without hunting.
+    Settings::setItem("rate", platform::PreferenceValue(rate));
+    Settings::save();
 }
 
 std::uint32_t GPSSettingsController::units() const
@@ -147,12 +230,16 @@ void GPSSettingsController::loadSettings()
 {
     // Every wrong key is told about in one panel, not one panel each.
     std::vector<std::string> wrongKeys;
-    const auto port = textOf(Settings::item("serialPort", SettingType::Text, wrongKeys));
-    if (port && m_portComboBox && m_portComboBox->numberOfItems() > 0) {
-        const int index = indexOfItem(*m_portComboBox, *port);
+    m_storedPort = textOf(Settings::item("serialPort", SettingType::Text, wrongKeys));
+    if (m_portComboBox && m_portComboBox->numberOfItems() > 0) {
+        const int index = preferredPortIndex();
         if (index >= 0) m_portComboBox->selectItemAtIndex(index);
     }
     const auto rate = textOf(Settings::item("rate", SettingType::Text, wrongKeys));
+    if (rate && Serial::isKnownRate(*rate)) {
+        std::lock_guard lock(m_mutex);
+        m_storedRate = rate;
+    }
     if (rate && canConnect() && m_rateComboBox) {
         const int index = indexOfItem(*m_rateComboBox, *rate);
         if (index >= 0) m_rateComboBox->selectItemAtIndex(index);

@@ -2,13 +2,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "core/PortCatalog.h"
 
 namespace platform {
 class ComboBox;
 class Drawer;
+class Timer;
 }  // namespace platform
 
 // The settings drawer: receiver type, rate, port and units lists, the port and rate the
@@ -19,7 +24,11 @@ class Drawer;
 // filled (device count), never from a control. The controls are not owned.
 class GPSSettingsController {
 public:
-    GPSSettingsController() = default;
+    // The rate list's item that has the reader find the rate by itself.
+    static constexpr const char* kAutomaticRate = "Automatic";
+
+    GPSSettingsController();
+    ~GPSSettingsController();
     GPSSettingsController(const GPSSettingsController&) = delete;
     GPSSettingsController& operator=(const GPSSettingsController&) = delete;
 
@@ -29,9 +38,15 @@ public:
     void setUnitsComboBox(platform::ComboBox* box) { m_unitsComboBox = box; }
     void setSettingsDrawer(platform::Drawer* drawer) { m_settingsDrawer = drawer; }
 
-    // Fills the lists, restores the preferences and captures them. Without any serial
-    // device: beep, the "NSNoGPS" panel, then the application is asked to end.
+    // Fills the lists, restores the preferences and captures them, and starts following the
+    // devices as they come and go. Without any serial device: beep and the "NSNoGPS" panel;
+    // the program runs on. The port list shows what each port is; the port captured and
+    // stored is its stable path (/dev/serial/by-id/...) where it has one.
     void awakeFromNib();
+    // Lists the ports anew when they changed, keeping the selection; with nothing chosen yet,
+    // selects and captures the stored port or a known receiver that appeared. Run every
+    // second by a timer from awakeFromNib(). Main thread.
+    void rescanPorts();
     void open();
     void close();
 
@@ -41,10 +56,14 @@ public:
     // The captured port path and rate text; nothing before the first capture. Any thread.
     std::optional<std::string> port() const;
     std::optional<std::string> rate() const;
+    // The last real rate stored or found, tried first by the automatic rate. Any thread.
+    std::optional<std::string> storedRate() const;
+    // The automatic rate settled on rate: shown, captured and stored. Main thread.
+    void rateFound(const std::string& rate);
     // Index of the selected units item (0 miles, 1 kilometres, 2 nautical miles), read from
     // the list at every call. Main thread.
     std::uint32_t units() const;
-    // true when at least one serial device was listed at start. Any thread.
+    // true when at least one serial device is listed. Any thread.
     bool canConnect() const;
 
     // Writes the captured port and rate and the units index; the caller flushes the store.
@@ -58,8 +77,18 @@ private:
     platform::ComboBox* m_unitsComboBox = nullptr;
     platform::Drawer* m_settingsDrawer = nullptr;
 
+    void fillPorts(std::vector<PortCatalog::Port> ports);
+    // The port the preferences name, or else the first known receiver; -1 when neither is listed.
+    int preferredPortIndex() const;
+
+    // Main thread: the listed ports, item for item, the stored choice, the rescan timer.
+    std::vector<PortCatalog::Port> m_ports;
+    std::optional<std::string> m_storedPort;
+    std::unique_ptr<platform::Timer> m_rescanTimer;
+
     mutable std::mutex m_mutex;
     std::optional<std::string> m_portString;  // guarded by m_mutex
     std::optional<std::string> m_rateString;  // guarded by m_mutex
+    std::optional<std::string> m_storedRate;  // guarded by m_mutex
     std::atomic<int> m_deviceCount{0};
 };

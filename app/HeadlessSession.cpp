@@ -1,12 +1,18 @@
 #include "app/HeadlessSession.h"
 
 #include <chrono>
+#include <memory>
 
+#include "app/GPSSettingsController.h"
+#include "app/RateHunt.h"
 #include "app/ReceiverCommands.h"
 #include "core/Alert.h"
+#include "core/ConnectionDoctor.h"
 #include "core/GpsdReport.h"
 #include "core/NMEA.h"
 #include "core/ReceiverState.h"
+#include "core/ReceiverTest.h"
+#include "core/ReceiverTestFeed.h"
 #include "core/SentenceFields.h"
 #include "core/SentenceTable.h"
 #include "core/Serial.h"
@@ -42,30 +48,67 @@ void HeadlessSession::stop()
 
 bool HeadlessSession::run(const std::string& port, const std::string& rate)
 {
-    Serial serial;
-    m_serial.store(&serial);
-    // stop() may have come before the port existed.
-    if (m_stopping.load()) serial.cancel();
-    if (!serial.openPort(port, rate, false)) {
-        m_messages(Alert::localizedStringWithKey("NSUnableToOpenPort") + " " + port);
-        m_serial.store(nullptr);
-        return false;
-    }
-    m_messages("#### Open " + port + " at " + rate);
+    std::string usedRate = rate;
+    std::unique_ptr<Serial> serial = open(port, usedRate);
+    if (!serial) return false;
+    m_messages("#### Open " + port + " at " + usedRate);
+    if (const auto warning = ConnectionDoctor().sharedUseWarning(port)) m_messages(*warning);
     ReceiverCommands commands;
-    commands.setPort(&serial, port, rate);
+    commands.setPort(serial.get(), port, usedRate);
     commands.waitForInitialize();
     commands.setNMEA();
-    readUntilStopped(serial, port);
+    readUntilStopped(*serial, port);
     m_serial.store(nullptr);
-    serial.closePort();
+    serial->closePort();
     return true;
+}
+
+std::unique_ptr<Serial> HeadlessSession::open(const std::string& port, std::string& rate)
+{
+    std::unique_ptr<Serial> serial;
+    int error = 0;
+    if (rate == GPSSettingsController::kAutomaticRate) {
+        RateHunt hunt([this] { return m_stopping.load(); },
+                      [this](const std::string& trying) {
+                          m_messages(Alert::localizedStringWithKey("NSDoctorRateTrying", {trying}));
+                      });
+        RateHunt::Result found = hunt.run(port, RateHunt::candidates(std::nullopt));
+        if (!found.port && found.error == 0) {
+            m_messages(Alert::localizedStringWithKey("NSDoctorRateNotFound"));
+            return nullptr;
+        }
+        serial = std::move(found.port);
+        error = found.error;
+        rate = found.rate;
+        if (serial) m_messages(Alert::localizedStringWithKey("NSDoctorRateFound", {rate}));
+    } else {
+        serial = std::make_unique<Serial>();
+        if (!serial->openPort(port, rate, false)) {
+            error = serial->lastError();
+            serial.reset();
+        }
+    }
+    if (!serial) {
+        m_messages(Alert::localizedStringWithKey("NSUnableToOpenPort") + " " + port + "\n"
+                   + ConnectionDoctor().explainOpenFailure(error, port));
+        return nullptr;
+    }
+    m_serial.store(serial.get());
+    // stop() may have come before the port existed.
+    if (m_stopping.load()) serial->cancel();
+    return serial;
 }
 
 void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
 {
     ReceiverState state;
     std::string lastTpv;
+    // The receiver test's figures, as a TEST line whenever they change; its clock starts
+    // with the connection.
+    const auto test = std::make_unique<ReceiverTest>();
+    ReceiverTestFeed feed(*test);
+    feed.connected(nowSeconds());
+    std::string lastTest;
     while (!m_stopping.load()) {
         std::optional<ByteBuffer> line = serial.readPortUntilChar(kLineFeed, kLineLimit);
         if (!line) {
@@ -99,6 +142,12 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
         if (tpv != lastTpv) {
             m_reports(tpv);
             lastTpv = std::move(tpv);
+        }
+        feed.apply(state, *decoded.record, changes, now);
+        std::string testLine = test->jsonLine();
+        if (testLine != lastTest) {
+            m_reports(testLine);
+            lastTest = std::move(testLine);
         }
     }
 }

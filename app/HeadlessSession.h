@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class Serial;
@@ -11,7 +12,7 @@ class Serial;
 // the window, writing the receiver state as gpsd-style JSON reports, one per line.
 //
 // A TPV report is written whenever its content changes, a SKY report once per satellite
-// cycle. Messages the window would show as panels go to `messages` in plain words instead.
+// cycle, and the receiver test's figures as a TEST line whenever they change. Messages the window would show as panels go to `messages` in plain words instead.
 class HeadlessSession {
 public:
     using Sink = std::function<void(const std::string& line)>;
@@ -21,8 +22,8 @@ public:
     HeadlessSession(const HeadlessSession&) = delete;
     HeadlessSession& operator=(const HeadlessSession&) = delete;
 
-    // Opens the port at the rate, configures the receiver and reads until stop() or until
-    // the device goes away. False when the port could not be opened (the reason has gone to
+    // Opens the port at the rate ("Automatic": the rate found), configures the receiver and
+    // reads until stop() or until the device goes away. False when the port could not be opened (the reason has gone to
     // `messages`), true when it was used.
     bool run(const std::string& port, const std::string& rate);
     // Ends run() soon, also while it waits on a quiet line. Any thread.
@@ -33,6 +34,9 @@ public:
 
 private:
     void readUntilStopped(Serial& serial, const std::string& port);
+    // The port open at rate, or at the rate found for the automatic rate (rate is set to it);
+    // null when it cannot be used, with the reason told to `messages`.
+    std::unique_ptr<Serial> open(const std::string& port, std::string& rate);
 
     Sink m_reports;
     Sink m_messages;

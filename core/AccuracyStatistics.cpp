@@ -126,7 +126,7 @@ std::string AccuracyStatistics::csv() const
     for (std::size_t i = 0; i < m_fixes.size(); ++i) {
         const FixSample& fix = m_fixes[i].fix;
         char hdop[16] = "";
-        if (fix.hdop) std::snprintf(hdop, sizeof hdop, "%.2f", static_cast<double>(*fix.hdop));
+        if (fix.hdop && std::isfinite(*fix.hdop)) std::snprintf(hdop, sizeof hdop, "%.2f", static_cast<double>(*fix.hdop));
         std::snprintf(line, sizeof line, "%.3f,%.9f,%.9f,%.3f,%.4f,%.4f,%s,%.3f\n",
                       fix.timeSeconds, fix.position.latitudeDegrees,
                       fix.position.longitudeDegrees, fix.position.heightMetres,

@@ -28,17 +28,39 @@ std::optional<PositionReport> positionReport(const SentenceRecord& record)
         record);
 }
 
+// The fix dimension after a record: 0 when the record itself or the last GGA says there is
+// none. The state's mode alone would keep the last GSA's 3D through a restart until the next
+// GSA, and stamp a first fix the moment the receiver has lost it.
+int dimensionAfter(const ReceiverState& state, const SentenceRecord& record)
+{
+    const bool recordSaysNone = std::visit(
+        [](const auto& r) {
+            using R = std::decay_t<decltype(r)>;
+            if constexpr (std::is_same_v<R, GGA>) return r.fixQuality && *r.fixQuality == 0;
+            if constexpr (std::is_same_v<R, RMC> || std::is_same_v<R, GLL>) return r.status == 'V';
+            if constexpr (std::is_same_v<R, GNS>) return !r.position;
+            return false;
+        },
+        record);
+    if (recordSaysNone) return 0;
+    if (state.fixQuality() && *state.fixQuality() == 0) return 0;
+    const int mode = state.mode();
+    return mode >= 2 ? mode : 0;
+}
+
 }  // namespace
 
 void ReceiverTestFeed::connected(double now)
 {
     m_lastEpoch.reset();
+    m_freshSky = false;
     m_test.started(now, RunStart::Connect);
 }
 
 void ReceiverTestFeed::restarted(double now, RunStart why)
 {
     m_lastEpoch.reset();
+    m_freshSky = false;
     m_test.started(now, why);
 }
 
@@ -51,12 +73,12 @@ void ReceiverTestFeed::apply(const ReceiverState& state, const SentenceRecord& r
                              ReceiverState::Changes changes, double now)
 {
     m_test.sentence(now);
-    if (changes & (ReceiverState::kSatellites | ReceiverState::kUsed)) {
+    if (changes & ReceiverState::kSatellites) m_freshSky = true;
+    if (m_freshSky && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed))) {
         const auto inView = state.satellites();
         m_test.satellites(now, inView);
     }
-    const int mode = state.mode();
-    const int dimension = mode >= 2 ? mode : 0;
+    const int dimension = dimensionAfter(state, record);
     const auto report = positionReport(record);
     const bool newEpoch = report && report->position && report->time && report->time != m_lastEpoch;
     if (newEpoch && dimension >= 2) {

@@ -24,4 +24,7 @@ public:
 private:
     ReceiverTest& m_test;
     std::optional<UtcTime> m_lastEpoch;
+    // Whether a satellite cycle has ended since the connect or restart; until then the
+    // state's satellites are what the receiver heard before, not what it hears now.
+    bool m_freshSky = false;
 };

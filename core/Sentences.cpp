@@ -171,6 +171,19 @@ char letter(const SentenceFields& fields, std::uint32_t index)
     return text.size() == 1 ? text[0] : 0;
 }
 
+// The fields GGA and GNS share: 7 satellites used, 8 HDOP, 9 altitude, and the geoid
+// separation (field 11 of GGA, 10 of GNS).
+template <typename R>
+void readFixQuality(const SentenceFields& fields, std::uint32_t geoidField, R& record)
+{
+    record.satellitesUsed = ranged<std::int32_t>(fields, 7, 0, 999, DecodeProblem::BadNumber, record.dropped);
+    record.hdop = ranged<float>(fields, 8, 0.0f, limits::kMaxDop, DecodeProblem::BadDop, record.dropped);
+    record.altitudeMeters = ranged<float>(fields, 9, limits::kMinAltitudeMeters, limits::kMaxAltitudeMeters,
+                                          DecodeProblem::BadAltitude, record.dropped);
+    record.geoidSeparationMeters =
+        ranged<float>(fields, geoidField, -1000.0f, 1000.0f, DecodeProblem::BadAltitude, record.dropped);
+}
+
 Decoded refuse(DecodeProblem problem, std::uint32_t field = 0)
 {
     return Decoded{std::nullopt, DecodeNote{problem, field}};
@@ -234,12 +247,7 @@ Decoded decodeGGA(const SentenceFields& fields)
     gga.fixQualityEmpty = fields.field(6).empty();
     gga.fixQuality = ranged<std::int32_t>(fields, 6, 0, 9, DecodeProblem::BadNumber, gga.dropped);
     if (gga.fixQuality == 0 || (!gga.fixQuality && !gga.fixQualityEmpty)) gga.position.reset();
-    gga.satellitesUsed = ranged<std::int32_t>(fields, 7, 0, 99, DecodeProblem::BadNumber, gga.dropped);
-    gga.hdop = ranged<float>(fields, 8, 0.0f, limits::kMaxDop, DecodeProblem::BadDop, gga.dropped);
-    gga.altitudeMeters = ranged<float>(fields, 9, limits::kMinAltitudeMeters, limits::kMaxAltitudeMeters,
-                                       DecodeProblem::BadAltitude, gga.dropped);
-    gga.geoidSeparationMeters =
-        ranged<float>(fields, 11, -1000.0f, 1000.0f, DecodeProblem::BadAltitude, gga.dropped);
+    readFixQuality(fields, 11, gga);
     return accept(std::move(gga));
 }
 
@@ -369,12 +377,7 @@ Decoded decodeGNS(const SentenceFields& fields)
         anyFix = anyFix || modes[i] != 'N';
     }
     if (!anyFix) gns.position.reset();
-    gns.satellitesUsed = ranged<std::int32_t>(fields, 7, 0, 999, DecodeProblem::BadNumber, gns.dropped);
-    gns.hdop = ranged<float>(fields, 8, 0.0f, limits::kMaxDop, DecodeProblem::BadDop, gns.dropped);
-    gns.altitudeMeters = ranged<float>(fields, 9, limits::kMinAltitudeMeters, limits::kMaxAltitudeMeters,
-                                       DecodeProblem::BadAltitude, gns.dropped);
-    gns.geoidSeparationMeters =
-        ranged<float>(fields, 10, -1000.0f, 1000.0f, DecodeProblem::BadAltitude, gns.dropped);
+    readFixQuality(fields, 10, gns);
     return accept(std::move(gns));
 }
 

@@ -25,19 +25,29 @@ constexpr cc_t kReadTimeoutDeciseconds = 5;
 constexpr std::chrono::milliseconds kAttemptTime{kReadTimeoutDeciseconds * 100};
 // Room made up front; a caller's limit is not trusted with an allocation of its size.
 constexpr std::uint32_t kMaxReserve = 4096;
+// How long a CR waits for its LF: several byte times even at 4800 bit/s.
+constexpr double kLineFeedWaitSeconds = 0.02;
+
+struct RateEntry {
+    const char* text;
+    speed_t speed;
+};
+constexpr RateEntry kRateTable[] = {
+    {"1200", B1200},     {"4800", B4800},     {"9600", B9600},     {"19200", B19200},
+    {"38400", B38400},   {"57600", B57600},   {"115200", B115200}, {"230400", B230400},
+    {"460800", B460800}, {"921600", B921600},
+};
+
+std::optional<speed_t> knownSpeed(const std::string& rate)
+{
+    for (const auto& entry : kRateTable)
+        if (rate == entry.text) return entry.speed;
+    return std::nullopt;
+}
 
 speed_t speedForRate(const std::string& rate)
 {
-    static const struct {
-        const char* text;
-        speed_t speed;
-    } table[] = {
-        {"1200", B1200}, {"4800", B4800}, {"9600", B9600},
-        {"19200", B19200}, {"38400", B38400}, {"57600", B57600},
-    };
-    for (const auto& entry : table)
-        if (rate == entry.text) return entry.speed;
-    return B4800;
+    return knownSpeed(rate).value_or(B4800);
 }
 
 // Errors that mean the device is gone rather than slow: a hung-up tty, a pseudo-terminal
@@ -116,13 +126,17 @@ bool Serial::openPort(const std::string& path, const std::string& rate, bool sof
         fd = moved;
     }
     if (fd <= 0) {
+        m_lastError = errno;
         m_fd.store(-1);
         return false;
     }
     m_fd.store(fd);
     m_hungUp.store(false);
+    m_lastError = 0;
+    m_bytesReceived = 0;
 
     if (::ioctl(fd, TIOCEXCL) == -1) {
+        m_lastError = errno;
         closePort();
         return false;
     }
@@ -146,11 +160,17 @@ bool Serial::openPort(const std::string& path, const std::string& rate, bool sof
         applied = ::tcsetattr(fd, TCSAFLUSH, &settings);
     } while (applied < 0 && errno == EINTR);
     if (applied < 0) {
+        m_lastError = errno;
         closePort();
         return false;
     }
     flushPort();
     return true;
+}
+
+bool Serial::isKnownRate(const std::string& rate)
+{
+    return knownSpeed(rate).has_value();
 }
 
 bool Serial::isOpen() const
@@ -200,7 +220,9 @@ bool Serial::cancelled() const
 
 void Serial::markHungUpIf(int error)
 {
-    if (isGoneError(error)) m_hungUp.store(true);
+    if (!isGoneError(error)) return;
+    m_lastError = error;
+    m_hungUp.store(true);
 }
 
 std::uint32_t Serial::writePort(const ByteBuffer& bytes)
@@ -224,13 +246,18 @@ std::uint32_t Serial::writePort(const ByteBuffer& bytes)
 
 bool Serial::fill()
 {
+    return fill(kReadAttempts, kAttemptTime);
+}
+
+bool Serial::fill(int attempts, std::chrono::milliseconds attemptTime)
+{
     using Clock = std::chrono::steady_clock;
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         if (!isOpen() || m_hungUp.load() || m_cancelled.load()) return false;
         const int fd = m_fd.load();
         pollfd entries[2] = {{fd, POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
         // A signal does not shorten the half second: the wait goes on to the same deadline.
-        const auto deadline = Clock::now() + kAttemptTime;
+        const auto deadline = Clock::now() + attemptTime;
         int ready;
         for (;;) {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
@@ -247,6 +274,7 @@ bool Serial::fill()
         if (result > 0) {
             m_begin = 0;
             m_end = static_cast<std::size_t>(result);
+            m_bytesReceived += static_cast<std::uint64_t>(result);
             return true;
         }
         if (result < 0) {
@@ -255,7 +283,10 @@ bool Serial::fill()
         }
         // A hung-up tty reads 0 bytes at once; without this check the attempts would pass in
         // microseconds and the reader would spin for as long as it runs.
-        if ((entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) m_hungUp.store(true);
+        if ((entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            m_lastError = EIO;  // what the next read would say
+            m_hungUp.store(true);
+        }
     }
     return false;
 }
@@ -282,6 +313,18 @@ ByteBuffer Serial::readPortLength(std::uint32_t count)
     return buffer;
 }
 
+ByteBuffer Serial::readPortWithin(double timeoutSeconds)
+{
+    ByteBuffer buffer;
+    if (!isOpen() || m_cancelled.load()) return buffer;
+    const auto wait = std::chrono::milliseconds(
+        static_cast<long long>(std::clamp(timeoutSeconds, 0.0, 3600.0) * 1000.0));
+    if (m_begin == m_end && !fill(1, wait)) return buffer;
+    buffer.assign(m_buffer + m_begin, m_buffer + m_end);
+    dropBuffered();
+    return buffer;
+}
+
 std::optional<ByteBuffer> Serial::readPortUntilChar(std::uint8_t terminator, std::uint32_t limit)
 {
     ByteBuffer buffer;
@@ -303,6 +346,79 @@ std::optional<ByteBuffer> Serial::readPortUntilChar(std::uint8_t terminator, std
         if (buffer.size() >= limit) return std::nullopt;
         if (found) return buffer;
     }
+}
+
+std::optional<ByteBuffer> Serial::readPortLine(std::uint32_t limit)
+{
+    ByteBuffer buffer;
+    if (!isOpen()) return buffer;
+    buffer.reserve(std::min<std::uint32_t>(limit, kMaxReserve));
+    for (;;) {
+        if (m_cancelled.load()) return std::nullopt;
+        if (m_begin == m_end && !fill()) return std::nullopt;
+        if (m_skipLineFeed) {
+            m_skipLineFeed = false;
+            if (m_buffer[m_begin] == '\n') {
+                ++m_begin;
+                continue;
+            }
+        }
+        const std::size_t room = buffer.size() < limit ? limit - buffer.size() : 1;
+        const std::size_t take = std::min(room, m_end - m_begin);
+        const std::uint8_t* start = m_buffer + m_begin;
+        const std::uint8_t* found = std::find_if(start, start + take, [](std::uint8_t c) { return c == '\n' || c == '\r'; });
+        const bool ended = found != start + take;
+        const std::size_t count = ended ? static_cast<std::size_t>(found - start) + 1 : take;
+        buffer.insert(buffer.end(), start, start + count);
+        m_begin += count;
+        if (ended && *found == '\r') {
+            // The LF of a CR LF pair belongs to this line (listeners see the bytes as sent);
+            // it follows within a few byte times, or this receiver ends lines with CR alone.
+            if (m_begin == m_end) fillWithin(kLineFeedWaitSeconds);
+            if (m_begin != m_end && m_buffer[m_begin] == '\n') {
+                buffer.push_back('\n');
+                ++m_begin;
+            } else if (m_begin == m_end) {
+                m_skipLineFeed = true;
+            }
+        }
+        if (buffer.size() >= limit) return std::nullopt;
+        if (ended) return buffer;
+    }
+}
+
+bool Serial::fillWithin(double seconds)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(std::max(0.0, seconds)));
+    for (;;) {
+        if (!isOpen() || m_hungUp.load() || m_cancelled.load()) return false;
+        pollfd entries[2] = {{m_fd.load(), POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const int ready = ::poll(entries, 2, static_cast<int>(std::max<long long>(0, left.count())));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0 || entries[1].revents != 0 || (entries[0].revents & POLLIN) == 0) return false;
+        ssize_t result;
+        do {
+            result = ::read(m_fd.load(), m_buffer, kBufferSize);
+        } while (result < 0 && errno == EINTR);
+        if (result <= 0) return false;  // the next fill() sees and reports the failure
+        m_begin = 0;
+        m_end = static_cast<std::size_t>(result);
+        return true;
+    }
+}
+
+bool Serial::waitForInput(double seconds)
+{
+    if (m_skipLineFeed && m_begin == m_end && !fillWithin(seconds)) return false;
+    if (m_skipLineFeed && m_begin != m_end && m_buffer[m_begin] == '\n') {
+        m_skipLineFeed = false;
+        ++m_begin;
+    }
+    if (m_begin != m_end) return true;
+    return fillWithin(seconds);
 }
 
 // ---- Device listing ------------------------------------------------------------------
@@ -418,6 +534,13 @@ void Serial::setDeviceRoots(const std::string& sysRoot, const std::string& devRo
     std::lock_guard lock(state.mutex);
     state.sysRoot = sysRoot;
     state.devRoot = devRoot;
+}
+
+std::pair<std::string, std::string> Serial::deviceRoots()
+{
+    auto& state = discoveryState();
+    std::lock_guard lock(state.mutex);
+    return {state.sysRoot, state.devRoot};
 }
 
 void Serial::addExtraPort(const std::string& path)

@@ -28,21 +28,6 @@ struct World {
     }
 };
 
-void dispatch(GPSController& c, ByteBuffer& buffer)
-{
-    const auto prefix = NMEA::prefix(buffer);
-    if (!prefix || *prefix == "P") return;
-    const auto type = NMEA::command(buffer);
-    if (!type) return;
-    if (*type == "GGA") c.updatePositionGGA(buffer);
-    else if (*type == "RMC") c.updatePositionRMC(buffer);
-    else if (*type == "GLL") c.updatePositionGLL(buffer);
-    else if (*type == "VTG") c.updateCourseVTG(buffer);
-    else if (*type == "GSV") c.updateSatelliteGSV(buffer);
-    else if (*type == "GSA") c.updateSatelliteGSA(buffer);
-    else c.updateUnknown(buffer);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -65,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else if (buffer.empty() || (buffer[0] != '$' && buffer[0] != '!')) {
             continue;
         }
-        dispatch(controller, buffer);
+        controller.handleVerifiedSentence(buffer);
     }
     controller.positionTimer();
     return 0;

@@ -1,5 +1,8 @@
 #include "platform/qt/ProgramOptions.h"
 
+#include "app/GPSSettingsController.h"
+#include "core/Serial.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -31,9 +34,9 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after" ||
-                                name == "--rate" || name == "--record" || name == "--replay" ||
-                                name == "--speed" || name == "--share";
+        const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after"
+                                || name == "--rate" || name == "--record" || name == "--replay"
+                                || name == "--speed" || name == "--share";
         if (takesValue && !value) {
             if (i + 1 >= arguments.size()) {
                 options.error = name + " needs a value";
@@ -63,6 +66,16 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
                 options.error = "--quit-after needs a number of seconds, not \"" + *value + "\"";
                 return options;
             }
+        } else if (name == "--rate") {
+            // An unknown rate would quietly run the line at 4800.
+            if (*value != "auto" && !Serial::isKnownRate(*value)) {
+                options.error = "--rate needs \"auto\" or one of 4800, 9600, 19200, 38400, 57600, "
+                                "115200, 230400, 460800, 921600, not \"" + *value + "\"";
+                return options;
+            }
+            options.rate = *value == "auto" ? GPSSettingsController::kAutomaticRate : *value;
+        } else if (name == "--headless") {
+            options.headless = true;
         } else if (name == "--record" || name == "--replay") {
             if (value->empty()) {
                 options.error = name + " needs a file name";
@@ -82,14 +95,6 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
                 return options;
             }
             options.share = *value;
-        } else if (name == "--rate") {
-            if (value->empty()) {
-                options.error = "--rate needs a number of bits per second";
-                return options;
-            }
-            options.rate = *value;
-        } else if (name == "--headless") {
-            options.headless = true;
         } else if (name == "--simulate") {
             options.simulate = true;
         } else if (name == "--help" || name == "-h") {
@@ -120,7 +125,8 @@ std::string ProgramOptions::usage(const std::string& program)
            "  --port PATH            also offer this device (a pseudo-terminal, a socat link);\n"
            "                         may be given more than once\n"
            "  --simulate             start the built-in simulated receiver and offer its port\n"
-           "  --rate RATE            the line rate for the port, in bits per second\n"
+           "  --rate RATE            the line rate for the port, in bits per second, or auto\n"
+           "                         to find it (tried: the stored rate, then the usual ones)\n"
            "  --headless             no window: read the receiver and write one JSON report a\n"
            "                         line to standard output (TPV and SKY, as gpsd writes\n"
            "                         them); messages go to standard error, and the exit status\n"

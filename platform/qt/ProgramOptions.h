@@ -11,13 +11,13 @@ struct ProgramOptions {
     std::vector<std::string> ports;          // --port PATH, repeatable, in the given order
     std::optional<std::string> screenshot;   // --screenshot FILE.png
     std::optional<double> quitAfterSeconds;  // --quit-after SECONDS
-    std::optional<std::string> rate;         // --rate RATE
+    std::optional<std::string> rate;         // --rate RATE; "auto" is kept as "Automatic"
     bool simulate = false;                   // --simulate
+    bool headless = false;                   // --headless
     std::optional<std::string> recordPath;   // --record FILE
     std::optional<std::string> replayPath;   // --replay FILE
     double replaySpeed = 1.0;                // --speed N|max (max: 0)
     std::optional<std::string> share;        // --share [ADDRESS:]PORT, checked
-    bool headless = false;                   // --headless
     bool help = false;                       // --help / -h
     bool version = false;                    // --version
     std::string error;                       // not empty: the command line is unusable

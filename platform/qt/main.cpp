@@ -167,6 +167,8 @@ int main(int argc, char** argv)
         preferences = simulatedPreferences.get();
     }
 #endif
+    // Chosen on the command line as if in the settings drawer (and kept like such a choice).
+    if (options.rate) preferences->setObject("rate", *options.rate);
     const auto resources = platform::posix::StringsBundle::findResourcesFolder();
     platform::posix::StringsBundle bundle(resources.value_or(GPSDESK_RESOURCE_DIR));
 
@@ -251,9 +253,11 @@ int main(int argc, char** argv)
                 exitCode = 1;
             }
         }
-        if (exitCode == 0) mainWindow.awakeFromNib();
-        // Once the loop runs, over the window: what became of the preferences file.
-        QTimer::singleShot(0, &application, [&] { tellAboutPreferences(userPreferences); });
+        if (exitCode == 0) {
+            mainWindow.awakeFromNib();
+            // Once the loop runs, over the window: what became of the preferences file.
+            QTimer::singleShot(0, &application, [&] { tellAboutPreferences(userPreferences); });
+        }
 #ifdef GPSDESK_HAVE_SIM
         if (options.replayPath)
             mainWindow.window().widget()->setWindowTitle(

@@ -10,7 +10,14 @@ void FakeMainThread::post(std::function<void()> call)
 {
     std::lock_guard lock(m_mutex);
     m_queue.push_back({std::move(call), nullptr});
+    ++m_posted;
     m_changed.notify_all();
+}
+
+std::size_t FakeMainThread::posted() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_posted;
 }
 
 bool FakeMainThread::run(std::function<void()> call)

@@ -71,6 +71,8 @@ public:
     // Releases every waiting run() and refuses new ones (the application is quitting).
     void quit();
     std::size_t pending() const;
+    // Calls posted so far, from any thread.
+    std::size_t posted() const;
 
 private:
     struct Item {
@@ -81,6 +83,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Item> m_queue;
+    std::size_t m_posted = 0;
     bool m_quitting = false;
 };
 

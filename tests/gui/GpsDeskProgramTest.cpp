@@ -10,10 +10,14 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QDir>
 #include <csignal>
+#include <cstring>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include "GuiTestApp.h"
+#include "fakes/PseudoTerminal.h"
 #include "platform/qt/ProgramOptions.h"
 
 using qtplatform::ProgramOptions;
@@ -198,6 +202,39 @@ TEST(GpsDeskProgramTest, ArgumentsThatLookLikeQtOptionsAreOurs)
     EXPECT_LT(differingShare(pictures[0], pictures[1]), 0.01);
 }
 
+TEST(GpsDeskProgramTest, EndingSignalsClearThePortsExclusiveMark)
+{
+    guiTestApp();
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        testpty::PseudoTerminal pty;
+        ASSERT_TRUE(pty.ok());
+        const int held = pty.holdSlave();
+        ASSERT_GE(held, 0);
+        QTemporaryDir home;
+        QDir().mkpath(home.filePath(QStringLiteral("gpsdesk")));
+        QFile preferences(home.filePath(QStringLiteral("gpsdesk/preferences.json")));
+        ASSERT_TRUE(preferences.open(QIODevice::WriteOnly));
+        preferences.write(QJsonDocument(QJsonObject{
+                              {"serialPort", QString::fromStdString(pty.slavePath())},
+                              {"rate", "4800"}}).toJson());
+        preferences.close();
+        std::unique_ptr<QProcess> process(startProgram(
+            {"--port", QString::fromStdString(pty.slavePath())}, home.path()));
+        ASSERT_TRUE(process->waitForStarted(10000));
+        const auto exclusive = [&] {
+            int on = 0;
+            return ::ioctl(held, TIOCGEXCL, &on) == 0 && on != 0;
+        };
+        for (int i = 0; i < 100 && !exclusive(); ++i) process->waitForFinished(100);
+        ASSERT_TRUE(exclusive()) << "gpsdesk never took the port";
+        ::kill(static_cast<pid_t>(process->processId()), signal);
+        ASSERT_TRUE(process->waitForFinished(20000));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_FALSE(exclusive()) << "the mark outlived the program";
+    }
+}
+
 TEST(GpsDeskProgramTest, HelpVersionAndBadCommandLines)
 {
     guiTestApp();
@@ -233,9 +270,12 @@ TEST(ProgramOptionsTest, ReadsRepeatedPortsAndBothValueForms)
     EXPECT_EQ(options.quitAfterSeconds, 2.5);
     EXPECT_EQ(options.screenshot, "a.png");
     EXPECT_TRUE(options.simulate);
+    EXPECT_EQ(ProgramOptions::parse({"--rate", "auto"}).rate, "Automatic");
+    EXPECT_EQ(ProgramOptions::parse({"--rate=115200"}).rate, "115200");
 
     for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--quit-after", "-1"}, {"--quit-after", "3s"},
+         {std::vector<std::string>{"--quit-after", "-1"}, {"--quit-after", "3s"}, {"--rate", "2400"},
+          {"--rate", "Automatic"},
           {"--screenshot"}, {"--simulate=yes"}, {"--port="}, {"file.png"}}) {
         EXPECT_NE(ProgramOptions::parse(bad).error, "") << bad.front();
     }
@@ -251,6 +291,7 @@ TEST(GpsDeskProgramTest, HeadlessWritesGpsdStyleReportsAndSaysWhenThePortCannotB
     EXPECT_EQ(process->exitCode(), 0);
     bool tpv3 = false;
     bool sky = false;
+    bool test = false;
     for (const QByteArray& line : process->readAllStandardOutput().split('\n')) {
         if (line.isEmpty()) continue;
         const QJsonObject report = QJsonDocument::fromJson(line).object();
@@ -258,9 +299,13 @@ TEST(GpsDeskProgramTest, HeadlessWritesGpsdStyleReportsAndSaysWhenThePortCannotB
         if (report["class"] == "TPV" && report["mode"] == 3 && report.contains("lat"))
             tpv3 = true;
         if (report["class"] == "SKY" && !report["satellites"].toArray().isEmpty()) sky = true;
+        if (report["class"] == "TEST" && report["points"].toInt() > 0 && report["cep95"].isDouble() &&
+            report["ttff3d"].isDouble() && report["ttff3d"].toDouble() >= report["ttff2d"].toDouble())
+            test = true;
     }
     EXPECT_TRUE(tpv3) << "no 3D fix reported from the simulated receiver";
     EXPECT_TRUE(sky) << "no satellites reported";
+    EXPECT_TRUE(test) << "no receiver test figures with a fix";
 
     std::unique_ptr<QProcess> missing(startProgram(
         {"--headless", "--port", home.filePath("no-such-device"), "--quit-after", "5"},

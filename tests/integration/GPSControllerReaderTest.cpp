@@ -1,6 +1,7 @@
 // The reader thread, connection management and the hand-off to the main thread, with the
 // real Serial against the simulated receiver.
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -15,7 +16,25 @@ using namespace std::chrono_literals;
 using harness::SteadyClock;
 using platform::Color;
 
-class GPSControllerReaderTest : public harness::ControllerTest {};
+class GPSControllerReaderTest : public harness::ControllerTest {
+protected:
+    // The simulated route, unpaced and sped up, streaming into the woken controller; false
+    // (the test skipped or failed) when it could not be started or nothing arrived.
+    bool streamUnpaced(double speedup)
+    {
+        sim::Options options;
+        options.unpaced = true;
+        options.speedup = speedup;
+        if (!startSimulator(options)) return false;
+        const std::string port = simulator->devicePath();
+        Serial::addExtraPort(port);
+        restore(port, "4800");
+        wake();
+        const bool streaming = until([&] { return monitorView.green > 200; }, 10.0);
+        EXPECT_TRUE(streaming);
+        return streaming;
+    }
+};
 
 std::string received(const sim::Simulator& simulator)
 {
@@ -104,12 +123,14 @@ TEST_F(GPSControllerReaderTest, APortThatCannotBeOpenedGivesTheSheet)
     const std::string missing = "/dev/gpsdesk-no-such-port";
     Serial::addExtraPort(missing);
     restore(missing, "4800");
-    platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"}};
+    platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"},
+                               {"NSDoctorGone", "%@ is gone."},
+                               {"NSDoctorNoPorts", "No ports."}};
     wake();
     ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 6.0));
     const auto& sheet = platform.alerts.sheets[0];
     EXPECT_EQ(sheet.message, "Unable to open");
-    EXPECT_EQ(sheet.informative, missing);
+    EXPECT_EQ(sheet.informative, missing + " is gone.\nNo ports.");
     EXPECT_EQ(sheet.button, "OK");
     EXPECT_EQ(sheet.window, &window->window);
     EXPECT_FALSE(controller().hasConnection());
@@ -128,7 +149,7 @@ TEST_F(GPSControllerReaderTest, BrokenAndForeignLinesAreShownNowhere)
     ASSERT_TRUE(until([&] { return openLineShown(port, "38400") && monitorView.green > 3; }, 8.0));
 
     const std::string overlong = "$GPGGA," + std::string(260, '7') + ",TAILMARK*00\r\n";
-    simulator->injectBytes(controllertest::onTheWire("$GPZDA,201530.00,04,07,2002,00,00") +
+    simulator->injectBytes(controllertest::onTheWire("$GPGST,223745.00,228650,2.5,2.4,126,0.98,1.0,3.1") +
                            "$GPGGA,BADSUM,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*00\r\n" +
                            controllertest::onTheWire("$PSRFX,PROPRIETARY") + overlong +
                            controllertest::onTheWire("!AIVDM,1,1,,B,AISMARK,0") +
@@ -139,13 +160,39 @@ TEST_F(GPSControllerReaderTest, BrokenAndForeignLinesAreShownNowhere)
         EXPECT_FALSE(monitorView.contains(hidden)) << hidden;
     bool zdaSeen = false;
     for (const auto& line : monitorView.lines) {
-        if (line.text != "$GPZDA,201530.00,04,07,2002,00,00") continue;
+        if (line.text != "$GPGST,223745.00,228650,2.5,2.4,126,0.98,1.0,3.1") continue;
         zdaSeen = true;
         EXPECT_EQ(line.color, Color::Yellow);
         EXPECT_EQ(line.lampWhenShown, 1u);
     }
     EXPECT_TRUE(zdaSeen);
     EXPECT_TRUE(controller().hasConnection());
+}
+
+// Once a receiver has sent checksums, a line without one was cut short on the way: it is
+// shown as rejected and never handled. A CR alone ends a line.
+TEST_F(GPSControllerReaderTest, CutLinesAreRejectedAndCarriageReturnsEndLines)
+{
+    sim::Options options;
+    options.rate = 38400;
+    if (!startSimulator(options)) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "38400");
+    platform.bundle.entries = {{"NSBrokenLine", "cut line"}};
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "38400") && monitorView.green > 3; }, 8.0));
+    std::string crOnly = controllertest::onTheWire("$GPTXT,CRONLY");
+    crOnly.pop_back();  // the LF
+    simulator->injectBytes("$GPRMC,122150.000,A,4809.9020,N,01131.2300,E,3\r\n$GPVTG,30\r\n" + crOnly +
+                           controllertest::onTheWire("$GPTXT,ENDMARK"));
+    ASSERT_TRUE(until([&] { return monitorView.contains("$GPTXT,ENDMARK"); }, 8.0));
+    EXPECT_TRUE(monitorView.contains("$GPTXT,CRONLY"));
+    EXPECT_TRUE(monitorView.contains("$GPRMC,122150.000,A,4809.9020,N,01131.2300,E,3  <- cut line"));
+    EXPECT_TRUE(monitorView.contains("$GPVTG,30  <- cut line"));
+    EXPECT_EQ(controller().brokenLines(), 2u);
+    EXPECT_NE(controller().sog(), 3.0f);
+    EXPECT_NE(controller().cog(), 30.0f);
 }
 
 TEST_F(GPSControllerReaderTest, AnUnpluggedDeviceEndsTheConnectionAndCanComeBack)
@@ -192,15 +239,7 @@ TEST_F(GPSControllerReaderTest, AnUnpluggedDeviceEndsTheConnectionAndCanComeBack
 
 TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
 {
-    sim::Options options;
-    options.unpaced = true;
-    options.speedup = 500.0;
-    if (!startSimulator(options)) return;
-    const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
-    restore(port, "4800");
-    wake();
-    ASSERT_TRUE(until([&] { return monitorView.green > 200; }, 10.0));
+    if (!streamUnpaced(500.0)) return;
 
     // Quit with the reader most likely waiting for a handler that will never run.
     const auto start = SteadyClock::now();
@@ -212,6 +251,27 @@ TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
     // Calls still queued are harmless now, also once the controller is gone.
     window->controller.reset();
     platform.mainThread.processEvents();
+}
+
+// The reader never waits for the main thread: with the main thread busy elsewhere it goes on
+// reading, the queue stays bounded, and the oldest updates it had to drop are counted and
+// shown. Those applied come in order and are drained at most ~30 times a second.
+TEST_F(GPSControllerReaderTest, ABusyMainThreadCostsOldUpdatesNeverTheReader)
+{
+    platform.bundle.entries = {{"NSUpdatesDropped", "dropped:"}};
+    if (!streamUnpaced(2000.0)) return;
+
+    // Drains are asked for at most ~30 times a second while the line streams.
+    const std::size_t postedBefore = platform.mainThread.posted();
+    until([] { return false; }, 1.0);
+    EXPECT_LE(platform.mainThread.posted() - postedBefore, 40u);
+
+    // The main thread looks away for a while; the reader reads on.
+    const auto readerBefore = harness::threadCpuSeconds("gpsdesk-reader");
+    std::this_thread::sleep_for(4000ms);
+    EXPECT_GT(*harness::threadCpuSeconds("gpsdesk-reader"), *readerBefore);
+    ASSERT_TRUE(until([&] { return controller().droppedUpdates() > 0 && monitorView.contains("dropped:"); }, 5.0));
+    EXPECT_GT(monitorView.green, GPSController::kUpdateQueueLimit / 2);
 }
 
 TEST_F(GPSControllerReaderTest, QuittingWhileTheLineIsSilentDoesNotWaitOutTheReadTimeOut)
@@ -246,7 +306,12 @@ TEST_F(GPSControllerReaderTest, StalenessWarningsWhileConnectedDoNotPileUp)
     until([] { return false; }, 0.3);
     platform.mainThread.processEvents();
 
-    fakes::FakeTimer& timer = *platform.application.timers.at(0);
+    // The 15-second staleness timer, not the settings drawer's device rescan.
+    const auto& timers = platform.application.timers;
+    const auto found = std::find_if(timers.begin(), timers.end(),
+                                    [](const fakes::FakeTimer* t) { return t->intervalSeconds == 15.0; });
+    ASSERT_NE(found, timers.end());
+    fakes::FakeTimer& timer = **found;
     auto tick = [&](double seconds) {
         platform.clock.advance(seconds);
         timer.fire();

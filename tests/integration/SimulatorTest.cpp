@@ -97,8 +97,11 @@ std::filesystem::path tempPath(const std::string& name)
 
 class SimulatorTest : public ::testing::Test {
 protected:
+    // The port stays at 4800 while these tests switch the receiver's rate: the protocol is
+    // their subject, not the line speed.
     bool startWith(sim::Options options)
     {
+        options.garbleAtWrongSpeed = false;
         simulator = std::make_unique<sim::Simulator>(std::move(options));
         if (!simulator->start()) {
             ADD_FAILURE() << simulator->error();
@@ -379,6 +382,33 @@ TEST_F(SimulatorTest, FaultsReachTheReaderAsBrokenInput)
     }
 }
 
+TEST_F(SimulatorTest, AWrongLineSpeedTurnsBothDirectionsToNoise)
+{
+    sim::Options options;
+    options.rate = 38400;
+    simulator = std::make_unique<sim::Simulator>(options);
+    ASSERT_TRUE(simulator->start()) << simulator->error();
+    const auto validLines = [](Serial& serial) {
+        int valid = 0;
+        for (const auto& line : readFor(serial, 1500ms))
+            valid += line.text.size() > 2 && checksumValid(line.text.substr(0, line.text.size() - 2));
+        return valid;
+    };
+
+    ASSERT_TRUE(port.openPort(simulator->devicePath(), "4800", false));
+    EXPECT_EQ(validLines(port), 0);
+    ReceiverCommands commands;
+    commands.setPort(&port, simulator->devicePath(), "4800");
+    ASSERT_TRUE(commands.sendNMEACommand(bytes("$PSRF105,1")));
+    ASSERT_TRUE(simulator->waitForReceived(15, 1s));
+    EXPECT_FALSE(simulator->debugOn()) << "a command at the wrong speed was understood";
+    port.closePort();
+
+    Serial matching;
+    ASSERT_TRUE(matching.openPort(simulator->devicePath(), "38400", false));
+    EXPECT_GE(validLines(matching), 5);
+}
+
 TEST_F(SimulatorTest, ReplaySendsTheLogsSentencesInOrder)
 {
     REQUIRE_TESTDATA(data);
@@ -399,7 +429,7 @@ TEST_F(SimulatorTest, ReplaySendsTheLogsSentencesInOrder)
     // Open through the link, before any output: nothing of the log may be lost.
     simulator = std::make_unique<sim::Simulator>(options);
     ASSERT_TRUE(simulator->start()) << simulator->error();
-    ASSERT_TRUE(port.openPort(link.string(), "4800", false));
+    ASSERT_TRUE(port.openPort(link.string(), "115200", false));
     std::vector<std::string> got;
     while (got.size() < expected.size()) {
         const auto line = port.readPortUntilChar(10, 256);
@@ -416,3 +446,23 @@ TEST_F(SimulatorTest, ReplaySendsTheLogsSentencesInOrder)
 }
 
 }  // namespace
+
+TEST_F(SimulatorTest, ColdRestartCommandTakesTheFixAwayForAWhile)
+{
+    sim::Options options;
+    options.unpaced = true;
+    options.speedup = 10;
+    ASSERT_TRUE(startWith(options));
+    ReceiverCommands commands;
+    commands.setPort(&port, simulator->devicePath(), "9600");
+    commands.restart(RestartDepth::Cold);
+    ASSERT_TRUE(eventually([&] { return !simulator->commandsAccepted().empty(); }));
+    EXPECT_EQ(simulator->commandsAccepted(), std::vector<std::string>{"$PSRF101,0,0,0,0,0,0,12,4"});
+    // The next two simulated seconds: no fix, no signal.
+    int ggaWithoutFix = 0;
+    for (const auto& line : readFor(port, 300ms)) {
+        if (type(line.text) != "GGA") continue;
+        ggaWithoutFix += line.text.find(",0,00,") != std::string::npos;
+    }
+    EXPECT_GE(ggaWithoutFix, 1);
+}

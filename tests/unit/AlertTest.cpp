@@ -9,6 +9,7 @@
 #include "fakes/FakeServices.h"
 #include "platform/posix/StringsBundle.h"
 #include "core/Alert.h"
+#include "core/Sentences.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {
@@ -131,12 +132,24 @@ TEST_F(AlertTest, SpeaksTheResolvedText)
 
 TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
 {
-    const std::set<std::string> keys = {
+    const std::set<std::string> listed = {
         "CFBundleName", "NSOK", "NSUnableToOpenPort", "NSNoGPSPositionData", "NSNoGPS",
         "NSCorruptSettings", "NSCorruptSettingsList", "NSSettingsSetAside", "NSSettingsInMemory",
         "NSSettingsNotSaved", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
         "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
-        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo", "NSUsedInView"};
+        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo", "NSUsedInView",
+        "NSUpdatesDropped", "NSSentenceRejected", "NSBrokenLine",
+        "NSDoctorPermission", "NSDoctorAddToGroup", "NSDoctorLoginAgain", "NSDoctorModeDenies",
+        "NSDoctorHeldBy", "NSDoctorHeldByOurs", "NSDoctorLikelyHolder", "NSDoctorRemedyGpsd",
+        "NSDoctorRemedyModemManager", "NSDoctorRemedyOther", "NSDoctorStaleLock",
+        "NSDoctorGone", "NSDoctorPortsNow", "NSDoctorNoPorts", "NSDoctorOther",
+        "NSDoctorSharedUse", "NSDoctorSharedUseLikely", "NSDoctorWrongRate",
+        "NSDoctorRateTrying", "NSDoctorRateFound", "NSDoctorRateNotFound",
+        "NSDoctorReconnected", "NSDoctorWaitingForDevice"};
+    // Every reason a decoder gives has its text.
+    std::set<std::string> keys = listed;
+    for (int problem = 1; problem <= static_cast<int>(DecodeProblem::BadNumber); ++problem)
+        keys.insert(std::string(decodeProblemKey(static_cast<DecodeProblem>(problem))));
     // Every key the program looks up is in both tables, and neither table has a key the
     // other lacks, so a text added in one language only is caught.
     std::map<std::string, std::set<std::string>> presentByLanguage;

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <set>
 
 #include <gtest/gtest.h>
 
 #include "core/SkyPlotView.h"
 #include "core/Serial.h"
+#include "core/SentenceTable.h"
 #include "fakes/GermanLocale.h"
 #include "unit/GPSControllerTestSupport.h"
 
@@ -47,10 +49,15 @@ TEST_F(GPSControllerHandlersTest, EveryHandledTypeLightsGreenAndEchoesItsSentenc
         "$GPGLL,4916.45,N,12311.12,W,225444,A",
         "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K",
         "$GPGSV,1,1,01,07,79,048,42",
-        "$GPGSA",  // no data fields at all
+        "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1",
+        "$GNGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,",
+        "$GPZDA,201530.00,04,07,2002,00,00",
+        "$HEHDT,274.07,T",
     };
+    std::set<std::string> types;
     for (const char* text : sentences) {
         SCOPED_TRACE(text);
+        types.insert(std::string(text + 3, 3));
         w.dataReady.drawDataReady(0);
         w.monitorText.clear();
         w.handle(text);
@@ -60,15 +67,53 @@ TEST_F(GPSControllerHandlersTest, EveryHandledTypeLightsGreenAndEchoesItsSentenc
         EXPECT_EQ(lines[0].first, text);
         EXPECT_EQ(lines[0].second, Color::Green);
     }
+    EXPECT_EQ(types.size(), sentenceTable().size()) << "a sample for every type of the table";
+}
+
+TEST_F(GPSControllerHandlersTest, RefusedSentencesShowYellowWithTheReasonAndChangeNothing)
+{
+    platform.bundle.entries["NSSentenceRejected"] = "rejected";
+    platform.bundle.entries["NSDecodeTooFewFields"] = "too few fields";
+    platform.bundle.entries["NSDecodeBadLatitude"] = "latitude out of range";
+    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    w.monitorText.clear();
+
+    w.handle("$GPGSA");
+    w.handle("$GPRMC,123520,A,4899.999,N,01131.000,E,022.4,084.4,230394,003.1,W");
+    EXPECT_EQ(w.dataReady.dataReadyState(), 1u);
+    const auto lines = w.monitorLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].first, "$GPGSA  <- rejected: too few fields");
+    EXPECT_EQ(lines[1].first,
+              "$GPRMC,123520,A,4899.999,N,01131.000,E,022.4,084.4,230394,003.1,W  <- rejected: latitude out of range (3)");
+    EXPECT_EQ(lines[1].second, Color::Yellow);
+    EXPECT_EQ(w.utc.text, "12:35:19");  // the refused RMC's time is not shown either
+    EXPECT_FLOAT_EQ(*w.latitude.value, 48.1172981f);
+    EXPECT_FALSE(w.sog.value.has_value());
+}
+
+TEST_F(GPSControllerHandlersTest, AbsurdValuesLeaveTheirReadOutsUnchanged)
+{
+    w.handle("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W");
+    w.handle("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1");
+    w.handle("$GPRMC,99:99:99,A,4807.038,N,01131.000,E,1e30,365.0,230394,003.1,W");
+    w.handle("$GPRMC,ab<b>x,A,4807.038,N,01131.000,E,-12.5,084.4,230394,003.1,W");
+    w.handle("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.0,1e30,2.1");
+    EXPECT_EQ(w.utc.text, "12:35:19");
+    EXPECT_FLOAT_EQ(*w.sog.value, 22.4f);
+    EXPECT_FLOAT_EQ(*w.cog.value, 84.4f);
+    EXPECT_EQ(w.compass.heading(), 84u);
+    EXPECT_FLOAT_EQ(w.satellites.hDop(), 1.3f);  // kept from before, not 1e30
+    EXPECT_FLOAT_EQ(w.satellites.pDop(), 2.0f);
 }
 
 TEST_F(GPSControllerHandlersTest, UnknownTypesShowYellowOnlyWhenTheyStartWithDollar)
 {
-    w.handle("$GPZDA,201530.00,04,07,2002,00,00");
+    w.handle("$GPGST,223745.00,228650,2.5,2.4,126,0.98,1.0,3.1");
     EXPECT_EQ(w.dataReady.dataReadyState(), 1u);
     auto lines = w.monitorLines();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].first, "$GPZDA,201530.00,04,07,2002,00,00");
+    EXPECT_EQ(lines[0].first, "$GPGST,223745.00,228650,2.5,2.4,126,0.98,1.0,3.1");
     EXPECT_EQ(lines[0].second, Color::Yellow);
 
     w.dataReady.drawDataReady(0);
@@ -189,10 +234,10 @@ TEST_F(GPSControllerHandlersTest, CourseFollowsOnlyAboveHalfAKnot)
     EXPECT_FLOAT_EQ(c().sog(), 0.5f);
     EXPECT_EQ(w.compass.heading(), 180u);
 
-    // RMC with status V still passes speed and course on.
+    // RMC with status V: its speed and course are not to be trusted.
     w.handle("$GPRMC,081836,V,,,,,12.0,270.5,130998,,");
-    EXPECT_FLOAT_EQ(c().sog(), 12.0f);
-    EXPECT_EQ(w.compass.heading(), 270u);
+    EXPECT_FLOAT_EQ(c().sog(), 0.5f);
+    EXPECT_EQ(w.compass.heading(), 180u);
 }
 
 TEST_F(GPSControllerHandlersTest, CompassHeadingStaysWithinTheCardForOddCourses)
@@ -248,7 +293,7 @@ TEST_F(GPSControllerHandlersTest, GsaChoosesMetresOnlyForKilometerUnits)
     }
 }
 
-TEST_F(GPSControllerHandlersTest, GsvCyclesFillSlotsAndClear)
+TEST_F(GPSControllerHandlersTest, GsvCyclesFillSlotsPerConstellation)
 {
     auto number = [&](std::uint32_t index) { return w.satellites.satellite(index)->number(); };
 
@@ -260,24 +305,23 @@ TEST_F(GPSControllerHandlersTest, GsvCyclesFillSlotsAndClear)
     EXPECT_EQ(w.satellites.satellite(0)->elevation(), 40);
     EXPECT_EQ(w.satellites.satellite(0)->degrees(), 83);
 
-    // Sentence 2 lost: 1 still clears, slots 4..7 stay empty.
+    // Another constellation's cycle adds to the picture and clears nothing.
+    w.handle("$GLGSV,1,1,01,70,10,100,30");
+    EXPECT_EQ(c().receiverState().satellitesInView(), 12u);
+    for (std::uint32_t i = 0; i < 11; ++i) EXPECT_EQ(number(i), expected[i]) << i;
+
+    // A cycle with a lost sentence drops nobody; a whole one replaces the GPS satellites.
     w.handle("$GPGSV,3,1,11,03,40,083,46,04,17,308,41,05,07,344,39,06,22,228,45");
     w.handle("$GPGSV,3,3,11,19,50,050,34,20,60,060,35,21,70,070,36");
-    EXPECT_EQ(number(0), 3);
-    for (std::uint32_t i = 4; i < 8; ++i) EXPECT_EQ(number(i), 0) << i;
-    EXPECT_EQ(number(8), 19);
-
-    // 2 of 2 without 1: nothing cleared.
-    w.handle("$GPGSV,2,2,05,30,10,010,20");
-    EXPECT_EQ(number(0), 3);
-    EXPECT_EQ(number(4), 30);
-
-    // A last block without its signal field leaves that slot alone.
-    w.handle("$GPGSV,1,1,02,07,79,048,42,08,10,100");
+    EXPECT_EQ(c().receiverState().satellitesInView(), 16u);
+    w.handle("$GPGSV,1,1,02,07,79,048,42,08,10,100,20");
+    EXPECT_EQ(c().receiverState().satellitesInView(), 3u);
     EXPECT_EQ(number(0), 7);
-    EXPECT_EQ(number(1), 0);
+    EXPECT_EQ(number(1), 8);
+    EXPECT_EQ(number(2), 6);  // GLONASS 70 is slot 6 of its system
+    EXPECT_EQ(number(3), 0);
 
-    // An empty field reads 0 but the block is stored.
+    // A block with empty fields is stored with no position and no signal.
     w.handle("$GPGSV,1,1,01,09,,,");
     EXPECT_EQ(number(0), 9);
     EXPECT_EQ(w.satellites.satellite(0)->elevation(), 0);

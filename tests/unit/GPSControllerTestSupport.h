@@ -119,21 +119,11 @@ struct MainWindow {
         satellites.awakeFromNib();
     }
 
-    // Runs a handler of the dispatch table on a sentence text (without checksum).
+    // Runs a sentence text (without checksum) through the sentence table and its handler,
+    // as the reader's update would.
     void handle(const std::string& text)
     {
-        ByteBuffer buffer = sentence(text);
-        const auto type = NMEA::command(buffer);
-        ASSERT_TRUE(type.has_value()) << text;
-        const std::string t = *type;
-        GPSController& c = *controller;
-        if (t == "GGA") c.updatePositionGGA(buffer);
-        else if (t == "RMC") c.updatePositionRMC(buffer);
-        else if (t == "GLL") c.updatePositionGLL(buffer);
-        else if (t == "VTG") c.updateCourseVTG(buffer);
-        else if (t == "GSV") c.updateSatelliteGSV(buffer);
-        else if (t == "GSA") c.updateSatelliteGSA(buffer);
-        else c.updateUnknown(buffer);
+        controller->handleVerifiedSentence(sentence(text));
     }
 
     // The monitor's text split into lines, each with the colour of its first run.

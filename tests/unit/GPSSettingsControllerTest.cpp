@@ -8,6 +8,7 @@
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
 #include "core/Serial.h"
+#include "fakes/FakeDeviceTree.h"
 
 namespace {
 
@@ -42,7 +43,9 @@ TEST_F(GPSSettingsControllerTest, FirstRunSelectsDefaultsButNoPort)
 {
     devices(2);
     settings.awakeFromNib();
-    EXPECT_EQ(rateBox.items, (std::vector<std::string>{"4800", "9600", "19200", "38400"}));
+    EXPECT_EQ(rateBox.items, (std::vector<std::string>{"4800", "9600", "19200", "38400", "57600",
+                                                        "115200", "230400", "460800", "921600",
+                                                        "Automatic"}));
     EXPECT_EQ(unitsBox.items, (std::vector<std::string>{"Miles", "Kilometer", "Nautical Miles"}));
     EXPECT_EQ(portBox.items, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
     EXPECT_EQ(rateBox.selected, 0);
@@ -94,7 +97,7 @@ TEST_F(GPSSettingsControllerTest, UnusableStoredValuesFallBack)
 {
     devices(2);
     platform.preferences.values = {{"serialPort", PreferenceValue(std::string("/dev/gone"))},
-                                   {"rate", PreferenceValue(std::string("57600"))},
+                                   {"rate", PreferenceValue(std::string("2400"))},
                                    {"units", PreferenceValue(std::int64_t{7})}};
     settings.awakeFromNib();
     EXPECT_EQ(portBox.selected, -1);
@@ -120,7 +123,7 @@ TEST_F(GPSSettingsControllerTest, PortListShowsAtMostFourRows)
     }
 }
 
-TEST_F(GPSSettingsControllerTest, NoDeviceEndsTheProgramAfterThePreferencesAreApplied)
+TEST_F(GPSSettingsControllerTest, NoDeviceTellsTheUserAndRunsOn)
 {
     platform.preferences.values = {{"units", PreferenceValue(std::int64_t{1})}};
     settings.awakeFromNib();
@@ -128,13 +131,61 @@ TEST_F(GPSSettingsControllerTest, NoDeviceEndsTheProgramAfterThePreferencesAreAp
     EXPECT_EQ(platform.application.beepCount, 1);
     ASSERT_EQ(platform.alerts.panels.size(), 1u);
     EXPECT_EQ(platform.alerts.panels[0].message, "NSNoGPS");
-    EXPECT_EQ(platform.application.terminateCount, 1);
+    EXPECT_EQ(platform.application.terminateCount, 0);
     EXPECT_FALSE(settings.canConnect());
     EXPECT_FALSE(settings.port().has_value());
 
     settings.saveSettings();
     EXPECT_EQ(platform.preferences.values.count("serialPort"), 0u);
     EXPECT_EQ(platform.preferences.values.count("rate"), 0u);
+}
+
+TEST_F(GPSSettingsControllerTest, TheListFollowsDevicesAsTheyComeAndGo)
+{
+    fakes::FakeDeviceTree tree;
+    settings.awakeFromNib();
+    ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NSNoGPS, and the program runs on";
+    EXPECT_FALSE(settings.canConnect());
+    ASSERT_EQ(platform.application.timers.size(), 1u);
+    fakes::FakeTimer& rescan = *platform.application.timers[0];
+
+    const std::string link = "usb-u-blox_AG_GNSS_receiver-if00";
+    tree.plugUsb("ttyUSB0", "0403", "6001", "FT232R USB UART", "FTDI");
+    tree.plugUsb("ttyACM0", "1546", "01a8", "u-blox GNSS receiver", "u-blox AG", link);
+    rescan.fire();
+    EXPECT_EQ(portBox.items, (std::vector<std::string>{"u-blox GNSS receiver — ttyACM0",
+                                                       "FT232R USB UART — ttyUSB0"}));
+    EXPECT_TRUE(settings.canConnect());
+    EXPECT_EQ(portBox.selected, 0) << "nothing stored: the known receiver is chosen";
+    EXPECT_EQ(settings.port(), tree.byId(link)) << "and captured by its stable path";
+
+    // Unplugged: the choice stays, waiting; replugged under a new number: shown again.
+    tree.unplug("ttyACM0");
+    rescan.fire();
+    EXPECT_EQ(portBox.items, std::vector<std::string>{"FT232R USB UART — ttyUSB0"});
+    EXPECT_EQ(portBox.selected, -1);
+    EXPECT_EQ(settings.port(), tree.byId(link));
+    tree.plugUsb("ttyACM1", "1546", "01a8", "u-blox GNSS receiver", "u-blox AG", link);
+    rescan.fire();
+    EXPECT_EQ(portBox.items.front(), "u-blox GNSS receiver — ttyACM1");
+    EXPECT_EQ(portBox.selected, 0);
+    EXPECT_EQ(platform.alerts.panels.size(), 1u);
+}
+
+TEST_F(GPSSettingsControllerTest, AnOldPlainDevicePathIsStoredAgainAsTheStablePath)
+{
+    fakes::FakeDeviceTree tree;
+    const std::string link = "usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0";
+    tree.plugUsb("ttyUSB0", "10c4", "ea61", "CP2104 bridge", "Silicon Labs");
+    tree.plugUsb("ttyUSB1", "067b", "2303", "USB-Serial Controller", "Prolific Technology Inc.", link);
+    platform.preferences.values = {{"serialPort", PreferenceValue(tree.dev("ttyUSB1"))},
+                                   {"rate", PreferenceValue(std::string("4800"))}};
+    settings.awakeFromNib();
+    ASSERT_EQ(portBox.selected, 0);
+    EXPECT_EQ(portBox.items[0], "USB-Serial Controller — ttyUSB1");
+    EXPECT_EQ(settings.port(), tree.byId(link));
+    settings.saveSettings();
+    EXPECT_EQ(platform.preferences.values.at("serialPort"), PreferenceValue(tree.byId(link)));
 }
 
 TEST_F(GPSSettingsControllerTest, SavingStoresTheLastCaptureNotTheShownSelection)

@@ -6,32 +6,22 @@
 #include <gtest/gtest.h>
 
 #include "app/ReceiverCommands.h"
-#include "core/NMEA.h"
-#include "core/SentenceTable.h"
+#include "app/ReceiverTestController.h"
 #include "fakes/TestData.h"
 
 namespace {
 
-// The reader's road for one line: checksum, split once, decode, fold, then the feed.
+// The reader's road for one line, through the controller that owns the test.
 struct Pipeline {
     ReceiverState state;
-    ReceiverTest test;
-    ReceiverTestFeed feed{test};
+    ReceiverTestController controller;
+    const ReceiverTest& test = controller.test();
 
-    void line(std::string text, double now)
+    Pipeline()
     {
-        while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-        ByteBuffer buffer(text.begin(), text.end());
-        buffer.push_back('\r');
-        buffer.push_back(0);
-        if (!NMEA::checkSumValid(buffer)) return;
-        const auto fields = SentenceFields::split(buffer);
-        if (!fields) return;
-        const Decoded decoded = decodeSentence(*fields);
-        if (!decoded.record) return;
-        const auto changes = sentenceKind(fields->type())->fold(state, *decoded.record, now);
-        feed.apply(state, *decoded.record, changes, now);
+        controller.setRestartSender([](RestartDepth) { return true; });
     }
+    void line(const std::string& text, double now) { controller.feedLine(state, text, now); }
     // A body without "*hh", as a receiver would send it.
     void body(const std::string& text, double now)
     {
@@ -45,7 +35,14 @@ struct Pipeline {
 TEST(ReceiverTestFeedTest, ColdStartSentencesStampEachMilestone)
 {
     Pipeline p;
-    p.feed.restarted(1000.0, RunStart::ColdRestart);
+    p.controller.connected(990.0);
+    // A 3D fix before the restart must not count as the first fix after it.
+    p.body("$GPGSA,A,3,05,07,09,,,,,,,,,,1.8,1.0,1.5", 991.0);
+    p.body("$GPGGA,115950.00,4807.0380,N,01131.0000,E,1,03,1.0,545.4,M,46.9,M,,", 991.0);
+    p.body("$GPGSV,1,1,02,05,40,120,45,07,20,200,41", 991.0);
+    ASSERT_TRUE(p.controller.restart(RestartDepth::Cold, 1000.0));
+    // Until a fresh satellite cycle, the signals the state holds are from before.
+    p.body("$GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9", 1000.8);
     p.body("$GPGGA,120000.00,,,,,0,00,99.9,,M,,M,,", 1000.8);
     p.body("$GPGSA,A,1,,,,,,,,,,,,,99.9,99.9,99.9", 1000.9);
     p.body("$GPGSV,1,1,02,05,40,120,,07,20,200,", 1001.0);  // in view, nothing heard yet
@@ -66,13 +63,13 @@ TEST(ReceiverTestFeedTest, ColdStartSentencesStampEachMilestone)
     EXPECT_NEAR(*run.first3dFix, 36.0, 1e-9);
     EXPECT_NEAR(*run.firstFixWith[static_cast<std::size_t>(Constellation::GPS)], 30.0, 1e-9);
     EXPECT_NEAR(*run.firstFixWith[static_cast<std::size_t>(Constellation::GLONASS)], 36.0, 1e-9);
-    EXPECT_EQ(p.test.accuracy().size(), 2u);
+    EXPECT_EQ(p.test.accuracy().size(), 3u);
 }
 
 TEST(ReceiverTestFeedTest, OneAccuracyPointPerSecondWhateverTheSentences)
 {
     Pipeline p;
-    p.feed.connected(0.0);
+    p.controller.connected(0.0);
     p.body("$GPRMC,120000.00,A,4807.0380,N,01131.0000,E,0.02,,080526,,,A", 0.1);
     p.body("$GPGGA,120000.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,", 0.2);
     p.body("$GPGLL,4807.0380,N,01131.0000,E,120000.00,A,A", 0.3);
@@ -93,7 +90,7 @@ TEST(ReceiverTestFeedTest, RecordedStandstillMatchesTheIndependentFigures)
     std::ifstream log(root / "nmea" / "ublox-neo-m9n-nmea.log", std::ios::binary);
     ASSERT_TRUE(log);
     Pipeline p;
-    p.feed.connected(0.0);
+    p.controller.connected(0.0);
     double now = 0.0;
     for (std::string line; std::getline(log, line);) {
         if (line.empty() || line[0] != '$') continue;

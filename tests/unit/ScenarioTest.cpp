@@ -1,5 +1,6 @@
 #include "tools/sim/Scenario.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -139,3 +140,32 @@ TEST(Scenario, OneLapCoversTheRouteTheSkyAndTheFixStates)
 }
 
 }  // namespace
+
+TEST(Scenario, ColdRestartLosesSignalsThenFixesIn2DBefore3D)
+{
+    Scenario scenario(5, false);
+    for (int second = 0; second < 10; ++second) ASSERT_GT(scenario.step().fixQuality, 0);
+    scenario.restart(4);
+    int firstSignal = -1, first2d = -1, first3d = -1;
+    for (int since = 0; since < 60; ++since) {
+        const auto& state = scenario.step();
+        const bool heard = std::any_of(state.inView.begin(), state.inView.end(),
+                                       [](const Scenario::SatelliteView& v) { return v.snr >= 0; });
+        if (heard && firstSignal < 0) firstSignal = since;
+        if (state.fixQuality > 0 && state.fixMode == 2 && first2d < 0) first2d = since;
+        if (state.fixQuality > 0 && state.fixMode == 3 && first3d < 0) first3d = since;
+        const auto gsa = scenario.sentences(Sentence::GSA).front();
+        ASSERT_EQ(gsa.substr(0, 10), state.fixQuality == 0 ? "$GPGSA,A,1" : state.fixMode == 2 ? "$GPGSA,A,2" : "$GPGSA,A,3");
+    }
+    EXPECT_EQ(firstSignal, 5);
+    EXPECT_EQ(first2d, 34);
+    EXPECT_EQ(first3d, 38);
+
+    // A hot start is back within two seconds; an unknown configuration changes nothing.
+    scenario.restart(1);
+    EXPECT_EQ(scenario.step().fixQuality, 0);
+    scenario.step();
+    EXPECT_GT(scenario.step().fixQuality, 0);
+    scenario.restart(3);
+    EXPECT_GT(scenario.step().fixQuality, 0);
+}

@@ -1,5 +1,6 @@
 #include "core/Serial.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -86,8 +87,8 @@ TEST_F(SerialTest, AppliesRawEightNOneWithHalfSecondTimeoutAndTheRateTable)
         speed_t speed;
     } cases[] = {
         {"1200", B1200}, {"4800", B4800}, {"9600", B9600}, {"19200", B19200},
-        {"38400", B38400}, {"57600", B57600},
-        {"2400", B4800}, {"", B4800}, {"4800 ", B4800}, {"115200", B4800},
+        {"38400", B38400}, {"57600", B57600}, {"115200", B115200}, {"921600", B921600},
+        {"2400", B4800}, {"", B4800}, {"4800 ", B4800}, {"Automatic", B4800},
     };
     const int held = pty.holdSlave();
     ASSERT_GE(held, 0);
@@ -191,6 +192,27 @@ TEST_F(SerialTest, LinesUpToTheLimitAreWholeLongerOnesAreConsumedAndLost)
     ASSERT_TRUE(none.has_value());
     EXPECT_TRUE(none->empty());
     EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$kept\n");
+}
+
+// Some receivers end lines with CR alone; a CR LF pair stays one line end, also when the LF
+// comes a moment after the CR, and the bytes handed out are the bytes sent.
+TEST_F(SerialTest, ReadPortLineEndsLinesAtCarriageReturnsToo)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    auto next = [&] { return text(port.readPortLine(256).value_or(ByteBuffer{})); };
+
+    ASSERT_TRUE(pty.write("$A*00\r\n$B*00\r$C*00\n"));
+    EXPECT_EQ(next(), "$A*00\r\n");
+    EXPECT_EQ(next(), "$B*00\r");
+    EXPECT_EQ(next(), "$C*00\n");
+
+    ASSERT_TRUE(pty.write("$D*00\r"));
+    EXPECT_EQ(next(), "$D*00\r");  // no LF within a few byte times: a CR-only line
+    ASSERT_TRUE(pty.write("\n$E*00\r\n"));
+    EXPECT_TRUE(port.waitForInput(0.5));
+    EXPECT_EQ(next(), "$E*00\r\n");  // the late LF was no empty line
+    EXPECT_FALSE(port.waitForInput(0.05));
 }
 
 TEST_F(SerialTest, BytesThatArriveTogetherAreHandedOutCallByCallAndNeverLost)
@@ -337,6 +359,16 @@ TEST_F(SerialTest, FiveSecondsOfSilenceInsideALineLoseThatLineEvenUnderSignals)
     EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$GPRMC,1*00\r\n");
 }
 
+TEST_F(SerialTest, FailedOpenKeepsItsReason)
+{
+    Serial port;
+    EXPECT_FALSE(port.openPort("/nonexistent/ttyUSB0", "4800", false));
+    EXPECT_EQ(port.lastError(), ENOENT);
+    Serial good;
+    ASSERT_TRUE(good.openPort(pty.slavePath(), "4800", false));
+    EXPECT_EQ(good.lastError(), 0);
+}
+
 TEST_F(SerialTest, HangUpFailsReadsAtOnceAndIsReported)
 {
     Serial port;
@@ -348,6 +380,7 @@ TEST_F(SerialTest, HangUpFailsReadsAtOnceAndIsReported)
     std::uint8_t byte = 0;
     EXPECT_FALSE(port.readPortChar(byte));
     EXPECT_TRUE(port.hungUp());
+    EXPECT_EQ(port.lastError(), EIO) << "the reason the connection ended is kept";
     EXPECT_FALSE(port.readPortUntilChar(10, 256).has_value());
     EXPECT_EQ(port.writePort(bytes("$PSRF105,1")), 0u);
     EXPECT_LT(secondsSince(start), 0.1);
@@ -405,6 +438,7 @@ TEST_F(SerialTest, ExclusiveAccessRefusesASecondOpenerUntilClosed)
         ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
         Serial second;
         EXPECT_FALSE(second.openPort(pty.slavePath(), "4800", false));
+        EXPECT_EQ(second.lastError(), EBUSY);
         port.closePort();
         EXPECT_TRUE(second.openPort(pty.slavePath(), "4800", false));
         return;

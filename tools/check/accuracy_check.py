@@ -8,7 +8,7 @@ micrometre over a few metres — and prints the same figures the receiver test s
 points, sigma east/north, CEP50 estimate 0.5887 (sE + sN), empirical CEP50 and CEP95
 (linear interpolation between ranks), 2DRMS.
 
-    tools/check/accuracy_check.py LOG
+    tools/check/accuracy_check.py LOG      (needs python3-numpy)
 """
 import math
 import sys

@@ -3,6 +3,9 @@
 // Each recorded NMEA log named after the folder gives one more sky plot, of the sky at the
 // log's end: skyplot-NAME.png.
 //
+// Each log also gives the receiver test as it stands after replaying it:
+// receiver-test-NAME.png. The simulated receiver's cold restart is always drawn.
+//
 //   gpsdesk-render OUTPUT_FOLDER [LOG...]
 
 #include <cmath>
@@ -27,8 +30,10 @@
 #include "platform/View.h"
 #include "platform/posix/StringsBundle.h"
 #include "platform/qt/QtCanvas.h"
+#include "tools/sim/Scenario.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
+#include "app/ReceiverTestController.h"
 #include "core/ReceiverTest.h"
 #include "core/ReceiverTestView.h"
 #include "core/SkyPlotView.h"
@@ -175,6 +180,29 @@ void scriptReceiverTest(ReceiverTest& test)
     }
 }
 
+// The simulated receiver's sentences, second by second, through the model into the test:
+// two minutes standing, a cold restart, four more minutes.
+void simulateColdRestart(ReceiverTestController& controller)
+{
+    sim::Scenario scenario(11, false);
+    ReceiverState state;
+    controller.setRestartSender([](RestartDepth) { return true; });
+    controller.connected(0.0);
+    for (int second = 0; second < 360; ++second) {
+        if (second == 120) {
+            controller.restart(RestartDepth::Cold, second);
+            scenario.restart(4);
+        }
+        scenario.step();
+        for (int sentence = 0; sentence < sim::kSentenceCount; ++sentence) {
+            for (const std::string& line : scenario.sentences(static_cast<sim::Sentence>(sentence))) {
+                controller.feedLine(state, line, second + 0.1 * (sentence + 1));
+            }
+        }
+        controller.tick(second + 0.9);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -246,6 +274,31 @@ int main(int argc, char** argv)
     testView.setReceiverTest(&test);
     testView.setNow(600.0);
     ok &= render(testView, 960, 620, out / "receiver-test.png");
+
+    {
+        ReceiverTestController controller;
+        ReceiverTestView view;
+        controller.setView(&view);
+        simulateColdRestart(controller);
+        ok &= render(view, 960, 620, out / "receiver-test-cold.png");
+    }
+    for (int i = 2; i < argc; ++i) {
+        const std::filesystem::path path = argv[i];
+        std::ifstream log(path, std::ios::binary);
+        ReceiverTestController controller;
+        ReceiverTestView view;
+        controller.setView(&view);
+        ReceiverState state;
+        controller.connected(0.0);
+        // The log's own pace: one second per RMC.
+        double now = 0.0;
+        for (std::string line; std::getline(log, line);) {
+            if (line.size() > 6 && line.compare(3, 3, "RMC") == 0) now += 1.0;
+            controller.feedLine(state, line, now);
+        }
+        controller.tick(now);
+        ok &= log.eof() && render(view, 960, 620, out / ("receiver-test-" + path.stem().string() + ".png"));
+    }
 
     platform::services().bundle = nullptr;
     return ok ? 0 : 1;

@@ -221,11 +221,50 @@ const Scenario::State& Scenario::step()
     } else {
         m_state.fixQuality = std::fmod(t, 200.0) >= 100.0 ? 2 : 1;
     }
+    m_state.fixMode = 3;
+    applyRestart();
     const double satellites = static_cast<double>(std::max<std::size_t>(m_state.used.size(), 1));
     m_state.hdop = std::round((0.7 + 6.0 / satellites) * 10.0) / 10.0;
     m_state.vdop = std::round((1.0 + 8.0 / satellites) * 10.0) / 10.0;
     m_state.pdop = std::round(std::hypot(m_state.hdop, m_state.vdop) * 10.0) / 10.0;
     return m_state;
+}
+
+void Scenario::restart(int resetConfiguration)
+{
+    if (resetConfiguration != 1 && resetConfiguration != 2 && resetConfiguration != 4 &&
+        resetConfiguration != 8)
+        return;
+    m_restartConfiguration = resetConfiguration;
+    m_restartSecond = m_started ? m_state.second + 1 : 0;
+}
+
+void Scenario::applyRestart()
+{
+    if (m_restartConfiguration == 0 || m_state.second < m_restartSecond) return;
+    struct Times {
+        double silent, acquired, fix2d, fix3d;
+    };
+    const Times times = m_restartConfiguration == 1   ? Times{0, 0, 2, 2}
+                        : m_restartConfiguration == 2 ? Times{3, 10, 28, 28}
+                                                      : Times{5, 20, 34, 38};
+    const double since = static_cast<double>(m_state.second - m_restartSecond);
+    if (since >= times.fix3d) {
+        m_restartConfiguration = 0;
+        return;
+    }
+    // Satellites come back one after another between the silent spell and `acquired`.
+    const double count = static_cast<double>(std::max<std::size_t>(m_state.inView.size(), 1));
+    for (std::size_t i = 0; i < m_state.inView.size(); ++i) {
+        const double back = times.silent + (times.acquired - times.silent) * static_cast<double>(i) / count;
+        if (since < back) m_state.inView[i].snr = -1;
+    }
+    if (since < times.fix2d) {
+        m_state.fixQuality = 0;
+        m_state.used.clear();
+    } else {
+        m_state.fixMode = 2;
+    }
 }
 
 std::vector<std::string> Scenario::sentences(Sentence sentence) const
@@ -251,7 +290,7 @@ std::vector<std::string> Scenario::sentences(Sentence sentence) const
                                           fix ? (s.fixQuality == 2 ? 'D' : 'A') : 'N')));
         break;
     case Sentence::GSA: {
-        std::string body = format("$GPGSA,A,%d", fix ? 3 : 1);
+        std::string body = format("$GPGSA,A,%d", fix ? s.fixMode : 1);
         for (std::size_t i = 0; i < 12; ++i)
             body += i < s.used.size() ? format(",%02d", s.used[i]) : std::string(",");
         body += format(",%.1f,%.1f,%.1f", s.pdop, s.hdop, s.vdop);

@@ -47,6 +47,7 @@ public:
         double speedKnots = 0;
         double courseDegrees = 0;         // [0, 360)
         int fixQuality = 1;               // 0 none, 1 GPS, 2 DGPS
+        int fixMode = 3;                  // GSA: 2 for a 2D fix, 3 for 3D (with a fix)
         std::vector<SatelliteView> inView;  // at most 12
         std::vector<int> used;              // PRNs in the solution, at most 12
         double pdop = 0, hdop = 0, vdop = 0;
@@ -56,6 +57,11 @@ public:
 
     // Moves to the next second (the first call gives second 0).
     const State& step();
+    // A restart from the next second on, as a receiver does after $PSRF101 with the given
+    // reset configuration: 1 hot (fix again after 2 s), 2 warm (signals back within 10 s,
+    // fix after 28 s), 4 or 8 cold (signals back one by one within 20 s, a 2D fix at 34 s,
+    // 3D at 38 s). Other values change nothing.
+    void restart(int resetConfiguration);
     const State& state() const { return m_state; }
 
     // The sentences of the current state, checksummed and CR LF terminated (GSV: 1 to 3).
@@ -70,6 +76,7 @@ private:
     };
 
     void updateSky(double t, bool obstructed);
+    void applyRestart();
 
     std::uint32_t m_seed;
     bool m_noFixSpells;
@@ -77,6 +84,8 @@ private:
     std::int64_t m_startTime;
     std::vector<Orbit> m_orbits;
     State m_state;
+    int m_restartConfiguration = 0;  // 0: no restart under way
+    std::uint64_t m_restartSecond = 0;
 };
 
 }  // namespace sim

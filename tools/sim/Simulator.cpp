@@ -31,6 +31,8 @@ constexpr auto kMaxWait = std::chrono::milliseconds(1000);
 constexpr auto kPaceSlack = std::chrono::milliseconds(20);
 // A held replay starts once the application's set-up commands have been quiet this long.
 constexpr auto kReplayQuietAfterSetUp = std::chrono::milliseconds(500);
+// How long after a rate switch input at the old rate is still understood.
+constexpr auto kSwitchGrace = std::chrono::milliseconds(200);
 
 bool isValidRate(long rate)
 {
@@ -87,6 +89,13 @@ std::optional<std::string> verifiedBody(const std::string& line)
     return line.substr(0, star);
 }
 
+speed_t speedOf(std::uint32_t rate)
+{
+    return rate == 1200 ? B1200 : rate == 2400 ? B2400 : rate == 9600 ? B9600
+         : rate == 19200 ? B19200 : rate == 38400 ? B38400
+         : rate == 57600 ? B57600 : rate == 115200 ? B115200 : B4800;
+}
+
 bool makeRaw(int fd, std::uint32_t rate)
 {
     termios settings;
@@ -95,9 +104,7 @@ bool makeRaw(int fd, std::uint32_t rate)
     settings.c_cflag |= CLOCAL | CREAD;
     settings.c_cc[VMIN] = 1;
     settings.c_cc[VTIME] = 0;
-    const speed_t speed = rate == 1200 ? B1200 : rate == 2400 ? B2400 : rate == 9600 ? B9600
-                        : rate == 19200 ? B19200 : rate == 38400 ? B38400
-                        : rate == 57600 ? B57600 : rate == 115200 ? B115200 : B4800;
+    const speed_t speed = speedOf(rate);
     ::cfsetispeed(&settings, speed);
     ::cfsetospeed(&settings, speed);
     return ::tcsetattr(fd, TCSANOW, &settings) == 0;
@@ -225,6 +232,24 @@ void Simulator::closeTerminal()
         std::lock_guard lock(m_mutex);
         m_unplugged = true;
     }
+}
+
+bool Simulator::lineSpeedMatches(std::uint32_t rate) const
+{
+    if (!m_options.garbleAtWrongSpeed || m_slave < 0) return true;
+    // Both ends of a pseudo-terminal share the settings the application made on its side.
+    termios settings;
+    if (::tcgetattr(m_slave, &settings) != 0) return true;
+    return ::cfgetospeed(&settings) == speedOf(rate);
+}
+
+std::string Simulator::garble(const void* bytes, std::size_t count)
+{
+    // What a UART sampling at the wrong speed delivers: the same amount of noise, in which
+    // a sentence with a valid checksum is as good as impossible.
+    std::string noise(static_cast<const char*>(bytes), count);
+    for (char& byte : noise) byte = static_cast<char>(mix(m_random++) & 0xFF);
+    return noise;
 }
 
 void Simulator::wake()
@@ -494,6 +519,15 @@ void Simulator::handleNmea(const std::string& line)
             m_queryOnce[static_cast<std::size_t>(*message)] = true;
         return;
     }
+    if (id == "$PSRF101" && fields.size() == 9) {
+        const auto channels = integer(fields[7]);
+        const auto configuration = integer(fields[8]);
+        if (!channels || !configuration) return;
+        m_scenario.restart(static_cast<int>(*configuration));
+        std::lock_guard lock(m_mutex);
+        m_commands.push_back(*body);
+        return;
+    }
     if (id == "$PSRF105" && fields.size() == 2 && (fields[1] == "0" || fields[1] == "1")) {
         std::lock_guard lock(m_mutex);
         m_debug = fields[1] == "1";
@@ -732,6 +766,11 @@ void Simulator::run()
             seekTo = m_seekTo;
             m_seekTo.reset();
         }
+        if (rate != m_lineRate) {
+            m_previousRate = m_lineRate;
+            m_lineRate = rate;
+            m_rateChangedAt = now;
+        }
         if (silent) {
             // Gone quiet at once, even in the middle of a line: the rest of it is lost.
             m_pending.clear();
@@ -794,7 +833,10 @@ void Simulator::run()
                 }
             }
             if (allowed > 0) {
-                const ssize_t n = ::write(m_master, m_pending.data(), allowed);
+                std::string garbled;
+                if (!lineSpeedMatches(rate)) garbled = garble(m_pending.data(), allowed);
+                const ssize_t n = ::write(m_master, garbled.empty() ? m_pending.data() : garbled.data(),
+                                          allowed);
                 if (n > 0) {
                     m_midLine = m_pending[static_cast<std::size_t>(n) - 1] != '\n';
                     m_pending.erase(0, static_cast<std::size_t>(n));
@@ -835,6 +877,12 @@ void Simulator::run()
         if (fds[0].revents & POLLIN) {
             std::uint8_t input[4096];
             const ssize_t n = ::read(m_master, input, sizeof input);
+            // The end of the line that switched the rate still comes at the old one.
+            const bool justSwitched = Clock::now() - m_rateChangedAt < kSwitchGrace;
+            if (n > 0 && !lineSpeedMatches(rate) && !(justSwitched && lineSpeedMatches(m_previousRate))) {
+                const std::string garbled = garble(input, static_cast<std::size_t>(n));
+                std::copy(garbled.begin(), garbled.end(), input);
+            }
             if (n > 0) receive(input, static_cast<std::size_t>(n));
         }
         if (writeBlocked && !(fds[0].events & POLLOUT)) writeBlocked = false;

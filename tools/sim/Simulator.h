@@ -48,12 +48,16 @@ struct Options {
     std::string linkPath;             // a symbolic link to the device, made and removed
     std::string recordPath;           // every byte received from the application
     std::string banner = "$Version 2.3.2-GSD-SIM1.00 simulated SiRF-type receiver";
+    // Like a real line: unless the application set the terminal to the receiver's rate,
+    // both directions turn to noise (a pseudo-terminal itself ignores its speed).
+    bool garbleAtWrongSpeed = true;
     Faults faults;
 };
 
 // A simulated SiRF-type receiver on a pseudo-terminal. Starts in NMEA at the given rate
 // with GGA, GLL, GSA, GSV, RMC and VTG every second and answers $PSRF100 (protocol and rate,
-// then its banner), $PSRF103 (output periods), $PSRF105 (debug) and, in binary mode,
+// then its banner), $PSRF101 (hot, warm or cold restart), $PSRF103 (output periods),
+// $PSRF105 (debug) and, in binary mode,
 // messages 133 (DGPS source) and 129 (back to NMEA). Input with a bad checksum is ignored.
 // All public operations are safe from any thread.
 class Simulator {
@@ -122,6 +126,8 @@ private:
     void closeTerminal();
     void wake();
     double chance();
+    bool lineSpeedMatches(std::uint32_t rate) const;
+    std::string garble(const void* bytes, std::size_t count);
 
     Options m_options;
     Scenario m_scenario;
@@ -157,6 +163,9 @@ private:
     std::uint64_t m_random;
     bool m_scheduledSilenceDone = false;
     std::array<bool, kSentenceCount> m_queryOnce{};
+    std::uint32_t m_lineRate = 0;      // the rate the thread last saw, and the one before it
+    std::uint32_t m_previousRate = 0;
+    Clock::time_point m_rateChangedAt{};
 
     // Shared with the public operations.
     mutable std::mutex m_mutex;

@@ -1,0 +1,88 @@
+// Getting connected without help: the automatic rate against the simulator at its own line
+// speed, and the reconnect when an unplugged receiver comes back.
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "integration/GPSControllerHarness.h"
+
+namespace {
+
+using harness::SteadyClock;
+
+class ConnectionRecoveryTest : public harness::ControllerTest {};
+
+TEST_F(ConnectionRecoveryTest, AutomaticRateFindsTheReceiversRateAndStoresIt)
+{
+    sim::Options options;
+    options.rate = 38400;
+    if (!startSimulator(options)) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "Automatic");
+
+    const auto woken = SteadyClock::now();
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "38400"); }, 12.0));
+    const double seconds = std::chrono::duration<double>(SteadyClock::now() - woken).count();
+    EXPECT_LT(seconds, 10.0);
+    ASSERT_TRUE(until([&] { return window->latitude.value.has_value(); }, 5.0))
+        << "connected at the rate found, sentences reach the read-outs";
+    EXPECT_EQ(platform.preferences.values.at("rate"), platform::PreferenceValue(std::string("38400")));
+    EXPECT_EQ(window->rateBox.objectValueOfSelectedItem(), "38400");
+    EXPECT_EQ(window->settings.rate(), "38400");
+    EXPECT_EQ(simulator->rate(), 38400u);
+}
+
+TEST_F(ConnectionRecoveryTest, AWrongRateTurnsTheLampYellowAndSaysSoOnce)
+{
+    sim::Options options;
+    options.rate = 38400;
+    if (!startSimulator(options)) return;
+    const std::string port = simulator->devicePath();
+    Serial::addExtraPort(port);
+    restore(port, "4800");
+    platform.bundle.entries = {{"NSDoctorWrongRate", "wrong rate?"}};
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(port, "4800"); }, 6.0));
+    ASSERT_TRUE(until([&] { return monitorView.contains("wrong rate?"); }, 6.0));
+    EXPECT_EQ(window->dataReady.dataReadyState(), 1u);
+    until([] { return false; }, 4.0);
+    std::size_t told = 0;
+    for (const auto& line : monitorView.lines) told += line.text == "wrong rate?";
+    EXPECT_EQ(told, 1u);
+    EXPECT_FALSE(window->latitude.value.has_value());
+}
+
+TEST_F(ConnectionRecoveryTest, AnUnpluggedReceiverIsReconnectedWhenItReturns)
+{
+    const std::string link = (std::filesystem::temp_directory_path()
+                              / ("gpsdesk-replug-" + std::to_string(::getpid()))).string();
+    sim::Options options;
+    options.linkPath = link;
+    if (!startSimulator(options)) return;
+    Serial::addExtraPort(link);
+    restore(link, "4800");
+    platform.bundle.entries = {{"NSDoctorReconnected", "%@ is back"}};
+    wake();
+    ASSERT_TRUE(until([&] { return openLineShown(link, "4800"); }, 8.0));
+
+    simulator->unplug();
+    ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 5.0));
+    EXPECT_EQ(platform.alerts.sheets[0].message, "NSConnectionLost");
+    EXPECT_FALSE(controller().hasConnection());
+
+    // The same device again, on a new terminal behind the same stable name.
+    sim::Simulator replugged(options);
+    ASSERT_TRUE(replugged.start()) << replugged.error();
+    ASSERT_TRUE(until([&] { return monitorView.contains(link + " is back"); }, 8.0));
+    EXPECT_TRUE(controller().hasConnection());
+    ASSERT_TRUE(until([&] { return window->latitude.value.has_value(); }, 5.0));
+    EXPECT_EQ(platform.alerts.sheets.size(), 1u) << "no open-failure sheet while it was away";
+    controller().shutdown();
+}
+
+}  // namespace
