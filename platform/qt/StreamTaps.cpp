@@ -18,6 +18,9 @@
 #include "platform/qt/GpxExport.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/ShareSettings.h"
+#ifdef GPSDESK_HAVE_SIM
+#include "tools/sim/ReplayLog.h"
+#endif
 
 namespace qtplatform {
 
@@ -91,6 +94,16 @@ void StreamTaps::attachTo(MainWindow& window)
             parent, qtext("menu.replay").remove(QLatin1Char('&')), QString(),
             QStringLiteral("NMEA (*.nmea *.log *.txt);;* (*)"));
         if (path.isEmpty()) return;
+#ifdef GPSDESK_HAVE_SIM
+        // Checked here, where the user can be told; the replay window would only say it on
+        // its standard error.
+        sim::ReplayLog check;
+        if (!check.open(path.toStdString())) {
+            QMessageBox::warning(parent, QString(), qtext("NSReplayFailed") + QLatin1Char('\n')
+                                                        + QString::fromStdString(check.error()));
+            return;
+        }
+#endif
         // A window of its own: this one keeps its receiver while the log plays.
         if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
                                      {QStringLiteral("--replay"), path}))
