@@ -19,6 +19,7 @@
 #include "app/SpeedFormatter.h"
 #include "app/RateHunt.h"
 #include "app/ReceiverCommands.h"
+#include "app/ReceiverTestController.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
 #include "platform/MenuItem.h"
@@ -41,14 +42,14 @@ constexpr double kIdleSleepSeconds = 1.0;
 // The receiver needs time to switch its rate before the old line is dropped.
 constexpr double kRateSwitchPauseSeconds = 1.0;
 constexpr double kPositionTimerSeconds = 15.0;
+constexpr double kFreshnessTimerSeconds = 1.0;
 constexpr std::uint32_t kLineLimit = 256;
 // Views redraw at most this often, however fast sentences come.
 constexpr double kDrainIntervalSeconds = 1.0 / 30.0;
-
-double steadySeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+// This many queued updates are drained at once, whatever the interval.
+constexpr std::size_t kDrainBacklog = 1024;
+// How long a full queue waits for the main thread before its oldest update is dropped.
+constexpr double kQueueFullWaitSeconds = 0.25;
 
 }  // namespace
 
@@ -108,6 +109,8 @@ void GPSController::awakeFromNib()
     if (services.application) {
         m_positionTimer = services.application->scheduledTimer(kPositionTimerSeconds,
                                                                [this] { positionTimer(); });
+        m_freshnessTimer = services.application->scheduledTimer(kFreshnessTimerSeconds,
+                                                                [this] { freshnessTimer(); });
     }
     resetPositionDate();
 }
@@ -120,6 +123,10 @@ void GPSController::shutdown()
         m_link->open = false;
     }
     m_link->changed.notify_all();
+    {
+        std::lock_guard lock(m_queueMutex);  // a reader waiting for room sees m_stopping
+    }
+    m_queueSpace.notify_all();
     if (m_sleeper) m_sleeper->wake();
     {
         // A quiet line would hold the reader in its read for up to 5 s.
@@ -128,6 +135,7 @@ void GPSController::shutdown()
     }
     if (m_readerThread.joinable()) m_readerThread.join();
     m_positionTimer.reset();
+    m_freshnessTimer.reset();
 }
 
 // ---- Reader thread -------------------------------------------------------------------
@@ -141,6 +149,8 @@ void GPSController::getRawSentencesThread()
         // settings drawer otherwise.
         if (m_gpsSettingsController && m_gpsSettingsController->canConnect() && !hasConnection())
             postToMain([this] { onGPSConnect(); });
+        else if (m_gpsSettingsController && !m_gpsSettingsController->canConnect())
+            m_connectWhenChosen = true;  // nothing to connect to yet: wait for a receiver
     }
 
     while (!stopping()) {
@@ -153,6 +163,12 @@ void GPSController::getRawSentencesThread()
                 connectCommand();
             else
                 disconnectCommand();
+        }
+        if (command >= kRestartHot && command <= kRestartCold &&
+            m_threadCommand.compare_exchange_strong(command, kNone) && m_serialPort && m_serialPort->isOpen()) {
+            ReceiverCommands commands;
+            commands.setPort(m_serialPort.get(), m_connectedPort, "");
+            commands.restart(static_cast<RestartDepth>(command - kRestartHot));
         }
         if (stopping()) break;
 
@@ -187,6 +203,14 @@ void GPSController::setSerialPort(std::unique_ptr<Serial> port)
 
 bool GPSController::reconnectIfBack()
 {
+    if (m_connectWhenChosen) {
+        // The settings capture a receiver (or the stored port) when it is plugged in.
+        if (!m_gpsSettingsController || !m_gpsSettingsController->port()
+            || !m_gpsSettingsController->rate())
+            return false;
+        connectCommand();
+        return m_serialPort != nullptr;
+    }
     if (m_awaitedPort.empty()) return false;
     // The same choice is still wanted and its device node is there again (a by-id path comes
     // back even when the kernel numbers the device anew).
@@ -213,6 +237,7 @@ bool GPSController::reconnectIfBack()
 void GPSController::connectCommand(bool reportFailure)
 {
     m_awaitedPort.clear();
+    m_connectWhenChosen = false;
     // Copies: the main thread may capture a new choice at any moment.
     const std::optional<std::string> port =
         m_gpsSettingsController ? m_gpsSettingsController->port() : std::nullopt;
@@ -248,6 +273,10 @@ void GPSController::connectCommand(bool reportFailure)
     m_connected.store(true);
     m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
     postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
+    postToMain([this] {
+        const platform::Clock* clock = platform::services().clock;
+        if (m_receiverTestController) m_receiverTestController->connected(clock ? clock->now() : 0.0);
+    });
     // Two readers of one device each get part of the bytes; say so before the user wonders.
     if (const auto warning = ConnectionDoctor().sharedUseWarning(*port)) {
         std::fprintf(stderr, "gpsdesk: %s\n", warning->c_str());
@@ -303,6 +332,7 @@ std::unique_ptr<Serial> GPSController::openAtRate(const std::string& port, std::
 
 void GPSController::disconnectCommand()
 {
+    m_connectWhenChosen = false;
     if (!m_serialPort || !m_serialPort->isOpen()) return;
     releasePort();
     postToMain([this] { connectionClosed(); });
@@ -397,7 +427,16 @@ GPSController::Update GPSController::decodeVerified(const ByteBuffer& sentence)
 
 void GPSController::enqueue(Update update)
 {
-    std::lock_guard lock(m_queueMutex);
+    const bool isCall = update.kind == Update::Kind::Call;
+    std::unique_lock lock(m_queueMutex);
+    if (m_updates.size() >= kUpdateQueueLimit && !isCall && !m_mainThreadStuck) {
+        // A burst faster than the main thread: give it a moment to catch up, so a flood from
+        // a pseudo-terminal loses nothing. Only a main thread that stays stuck costs updates,
+        // and then the reader reads on without waiting again until it has drained.
+        m_mainThreadStuck = !m_queueSpace.wait_for(
+            lock, std::chrono::duration<double>(kQueueFullWaitSeconds),
+            [&] { return m_updates.size() < kUpdateQueueLimit || stopping(); });
+    }
     if (m_updates.size() >= kUpdateQueueLimit) {
         // Whole sentence updates go, oldest first; status calls are never dropped.
         const auto oldest = std::find_if(m_updates.begin(), m_updates.end(),
@@ -408,6 +447,10 @@ void GPSController::enqueue(Update update)
         }
     }
     m_updates.push_back(std::move(update));
+    const bool backlog = m_updates.size() >= kDrainBacklog;
+    lock.unlock();
+    // Far behind: the main thread drains at once instead of at the next ~1/30 s.
+    if (backlog) requestDrain();
 }
 
 void GPSController::requestDrain()
@@ -428,7 +471,9 @@ void GPSController::drainUpdates()
         std::lock_guard lock(m_queueMutex);
         updates.swap(m_updates);
         m_drainPending = false;
+        m_mainThreadStuck = false;
     }
+    m_queueSpace.notify_all();
     for (const Update& update : updates) {
         if (!m_link->isOpen()) return;
         present(update);
@@ -501,8 +546,19 @@ void GPSController::windowWillClose()
         application->terminate();
 }
 
+bool GPSController::requestRestart(RestartDepth depth)
+{
+    if (!hasConnection()) return false;
+    std::uint32_t expected = kNone;
+    return m_threadCommand.compare_exchange_strong(expected, kRestartHot + static_cast<std::uint32_t>(depth));
+}
+
 void GPSController::connectionClosed()
 {
+    if (m_receiverTestController) {
+        const platform::Clock* clock = platform::services().clock;
+        m_receiverTestController->disconnected(clock ? clock->now() : 0.0);
+    }
     resetPositionDate();
     clearFields();
     if (m_dataReadyView) m_dataReadyView->drawDataReady(0);

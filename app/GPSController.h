@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "platform/Geometry.h"
 #include "platform/Window.h"
 #include "core/ByteBuffer.h"
+#include "core/ReadoutFreshness.h"
 #include "core/ReceiverState.h"
 #include "core/Sentences.h"
 #include "core/WrongRateWatch.h"
@@ -31,6 +33,8 @@ class Timer;
 
 class MonitorController;
 class SatelliteStore;
+class ReceiverTestController;
+enum class RestartDepth;
 class GPSSettingsController;
 class NMEA;
 class CourseFormatter;
@@ -51,9 +55,10 @@ struct SentenceKind;
 // object and all serial traffic, and checks, splits and decodes each sentence. It reaches
 // the user interface only through one bounded queue of updates (decoded sentences and status
 // calls) that the main thread drains in arrival order; the reader never waits for it. Drains
-// are asked for at most ~30 times a second, so views redraw no more often under a burst.
-// When the queue is full the oldest sentence updates are dropped and counted (the monitor
-// shows the count). The main thread talks to the reader through threadCommand and reads the
+// are asked for at most ~30 times a second, so views redraw no more often on a receiver's
+// line; only a backlog of a thousand updates (a flood) is drained sooner. A full queue gives
+// the main thread a quarter second to catch up, then drops the oldest sentence updates and
+// counts them (the monitor shows the count). The main thread talks to the reader through threadCommand and reads the
 // connection state from a flag the reader keeps, never from the port object.
 //
 // Outlets are set before awakeFromNib() and are not owned. The controller owns its four
@@ -61,7 +66,13 @@ struct SentenceKind;
 // the destructor) stops and joins the thread.
 class GPSController : public platform::WindowDelegate {
 public:
-    enum ThreadCommand : std::uint32_t { kNone = 0, kConnect = 1, kDisconnect = 2 };
+    enum ThreadCommand : std::uint32_t {
+        kNone = 0,
+        kConnect = 1,
+        kDisconnect = 2,
+        kRestartHot = 3,  // kRestartHot + RestartDepth
+        kRestartCold = 5,
+    };
 
     GPSController();
     ~GPSController() override;
@@ -92,6 +103,11 @@ public:
     void setSatelliteStore(SatelliteStore* c) { m_satelliteStore = c; }
     void setMonitorController(MonitorController* c) { m_monitorController = c; }
     void setSplashController(SplashController* c) { m_splashController = c; }
+    // Told of connects, closes and every folded sentence; not owned.
+    void setReceiverTestController(ReceiverTestController* c) { m_receiverTestController = c; }
+    // Main thread: has the reader thread send a restart to the receiver. False without a
+    // connection or while another command waits for the reader.
+    bool requestRestart(RestartDepth depth);
     // The reader thread's way into the UI and its sleep; platform::services() when not set.
     // Set before awakeFromNib().
     void setMainThread(platform::MainThread* mainThread) { m_mainThread = mainThread; }
@@ -162,6 +178,11 @@ public:
     void setCogSog(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots);
     // Staleness watch, run by the 15-second timer.
     void positionTimer();
+    // Once a second: greys the read-outs the receiver stopped refreshing, turns the lamp
+    // red when no sentence has come for a while.
+    void freshnessTimer();
+    // A checksum-valid sentence came (main thread, in arrival order).
+    void sentenceArrived();
     void resetPositionDate();
     // "hhmmss.ss" as "hh:mm:ss", still UTC; empty for an absent or empty text.
     static std::string formatUtcToLocal(const std::optional<std::string>& utc);
@@ -184,7 +205,7 @@ public:
     std::uint64_t brokenLines() const { return m_brokenLines.load(); }
     // Sentence updates dropped because the main thread fell behind the queue's bound.
     std::uint64_t droppedUpdates() const { return m_droppedUpdates.load(); }
-    static constexpr std::size_t kUpdateQueueLimit = 4096;
+    static constexpr std::size_t kUpdateQueueLimit = 8192;
 
     // Leading-number readings of received texts, independent of the process locale: the
     // number at the start (after blanks), 0 when there is none. Integers saturate.
@@ -223,7 +244,8 @@ private:
     // Opens port at rate, or, for the automatic rate, at the rate the hunt finds (rate is
     // set to it). Null with error set to the errno when the port cannot be opened.
     std::unique_ptr<Serial> openAtRate(const std::string& port, std::string& rate, int& error);
-    // Reconnects when the device of a lost connection is back; true when it did.
+    // Reconnects when the device of a lost connection is back, or connects to the first port
+    // captured after a start without devices; true when it did.
     bool reconnectIfBack();
     void disconnectCommand();
     void readSentence();
@@ -262,6 +284,7 @@ private:
     platform::MenuItem* m_gpsConnectMenuItem = nullptr;
     GPSSettingsController* m_gpsSettingsController = nullptr;
     SatelliteStore* m_satelliteStore = nullptr;
+    ReceiverTestController* m_receiverTestController = nullptr;
     MonitorController* m_monitorController = nullptr;
     [[maybe_unused]] SplashController* m_splashController = nullptr;  // only held
     platform::MainThread* m_mainThread = nullptr;
@@ -282,6 +305,10 @@ private:
     std::uint64_t m_droppedShown = 0;
     bool m_stalenessSheetShown = false;
     std::unique_ptr<platform::Timer> m_positionTimer;
+    std::unique_ptr<platform::Timer> m_freshnessTimer;
+    ReadoutFreshness m_freshness;
+    double m_lastSentenceTime = -1.0;  // platform::Clock seconds; < 0 before the first
+    bool m_lampSilent = false;         // the lamp was turned red for a silent line
 
     // Written by the reader thread only, under m_portMutex; the reader reads it without the
     // lock, shutdown() with it.
@@ -295,12 +322,17 @@ private:
     // The update queue, guarded by m_queueMutex.
     std::mutex m_queueMutex;
     std::deque<Update> m_updates;
+    std::condition_variable m_queueSpace;  // a drain made room
     bool m_drainPending = false;
+    bool m_mainThreadStuck = false;  // a full queue waited in vain since the last drain
     std::atomic<std::uint64_t> m_brokenLines{0};
     std::atomic<std::uint64_t> m_droppedUpdates{0};
     // The port of a connection the device's removal ended, reopened when it returns; empty
     // when nothing is awaited.
     std::string m_awaitedPort;
+    // No device at start: connect once the settings have captured a port (one plugged in);
+    // cleared by any connect or disconnect.
+    bool m_connectWhenChosen = false;
     WrongRateWatch m_wrongRateWatch;
 
     // Shared between the threads.

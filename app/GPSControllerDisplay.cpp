@@ -2,6 +2,7 @@
 // Main thread.
 
 #include <cmath>
+#include <utility>
 #include <cstdio>
 
 #include "app/GPSController.h"
@@ -12,6 +13,7 @@
 #include "platform/Application.h"
 #include "platform/Services.h"
 #include "platform/TextField.h"
+#include "core/Alert.h"
 #include "core/NMEA.h"
 #include "core/CompassView.h"
 #include "core/DataLampView.h"
@@ -105,8 +107,22 @@ void GPSController::setPosition(const std::optional<UtcTime>& utc, const std::op
                                 std::int32_t fix, const std::optional<float>& altitudeMeters)
 {
     m_fix = fix;
-    if (utc && m_utcField) m_utcField->setStringValue(formatUtc(*utc));
+    const double at = now();
+    if (utc && m_utcField) {
+        m_utcField->setStringValue(formatUtc(*utc));
+        m_freshness.refreshed(ReadoutFreshness::kTime, at);
+    }
     if (altitudeMeters && m_satelliteStore) m_satelliteStore->setAltitude(*altitudeMeters * kFeetPerMeter);
+    // Without GSA (or once it stopped) the fix field says what the position sentences say,
+    // rather than keep a "3D" nobody confirms any more.
+    if (m_fixField && (!m_freshness.everRefreshed(ReadoutFreshness::kFixTypeSentence) ||
+                       m_freshness.stale(ReadoutFreshness::kFixTypeSentence, at))) {
+        m_fixField->setStringValue(
+            m_fix > 0 ? Alert::localizedStringWithKey(m_fix == 2 ? "NSDGPS" : "NSGPS")
+                      : Alert::localizedStringWithKey("NSInvalid") + "-" +
+                            Alert::localizedStringWithKey("NSNoFix"));
+        m_freshness.refreshed(ReadoutFreshness::kFix, at);
+    }
     if (!position || m_fix <= 0) return;
     const float latitudeDegrees = position->latitudeDegrees32;
     const float longitudeDegrees = position->longitudeDegrees32;
@@ -115,6 +131,8 @@ void GPSController::setPosition(const std::optional<UtcTime>& utc, const std::op
     if (!(latitudeDegrees > -90.0f && latitudeDegrees < 90.0f)) return;
     if (m_latitudeField) m_latitudeField->setObjectValue(latitudeDegrees);
     if (m_longitudeField) m_longitudeField->setObjectValue(longitudeDegrees);
+    if (m_splashController) m_splashController->setPosition(latitudeDegrees, longitudeDegrees);
+    m_freshness.refreshed(ReadoutFreshness::kPosition, at);
     resetPositionDate();
 }
 
@@ -124,10 +142,12 @@ void GPSController::setCogSog(const std::optional<float>& cogDegrees, const std:
         if (m_gpsSettingsController) m_sogFormatter->setUnits(m_gpsSettingsController->units());
         m_sog = *sogKnots;
         if (m_sogField) m_sogField->setObjectValue(m_sog);
+        m_freshness.refreshed(ReadoutFreshness::kSpeed, now());
     }
     if (cogDegrees && m_sog >= kMinimumCourseSpeedKnots) {
         m_cog = *cogDegrees;
         if (m_cogField) m_cogField->setObjectValue(m_cog);
+        m_freshness.refreshed(ReadoutFreshness::kCourse, now());
         const auto heading = headingDegrees(m_cog);
         if (heading && m_compassView) m_compassView->setHeading(*heading);
     }
@@ -159,6 +179,29 @@ void GPSController::positionTimer()
               whileAlive([this] { m_stalenessSheetShown = false; }));
 }
 
+void GPSController::freshnessTimer()
+{
+    const double at = now();
+    const std::pair<ReadoutFreshness::Readout, platform::TextField*> readouts[] = {
+        {ReadoutFreshness::kTime, m_utcField},     {ReadoutFreshness::kPosition, m_latitudeField},
+        {ReadoutFreshness::kPosition, m_longitudeField}, {ReadoutFreshness::kFix, m_fixField},
+        {ReadoutFreshness::kSpeed, m_sogField},    {ReadoutFreshness::kCourse, m_cogField}};
+    for (const auto& [readout, field] : readouts)
+        if (field) field->setStale(m_freshness.stale(readout, at));
+    // A silent line is told by the lamp within seconds, long before the 90-second sheet.
+    if (m_lastSentenceTime >= 0.0 && at - m_lastSentenceTime > ReadoutFreshness::kMinimumStaleSeconds &&
+        !m_lampSilent) {
+        m_lampSilent = true;
+        if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyNone);
+    }
+}
+
+void GPSController::sentenceArrived()
+{
+    m_lastSentenceTime = now();
+    m_lampSilent = false;
+}
+
 void GPSController::resetPositionDate()
 {
     m_positionDate = now();
@@ -174,6 +217,12 @@ std::string GPSController::formatUtcToLocal(const std::optional<std::string>& ut
 
 void GPSController::clearFields()
 {
+    m_freshness.reset();
+    m_lastSentenceTime = -1.0;
+    for (platform::TextField* field :
+         {m_utcField, m_latitudeField, m_longitudeField, m_sogField, m_cogField, m_fixField}) {
+        if (field) field->setStale(false);
+    }
     if (m_utcField) m_utcField->setStringValue("");
     for (platform::TextField* field :
          {m_latitudeField, m_longitudeField, m_sogField, m_cogField, m_fixField}) {

@@ -9,6 +9,7 @@
 #include "app/FormatText.h"
 #include "app/GPSController.h"
 #include "app/MonitorController.h"
+#include "app/ReceiverTestController.h"
 #include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "core/Satellite.h"
@@ -124,6 +125,7 @@ void GPSController::present(const Update& update)
         if (update.call) update.call();
         return;
     case Update::Kind::Unknown:
+        sentenceArrived();
         updateUnknown(update.line);
         return;
     case Update::Kind::Broken:
@@ -131,17 +133,23 @@ void GPSController::present(const Update& update)
         monitorRejected(update.line, DecodeNote{});
         return;
     case Update::Kind::Refused:
+        sentenceArrived();
         if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
         monitorRejected(update.line, update.note);
         return;
     case Update::Kind::Decoded:
         break;
     }
+    sentenceArrived();
     if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
     updateMonitor(update.line, true);
     const platform::Clock* clock = platform::services().clock;
-    const ReceiverState::Changes changes =
-        update.sentenceKind->fold(m_state, *update.record, clock ? clock->now() : 0.0);
+    const double now = clock ? clock->now() : 0.0;
+    const ReceiverState::Changes changes = update.sentenceKind->fold(m_state, *update.record, now);
+    if (m_receiverTestController && update.line.size() >= 3) {
+        const std::string_view talker(reinterpret_cast<const char*>(update.line.data()) + 1, 2);
+        m_receiverTestController->apply(talker, m_state, *update.record, changes, now);
+    }
     std::visit(Overloaded{
                    [this](const GGA& r) { updatePositionGGA(r); },
                    [this](const RMC& r) { updatePositionRMC(r); },
@@ -210,7 +218,10 @@ void GPSController::updatePositionGNS(const GNS& gns)
 // Uses UTC.
 void GPSController::updateTimeZDA(const ZDA& zda)
 {
-    if (zda.time && m_utcField) m_utcField->setStringValue(formatUtc(*zda.time));
+    if (!zda.time || !m_utcField) return;
+    m_utcField->setStringValue(formatUtc(*zda.time));
+    if (const platform::Clock* clock = platform::services().clock)
+        m_freshness.refreshed(ReadoutFreshness::kTime, clock->now());
 }
 
 // $HEHDT,274.07,T
@@ -249,6 +260,10 @@ void GPSController::updateSatelliteGSA(const GSA& gsa)
     const char* sourceKey = m_fix == 1 ? "NSGPS" : m_fix == 2 ? "NSDGPS" : "NSInvalid";
     const std::string sourceText = Alert::localizedStringWithKey(sourceKey);
 
+    if (const platform::Clock* clock = platform::services().clock) {
+        m_freshness.refreshed(ReadoutFreshness::kFixTypeSentence, clock->now());
+        if (m_fixField) m_freshness.refreshed(ReadoutFreshness::kFix, clock->now());
+    }
     if (m_fixField) {
         m_fixField->setStringValue(m_fix != 0
                                        ? sourceText + "-" + modeText + "-" + fixTypeText

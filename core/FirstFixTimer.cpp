@@ -39,6 +39,7 @@ void FirstFixTimer::start(double now, RunStart why)
     run.startedAtSeconds = now;
     m_runs.push(run);
     m_running = true;
+    m_waitingForLoss = why != RunStart::Connect;
     m_dimension = 0;
     m_used = {};
     m_stoppedClock.reset();
@@ -60,7 +61,7 @@ void FirstFixTimer::sentence(double now)
 
 void FirstFixTimer::satellites(double now, std::span<const SatelliteInView> inView)
 {
-    if (!m_running) return;
+    if (!m_running || m_waitingForLoss) return;
     FirstFixRun& run = m_runs[m_runs.size() - 1];
     m_used = {};
     for (const SatelliteInView& satellite : inView) {
@@ -76,6 +77,10 @@ void FirstFixTimer::satellites(double now, std::span<const SatelliteInView> inVi
 void FirstFixTimer::fix(double now, int dimension)
 {
     if (!m_running) return;
+    if (m_waitingForLoss) {
+        if (dimension >= 2) return;
+        m_waitingForLoss = false;
+    }
     FirstFixRun& run = m_runs[m_runs.size() - 1];
     m_dimension = dimension;
     if (dimension >= 2) reach(run.first2dFix, now - run.startedAtSeconds);

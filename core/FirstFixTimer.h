@@ -39,7 +39,9 @@ public:
 
     FirstFixTimer() : m_runs(kRunsKept) {}
 
-    // Begins a new run; beyond ten runs the oldest goes.
+    // Begins a new run; beyond ten runs the oldest goes. After a restart command the run
+    // takes no fix and no satellites until the receiver has reported that it has no fix:
+    // what it sent before it restarted may still be on the line.
     void start(double now, RunStart why);
     // The connection closed: the current run keeps what it reached and takes no more, and
     // the clock stands still.
@@ -69,6 +71,7 @@ private:
 
     RingBuffer<FirstFixRun> m_runs;
     bool m_running = false;
+    bool m_waitingForLoss = false;
     int m_dimension = 0;
     std::array<bool, kConstellationCount> m_used{};
     std::optional<double> m_stoppedClock;

@@ -125,9 +125,13 @@ void ReceiverTestView::drawFirstFix(platform::Canvas& canvas, const Rect& area) 
             }
         }
     }
-    const float startWidth = 78.0f;
-    const float columnWidth = 50.0f;
-    const float systemWidth = 34.0f;
+    // Narrower columns when the quarter cannot hold them at their natural width.
+    const auto systems = static_cast<float>(std::count(shown.begin(), shown.end(), true));
+    const float natural = 78.0f + 4.0f * 50.0f + systems * 34.0f;
+    const float scale = std::clamp((area.width - 2.0f * kMargin) / natural, 0.6f, 1.0f);
+    const float startWidth = 78.0f * scale;
+    const float columnWidth = 50.0f * scale;
+    const float systemWidth = 34.0f * scale;
     y -= kRow + 8.0f;
     float cx = x + startWidth;
     canvas.drawText(label("NSTestStart"), Point{x, y}, kTextFont, Color::Black);

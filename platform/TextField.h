@@ -23,6 +23,8 @@ public:
     virtual Rect bounds() const = 0;
     // What the field shows now.
     virtual std::string stringValue() const = 0;
+    // Shows the value greyed while it is old (the receiver stopped refreshing it).
+    virtual void setStale(bool stale) = 0;
 };
 
 }  // namespace platform

@@ -20,12 +20,14 @@
 #include "app/MonitorController.h"
 #include "core/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
+#include "app/ReceiverTestController.h"
 #include "app/SplashController.h"
 #include "core/Settings.h"
 #include "platform/Alerts.h"
 #include "platform/Services.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtFont.h"
+#include "platform/qt/ReceiverTestPane.h"
 
 namespace qtplatform {
 
@@ -105,6 +107,7 @@ MainWindow::MainWindow(QtApplication& application) : m_application(application)
     buildSettingsDrawer();
     buildMonitorDrawer();
     buildSplashDrawer();
+    buildReceiverTestPane();
     connectControllers();
 }
 
@@ -118,6 +121,8 @@ MainWindow::~MainWindow()
     m_compassHost->setView(nullptr);
     m_dataReadyHost->setView(nullptr);
     m_satelliteHost->setView(nullptr);
+    // The pane lets go of its controller as it goes, so it goes while the controller lives.
+    delete m_receiverTestPane;
 }
 
 void MainWindow::buildWindow()
@@ -232,8 +237,9 @@ void MainWindow::buildMenu()
     about->setMenuRole(QAction::AboutRole);
     about->setAction([this] { showAbout(); });
 
-    // Items are validated just before their menu shows.
+    // Items are validated just before their menu shows; a disabled one says why on hover.
     for (QMenu* menu : {m_fileMenu, receiver, m_viewMenu, help}) {
+        menu->setToolTipsVisible(true);
         connect(menu, &QMenu::aboutToShow, this, [menu] {
             for (QAction* action : menu->actions())
                 if (auto* item = qobject_cast<QtMenuItem*>(action)) item->validate();
@@ -241,21 +247,21 @@ void MainWindow::buildMenu()
     }
 }
 
-QtDrawer& MainWindow::addPane(const PaneSpec& spec)
+QtDrawer& MainWindow::addPane(const NewPane& wanted)
 {
-    auto drawer = std::make_unique<QtDrawer>(m_window.widget(), spec.edge,
-                                             QString::fromStdString(spec.name));
+    auto drawer = std::make_unique<QtDrawer>(m_window.widget(), wanted.edge,
+                                             QString::fromStdString(wanted.name));
     QtDrawer* pane = drawer.get();
     m_paneObjects.push_back(std::move(drawer));
-    pane->setTitle(text(spec.titleKey));
-    m_panes.push_back({spec.name, pane});
+    pane->setTitle(text(wanted.titleKey));
+    m_panes.push_back({wanted.name, pane});
 
-    QtMenuItem* item = addMenuItem(m_viewMenu, spec.name, spec.menuKey, spec.shortcut);
+    QtMenuItem* item = addMenuItem(m_viewMenu, wanted.name, wanted.menuKey, wanted.shortcut);
     item->setCheckable(true);
     item->setAction([pane] { pane->toggle(); });
     // A checkable action flips its own mark when chosen; the pane's state is what counts.
     connect(m_viewMenu, &QMenu::aboutToShow, item, [item, pane] { item->setChecked(pane->isOpen()); });
-    if (spec.button) spec.button->setAction([pane] { pane->toggle(); });
+    if (wanted.button) wanted.button->setAction([pane] { pane->toggle(); });
     return *pane;
 }
 
@@ -357,6 +363,18 @@ void MainWindow::buildSatelliteDrawer()
     layout->addStretch(1);
 }
 
+void MainWindow::buildReceiverTestPane()
+{
+    m_receiverTestController = std::make_unique<ReceiverTestController>();
+    m_receiverTestDrawer = &addPane({"receiverTest", "pane.receiverTest", "menu.receiverTest",
+                                     QtDrawer::Edge::Bottom, QKeySequence(Qt::CTRL | Qt::Key_4), nullptr});
+    QWidget* content = m_receiverTestDrawer->contentView();
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_receiverTestPane = new ReceiverTestPane(*m_receiverTestController, content);
+    layout->addWidget(m_receiverTestPane);
+}
+
 void MainWindow::buildSplashDrawer()
 {
     m_splashDrawer = &addPane({"overview", "pane.overview", "menu.overview", QtDrawer::Edge::Left, {}, nullptr});
@@ -438,6 +456,9 @@ void MainWindow::connectWindowController()
     controller.setSatelliteStore(m_satelliteStore.get());
     controller.setMonitorController(m_monitorController.get());
     controller.setSplashController(m_splashController.get());
+    controller.setReceiverTestController(m_receiverTestController.get());
+    m_receiverTestController->setRestartSender(
+        [this](RestartDepth depth) { return m_gpsController->requestRestart(depth); });
     m_window.setDelegate(&controller);
 
     m_connectItem->setAction([this] { m_gpsController->onGPSConnect(); });

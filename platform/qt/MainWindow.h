@@ -28,11 +28,13 @@ class CompassView;
 class DataLampView;
 class SkyPlotView;
 class SplashController;
+class ReceiverTestController;
 class QMenu;
 
 namespace qtplatform {
 
 class QtApplication;
+class ReceiverTestPane;
 
 // The main window description: makes the window, its read-outs, instruments, buttons and
 // menus, the panes on its four sides and the controllers, connects the controllers' outlets
@@ -59,7 +61,7 @@ public:
     // opens and closes it, and, when given, the window's button that does the same. name
     // keys the pane in the stored window state; titleKey (the pane's title) and menuKey (its
     // menu item, with its mnemonic) are message keys.
-    struct PaneSpec {
+    struct NewPane {
         std::string name;
         std::string titleKey;
         std::string menuKey;
@@ -67,7 +69,7 @@ public:
         QKeySequence shortcut;
         QtButton* button = nullptr;
     };
-    QtDrawer& addPane(const PaneSpec& spec);
+    QtDrawer& addPane(const NewPane& wanted);
 
     // Menu commands another part of the program provides (File: "record", "replay",
     // "exportGpx"). An item stays disabled, saying why in its tooltip, until its command is
@@ -92,6 +94,8 @@ public:
     QtDrawer& monitorDrawer() { return *m_monitorDrawer; }
     QtDrawer& satelliteDrawer() { return *m_satelliteDrawer; }
     QtDrawer& splashDrawer() { return *m_splashDrawer; }
+    QtDrawer& receiverTestDrawer() { return *m_receiverTestDrawer; }
+    ReceiverTestController& receiverTestController() { return *m_receiverTestController; }
     QtMenuItem& connectMenuItem() { return *m_connectItem; }
     QtMenuItem& quitMenuItem() { return *m_quitItem; }
     QtButton& launchButton() { return *m_launchButton; }
@@ -111,6 +115,7 @@ private:
     void buildMonitorDrawer();
     void buildSatelliteDrawer();
     void buildSplashDrawer();
+    void buildReceiverTestPane();
     void connectControllers();
     void connectInstruments();
     void connectWindowController();
@@ -154,6 +159,8 @@ private:
     QtViewWidget* m_satelliteHost = nullptr;
 
     QtDrawer* m_splashDrawer = nullptr;
+    QtDrawer* m_receiverTestDrawer = nullptr;
+    ReceiverTestPane* m_receiverTestPane = nullptr;
     QtImageView* m_splashImageView = nullptr;
     QtButton* m_launchButton = nullptr;
     QtButton* m_learnMoreButton = nullptr;
@@ -164,6 +171,7 @@ private:
     std::unique_ptr<SkyPlotView> m_satelliteView;
     std::unique_ptr<SatelliteStore> m_satelliteStore;
     std::unique_ptr<SplashController> m_splashController;
+    std::unique_ptr<ReceiverTestController> m_receiverTestController;
     std::unique_ptr<GPSSettingsController> m_gpsSettingsController;
     std::unique_ptr<MonitorController> m_monitorController;
     std::unique_ptr<AppController> m_appController;

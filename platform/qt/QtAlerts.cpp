@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -25,13 +26,23 @@ void setPlainInformativeText(QMessageBox& box, const QString& text)
     }
 }
 
+// A panel belongs to the program's window even when another program has the focus, so the
+// desktop keeps it over that window and a picture of the window holds it.
+QWidget* panelParent()
+{
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (qobject_cast<QMainWindow*>(top) && top->isVisible()) return top;
+    return nullptr;
+}
+
 }  // namespace
 
 int QtAlerts::runPanel(const std::string& title, const std::string& message,
                        const std::string& defaultButton,
                        const std::optional<std::string>& alternateButton)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(panelParent());
     box.setWindowModality(Qt::ApplicationModal);
     box.setIcon(QMessageBox::Information);
     box.setWindowTitle(QString::fromStdString(title));

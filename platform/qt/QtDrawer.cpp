@@ -49,19 +49,12 @@ QtDrawer::QtDrawer(QMainWindow* mainWindow, Edge edge, const QString& objectName
     // A floating pane would be a second top-level window again; panes stay on their side.
     m_dock->setFeatures(QDockWidget::DockWidgetClosable);
     m_dock->setAllowedAreas(areaOf(edge));
-    // Across its side a pane keeps the size its content asks for, as a drawer did: a larger
-    // window is for larger read-outs.
-    if (edge == Edge::Top || edge == Edge::Bottom)
-        m_dock->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    else
-        m_dock->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     m_content = new QWidget(m_dock);
     auto* frame = new QWidget(m_dock);
     auto* layout = new QVBoxLayout(frame);
     layout->setContentsMargins(10, 4, 10, 10);
     layout->addWidget(m_content);
     m_dock->setWidget(frame);
-    m_dock->hide();
     if (mainWindow) mainWindow->addDockWidget(areaOf(edge), m_dock);
     m_dock->hide();
 }

@@ -23,6 +23,12 @@ void QtTextField::setStringValue(const std::string& text)
     display(QString::fromStdString(text));
 }
 
+void QtTextField::setStale(bool stale)
+{
+    // A disabled label is drawn in the palette's greyed text colour, on light and dark themes.
+    setEnabled(!stale);
+}
+
 void QtTextField::setObjectValue(std::optional<float> value)
 {
     m_showsNumber = true;

@@ -17,6 +17,7 @@ public:
     void setObjectValue(std::optional<float> value) override;
     void setFormatter(const platform::Formatter* formatter) override;
     void setFont(const platform::Font& font) override;
+    void setStale(bool stale) override;
     platform::Rect bounds() const override;
     std::string stringValue() const override;
 

@@ -33,9 +33,10 @@ protected:
             // content's share of the new size. Panes that stood before keep their size.
             const bool settled = isVisible() && event->oldSize().isValid();
             auto panes = settled ? paneSizes() : PaneSizes{};
-            if (layout()) layout()->setGeometry(rect());
+            relayout();
             panes.measure();
-            const QSize proposed = content()->size();
+            const QSize proposed =
+                content()->size() - QSize(0, centralWidget() ? menuBarHeight() : 0);
             const QSize around = event->size() - proposed;
             const platform::Size answer = delegate->windowWillResize(
                 {static_cast<float>(proposed.width()), static_cast<float>(proposed.height())});
@@ -47,12 +48,26 @@ protected:
                 // resize event reports the final size.
                 m_adjusting = true;
                 resize(wanted);
-                panes.restore(*this);
+                restorePaneSizes(panes);
                 m_adjusting = false;
                 return;
             }
         }
         delegate->windowDidResize();
+    }
+
+    // Lays the window out at its present size now (menu bar included), not at Qt's next pass.
+    // Qt's own pass puts the menu bar above; this one lays out the whole window, so the
+    // content comes out higher by the menu bar's height.
+    void relayout()
+    {
+        if (layout()) layout()->setGeometry(rect());
+    }
+    int menuBarHeight() const
+    {
+        const QWidget* bar = layout() ? layout()->menuBar() : nullptr;
+        if (!bar || bar->isHidden()) return 0;
+        return bar->hasHeightForWidth() ? bar->heightForWidth(width()) : bar->sizeHint().height();
     }
 
     // The panes' sizes across their sides, as they were before a resize.
@@ -67,13 +82,13 @@ protected:
             for (int i = 0; i < upright.size(); ++i) grownWidth += upright[i]->width() - widths[i];
         }
         QSize shrink(QSize around) const { return around - QSize(grownWidth, grownHeight); }
-        void restore(QMainWindow& window) const
-        {
-            if (!across.isEmpty()) window.resizeDocks(across, heights, Qt::Vertical);
-            if (!upright.isEmpty()) window.resizeDocks(upright, widths, Qt::Horizontal);
-            if (window.layout()) window.layout()->setGeometry(window.rect());
-        }
     };
+    void restorePaneSizes(const PaneSizes& sizes)
+    {
+        if (!sizes.across.isEmpty()) resizeDocks(sizes.across, sizes.heights, Qt::Vertical);
+        if (!sizes.upright.isEmpty()) resizeDocks(sizes.upright, sizes.widths, Qt::Horizontal);
+        relayout();
+    }
     PaneSizes paneSizes()
     {
         PaneSizes sizes;

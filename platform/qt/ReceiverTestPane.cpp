@@ -31,7 +31,7 @@ ReceiverTestPane::ReceiverTestPane(ReceiverTestController& controller, QWidget* 
     : QWidget(parent), m_controller(controller), m_view(std::make_unique<ReceiverTestView>())
 {
     m_host = new QtViewWidget(this);
-    m_host->setMinimumSize(900, 560);
+    m_host->setMinimumSize(760, 560);
     m_host->setView(m_view.get());
     m_controller.setView(m_view.get());
 

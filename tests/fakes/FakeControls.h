@@ -28,7 +28,9 @@ public:
     std::optional<platform::Font> font;
     platform::Rect frame{0, 0, 100, 20};
     int setCount = 0;
+    bool stale = false;
 
+    void setStale(bool s) override { stale = s; }
     void setStringValue(const std::string& t) override { text = t; showsNumber = false; ++setCount; }
     void setObjectValue(std::optional<float> v) override { value = v; showsNumber = true; ++setCount; }
     void setFormatter(const platform::Formatter* f) override { formatter = f; }

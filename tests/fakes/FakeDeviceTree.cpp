@@ -29,7 +29,8 @@ FakeDeviceTree::~FakeDeviceTree()
 
 void FakeDeviceTree::plugUsb(const std::string& name, const std::string& vendorId,
                              const std::string& productId, const std::string& product,
-                             const std::string& manufacturer, const std::string& byId)
+                             const std::string& manufacturer, const std::string& byId,
+                             const std::string& node)
 {
     // As the kernel lays it out: usb1/1-N is the device, 1-N:1.0 its interface, the tty below.
     const fs::path usb = m_root / "sys/devices/usb1" / ("1-" + name);
@@ -41,7 +42,7 @@ void FakeDeviceTree::plugUsb(const std::string& name, const std::string& vendorI
     if (!manufacturer.empty()) std::ofstream(usb / "manufacturer") << manufacturer << "\n";
     fs::create_directories(m_root / "sys/class/tty" / name);
     fs::create_directory_symlink(interface, m_root / "sys/class/tty" / name / "device");
-    fs::create_symlink("/dev/null", m_root / "dev" / name);
+    fs::create_symlink(node, m_root / "dev" / name);
     if (!byId.empty()) fs::create_symlink("../../" + name, m_root / "dev/serial/by-id" / byId);
 }
 

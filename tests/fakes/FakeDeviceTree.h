@@ -16,11 +16,11 @@ public:
     FakeDeviceTree& operator=(const FakeDeviceTree&) = delete;
 
     // A USB serial device: its tty class entry, the USB device folder above it (ids as four
-    // hex digits, product and maker names; empty ones left out), its node, and a by-id link
-    // when byId is not empty.
+    // hex digits, product and maker names; empty ones left out), its node (a link to node),
+    // and a by-id link when byId is not empty.
     void plugUsb(const std::string& name, const std::string& vendorId, const std::string& productId,
                  const std::string& product, const std::string& manufacturer,
-                 const std::string& byId = "");
+                 const std::string& byId = "", const std::string& node = "/dev/null");
     // An on-board port: a class entry with a device link and no USB facts.
     void plugOnBoard(const std::string& name);
     // Everything plugUsb or plugOnBoard made for name, gone (by-id links to it too).

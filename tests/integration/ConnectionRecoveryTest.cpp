@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "fakes/FakeDeviceTree.h"
 #include "integration/GPSControllerHarness.h"
 
 namespace {
@@ -35,6 +36,25 @@ TEST_F(ConnectionRecoveryTest, AutomaticRateFindsTheReceiversRateAndStoresIt)
     EXPECT_EQ(window->rateBox.objectValueOfSelectedItem(), "38400");
     EXPECT_EQ(window->settings.rate(), "38400");
     EXPECT_EQ(simulator->rate(), 38400u);
+}
+
+TEST_F(ConnectionRecoveryTest, AReceiverPluggedInAfterAStartWithoutDevicesIsConnected)
+{
+    fakes::FakeDeviceTree tree;
+    if (!startSimulator({})) return;
+    wake();
+    ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NSNoGPS";
+    until([] { return false; }, 2.5);  // past the reader's own start
+    EXPECT_FALSE(controller().hasConnection());
+
+    const std::string link = "usb-u-blox_AG_GNSS_receiver-if00";
+    tree.plugUsb("ttyACM0", "1546", "01a8", "u-blox GNSS receiver", "u-blox AG", link,
+                 simulator->devicePath());
+    for (fakes::FakeTimer* timer : platform.application.timers)
+        if (timer->intervalSeconds == 1.0) timer->fire();  // the settings drawer's rescan
+    ASSERT_TRUE(until([&] { return openLineShown(tree.byId(link), "4800"); }, 5.0));
+    ASSERT_TRUE(until([&] { return window->latitude.value.has_value(); }, 5.0));
+    EXPECT_TRUE(platform.alerts.sheets.empty());
 }
 
 TEST_F(ConnectionRecoveryTest, AWrongRateTurnsTheLampYellowAndSaysSoOnce)

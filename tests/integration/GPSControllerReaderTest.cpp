@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ReceiverTestController.h"
 #include "integration/GPSControllerHarness.h"
+#include "platform/posix/PosixClock.h"
 
 namespace {
 
@@ -253,9 +255,9 @@ TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
     platform.mainThread.processEvents();
 }
 
-// The reader never waits for the main thread: with the main thread busy elsewhere it goes on
-// reading, the queue stays bounded, and the oldest updates it had to drop are counted and
-// shown. Those applied come in order and are drained at most ~30 times a second.
+// The reader does not wait for each update: with the main thread stuck elsewhere it gives it a
+// quarter second, then reads on; the queue stays bounded, and the oldest updates it had to
+// drop are counted and shown. On a steady line drains come at most ~30 times a second.
 TEST_F(GPSControllerReaderTest, ABusyMainThreadCostsOldUpdatesNeverTheReader)
 {
     platform.bundle.entries = {{"NSUpdatesDropped", "dropped:"}};
@@ -345,3 +347,35 @@ TEST_F(GPSControllerReaderTest, StalenessWarningsWhileConnectedDoNotPileUp)
 }
 
 }  // namespace
+
+// The receiver test sees the connect and every sentence through the window controller, and
+// its cold restart goes out through the reader thread and comes back as a new run.
+TEST_F(GPSControllerReaderTest, ReceiverTestTimesTheConnectAndARestartSentThroughTheReader)
+{
+    platform::posix::PosixClock realClock;  // the fake clock stands still
+    platform::Clock* const fakeClock = platform::services().clock;
+    platform::services().clock = &realClock;
+    ReceiverTestController test;
+    controller().setReceiverTestController(&test);
+    test.setRestartSender([this](RestartDepth depth) { return controller().requestRestart(depth); });
+
+    if (streamUnpaced(10.0)) {
+        const auto& runs = test.test().firstFix().runs();
+        ASSERT_TRUE(until([&] { return !runs.empty() && runs.newest().first3dFix.has_value(); }, 10.0));
+        EXPECT_EQ(runs.newest().start, RunStart::Connect);
+        EXPECT_GT(test.test().accuracy().size(), 0u);
+        EXPECT_FALSE(test.restartRefusal()) << "the simulated receiver speaks GP only";
+
+        ASSERT_TRUE(test.restart(RestartDepth::Cold, realClock.now()));
+        ASSERT_TRUE(until([&] { return received(*simulator).find("$PSRF101,0,0,0,0,0,0,12,4*10\r\n") != std::string::npos; },
+                          5.0));
+        EXPECT_EQ(runs.newest().start, RunStart::ColdRestart);
+        // 38 simulated seconds to the 3D fix, ten of them a real second.
+        ASSERT_TRUE(until([&] { return runs.newest().first3dFix.has_value(); }, 15.0));
+        EXPECT_GT(*runs.newest().first3dFix, 2.0);
+        EXPECT_LT(*runs.newest().first3dFix, 10.0);
+    }
+    controller().shutdown();
+    controller().setReceiverTestController(nullptr);
+    platform::services().clock = fakeClock;
+}

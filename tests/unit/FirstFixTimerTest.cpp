@@ -72,6 +72,12 @@ TEST(FirstFixTimerTest, ARestartBeginsANewRunAndAStopFreezesTheClock)
     timer.fix(3.0, 3);
     timer.start(10.0, RunStart::ColdRestart);
     EXPECT_FALSE(timer.runs().newest().first3dFix) << "the old fix must not carry over";
+    // Sent before the receiver restarted: neither its fix nor its satellites count.
+    timer.fix(10.2, 3);
+    timer.satellites(10.2, std::vector{sat(Constellation::GPS, 5, 40, true)});
+    EXPECT_FALSE(timer.runs().newest().first3dFix);
+    EXPECT_FALSE(timer.runs().newest().firstSignal);
+    timer.fix(11.0, 0);
     EXPECT_DOUBLE_EQ(*timer.clockSeconds(25.0), 15.0);
     timer.fix(26.0, 3);
     EXPECT_DOUBLE_EQ(*timer.runs().newest().first3dFix, 16.0);
@@ -79,6 +85,7 @@ TEST(FirstFixTimerTest, ARestartBeginsANewRunAndAStopFreezesTheClock)
     EXPECT_DOUBLE_EQ(*timer.runs().newest().first2dFix, 16.0);
 
     timer.start(30.0, RunStart::WarmRestart);
+    timer.fix(31.0, 0);
     timer.stop(42.0);
     timer.fix(43.0, 3);
     timer.sentence(43.0);
@@ -94,6 +101,7 @@ TEST(FirstFixTimerTest, KeepsTenRunsAndCopiesThemAsATable)
     for (int i = 0; i < 12; ++i) {
         timer.start(100.0 * i, i % 2 ? RunStart::HotRestart : RunStart::Connect);
         timer.sentence(100.0 * i + 1.0);
+        timer.fix(100.0 * i + 0.5, 0);
         timer.fix(100.0 * i + i, 3);
     }
     ASSERT_EQ(timer.runs().size(), FirstFixTimer::kRunsKept);

@@ -202,3 +202,40 @@ TEST_F(GPSControllerWindowTest, UnitsChangeShowsWithTheNextSpeed)
 }
 
 }  // namespace
+
+TEST_F(GPSControllerWindowTest, WhatTheReceiverStoppedRefreshingTurnsGreyAndASilentLineTurnsTheLampRed)
+{
+    w.wakeDrawers();
+    c().awakeFromNib();
+    fakes::FakeTimer* freshness = nullptr;
+    for (fakes::FakeTimer* timer : platform.application.timers)
+        if (timer->intervalSeconds == 1.0) freshness = timer;
+    ASSERT_NE(freshness, nullptr);
+
+    // No GSA: the fix field says what GGA says instead of staying empty or keeping "3D".
+    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,2,08,0.9,545.4,M,46.9,M,,");
+    EXPECT_EQ(w.fix.stringValue(), "NSDGPS");  // the fake tables show keys
+    platform.clock.advance(1);
+    w.handle("$GPVTG,054.7,T,,M,5.5,N,,K");
+    ASSERT_EQ(w.dataReady.dataReadyState(), 2u);
+
+    platform.clock.advance(4.5);  // 5.5 s after the GGA, 4.5 s after the VTG
+    freshness->fire();
+    for (const fakes::FakeTextField* field : {&w.utc, &w.latitude, &w.longitude, &w.fix})
+        EXPECT_TRUE(field->stale);
+    EXPECT_FALSE(w.sog.stale);
+    EXPECT_FALSE(w.cog.stale);
+    EXPECT_EQ(w.dataReady.dataReadyState(), 2u);
+
+    platform.clock.advance(1);  // 5.5 s of silence
+    freshness->fire();
+    EXPECT_TRUE(w.sog.stale);
+    EXPECT_EQ(w.dataReady.dataReadyState(), 0u);
+
+    // A fresh sentence brings its read-outs back; the others stay grey.
+    w.handle("$GPGGA,123526,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    freshness->fire();
+    EXPECT_FALSE(w.latitude.stale);
+    EXPECT_EQ(w.fix.stringValue(), "NSGPS");
+    EXPECT_TRUE(w.sog.stale);
+}

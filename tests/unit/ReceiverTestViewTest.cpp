@@ -151,6 +151,7 @@ TEST(ReceiverTestViewTest, ClockAndRunsTable)
 
     test.started(10.0, RunStart::ColdRestart);
     test.sentence(10.5);
+    test.position(10.5, 0, std::nullopt);
     test.satellites(12.0, std::vector{sat(Constellation::Galileo, 3, 50, 50, 38, true)});
     test.position(45.25, 3, at(0, 0));
     const Drawn drawn(test, 100.0);

@@ -121,9 +121,11 @@ void scriptReceiverTest(ReceiverTest& test)
     };
     test.started(-400.0, RunStart::HotRestart);
     test.sentence(-399.4);
+    test.position(-399.4, 0, std::nullopt);
     test.position(-397.8, 3, std::nullopt);
     test.started(-300.0, RunStart::WarmRestart);
     test.sentence(-299.1);
+    test.position(-299.1, 0, std::nullopt);
     test.position(-271.0, 2, std::nullopt);
     test.position(-269.5, 3, std::nullopt);
     test.started(-50.0, RunStart::ColdRestart);

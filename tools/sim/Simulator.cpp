@@ -29,10 +29,10 @@ constexpr auto kMaxWait = std::chrono::milliseconds(1000);
 // A line that starts up to this late still counts from its deadline (no drift); later than
 // that the line was idle and the pace starts afresh (no burst to catch up).
 constexpr auto kPaceSlack = std::chrono::milliseconds(20);
-// A held replay starts once the application's set-up commands have been quiet this long.
-constexpr auto kReplayQuietAfterSetUp = std::chrono::milliseconds(500);
 // How long after a rate switch input at the old rate is still understood.
 constexpr auto kSwitchGrace = std::chrono::milliseconds(200);
+// A held replay starts once the application's set-up commands have been quiet this long.
+constexpr auto kReplayQuietAfterSetUp = std::chrono::milliseconds(500);
 
 bool isValidRate(long rate)
 {
