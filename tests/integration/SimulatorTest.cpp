@@ -358,8 +358,9 @@ TEST_F(SimulatorTest, FaultsReachTheReaderAsBrokenInput)
         options.speedup = 10;
         options.faults.*c.share = 1.0;
         ASSERT_TRUE(startWith(options));
+        // Long enough for a dozen lines even on a loaded machine.
         int valid = 0, broken = 0, failed = 0, nonAscii = 0;
-        for (const auto& line : readFor(port, 400ms)) {
+        for (const auto& line : readFor(port, 1500ms)) {
             if (line.text.empty()) {
                 ++failed;
             } else if (checksumValid(line.text.substr(0, line.text.size() - 2))) {
