@@ -51,6 +51,11 @@ constexpr std::size_t kDrainBacklog = 1024;
 // How long a full queue waits for the main thread before its oldest update is dropped.
 constexpr double kQueueFullWaitSeconds = 0.25;
 
+double steadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 // What the reader thread's queued calls share with the controller. It outlives the
