@@ -184,6 +184,19 @@ void readFixQuality(const SentenceFields& fields, std::uint32_t geoidField, R& r
         ranged<float>(fields, geoidField, -1000.0f, 1000.0f, DecodeProblem::BadAltitude, record.dropped);
 }
 
+// How every position sentence starts: its field count, its time, and its position, which
+// refuses the sentence when it cannot be a place on Earth. The refusal, or no problem.
+template <typename R>
+DecodeNote readPositionAndTime(const SentenceFields& fields, std::uint32_t minimum, std::uint32_t positionField,
+                               std::uint32_t timeField, R& record)
+{
+    if (fields.count() < minimum) return DecodeNote{DecodeProblem::TooFewFields, 0};
+    DecodeNote refusal;
+    if (!readPosition(fields, positionField, record.position, refusal)) return refusal;
+    record.time = readTime(fields, timeField, record.dropped);
+    return {};
+}
+
 Decoded refuse(DecodeProblem problem, std::uint32_t field = 0)
 {
     return Decoded{std::nullopt, DecodeNote{problem, field}};
@@ -239,11 +252,9 @@ void DroppedFields::add(DecodeProblem problem, std::uint32_t field)
 
 Decoded decodeGGA(const SentenceFields& fields)
 {
-    if (fields.count() < kMinimumGGA) return refuse(DecodeProblem::TooFewFields);
     GGA gga;
-    DecodeNote refusal;
-    if (!readPosition(fields, 2, gga.position, refusal)) return Decoded{std::nullopt, refusal};
-    gga.time = readTime(fields, 1, gga.dropped);
+    if (const DecodeNote refused = readPositionAndTime(fields, kMinimumGGA, 2, 1, gga))
+        return Decoded{std::nullopt, refused};
     gga.fixQualityEmpty = fields.field(6).empty();
     gga.fixQuality = ranged<std::int32_t>(fields, 6, 0, 9, DecodeProblem::BadNumber, gga.dropped);
     if (gga.fixQuality == 0 || (!gga.fixQuality && !gga.fixQualityEmpty)) gga.position.reset();
@@ -253,11 +264,9 @@ Decoded decodeGGA(const SentenceFields& fields)
 
 Decoded decodeRMC(const SentenceFields& fields)
 {
-    if (fields.count() < kMinimumRMC) return refuse(DecodeProblem::TooFewFields);
     RMC rmc;
-    DecodeNote refusal;
-    if (!readPosition(fields, 3, rmc.position, refusal)) return Decoded{std::nullopt, refusal};
-    rmc.time = readTime(fields, 1, rmc.dropped);
+    if (const DecodeNote refused = readPositionAndTime(fields, kMinimumRMC, 3, 1, rmc))
+        return Decoded{std::nullopt, refused};
     rmc.status = letter(fields, 2);
     rmc.mode = letter(fields, 12);
     rmc.speedKnots = ranged<float>(fields, 7, 0.0f, limits::kMaxSpeedKnots, DecodeProblem::BadSpeed, rmc.dropped);
@@ -273,11 +282,9 @@ Decoded decodeRMC(const SentenceFields& fields)
 
 Decoded decodeGLL(const SentenceFields& fields)
 {
-    if (fields.count() < kMinimumGLL) return refuse(DecodeProblem::TooFewFields);
     GLL gll;
-    DecodeNote refusal;
-    if (!readPosition(fields, 1, gll.position, refusal)) return Decoded{std::nullopt, refusal};
-    gll.time = readTime(fields, 5, gll.dropped);
+    if (const DecodeNote refused = readPositionAndTime(fields, kMinimumGLL, 1, 5, gll))
+        return Decoded{std::nullopt, refused};
     gll.status = letter(fields, 6);
     gll.mode = letter(fields, 7);
     if (gll.status == 'V' || gll.mode == 'N') gll.position.reset();
@@ -365,11 +372,9 @@ Decoded decodeGSV(const SentenceFields& fields)
 
 Decoded decodeGNS(const SentenceFields& fields)
 {
-    if (fields.count() < kMinimumGNS) return refuse(DecodeProblem::TooFewFields);
     GNS gns;
-    DecodeNote refusal;
-    if (!readPosition(fields, 2, gns.position, refusal)) return Decoded{std::nullopt, refusal};
-    gns.time = readTime(fields, 1, gns.dropped);
+    if (const DecodeNote refused = readPositionAndTime(fields, kMinimumGNS, 2, 1, gns))
+        return Decoded{std::nullopt, refused};
     const std::string_view modes = fields.field(6);
     bool anyFix = false;
     for (std::size_t i = 0; i < modes.size() && i < gns.modes.size(); ++i) {
