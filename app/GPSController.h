@@ -206,6 +206,8 @@ public:
     std::uint64_t brokenLines() const { return m_brokenLines.load(); }
     // Sentence updates dropped because the main thread fell behind the queue's bound.
     std::uint64_t droppedUpdates() const { return m_droppedUpdates.load(); }
+    // Lines that reached the main thread (handled, refused or unknown); main thread only.
+    std::uint64_t linesPresented() const { return m_linesPresented; }
     static constexpr std::size_t kUpdateQueueLimit = 8192;
 
     // Leading-number readings of received texts, independent of the process locale: the
@@ -304,6 +306,7 @@ private:
     std::int32_t m_fix = 0;
     ReceiverState m_state;
     std::uint64_t m_droppedShown = 0;
+    std::uint64_t m_linesPresented = 0;
     bool m_stalenessSheetShown = false;
     std::unique_ptr<platform::Timer> m_positionTimer;
     std::unique_ptr<platform::Timer> m_freshnessTimer;

@@ -120,6 +120,7 @@ void GPSController::handleVerifiedSentence(const ByteBuffer& sentence)
 
 void GPSController::present(const Update& update)
 {
+    if (update.kind != Update::Kind::Call) ++m_linesPresented;
     switch (update.kind) {
     case Update::Kind::Call:
         if (update.call) update.call();

@@ -14,8 +14,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "bench/RouteLog.h"
 #include "core/Serial.h"
-#include "tools/sim/Scenario.h"
 #include "tools/sim/Simulator.h"
 
 namespace {
@@ -50,15 +50,7 @@ int main(int argc, char** argv)
 
     // Ten minutes of the route with every sentence, as a log to replay in a loop.
     const std::string log = "/tmp/gpsdesk-serial-runner-" + std::to_string(::getpid()) + ".log";
-    {
-        std::ofstream out(log, std::ios::binary);
-        sim::Scenario scenario(1, false);
-        for (int second = 0; second < 600; ++second) {
-            scenario.step();
-            for (int s = 0; s < sim::kSentenceCount; ++s)
-                for (const auto& line : scenario.sentences(static_cast<sim::Sentence>(s))) out << line;
-        }
-    }
+    writeRouteLog(log, 600);
     sim::Options options;
     options.replayPath = log;
     options.loop = true;

@@ -25,6 +25,7 @@
 #include "platform/qt/HeadlessMain.h"
 #include "platform/qt/MainWindow.h"
 #include "platform/qt/PreferencesOverlay.h"
+#include "platform/qt/ProgramStats.h"
 #include "platform/qt/ProgramOptions.h"
 #include "platform/qt/QtAlerts.h"
 #include "platform/qt/QtApplication.h"
@@ -265,7 +266,11 @@ int main(int argc, char** argv)
                 + QString::fromStdString(Alert::localizedStringWithKey("NSReplay")) + QStringLiteral(": ")
                 + QString::fromStdString(*options.replayPath));
 #endif
+        const auto stats = ProgramStats::fromEnvironment(
+            [&] { return mainWindow.gpsController().linesPresented(); },
+            [&] { return mainWindow.gpsController().droppedUpdates(); });
         if (exitCode == 0 && !application.isTerminating()) qtApplication.exec();
+        if (stats) stats->print();
         mainThread.quit();
         sleeper.wake();
         // The reader thread feeds the taps: it ends before they do.

@@ -143,6 +143,27 @@ TEST(QtTextViewTest, DroppingTheOldestOfManyLinesStaysCheap)
     EXPECT_LT(timer.elapsed(), 3000) << "append plus trim must not copy the whole text";
 }
 
+TEST(QtTextViewTest, ABurstGoesInAsAFewEditsAndCountsBeforeItDoes)
+{
+    guiTestApp();
+    QtTextView view;
+    int edits = 0;
+    QObject::connect(view.document(), &QTextDocument::contentsChange, [&] { ++edits; });
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        const std::string line = "$GPGGA," + std::to_string(i);
+        view.appendText(line, i % 2 ? Color::Green : Color::Yellow);
+        view.appendText("\n", Color::Green);
+        if (view.lineCount() > 100) view.removeFirstLines(view.lineCount() - 100);
+        if (i >= 200) expected += line + "\n";
+    }
+    EXPECT_EQ(view.lineCount(), 100u) << "waiting lines and removals count at once";
+    QApplication::processEvents();
+    EXPECT_LT(edits, 20) << "one layout per line made a burst the program's largest cost";
+    EXPECT_EQ(view.string(), expected);
+    EXPECT_EQ(colourAt(view, 0), QColor(255, 255, 0)) << "line 200 keeps its own colour";
+}
+
 TEST(QtTextViewTest, KeepsTheUsersSelectionWhileLinesStreamIn)
 {
     guiTestApp();
