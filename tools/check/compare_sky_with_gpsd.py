@@ -48,6 +48,12 @@ def last_fix(tpvs):
     return None
 
 
+def epochs(log):
+    with open(log, errors='replace') as f:
+        lines = f.readlines()
+    return max(sum(1 for line in lines if line[3:6] == kind) for kind in ('RMC', 'GGA'))
+
+
 def run(build, log, seconds):
     folder = tempfile.mkdtemp()
     link = os.path.join(folder, 'gps')
@@ -73,10 +79,7 @@ def main():
             theirs = chk.read().splitlines()
         # At the log's pace a satellite no longer reported is dropped after 10 s, as gpsd's
         # picture drops it; as fast as possible nothing ever ages.
-        with open(log, errors='replace') as f:
-            epochs = max(sum(1 for line in f if line[3:6] == kind) for kind in ('RMC', 'GGA')
-                         for f in [open(log, errors='replace')])
-        seconds = float(os.environ.get('SECONDS_PER_LOG', '0')) or epochs + 12
+        seconds = float(os.environ.get('SECONDS_PER_LOG', '0')) or epochs(log) + 12
         ours = run(build, log, seconds)
         skies = [sky_sets(r) for r in reports(theirs, 'SKY') if r.get('satellites')]
         their_sky = [s for i, s in enumerate(skies)
