@@ -146,7 +146,8 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
         const double now = nowSeconds();
         const ReceiverState::Changes changes =
             kind->fold(state, *decoded.record, now) | state.expire(now);
-        if (changes & ReceiverState::kSatellites) m_reports(gpsdreport::sky(state));
+        if (changes & (ReceiverState::kSatellites | ReceiverState::kUsed))
+            m_reports(gpsdreport::sky(state));
         std::string tpv = gpsdreport::tpv(state);
         if (tpv != lastTpv) {
             m_reports(tpv);

@@ -37,7 +37,7 @@ TEST_F(CutLinesTest, NoReadoutShowsAValueTheWholeStreamDidNotCarry)
     restore(port, "4800");
     for (auto& [name, field] : readouts(*window)) field->keepHistory = true;
     wake();
-    ASSERT_TRUE(until([&] { return monitorView.green > 1500 && controller().brokenLines() > 100; }, 30.0))
+    ASSERT_TRUE(until([&] { return monitorView.green > 1500 && controller().brokenLines() > 100; }, 120.0))
         << "handled " << monitorView.green << ", broken " << controller().brokenLines();
     controller().shutdown();
 
