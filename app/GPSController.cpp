@@ -274,7 +274,7 @@ void GPSController::connectCommand(bool reportFailure)
         return;
     }
     m_connectedPort = *port;
-    m_checksumsSeen = false;
+    m_checksumHabit.reset();
     m_connected.store(true);
     m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
     postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
@@ -370,7 +370,7 @@ void GPSController::readSentence()
     if (m_lineTap) m_lineTap->lineReceived(*line);
 
     line->push_back(0);
-    std::optional<Update> update = decodeLine(*line, m_checksumsSeen, m_lineTap);
+    std::optional<Update> update = decodeLine(*line, m_checksumHabit, m_lineTap);
     if (!update) return;
     if (update->kind != Update::Kind::Broken) m_wrongRateWatch.validSentence(now);
     enqueue(std::move(*update));
@@ -389,13 +389,15 @@ void GPSController::showQueuedBeforeWaiting()
     requestDrain();
 }
 
-std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line, bool& checksumsSeen, LineTap* tap)
+std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line, ChecksumHabit& habit, LineTap* tap)
 {
     if (line.empty() || (line[0] != '$' && line[0] != '!')) return std::nullopt;
     const auto nul = std::find(line.begin(), line.end(), std::uint8_t{0});
     const bool checksummed = std::find(line.begin(), nul, std::uint8_t{'*'}) != nul;
-    if (!checksummed && checksumsSeen) {
-        // This receiver sends checksums: a line without one was cut short on the way.
+    if (checksummed) habit.checksummed();
+    if (!checksummed && !habit.acceptsPlainLine()) {
+        // A line without a checksum from a receiver that sends them (or not yet known not to)
+        // was cut short on the way.
         Update broken;
         broken.kind = Update::Kind::Broken;
         const auto end = std::find_if(line.begin(), nul, [](std::uint8_t c) { return c == '\r' || c == '\n'; });
@@ -406,7 +408,6 @@ std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line,
     }
     if (!NMEA::checkSumValid(line)) return std::nullopt;
     if (tap) tap->sentenceAccepted(line);
-    if (checksummed) checksumsSeen = true;
     if (line.size() > 1 && line[1] == 'P') return std::nullopt;
     return decodeVerified(line);
 }

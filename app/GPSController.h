@@ -15,6 +15,7 @@
 #include "platform/Geometry.h"
 #include "platform/Window.h"
 #include "core/ByteBuffer.h"
+#include "core/ChecksumHabit.h"
 #include "core/ReadoutFreshness.h"
 #include "core/ReceiverState.h"
 #include "core/Sentences.h"
@@ -226,7 +227,7 @@ private:
     // Checks and decodes a line as read (NUL appended). Nothing for a line that is dropped
     // unseen: wrong start character, checksum mismatch, a maker's own sentence.
     // The tap, when set, is given each line whose checksum held.
-    static std::optional<Update> decodeLine(ByteBuffer& line, bool& checksumsSeen, LineTap* tap);
+    static std::optional<Update> decodeLine(ByteBuffer& line, ChecksumHabit& habit, LineTap* tap);
     static Update decodeVerified(const ByteBuffer& sentence);
     void present(const Update& update);
     void monitorRejected(const ByteBuffer& line, const DecodeNote& note);
@@ -316,7 +317,7 @@ private:
     std::mutex m_portMutex;
     // Reader thread only.
     std::string m_connectedPort;
-    bool m_checksumsSeen = false;  // this connection has sent a checksummed sentence
+    ChecksumHabit m_checksumHabit;  // of this connection
     double m_lastDrainRequest = -1.0;  // steady seconds
 
     // The update queue, guarded by m_queueMutex.

@@ -1,5 +1,6 @@
 #include "app/HeadlessSession.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -7,6 +8,7 @@
 #include "app/RateHunt.h"
 #include "app/ReceiverCommands.h"
 #include "core/Alert.h"
+#include "core/ChecksumHabit.h"
 #include "core/ConnectionDoctor.h"
 #include "core/GpsdReport.h"
 #include "core/NMEA.h"
@@ -21,7 +23,6 @@
 
 namespace {
 
-constexpr std::uint8_t kLineFeed = '\n';
 constexpr std::uint32_t kLineLimit = 1024;
 
 double nowSeconds()
@@ -102,6 +103,7 @@ std::unique_ptr<Serial> HeadlessSession::open(const std::string& port, std::stri
 void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
 {
     ReceiverState state;
+    ChecksumHabit habit;
     std::string lastTpv;
     // The receiver test's figures, as a TEST line whenever they change; its clock starts
     // with the connection.
@@ -110,7 +112,7 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
     feed.connected(nowSeconds());
     std::string lastTest;
     while (!m_stopping.load()) {
-        std::optional<ByteBuffer> line = serial.readPortUntilChar(kLineFeed, kLineLimit);
+        std::optional<ByteBuffer> line = serial.readPortLine(kLineLimit);
         if (!line) {
             if (serial.hungUp()) {
                 m_messages(Alert::localizedStringWithKey("NSConnectionLost") + " " + port);
@@ -119,6 +121,13 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
             continue;
         }
         if (line->empty()) return;  // closed or cancelled
+        const bool checksummed =
+            std::find(line->begin(), line->end(), std::uint8_t{'*'}) != line->end();
+        if (checksummed) habit.checksummed();
+        if (!checksummed && !habit.acceptsPlainLine()) {
+            ++m_rejected;  // cut short on the way
+            continue;
+        }
         line->push_back(0);
         if (!NMEA::checkSumValid(*line)) {
             ++m_rejected;
@@ -137,7 +146,8 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
         const double now = nowSeconds();
         const ReceiverState::Changes changes =
             kind->fold(state, *decoded.record, now) | state.expire(now);
-        if (changes & ReceiverState::kSatellites) m_reports(gpsdreport::sky(state));
+        if (changes & (ReceiverState::kSatellites | ReceiverState::kUsed))
+            m_reports(gpsdreport::sky(state));
         std::string tpv = gpsdreport::tpv(state);
         if (tpv != lastTpv) {
             m_reports(tpv);

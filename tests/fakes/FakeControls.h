@@ -31,8 +31,23 @@ public:
     bool stale = false;
 
     void setStale(bool s) override { stale = s; }
-    void setStringValue(const std::string& t) override { text = t; showsNumber = false; ++setCount; }
-    void setObjectValue(std::optional<float> v) override { value = v; showsNumber = true; ++setCount; }
+    std::vector<std::string> shown;    // every text shown, in order, when keepHistory
+    bool keepHistory = false;
+
+    void setStringValue(const std::string& t) override
+    {
+        text = t;
+        showsNumber = false;
+        ++setCount;
+        if (keepHistory) shown.push_back(stringValue());
+    }
+    void setObjectValue(std::optional<float> v) override
+    {
+        value = v;
+        showsNumber = true;
+        ++setCount;
+        if (keepHistory) shown.push_back(stringValue());
+    }
     void setFormatter(const platform::Formatter* f) override { formatter = f; }
     void setFont(const platform::Font& f) override { font = f; }
     platform::Rect bounds() const override { return {0, 0, frame.width, frame.height}; }

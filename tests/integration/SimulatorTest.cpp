@@ -256,7 +256,10 @@ TEST_F(SimulatorTest, PacedOutputKeepsTenBitsAByteWithoutDrift)
         for (const auto& line : lines) ASSERT_EQ(line.text, body + "\r\n");
         const double seconds = std::chrono::duration<double>(lines.back().at - lines.front().at).count();
         const double bitsPerSecond = static_cast<double>((lines.size() - 1) * lineBytes * 10) / seconds;
-        EXPECT_NEAR(bitsPerSecond, rate, rate * 0.05);
+        // Never faster than the line; a loaded machine (sanitizers, parallel tests) may only
+        // make it somewhat slower.
+        EXPECT_LE(bitsPerSecond, rate * 1.05);
+        EXPECT_GE(bitsPerSecond, rate * 0.75);
     }
     std::filesystem::remove(log);
 }

@@ -2,11 +2,14 @@
 """Replays recorded NMEA logs through a pseudo-terminal into `gpsdesk --headless` and compares
 its SKY and TPV reports with gpsd's own reading of the same log (the .chk file beside it).
 
-For every SKY report of gpsd that lists satellites, the set of (gnssid, svid) in view and
-the set used must equal those of some SKY report of GPS Desk; the last TPV position of both
-must agree within 1e-6 degrees.
+gpsd builds its SKY anew each epoch, growing with every GSV sentence, so its picture is
+compared where it is whole: at each SKY report with satellites that the next one does not
+outgrow. The set of (gnssid, svid) in view and the set used of each such report must equal
+those of some SKY report of GPS Desk; the last TPV position of both must agree within 1e-6
+degrees.
 
-usage: compare_sky_with_gpsd.py BUILD_DIR LOG...
+usage: [REPLAY_SPEED=1] compare_sky_with_gpsd.py BUILD_DIR LOG...
+(REPLAY_SPEED: the simulator's --speed, default "max"; 1 replays at the log's own pace)
 """
 import json
 import os
@@ -45,11 +48,17 @@ def last_fix(tpvs):
     return None
 
 
+def epochs(log):
+    with open(log, errors='replace') as f:
+        lines = f.readlines()
+    return max(sum(1 for line in lines if line[3:6] == kind) for kind in ('RMC', 'GGA'))
+
+
 def run(build, log, seconds):
     folder = tempfile.mkdtemp()
     link = os.path.join(folder, 'gps')
     sim = subprocess.Popen([os.path.join(build, 'tools/sim/gpsdesk-sim'), '--replay', log,
-                            '--speedup', '8', '--link', link, '--duration', str(seconds + 5)],
+                            '--speed', os.environ.get('REPLAY_SPEED', 'max'), '--link', link, '--duration', str(seconds + 5)],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     for _ in range(50):
         if os.path.exists(link):
@@ -68,10 +77,13 @@ def main():
     for log in logs:
         with open(log + '.chk', errors='replace') as chk:
             theirs = chk.read().splitlines()
-        with open(log, errors='replace') as f:
-            cycles = sum(1 for line in f if line[3:6] in ('RMC', 'GGA')) // 2 + 1
-        ours = run(build, log, min(60, max(8, cycles / 8 + 6)))
-        their_sky = [sky_sets(r) for r in reports(theirs, 'SKY') if r.get('satellites')]
+        # At the log's pace a satellite no longer reported is dropped after 10 s, as gpsd's
+        # picture drops it; as fast as possible nothing ever ages.
+        seconds = float(os.environ.get('SECONDS_PER_LOG', '0')) or epochs(log) + 12
+        ours = run(build, log, seconds)
+        skies = [sky_sets(r) for r in reports(theirs, 'SKY') if r.get('satellites')]
+        their_sky = [s for i, s in enumerate(skies)
+                     if i + 1 == len(skies) or len(skies[i + 1][0]) <= len(s[0])]
         our_sky = {sky_sets(r) for r in reports(ours, 'SKY') if r.get('satellites')}
         matched = sum(1 for s in their_sky if s in our_sky)
         their_fix, our_fix = last_fix(reports(theirs, 'TPV')), last_fix(reports(ours, 'TPV'))
@@ -82,6 +94,8 @@ def main():
             os.path.basename(log), len(their_sky), matched, 'agrees' if fix_ok else 'DIFFERS',
             '' if fix_ok else '(gpsd %s, GPS Desk %s)' % (their_fix, our_fix)))
         if matched != len(their_sky) or not fix_ok:
+            missing = [i for i, s in enumerate(their_sky) if s not in our_sky]
+            print('    unmatched gpsd reports (of %d): %s' % (len(their_sky), missing))
             failures += 1
     return 1 if failures else 0
 
