@@ -70,6 +70,26 @@ bool isServiceThatTakesPorts(const std::string& name)
     return name == "gpsd" || name == "ModemManager";
 }
 
+// Every process under proc but ours whose folder and name keep() accepts, by pid.
+template <class Keep>
+std::vector<ConnectionDoctor::Process> otherProcesses(const fs::path& proc, pid_t self, Keep keep)
+{
+    std::vector<ConnectionDoctor::Process> found;
+    std::error_code error;
+    fs::directory_iterator processes(proc, error);
+    if (error) return found;
+    for (; processes != fs::directory_iterator(); processes.increment(error)) {
+        if (error) break;
+        const auto pid = number(processes->path().filename().string());
+        if (!pid || *pid == self) continue;
+        std::string name = firstLine(processes->path() / "comm");
+        if (keep(processes->path(), name)) found.push_back({static_cast<pid_t>(*pid), std::move(name)});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const ConnectionDoctor::Process& a, const ConnectionDoctor::Process& b) { return a.pid < b.pid; });
+    return found;
+}
+
 }  // namespace
 
 ConnectionDoctor::ConnectionDoctor()
@@ -216,67 +236,43 @@ std::vector<ConnectionDoctor::Process> ConnectionDoctor::holders(const std::stri
                                                                  bool* unreadable) const
 {
     if (unreadable) *unreadable = false;
-    std::vector<Process> found;
     std::error_code error;
     const fs::path canonical = fs::weakly_canonical(path, error);
     struct stat device;
     const bool isDevice = ::stat(path.c_str(), &device) == 0 && S_ISCHR(device.st_mode);
 
-    fs::directory_iterator processes(m_roots.proc, error);
-    if (error) return found;
-    for (; processes != fs::directory_iterator(); processes.increment(error)) {
-        if (error) break;
-        const auto pid = number(processes->path().filename().string());
-        if (!pid || *pid == m_identity.pid) continue;
-        const std::string name = firstLine(processes->path() / "comm");
+    return otherProcesses(m_roots.proc, m_identity.pid, [&](const fs::path& folder, const std::string& name) {
         // The simulated receiver keeps its own end of the terminal open without reading it.
-        if (name == "gpsdesk-sim") continue;
+        if (name == "gpsdesk-sim") return false;
 
         std::error_code fdError;
-        fs::directory_iterator fds(processes->path() / "fd", fdError);
+        fs::directory_iterator fds(folder / "fd", fdError);
         if (fdError) {
             // Another user's process (EACCES); one that ended meanwhile is simply gone.
             if (fdError != std::errc::no_such_file_or_directory && unreadable) *unreadable = true;
-            continue;
+            return false;
         }
-        bool holds = false;
-        for (; !holds && fds != fs::directory_iterator(); fds.increment(fdError)) {
+        for (; fds != fs::directory_iterator(); fds.increment(fdError)) {
             if (fdError) break;
             std::error_code linkError;
             const fs::path target = fs::read_symlink(fds->path(), linkError);
             if (linkError) continue;
-            if (target == path || (!canonical.empty() && target == canonical)) {
-                holds = true;
-                break;
-            }
+            if (target == path || (!canonical.empty() && target == canonical)) return true;
             // A node made elsewhere (mknod, a by-id link) names the same device by number.
             struct stat other;
             if (isDevice && target.string().rfind("/dev/", 0) == 0
                 && ::stat(fds->path().c_str(), &other) == 0 && S_ISCHR(other.st_mode)
                 && other.st_rdev == device.st_rdev)
-                holds = true;
+                return true;
         }
-        if (holds) found.push_back({static_cast<pid_t>(*pid), name});
-    }
-    std::sort(found.begin(), found.end(), [](const Process& a, const Process& b) { return a.pid < b.pid; });
-    return found;
+        return false;
+    });
 }
 
 std::vector<ConnectionDoctor::Process> ConnectionDoctor::likelyHolders() const
 {
-    std::vector<Process> found;
-    std::error_code error;
-    fs::directory_iterator processes(m_roots.proc, error);
-    if (error) return found;
-    for (; processes != fs::directory_iterator(); processes.increment(error)) {
-        if (error) break;
-        const auto pid = number(processes->path().filename().string());
-        if (!pid || *pid == m_identity.pid) continue;
-        const std::string name = firstLine(processes->path() / "comm");
-        if (isServiceThatTakesPorts(name)) found.push_back({static_cast<pid_t>(*pid), name});
-    }
-    std::sort(found.begin(), found.end(), [](const Process& a, const Process& b) { return a.pid < b.pid; });
-    return found;
+    return otherProcesses(m_roots.proc, m_identity.pid,
+                          [](const fs::path&, const std::string& name) { return isServiceThatTakesPorts(name); });
 }
 
 std::optional<std::string> ConnectionDoctor::userName(uid_t uid) const

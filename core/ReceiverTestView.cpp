@@ -15,11 +15,7 @@ using platform::Rect;
 
 namespace {
 
-const Font kTitleFont{FontKind::BoldSystem, 13.0f};
-const Font kTextFont{FontKind::Label, 11.0f};
 const Font kClockFont{FontKind::BoldSystem, 28.0f};
-constexpr float kRow = 15.0f;
-constexpr float kMargin = 8.0f;
 
 std::string text(const char* format, double value)
 {
@@ -88,11 +84,17 @@ void ReceiverTestView::drawRect(platform::Canvas& canvas, const Rect& dirty)
     canvas.strokeLine(Point{0.0f, halfHeight}, Point{view.width, halfHeight});
 }
 
+float ReceiverTestView::drawTitle(platform::Canvas& canvas, const Rect& area, const char* key)
+{
+    const float baseline = area.y + area.height - kMargin - kRow;
+    canvas.drawText(label(key), Point{area.x + kMargin, baseline}, kTitleFont, Color::Black);
+    return baseline;
+}
+
 void ReceiverTestView::drawFirstFix(platform::Canvas& canvas, const Rect& area) const
 {
-    float y = area.y + area.height - kMargin - kRow;
+    float y = drawTitle(canvas, area, "NSTestFirstFixTitle");
     const float x = area.x + kMargin;
-    canvas.drawText(label("NSTestFirstFixTitle"), Point{x, y}, kTitleFont, Color::Black);
 
     const FirstFixTimer* timer = m_test ? &m_test->firstFix() : nullptr;
     const auto clock = timer ? timer->clockSeconds(m_now) : std::nullopt;
@@ -168,9 +170,7 @@ void ReceiverTestView::drawFirstFix(platform::Canvas& canvas, const Rect& area) 
 
 void ReceiverTestView::drawScatter(platform::Canvas& canvas, const Rect& area) const
 {
-    const float titleY = area.y + area.height - kMargin - kRow;
-    canvas.drawText(label("NSTestAccuracyTitle"), Point{area.x + kMargin, titleY}, kTitleFont,
-                    Color::Black);
+    const float titleY = drawTitle(canvas, area, "NSTestAccuracyTitle");
     const float legendWidth = 200.0f;
     const float side = std::max(20.0f, std::min(area.width - legendWidth - 2.0f * kMargin,
                                                 area.height - kRow - 3.0f * kMargin));

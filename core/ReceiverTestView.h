@@ -36,6 +36,14 @@ private:
     void drawScatter(platform::Canvas& canvas, const platform::Rect& area) const;
     void drawSignals(platform::Canvas& canvas, const platform::Rect& area) const;
     void drawObstructions(platform::Canvas& canvas, const platform::Rect& area) const;
+    // Draws a quarter's title in its top-left corner; returns the title's baseline.
+    static float drawTitle(platform::Canvas& canvas, const platform::Rect& area, const char* key);
+
+    // Shared by the four quarters, which are drawn from two source files.
+    static constexpr platform::Font kTitleFont{platform::FontKind::BoldSystem, 13.0f};
+    static constexpr platform::Font kTextFont{platform::FontKind::Label, 11.0f};
+    static constexpr float kRow = 15.0f;
+    static constexpr float kMargin = 8.0f;
 
     const ReceiverTest* m_test = nullptr;
     double m_now = 0.0;

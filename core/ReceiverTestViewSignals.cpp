@@ -11,17 +11,11 @@
 #include "core/ReceiverTest.h"
 
 using platform::Color;
-using platform::Font;
-using platform::FontKind;
 using platform::Point;
 using platform::Rect;
 
 namespace {
 
-const Font kTitleFont{FontKind::BoldSystem, 13.0f};
-const Font kTextFont{FontKind::Label, 11.0f};
-constexpr float kRow = 15.0f;
-constexpr float kMargin = 8.0f;
 constexpr float kTopSnr = 60.0f;
 // Samples further apart than this are not joined: the satellite was lost in between.
 constexpr double kGapSeconds = 30.0;
@@ -44,9 +38,7 @@ Point skyPoint(const Point& centre, float radius, double elevation, double azimu
 
 void ReceiverTestView::drawSignals(platform::Canvas& canvas, const Rect& area) const
 {
-    const float titleY = area.y + area.height - kMargin - kRow;
-    canvas.drawText(Alert::localizedStringWithKey("NSTestSignalsTitle"), Point{area.x + kMargin, titleY},
-                    kTitleFont, Color::Black);
+    drawTitle(canvas, area, "NSTestSignalsTitle");
     const Rect plot{area.x + 40.0f, area.y + 2.0f * kRow + 6.0f, area.width - 40.0f - kMargin,
                     area.height - 4.0f * kRow - 10.0f};
     if (plot.width <= 0.0f || plot.height <= 0.0f) return;
@@ -125,9 +117,7 @@ void ReceiverTestView::drawSignals(platform::Canvas& canvas, const Rect& area) c
 
 void ReceiverTestView::drawObstructions(platform::Canvas& canvas, const Rect& area) const
 {
-    const float titleY = area.y + area.height - kMargin - kRow;
-    canvas.drawText(Alert::localizedStringWithKey("NSTestSkyTitle"), Point{area.x + kMargin, titleY},
-                    kTitleFont, Color::Black);
+    drawTitle(canvas, area, "NSTestSkyTitle");
     const float legendWidth = 150.0f;
     const float radius = std::max(10.0f, std::min((area.width - legendWidth) / 2.0f - 2.0f * kMargin,
                                                   (area.height - kRow) / 2.0f - 2.0f * kMargin));

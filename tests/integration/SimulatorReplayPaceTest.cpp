@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/TempDir.h"
+
 #include "fakes/TestData.h"
 #include "tools/sim/Simulator.h"
 
@@ -65,13 +67,8 @@ std::vector<Arrival> readLines(const std::string& device, std::size_t count, dou
 
 class SimulatorReplayPaceTest : public ::testing::Test {
 protected:
-    fs::path dir;
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("replaypace-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    TempDir temp;
+    const fs::path& dir = temp.path();
 };
 
 // A sentence with its checksum, without the line end.

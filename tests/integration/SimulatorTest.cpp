@@ -109,6 +109,21 @@ protected:
         }
         return port.openPort(simulator->devicePath(), "4800", false);
     }
+    // Unpaced at ten times real time: the protocol tests need no line timing.
+    static sim::Options quickOptions()
+    {
+        sim::Options options;
+        options.unpaced = true;
+        options.speedup = 10;
+        return options;
+    }
+    // A quick simulator with the receiver commanded at 9600.
+    bool startQuick(ReceiverCommands& commands)
+    {
+        if (!startWith(quickOptions())) return false;
+        commands.setPort(&port, simulator->devicePath(), "9600");
+        return true;
+    }
     void TearDown() override
     {
         port.closePort();
@@ -122,9 +137,7 @@ protected:
 TEST_F(SimulatorTest, ConnectSequenceLeavesGsaAndGsvEveryFiveSecondsTheRestEverySecond)
 {
     const auto record = tempPath("record");
-    sim::Options options;
-    options.unpaced = true;
-    options.speedup = 10;
+    sim::Options options = quickOptions();
     options.recordPath = record.string();
     ASSERT_TRUE(startWith(options));
 
@@ -253,12 +266,8 @@ TEST_F(SimulatorTest, PacedOutputKeepsTenBitsAByteWithoutDrift)
 
 TEST_F(SimulatorTest, BinaryModeStopsNmeaAndMessage129BringsItBack)
 {
-    sim::Options options;
-    options.unpaced = true;
-    options.speedup = 10;
-    ASSERT_TRUE(startWith(options));
     ReceiverCommands commands;
-    commands.setPort(&port, simulator->devicePath(), "9600");
+    ASSERT_TRUE(startQuick(commands));
 
     // Input with a bad checksum is ignored.
     ASSERT_EQ(port.writePort(bytes("$PSRF103,00,00,05,01*00\r\n")), 25u);
@@ -356,9 +365,7 @@ TEST_F(SimulatorTest, FaultsReachTheReaderAsBrokenInput)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         port.closePort();
-        sim::Options options;
-        options.unpaced = true;
-        options.speedup = 10;
+        sim::Options options = quickOptions();
         options.faults.*c.share = 1.0;
         ASSERT_TRUE(startWith(options));
         // Long enough for a dozen lines even on a loaded machine.
@@ -453,12 +460,8 @@ TEST_F(SimulatorTest, ReplaySendsTheLogsSentencesInOrder)
 
 TEST_F(SimulatorTest, ColdRestartCommandTakesTheFixAwayForAWhile)
 {
-    sim::Options options;
-    options.unpaced = true;
-    options.speedup = 10;
-    ASSERT_TRUE(startWith(options));
     ReceiverCommands commands;
-    commands.setPort(&port, simulator->devicePath(), "9600");
+    ASSERT_TRUE(startQuick(commands));
     commands.restart(RestartDepth::Cold);
     ASSERT_TRUE(eventually([&] { return !simulator->commandsAccepted().empty(); }));
     EXPECT_EQ(simulator->commandsAccepted(), std::vector<std::string>{"$PSRF101,0,0,0,0,0,0,12,4"});

@@ -15,6 +15,7 @@
 
 #include "core/NmeaShare.h"
 #include "core/StreamRecorder.h"
+#include "fakes/TempDir.h"
 #include "integration/GPSControllerHarness.h"
 
 extern char** environ;
@@ -56,18 +57,8 @@ std::size_t count(const std::string& text, const std::string& needle)
 
 class StreamTapTest : public ControllerTest {
 protected:
-    fs::path dir;
-    void SetUp() override
-    {
-        ControllerTest::SetUp();
-        dir = fs::temp_directory_path() / ("streamtap-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override
-    {
-        ControllerTest::TearDown();
-        fs::remove_all(dir);
-    }
+    TempDir temp;
+    const fs::path& dir = temp.path();
     std::size_t handled(const std::string& type) const
     {
         std::size_t n = 0;

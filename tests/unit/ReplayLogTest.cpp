@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+
+#include "fakes/TempDir.h"
 
 namespace {
 
@@ -15,13 +15,8 @@ namespace fs = std::filesystem;
 
 class ReplayLogTest : public ::testing::Test {
 protected:
-    fs::path dir;
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("replaylog-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    TempDir temp;
+    const fs::path& dir = temp.path();
     fs::path write(const std::string& name, const std::string& bytes)
     {
         std::ofstream(dir / name, std::ios::binary) << bytes;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/TempDir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -31,13 +33,8 @@ ByteBuffer bytes(const std::string& text)
 
 class StreamRecorderTest : public ::testing::Test {
 protected:
-    fs::path dir;
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("recorder-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    TempDir temp;
+    const fs::path& dir = temp.path();
 };
 
 TEST_F(StreamRecorderTest, KeepsEveryLineAsReceivedWithItsArrivalOffset)

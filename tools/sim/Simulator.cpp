@@ -292,21 +292,15 @@ bool Simulator::unplugged() const
 
 void Simulator::silence(double seconds)
 {
-    {
-        std::lock_guard lock(m_mutex);
+    requestUnderLock([&] {
         m_silentUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                            std::chrono::duration<double>(seconds));
-    }
-    wake();
+    });
 }
 
 void Simulator::injectBytes(const std::string& bytes)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_injected += bytes;
-    }
-    wake();
+    requestUnderLock([&] { m_injected += bytes; });
 }
 
 void Simulator::setReplayPaused(bool paused)
@@ -317,11 +311,7 @@ void Simulator::setReplayPaused(bool paused)
 
 void Simulator::setReplaySpeed(double speed)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_replaySpeed = speed;
-    }
-    wake();
+    requestUnderLock([&] { m_replaySpeed = speed; });
 }
 
 double Simulator::replaySpeed() const
@@ -332,11 +322,7 @@ double Simulator::replaySpeed() const
 
 void Simulator::seekReplay(double fraction)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_seekTo = std::clamp(fraction, 0.0, 1.0);
-    }
-    wake();
+    requestUnderLock([&] { m_seekTo = std::clamp(fraction, 0.0, 1.0); });
 }
 
 std::uint32_t Simulator::rate() const

@@ -125,6 +125,16 @@ private:
     void cutOutput();  // finish the line on the wire, drop the rest
     void closeTerminal();
     void wake();
+    // Applies change under the lock, then wakes the loop to act on it.
+    template <class Change>
+    void requestUnderLock(Change change)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            change();
+        }
+        wake();
+    }
     double chance();
     bool lineSpeedMatches(std::uint32_t rate) const;
     std::string garble(const void* bytes, std::size_t count);
