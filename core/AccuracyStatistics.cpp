@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/FormatText.h"
 #include "core/SatelliteStore.h"
 
 namespace {
@@ -122,17 +123,16 @@ void AccuracyStatistics::summarise()
 std::string AccuracyStatistics::csv() const
 {
     std::string text = "time_s,latitude_deg,longitude_deg,height_m,east_m,north_m,hdop,speed_kn\n";
-    char line[192];
     for (std::size_t i = 0; i < m_fixes.size(); ++i) {
         const FixSample& fix = m_fixes[i].fix;
-        char hdop[16] = "";
-        if (fix.hdop && std::isfinite(*fix.hdop)) std::snprintf(hdop, sizeof hdop, "%.2f", static_cast<double>(*fix.hdop));
-        std::snprintf(line, sizeof line, "%.3f,%.9f,%.9f,%.3f,%.4f,%.4f,%s,%.3f\n",
-                      fix.timeSeconds, fix.position.latitudeDegrees,
-                      fix.position.longitudeDegrees, fix.position.heightMetres,
-                      m_scatter[i].eastMetres, m_scatter[i].northMetres, hdop,
-                      static_cast<double>(fix.speedKnots));
-        text += line;
+        // The file is read by spreadsheets and scripts: a decimal point under any locale.
+        const std::string hdop = fix.hdop && std::isfinite(*fix.hdop)
+            ? formatText("%.2f", static_cast<double>(*fix.hdop)) : std::string();
+        text += formatText("%.3f,%.9f,%.9f,%.3f,%.4f,%.4f,%s,%.3f\n",
+                           fix.timeSeconds, fix.position.latitudeDegrees,
+                           fix.position.longitudeDegrees, fix.position.heightMetres,
+                           m_scatter[i].eastMetres, m_scatter[i].northMetres, hdop.c_str(),
+                           static_cast<double>(fix.speedKnots));
     }
     return text;
 }

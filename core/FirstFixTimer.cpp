@@ -1,8 +1,7 @@
 #include "core/FirstFixTimer.h"
 
-#include <cstdio>
-
 #include "core/Alert.h"
+#include "core/FormatText.h"
 
 namespace {
 
@@ -14,9 +13,7 @@ void reach(std::optional<double>& milestone, double secondsAfterStart)
 std::string seconds(const std::optional<double>& value)
 {
     if (!value) return "-";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", *value);
-    return text;
+    return formatText("%.1f", *value);
 }
 
 }  // namespace

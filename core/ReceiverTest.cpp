@@ -1,16 +1,15 @@
 #include "core/ReceiverTest.h"
 
 #include <cmath>
-#include <cstdio>
+
+#include "core/FormatText.h"
 
 namespace {
 
 std::string number(std::optional<double> value, const char* format)
 {
     if (!value || !std::isfinite(*value)) return "null";
-    char text[32];
-    std::snprintf(text, sizeof text, format, *value);
-    return text;
+    return formatText(format, *value);
 }
 
 }  // namespace

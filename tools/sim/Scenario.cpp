@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include <locale.h>
+
 namespace sim {
 
 namespace {
@@ -15,10 +17,15 @@ constexpr double kStandstillSeconds = 2.0;  // at the start of each lap
 constexpr double kMetresPerNauticalMile = 1852.0;
 constexpr double kKilometresPerNauticalMile = 1.852;
 
+// Sentences carry a decimal point whatever the desktop's locale: a German session must not
+// write "1,2" for an HDOP of 1.2 with a valid checksum around it.
 std::string format(const char* pattern, auto... values)
 {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    const locale_t previous = c ? uselocale(c) : static_cast<locale_t>(nullptr);
     char text[256];
     const int length = std::snprintf(text, sizeof text, pattern, values...);
+    if (c) uselocale(previous);
     return std::string(text, static_cast<std::size_t>(std::clamp(length, 0, 255)));
 }
 

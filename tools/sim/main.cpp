@@ -8,6 +8,8 @@
 #include <ctime>
 #include <string>
 
+#include <locale.h>
+
 #include "tools/sim/Simulator.h"
 
 namespace {
@@ -38,8 +40,10 @@ const char kUsage[] =
 
 bool parseNumber(const char* text, double& value)
 {
+    // Options read the same under any locale: "--speed 1.5", never "1,5".
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     char* end = nullptr;
-    value = std::strtod(text, &end);
+    value = c ? strtod_l(text, &end, c) : std::strtod(text, &end);
     return end != text && *end == '\0';
 }
 
