@@ -17,7 +17,7 @@
 #include "app/CourseFormatter.h"
 #include "app/PositionFormatter.h"
 #include "app/SpeedFormatter.h"
-#include "app/RateHunt.h"
+#include "app/Connection.h"
 #include "app/ReceiverCommands.h"
 #include "app/ReceiverTestController.h"
 #include "platform/Alerts.h"
@@ -264,9 +264,20 @@ void GPSController::connectCommand(bool reportFailure)
         postToMain([this, path = port.value_or("")] { openPortFail(path); });
         return;
     }
-    std::string usedRate = *rate;
-    int error = 0;
-    setSerialPort(openAtRate(*port, usedRate, error));
+    Connection connection(
+        {.message = [this](const std::string& text) { postToMain([this, text] { updateMonitor(text); }); },
+         .rateFound =
+             [this](const std::string& found) {
+                 postToMain([this, found] {
+                     if (m_gpsSettingsController) m_gpsSettingsController->rateFound(found);
+                 });
+             }},
+        [this] { return stopping(); });
+    Connection::Opened opened = connection.open(
+        *port, *rate, m_gpsSettingsController ? m_gpsSettingsController->storedRate() : std::nullopt);
+    const std::string usedRate = opened.rate;
+    const int error = opened.error;
+    setSerialPort(std::move(opened.port));
     if (!m_serialPort) {
         if (stopping() || !reportFailure) return;
         std::string why = error != 0 ? ConnectionDoctor().explainOpenFailure(error, *port) : "";
@@ -274,7 +285,7 @@ void GPSController::connectCommand(bool reportFailure)
         return;
     }
     m_connectedPort = *port;
-    m_checksumHabit.reset();
+    m_pipeline = SentencePipeline(m_lineTap);
     m_connected.store(true);
     m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
     postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
@@ -288,51 +299,10 @@ void GPSController::connectCommand(bool reportFailure)
         postToMain([this, text = *warning] { updateMonitor(text); });
     }
 
-    ReceiverCommands commands;
-    commands.setPort(m_serialPort.get(), *port, usedRate);
-    commands.waitForInitialize();
-    commands.setNMEA();
-}
-
-std::unique_ptr<Serial> GPSController::openAtRate(const std::string& port, std::string& rate,
-                                                  int& error)
-{
-    if (rate != GPSSettingsController::kAutomaticRate) {
-        auto serial = std::make_unique<Serial>();
-        if (serial->openPort(port, rate, false)) return serial;
-        error = serial->lastError();
-        return nullptr;
-    }
-    const auto storedRate =
-        m_gpsSettingsController ? m_gpsSettingsController->storedRate() : std::nullopt;
-    const auto rates = RateHunt::candidates(storedRate);
-    RateHunt hunt([this] { return stopping(); },
-                  [this](const std::string& trying) {
-                      postToMain([this, trying] {
-                          updateMonitor(Alert::localizedStringWithKey("NSDoctorRateTrying", {trying}));
-                      });
-                  });
-    RateHunt::Result found = hunt.run(port, rates);
-    if (found.port) {
-        rate = found.rate;
-        postToMain([this, rate] {
-            updateMonitor(Alert::localizedStringWithKey("NSDoctorRateFound", {rate}));
-            if (m_gpsSettingsController) m_gpsSettingsController->rateFound(rate);
-        });
-        return std::move(found.port);
-    }
-    if (found.error != 0 || stopping()) {
-        error = found.error;
-        return nullptr;
-    }
-    // Nothing readable at any rate (a silent receiver, say): connect at the first choice and
-    // let the lamp tell what comes.
-    postToMain([this] { updateMonitor(Alert::localizedStringWithKey("NSDoctorRateNotFound")); });
-    rate = rates.front();
-    auto serial = std::make_unique<Serial>();
-    if (serial->openPort(port, rate, false)) return serial;
-    error = serial->lastError();
-    return nullptr;
+    // What the receiver says while its banner is awaited goes the normal road: a 1 Hz
+    // receiver would otherwise lose the first 15 seconds of every connection.
+    for (ByteBuffer& line : Connection::initialise(*m_serialPort, *port, usedRate))
+        takeLine(std::move(line), steadySeconds());
 }
 
 void GPSController::disconnectCommand()
@@ -367,13 +337,26 @@ void GPSController::readSentence()
         return;
     }
     if (line->empty()) return;
-    if (m_lineTap) m_lineTap->lineReceived(*line);
+    takeLine(std::move(*line), now);
+}
 
-    line->push_back(0);
-    std::optional<Update> update = decodeLine(*line, m_checksumHabit, m_lineTap);
-    if (!update) return;
-    if (update->kind != Update::Kind::Broken) m_wrongRateWatch.validSentence(now);
-    enqueue(std::move(*update));
+void GPSController::takeLine(ByteBuffer line, double now)
+{
+    Update update;
+    update.result = m_pipeline.take(std::move(line));
+    switch (update.result.kind) {
+    case LineResult::Kind::Dropped:
+        return;
+    case LineResult::Kind::Broken:
+        break;
+    case LineResult::Kind::Proprietary:
+        m_wrongRateWatch.validSentence(now);
+        return;  // passed on to the tap, nothing to show
+    default:
+        m_wrongRateWatch.validSentence(now);
+        break;
+    }
+    enqueue(std::move(update));
 }
 
 void GPSController::showQueuedBeforeWaiting()
@@ -389,51 +372,9 @@ void GPSController::showQueuedBeforeWaiting()
     requestDrain();
 }
 
-std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line, ChecksumHabit& habit, LineTap* tap)
-{
-    if (line.empty() || (line[0] != '$' && line[0] != '!')) return std::nullopt;
-    const auto nul = std::find(line.begin(), line.end(), std::uint8_t{0});
-    const bool checksummed = std::find(line.begin(), nul, std::uint8_t{'*'}) != nul;
-    if (checksummed) habit.checksummed();
-    if (!checksummed && !habit.acceptsPlainLine()) {
-        // A line without a checksum from a receiver that sends them (or not yet known not to)
-        // was cut short on the way.
-        Update broken;
-        broken.kind = Update::Kind::Broken;
-        const auto end = std::find_if(line.begin(), nul, [](std::uint8_t c) { return c == '\r' || c == '\n'; });
-        broken.line.assign(line.begin(), end);
-        broken.line.push_back(0);
-        broken.note = DecodeNote{DecodeProblem::TooFewFields, 0};
-        return broken;
-    }
-    if (!NMEA::checkSumValid(line)) return std::nullopt;
-    if (tap) tap->sentenceAccepted(line);
-    if (line.size() > 1 && line[1] == 'P') return std::nullopt;
-    return decodeVerified(line);
-}
-
-GPSController::Update GPSController::decodeVerified(const ByteBuffer& sentence)
-{
-    Update update;
-    const auto nul = std::find(sentence.begin(), sentence.end(), std::uint8_t{0});
-    update.line.assign(sentence.begin(), nul);
-    update.line.push_back(0);
-    const std::optional<SentenceFields> fields = SentenceFields::split(update.line);
-    update.sentenceKind = fields ? sentenceKind(fields->type()) : nullptr;
-    if (!update.sentenceKind) {
-        update.kind = Update::Kind::Unknown;
-        return update;
-    }
-    Decoded decoded = update.sentenceKind->decode(*fields);
-    update.note = decoded.note;
-    update.record = std::move(decoded.record);
-    update.kind = update.record ? Update::Kind::Decoded : Update::Kind::Refused;
-    return update;
-}
-
 void GPSController::enqueue(Update update)
 {
-    const bool isCall = update.kind == Update::Kind::Call;
+    const bool isCall = static_cast<bool>(update.call);
     std::unique_lock lock(m_queueMutex);
     if (m_updates.size() >= kUpdateQueueLimit && !isCall && !m_mainThreadStuck) {
         // A burst faster than the main thread: give it a moment to catch up, so a flood from
@@ -446,7 +387,7 @@ void GPSController::enqueue(Update update)
     if (m_updates.size() >= kUpdateQueueLimit) {
         // Whole sentence updates go, oldest first; status calls are never dropped.
         const auto oldest = std::find_if(m_updates.begin(), m_updates.end(),
-                                         [](const Update& u) { return u.kind != Update::Kind::Call; });
+                                         [](const Update& u) { return !u.call; });
         if (oldest != m_updates.end()) {
             m_updates.erase(oldest);
             m_droppedUpdates.fetch_add(1);

@@ -15,9 +15,9 @@
 #include "platform/Geometry.h"
 #include "platform/Window.h"
 #include "core/ByteBuffer.h"
-#include "core/ChecksumHabit.h"
 #include "core/ReadoutFreshness.h"
 #include "core/ReceiverState.h"
+#include "core/SentencePipeline.h"
 #include "core/Sentences.h"
 #include "core/WrongRateWatch.h"
 
@@ -217,20 +217,12 @@ public:
 
 private:
     struct MainLink;
-    // One item of the reader's queue: a status call, or a line with what decoding made of it.
+    // One item of the reader's queue: a status call, or a line with what the pipeline made of
+    // it.
     struct Update {
-        enum class Kind : std::uint8_t { Call, Decoded, Refused, Unknown, Broken } kind = Kind::Call;
-        std::function<void()> call;
-        ByteBuffer line;  // the text up to the first NUL, checksum cut off
-        const SentenceKind* sentenceKind = nullptr;
-        std::optional<SentenceRecord> record;
-        DecodeNote note;
+        std::function<void()> call;  // set: a status call, result unused
+        LineResult result;
     };
-    // Checks and decodes a line as read (NUL appended). Nothing for a line that is dropped
-    // unseen: wrong start character, checksum mismatch, a maker's own sentence.
-    // The tap, when set, is given each line whose checksum held.
-    static std::optional<Update> decodeLine(ByteBuffer& line, ChecksumHabit& habit, LineTap* tap);
-    static Update decodeVerified(const ByteBuffer& sentence);
     void present(const Update& update);
     void monitorRejected(const ByteBuffer& line, const DecodeNote& note);
     // Reader thread: queue an update; ask the main thread to drain the queue; before a read
@@ -244,14 +236,13 @@ private:
     void getRawSentencesThread();
     // reportFailure: a port that cannot be opened gets the sheet.
     void connectCommand(bool reportFailure = true);
-    // Opens port at rate, or, for the automatic rate, at the rate the hunt finds (rate is
-    // set to it). Null with error set to the errno when the port cannot be opened.
-    std::unique_ptr<Serial> openAtRate(const std::string& port, std::string& rate, int& error);
     // Reconnects when the device of a lost connection is back, or connects to the first port
     // captured after a start without devices; true when it did.
     bool reconnectIfBack();
     void disconnectCommand();
     void readSentence();
+    // One line as read (line feed included): through the pipeline into the queue.
+    void takeLine(ByteBuffer line, double now);
     void releasePort();
     // Every change of m_serialPort goes through here, under m_portMutex, so that shutdown()
     // can cancel a waiting read without racing the port's destruction.
@@ -320,7 +311,7 @@ private:
     std::mutex m_portMutex;
     // Reader thread only.
     std::string m_connectedPort;
-    ChecksumHabit m_checksumHabit;  // of this connection
+    SentencePipeline m_pipeline;  // of this connection
     double m_lastDrainRequest = -1.0;  // steady seconds
 
     // The update queue, guarded by m_queueMutex.

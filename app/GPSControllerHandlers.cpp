@@ -115,41 +115,49 @@ void GPSController::handleVerifiedSentence(const ByteBuffer& sentence)
 {
     if (sentence.empty() || (sentence[0] != '$' && sentence[0] != '!')) return;
     if (sentence.size() > 1 && sentence[1] == 'P') return;
-    present(decodeVerified(sentence));
+    Update update;
+    update.result = SentencePipeline::decodeVerified(sentence);
+    present(update);
 }
 
 void GPSController::present(const Update& update)
 {
-    if (update.kind != Update::Kind::Call) ++m_linesPresented;
-    switch (update.kind) {
-    case Update::Kind::Call:
-        if (update.call) update.call();
+    if (update.call) {
+        update.call();
         return;
-    case Update::Kind::Unknown:
+    }
+    ++m_linesPresented;
+    const LineResult& result = update.result;
+    switch (result.kind) {
+    case LineResult::Kind::Dropped:
+    case LineResult::Kind::Proprietary:
+        return;
+    case LineResult::Kind::Unknown:
+    case LineResult::Kind::Ignored:
         sentenceArrived();
-        updateUnknown(update.line);
+        updateUnknown(result.line);
         return;
-    case Update::Kind::Broken:
+    case LineResult::Kind::Broken:
         m_brokenLines.fetch_add(1);
-        monitorRejected(update.line, DecodeNote{});
+        monitorRejected(result.line, DecodeNote{});
         return;
-    case Update::Kind::Refused:
+    case LineResult::Kind::Refused:
         sentenceArrived();
         if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
-        monitorRejected(update.line, update.note);
+        monitorRejected(result.line, result.note);
         return;
-    case Update::Kind::Decoded:
+    case LineResult::Kind::Decoded:
         break;
     }
     sentenceArrived();
     if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
-    updateMonitor(update.line, true);
+    updateMonitor(result.line, true);
     const platform::Clock* clock = platform::services().clock;
     const double now = clock ? clock->now() : 0.0;
-    const ReceiverState::Changes changes = update.sentenceKind->fold(m_state, *update.record, now);
-    if (m_receiverTestController && update.line.size() >= 3) {
-        const std::string_view talker(reinterpret_cast<const char*>(update.line.data()) + 1, 2);
-        m_receiverTestController->apply(talker, m_state, *update.record, changes, now);
+    const ReceiverState::Changes changes = m_state.apply(*result.record, now);
+    if (m_receiverTestController && result.line.size() >= 3) {
+        const std::string_view talker(reinterpret_cast<const char*>(result.line.data()) + 1, 2);
+        m_receiverTestController->apply(talker, m_state, *result.record, changes, now);
     }
     std::visit(Overloaded{
                    [this](const GGA& r) { updatePositionGGA(r); },
@@ -162,7 +170,7 @@ void GPSController::present(const Update& update)
                    [this](const GSV& r) { updateSatelliteGSV(r); },
                    [this](const GSA& r) { updateSatelliteGSA(r); },
                },
-               *update.record);
+               *result.record);
     // The sky plot is redrawn when a satellite cycle ends or the used set moves, not for
     // every GSV sentence.
     if (m_satelliteStore && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed)))

@@ -4,8 +4,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "core/ByteBuffer.h"
+
+class LineTap;
 class Serial;
 
 // GPS Desk without a window: the same serial reader, receiver commands and receiver model as
@@ -17,7 +22,8 @@ class HeadlessSession {
 public:
     using Sink = std::function<void(const std::string& line)>;
 
-    HeadlessSession(Sink reports, Sink messages);
+    // The tap, when given, sees the stream as the window's recorder and share do; not owned.
+    HeadlessSession(Sink reports, Sink messages, LineTap* tap = nullptr);
     ~HeadlessSession();
     HeadlessSession(const HeadlessSession&) = delete;
     HeadlessSession& operator=(const HeadlessSession&) = delete;
@@ -25,23 +31,26 @@ public:
     // Opens the port at the rate ("Automatic": the rate found), configures the receiver and
     // reads until stop() or until the device goes away. False when the port could not be opened (the reason has gone to
     // `messages`), true when it was used.
-    bool run(const std::string& port, const std::string& rate);
+    // storedRate: tried first by the automatic rate, as the window tries its stored one.
+    bool run(const std::string& port, const std::string& rate,
+             const std::optional<std::string>& storedRate = std::nullopt);
     // Ends run() soon, also while it waits on a quiet line. Any thread.
     void stop();
 
     std::uint64_t sentencesHandled() const { return m_handled.load(); }
     std::uint64_t linesRejected() const { return m_rejected.load(); }
+    // Bytes read from the port so far (a replay's end is when all it sent was read). Any thread.
+    std::uint64_t bytesRead() const { return m_bytesRead.load(); }
 
 private:
-    void readUntilStopped(Serial& serial, const std::string& port);
-    // The port open at rate, or at the rate found for the automatic rate (rate is set to it);
-    // null when it cannot be used, with the reason told to `messages`.
-    std::unique_ptr<Serial> open(const std::string& port, std::string& rate);
+    void readUntilStopped(Serial& serial, const std::string& port, std::vector<ByteBuffer> firstLines);
 
     Sink m_reports;
     Sink m_messages;
+    LineTap* m_tap = nullptr;
     std::atomic<bool> m_stopping{false};
     std::atomic<Serial*> m_serial{nullptr};
     std::atomic<std::uint64_t> m_handled{0};
     std::atomic<std::uint64_t> m_rejected{0};
+    std::atomic<std::uint64_t> m_bytesRead{0};
 };

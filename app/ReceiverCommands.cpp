@@ -155,14 +155,18 @@ void ReceiverCommands::initialize()
     (void)sendNMEACommand(initializeBody(m_rateString));
 }
 
-void ReceiverCommands::waitForInitialize()
+std::vector<ByteBuffer> ReceiverCommands::waitForInitialize()
 {
-    if (!m_serialPort) return;
+    std::vector<ByteBuffer> lines;
+    if (!m_serialPort) return lines;
     for (int i = 0; i < kInitializeLines; ++i) {
-        const auto line = m_serialPort->readPortUntilChar(kLineFeed, kLineLimit);
-        if (!line || line->empty()) return;
-        if (lineText(*line).find("$Version") != std::string_view::npos) return;
+        auto line = m_serialPort->readPortUntilChar(kLineFeed, kLineLimit);
+        if (!line || line->empty()) break;
+        const bool banner = lineText(*line).find("$Version") != std::string_view::npos;
+        lines.push_back(std::move(*line));
+        if (banner) break;
     }
+    return lines;
 }
 
 void ReceiverCommands::setNMEA()

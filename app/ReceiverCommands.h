@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/ByteBuffer.h"
 
@@ -35,9 +36,11 @@ public:
 
     // NMEA at the rate text, 8N1 ($PSRF100,1,<rate>,8,1,0).
     void initialize();
-    // Reads and drops up to 15 lines, stopping after the one carrying "$Version" or at the
-    // first read that yields no line (about 5 s of silence at worst).
-    void waitForInitialize();
+    // Reads up to 15 lines, stopping after the one carrying "$Version" or at the first read
+    // that yields no line (about 5 s of silence at worst). The lines read come back as read
+    // (line feed included), so the caller can pass them on: a 1 Hz receiver would otherwise
+    // lose 15 seconds of its track at every connect.
+    std::vector<ByteBuffer> waitForInitialize();
     // GGA, GLL, RMC and VTG every second, GSA and GSV every 5 seconds.
     void setNMEA();
     // Switches to SiRF binary, sets the DGPS source (SBAS or none), switches back to NMEA.

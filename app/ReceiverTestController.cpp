@@ -1,8 +1,7 @@
 #include "app/ReceiverTestController.h"
 
 #include "core/Alert.h"
-#include "core/NMEA.h"
-#include "core/SentenceTable.h"
+#include "core/SentencePipeline.h"
 #include "core/ReceiverTestView.h"
 
 namespace {
@@ -49,17 +48,11 @@ void ReceiverTestController::apply(std::string_view talker, const ReceiverState&
 
 bool ReceiverTestController::feedLine(ReceiverState& state, std::string_view line, double now)
 {
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
-    ByteBuffer buffer(line.begin(), line.end());
-    buffer.push_back('\r');
-    buffer.push_back(0);
-    if (!NMEA::checkSumValid(buffer)) return false;
-    const auto fields = SentenceFields::split(buffer);
-    if (!fields) return false;
-    const Decoded decoded = decodeSentence(*fields);
-    if (!decoded.record) return false;
-    const auto changes = sentenceKind(fields->type())->fold(state, *decoded.record, now);
-    apply(fields->talker(), state, *decoded.record, changes, now);
+    const LineResult result = SentencePipeline::decodeText(line);
+    if (result.kind != LineResult::Kind::Decoded) return false;
+    const auto changes = state.apply(*result.record, now);
+    const std::string_view talker(reinterpret_cast<const char*>(result.line.data()) + 1, 2);
+    apply(talker, state, *result.record, changes, now);
     return true;
 }
 

@@ -4,18 +4,18 @@
 
 namespace {
 
-template <typename Record>
-ReceiverState::Changes fold(ReceiverState& state, const SentenceRecord& record, double nowSeconds)
-{
-    return state.apply(std::get<Record>(record), nowSeconds);
-}
-
 constexpr std::array kTable = {
-    SentenceKind{"GGA", &decodeGGA, &fold<GGA>}, SentenceKind{"RMC", &decodeRMC, &fold<RMC>},
-    SentenceKind{"GLL", &decodeGLL, &fold<GLL>}, SentenceKind{"VTG", &decodeVTG, &fold<VTG>},
-    SentenceKind{"GSV", &decodeGSV, &fold<GSV>}, SentenceKind{"GSA", &decodeGSA, &fold<GSA>},
-    SentenceKind{"GNS", &decodeGNS, &fold<GNS>}, SentenceKind{"ZDA", &decodeZDA, &fold<ZDA>},
-    SentenceKind{"HDT", &decodeHDT, &fold<HDT>},
+    SentenceKind{"GGA", &decodeGGA}, SentenceKind{"RMC", &decodeRMC},
+    SentenceKind{"GLL", &decodeGLL}, SentenceKind{"VTG", &decodeVTG},
+    SentenceKind{"GSV", &decodeGSV}, SentenceKind{"GSA", &decodeGSA},
+    SentenceKind{"GNS", &decodeGNS}, SentenceKind{"ZDA", &decodeZDA},
+    SentenceKind{"HDT", &decodeHDT},
+    // Sent by common receivers, nothing the window shows: text messages, datum, error
+    // statistics, range residuals, distance log, return-link messages, GNSS fault detection.
+    SentenceKind{"TXT", nullptr}, SentenceKind{"DTM", nullptr},
+    SentenceKind{"GST", nullptr}, SentenceKind{"GRS", nullptr},
+    SentenceKind{"VLW", nullptr}, SentenceKind{"RLM", nullptr},
+    SentenceKind{"GBS", nullptr},
 };
 
 }  // namespace
@@ -32,6 +32,6 @@ const SentenceKind* sentenceKind(std::string_view type)
 Decoded decodeSentence(const SentenceFields& fields)
 {
     const SentenceKind* kind = sentenceKind(fields.type());
-    if (!kind) return Decoded{std::nullopt, DecodeNote{DecodeProblem::UnknownType, 0}};
+    if (!kind || !kind->decode) return Decoded{std::nullopt, DecodeNote{DecodeProblem::UnknownType, 0}};
     return kind->decode(fields);
 }

@@ -3,22 +3,21 @@
 #include <span>
 #include <string_view>
 
-#include "core/ReceiverState.h"
 #include "core/SentenceFields.h"
 #include "core/Sentences.h"
 
-// The one list of sentence types the program understands: each type's decoder, and the
-// receiver state's fold for its record. The reader, the tests and the fuzz targets all go
-// through it; a type not listed here is shown as unknown.
+// The one list of sentence types the program knows: each type's decoder, or none for a type
+// that receivers commonly send and the program knowingly leaves alone (so "ignored" and
+// "unknown" stay apart). The reader, the tests and the fuzz targets all go through it.
+// Folding a record into the receiver state is the state's business (ReceiverState::apply).
 struct SentenceKind {
     std::string_view type;  // "GGA"
-    Decoded (*decode)(const SentenceFields& fields);
-    ReceiverState::Changes (*fold)(ReceiverState& state, const SentenceRecord& record, double nowSeconds);
+    Decoded (*decode)(const SentenceFields& fields);  // nullptr: known but ignored
 };
 
 std::span<const SentenceKind> sentenceTable();
 // The entry for a type, or nullptr.
 const SentenceKind* sentenceKind(std::string_view type);
-// Decodes with the entry of the sentence's own type; an unknown type gives no record and
-// DecodeProblem::UnknownType.
+// Decodes with the entry of the sentence's own type; an unknown or ignored type gives no
+// record and DecodeProblem::UnknownType.
 Decoded decodeSentence(const SentenceFields& fields);

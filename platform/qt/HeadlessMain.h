@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -7,11 +9,17 @@ namespace qtplatform {
 
 struct ProgramOptions;
 
+// A replayed log has been read to its end: told the bytes read from the port so far.
+using ReplayFinished = std::function<bool(std::uint64_t bytesRead)>;
+
 // gpsdesk --headless: reads the receiver on the given (or simulated) port without any
 // window and writes JSON reports to standard output until --quit-after, SIGINT, SIGTERM,
-// SIGHUP or SIGQUIT, or until the device goes away. Returns the exit status: 0 when the
-// port could be used, 1 when not, 2 when the command line names no port.
+// SIGHUP or SIGQUIT, until the device goes away, or until a replayed log has been read to
+// its end. Records (--record) and shares (--share) the stream as the window does. Returns the
+// exit status: 0 when the port could be used, 1 when not or when a recording failed, 2 when
+// the command line names no port.
 int runHeadless(const ProgramOptions& options, const std::optional<std::string>& simulatedPort,
-                const std::optional<std::string>& simulatedRate);
+                const std::optional<std::string>& simulatedRate,
+                const ReplayFinished& replayFinished = {});
 
 }  // namespace qtplatform

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -120,9 +121,26 @@ int main(int argc, char** argv)
 
     if (options.headless) {
 #ifdef GPSDESK_HAVE_SIM
+        ReplayFinished replayFinished;
+        if (simulator && options.replayPath) {
+            // The end of the file: the simulator has sent its last line and headless has read
+            // every byte of it (or the terminal stayed quiet for two seconds after the end, in
+            // case bytes were lost on the way).
+            replayFinished = [sim = simulator.get(), lastRead = std::uint64_t{0},
+                              quietSince = std::chrono::steady_clock::now()](std::uint64_t read) mutable {
+                const auto now = std::chrono::steady_clock::now();
+                if (read != lastRead) {
+                    lastRead = read;
+                    quietSince = now;
+                }
+                if (!sim->replayFinished()) return false;
+                return read >= sim->bytesSent() || now - quietSince > std::chrono::seconds(2);
+            };
+        }
         return runHeadless(options, simulatedPort,
                            simulator ? std::optional(std::to_string(simulator->rate()))
-                                     : std::nullopt);
+                                     : std::nullopt,
+                           replayFinished);
 #else
         return runHeadless(options, std::nullopt, std::nullopt);
 #endif

@@ -315,3 +315,42 @@ TEST(GpsDeskProgramTest, HeadlessWritesGpsdStyleReportsAndSaysWhenThePortCannotB
     EXPECT_EQ(missing->exitCode(), 1);
     EXPECT_TRUE(missing->readAllStandardOutput().isEmpty());
 }
+
+// A replay in headless ends with its file, and records as the window does: every line of the
+// log is in the recording, one TPV per epoch came out, and the exit status is 0.
+TEST(GpsDeskProgramTest, HeadlessReplayEndsAtTheEndOfTheFileAndRecordsEveryLine)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString log = home.filePath(QStringLiteral("drive.nmea"));
+    QStringList sentences;
+    {
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (int second = 0; second < 30; ++second) {
+            const QByteArray body = QStringLiteral("GPRMC,1200%1.00,A,4807.038,N,01131.000,E,0.5,54.7,081226,,,A")
+                                        .arg(second, 2, 10, QLatin1Char('0')).toLatin1();
+            unsigned sum = 0;
+            for (const char c : body) sum ^= static_cast<unsigned char>(c);
+            const QString sentence = QStringLiteral("$%1*%2").arg(QString::fromLatin1(body))
+                                         .arg(QStringLiteral("%1").arg(sum, 2, 16, QLatin1Char('0')).toUpper());
+            sentences << sentence;
+            file.write(sentence.toLatin1() + "\r\n");
+        }
+    }
+    const QString recording = home.filePath(QStringLiteral("again.nmea"));
+    std::unique_ptr<QProcess> process(startProgram(
+        {"--headless", "--replay", log, "--speed", "max", "--record", recording}, home.path(),
+        QProcess::SeparateChannels));
+    ASSERT_TRUE(process->waitForFinished(60000)) << "the replay did not end with its file";
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
+    int tpv = 0;
+    for (const QByteArray& line : process->readAllStandardOutput().split('\n'))
+        if (QJsonDocument::fromJson(line).object()["class"] == "TPV") ++tpv;
+    EXPECT_EQ(tpv, 30);
+    QFile recorded(recording);
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(recorded.readAll());
+    for (const QString& sentence : sentences) EXPECT_TRUE(text.contains(sentence)) << sentence.toStdString();
+}

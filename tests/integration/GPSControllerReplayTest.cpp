@@ -182,6 +182,12 @@ TEST_F(GPSControllerReplayTest, EveryRecordedLogIsShownAsAnIndependentReadingExp
     ASSERT_TRUE(until([&] { return openLineShown(port, "4800"); }, 6.0));
     simulator->injectBytes("$Version replay\r\n");  // ends the wait for the banner
     ASSERT_TRUE(until([&] { return simulator->received().size() >= 6 * 25; }, 6.0));
+    // The lines read while the banner was awaited are shown too (the banner, having no
+    // checksum, as a broken line); they must be on screen before the counting starts.
+    ASSERT_TRUE(until([&] {
+        return std::any_of(monitorView.lines.begin(), monitorView.lines.end(),
+                           [](const auto& line) { return line.text.find("$Version") != std::string::npos; });
+    }, 6.0));
 
     Expected expected;
     std::size_t handledInAll = 0, unknownInAll = 0;

@@ -1,5 +1,6 @@
 // The six sentence handlers and the catch-all, driven directly on the main thread.
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -67,7 +68,9 @@ TEST_F(GPSControllerHandlersTest, EveryHandledTypeLightsGreenAndEchoesItsSentenc
         EXPECT_EQ(lines[0].first, text);
         EXPECT_EQ(lines[0].second, Color::Green);
     }
-    EXPECT_EQ(types.size(), sentenceTable().size()) << "a sample for every type of the table";
+    const auto decodable = std::count_if(sentenceTable().begin(), sentenceTable().end(),
+                                         [](const SentenceKind& kind) { return kind.decode != nullptr; });
+    EXPECT_EQ(types.size(), static_cast<std::size_t>(decodable)) << "a sample for every decoded type of the table";
 }
 
 TEST_F(GPSControllerHandlersTest, RefusedSentencesShowYellowWithTheReasonAndChangeNothing)

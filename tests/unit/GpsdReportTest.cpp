@@ -23,7 +23,7 @@ void feed(ReceiverState& state, const char* text)
     ASSERT_NE(kind, nullptr);
     const Decoded decoded = kind->decode(*fields);
     ASSERT_TRUE(decoded.record) << text;
-    kind->fold(state, *decoded.record, 0.0);
+    state.apply(*decoded.record, 0.0);
 }
 
 }  // namespace

@@ -138,7 +138,7 @@ TEST_F(ReceiverCommandsTest, NothingIsWrittenWithoutAnOpenPort)
     EXPECT_FALSE(unset.sendNMEACommand(ByteBuffer{'$', 'A'}));
     EXPECT_FALSE(unset.sendCommand(ByteBuffer{0x85}));
     unset.initialize();
-    unset.waitForInitialize();
+    EXPECT_TRUE(unset.waitForInitialize().empty());
 
     use("4800");
     port.closePort();
@@ -147,18 +147,23 @@ TEST_F(ReceiverCommandsTest, NothingIsWrittenWithoutAnOpenPort)
     EXPECT_EQ(pty.readAll(20ms), "");
 }
 
-TEST_F(ReceiverCommandsTest, WaitForInitializeStopsAtTheBannerOrAfterFifteenLines)
+TEST_F(ReceiverCommandsTest, WaitForInitializeStopsAtTheBannerOrAfterFifteenLinesAndGivesThemBack)
 {
     use("4800");
     std::string lines;
     for (int i = 1; i <= 20; ++i) lines += "$GPGGA," + std::to_string(i) + "\r\n";
     ASSERT_TRUE(pty.write(lines));
-    commands.waitForInitialize();
+    const std::vector<ByteBuffer> first = commands.waitForInitialize();
+    ASSERT_EQ(first.size(), 15u);
+    EXPECT_EQ(text(first.front()), "$GPGGA,1\r\n");
+    EXPECT_EQ(text(first.back()), "$GPGGA,15\r\n");
     EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$GPGGA,16\r\n");
     port.flushPort();
 
     ASSERT_TRUE(pty.write("$GPGGA,1\r\nxx$Version 2.3\r\n$GPGGA,3\r\n"));
-    commands.waitForInitialize();
+    const std::vector<ByteBuffer> toBanner = commands.waitForInitialize();
+    ASSERT_EQ(toBanner.size(), 2u);
+    EXPECT_EQ(text(toBanner.back()), "xx$Version 2.3\r\n");
     EXPECT_EQ(text(port.readPortUntilChar(10, 256).value_or(ByteBuffer{})), "$GPGGA,3\r\n");
     port.flushPort();
 

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/NMEA.h"
+#include "core/ReceiverState.h"
 #include "core/SentenceTable.h"
 #include "fakes/TestData.h"
 
@@ -28,7 +29,7 @@ ReceiverState::Changes feed(ReceiverState& state, const std::string& text, doubl
     const SentenceKind* kind = fields ? sentenceKind(fields->type()) : nullptr;
     if (!kind) return 0;
     const Decoded decoded = kind->decode(*fields);
-    return decoded.record ? kind->fold(state, *decoded.record, now) : 0;
+    return decoded.record ? state.apply(*decoded.record, now) : 0;
 }
 
 using SatelliteSet = std::set<std::pair<int, int>>;  // (gnssid, svid)
@@ -176,7 +177,7 @@ Comparison compareWithGpsd(const fs::path& chk)
             if (!decoded.record) continue;
             if (const auto* rmc = std::get_if<RMC>(&*decoded.record); rmc && rmc->time)
                 now = rmc->time->hours * 3600.0 + rmc->time->minutes * 60.0 + rmc->time->seconds;
-            sentenceKind(fields->type())->fold(state, *decoded.record, now);
+            state.apply(*decoded.record, now);
             continue;
         }
         if (line[0] != '{') continue;

@@ -20,11 +20,9 @@
 #include <QImage>
 #include <QPainter>
 
-#include "core/NMEA.h"
 #include "core/ReceiverState.h"
 #include "core/SatelliteStore.h"
-#include "core/SentenceFields.h"
-#include "core/SentenceTable.h"
+#include "core/SentencePipeline.h"
 #include "core/Satellite.h"
 #include "platform/Services.h"
 #include "platform/View.h"
@@ -85,16 +83,9 @@ std::optional<std::size_t> loadSky(const std::filesystem::path& log, SatelliteSt
     ReceiverState state;
     double nowSeconds = 0.0;
     for (std::string line; std::getline(input, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        ByteBuffer sentence(line.begin(), line.end());
-        sentence.push_back('\r');
-        sentence.push_back(0);
-        if (!NMEA::checkSumValid(sentence)) continue;
-        const auto fields = SentenceFields::split(sentence);
-        if (!fields) continue;
-        const Decoded decoded = decodeSentence(*fields);
-        if (!decoded.record) continue;
-        sentenceKind(fields->type())->fold(state, *decoded.record, nowSeconds);
+        const LineResult result = SentencePipeline::decodeText(line);
+        if (result.kind != LineResult::Kind::Decoded) continue;
+        state.apply(*result.record, nowSeconds);
         if (const auto& time = state.time())
             nowSeconds = time->hours * 3600.0 + time->minutes * 60.0 + time->seconds;
     }

@@ -1,0 +1,75 @@
+#include "core/SentencePipeline.h"
+
+#include <algorithm>
+
+#include "core/LineTap.h"
+#include "core/NMEA.h"
+#include "core/SentenceFields.h"
+#include "core/SentenceTable.h"
+
+LineResult SentencePipeline::take(ByteBuffer raw)
+{
+    if (m_tap) m_tap->lineReceived(raw);
+    LineResult result;
+    if (raw.empty() || (raw[0] != '$' && raw[0] != '!')) return result;
+    raw.push_back(0);
+    const auto nul = std::find(raw.begin(), raw.end(), std::uint8_t{0});
+    const bool checksummed = std::find(raw.begin(), nul, std::uint8_t{'*'}) != nul;
+    if (checksummed) m_habit.checksummed();
+    if (!checksummed && !m_habit.acceptsPlainLine()) {
+        // A line without a checksum from a receiver that sends them (or not yet known not to)
+        // was cut short on the way.
+        result.kind = LineResult::Kind::Broken;
+        const auto end =
+            std::find_if(raw.begin(), nul, [](std::uint8_t c) { return c == '\r' || c == '\n'; });
+        result.line.assign(raw.begin(), end);
+        result.line.push_back(0);
+        result.note = DecodeNote{DecodeProblem::TooFewFields, 0};
+        return result;
+    }
+    if (!NMEA::checkSumValid(raw)) return result;
+    if (m_tap) m_tap->sentenceAccepted(raw);
+    return verified(raw);
+}
+
+LineResult SentencePipeline::decodeText(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.remove_suffix(1);
+    ByteBuffer raw(text.begin(), text.end());
+    raw.push_back('\r');
+    raw.push_back(0);
+    if (!NMEA::checkSumValid(raw)) return LineResult{};
+    return verified(raw);
+}
+
+LineResult SentencePipeline::verified(const ByteBuffer& sentence)
+{
+    if (sentence.size() > 1 && sentence[1] == 'P') {
+        LineResult result;
+        result.kind = LineResult::Kind::Proprietary;
+        const auto end = std::find(sentence.begin(), sentence.end(), std::uint8_t{0});
+        result.line.assign(sentence.begin(), end);
+        result.line.push_back(0);
+        return result;
+    }
+    return decodeVerified(sentence);
+}
+
+LineResult SentencePipeline::decodeVerified(const ByteBuffer& sentence)
+{
+    LineResult result;
+    const auto nul = std::find(sentence.begin(), sentence.end(), std::uint8_t{0});
+    result.line.assign(sentence.begin(), nul);
+    result.line.push_back(0);
+    const std::optional<SentenceFields> fields = SentenceFields::split(result.line);
+    result.sentenceKind = fields ? sentenceKind(fields->type()) : nullptr;
+    if (!result.sentenceKind || !result.sentenceKind->decode) {
+        result.kind = result.sentenceKind ? LineResult::Kind::Ignored : LineResult::Kind::Unknown;
+        return result;
+    }
+    Decoded decoded = result.sentenceKind->decode(*fields);
+    result.note = decoded.note;
+    result.record = std::move(decoded.record);
+    result.kind = result.record ? LineResult::Kind::Decoded : LineResult::Kind::Refused;
+    return result;
+}

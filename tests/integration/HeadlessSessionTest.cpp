@@ -1,0 +1,131 @@
+// Headless on a pseudo-terminal: the same road as the window, from the first line on.
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/GPSSettingsController.h"
+#include "app/HeadlessSession.h"
+#include "core/LineTap.h"
+#include "fakes/PseudoTerminal.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testpty::PseudoTerminal;
+
+std::string withChecksum(const std::string& body)
+{
+    unsigned sum = 0;
+    for (const char c : body) sum ^= static_cast<unsigned char>(c);
+    char trailer[8];
+    std::snprintf(trailer, sizeof trailer, "*%02X\r\n", sum);
+    return "$" + body + trailer;
+}
+
+struct CountingTap : LineTap {
+    std::atomic<int> raw{0}, accepted{0};
+    void lineReceived(const ByteBuffer&) override { ++raw; }
+    void sentenceAccepted(const ByteBuffer&) override { ++accepted; }
+};
+
+struct Collected {
+    std::mutex mutex;
+    std::vector<std::string> reports, messages;
+
+    std::size_t countReports(const std::string& part)
+    {
+        std::lock_guard lock(mutex);
+        std::size_t n = 0;
+        for (const auto& r : reports) n += r.find(part) != std::string::npos;
+        return n;
+    }
+    bool saidSomething(const std::string& part)
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& m : messages)
+            if (m.find(part) != std::string::npos) return true;
+        return false;
+    }
+};
+
+template <typename Condition>
+bool until(Condition condition, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return condition();
+}
+
+// A 1 Hz receiver once lost its first 15 seconds at every connect: the wait for the
+// receiver's banner read them and threw them away. Now they are reported and recorded.
+TEST(HeadlessSession, TheLinesReadWhileTheBannerIsAwaitedAreReportedAndTapped)
+{
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    Collected seen;
+    CountingTap tap;
+    HeadlessSession session(
+        [&](const std::string& line) {
+            std::lock_guard lock(seen.mutex);
+            seen.reports.push_back(line);
+        },
+        [&](const std::string& line) {
+            std::lock_guard lock(seen.mutex);
+            seen.messages.push_back(line);
+        },
+        &tap);
+    std::thread reader([&] { session.run(pty.slavePath(), "4800"); });
+    ASSERT_TRUE(until([&] { return seen.saidSomething("#### Open"); }, 5000ms));
+
+    constexpr int kSeconds = 20;
+    std::string lines;
+    for (int second = 0; second < kSeconds; ++second) {
+        char body[96];
+        std::snprintf(body, sizeof body, "GPRMC,1200%02d.00,A,4807.038,N,01131.000,E,0.5,54.7,081226,,,A",
+                      second);
+        lines += withChecksum(body);
+    }
+    ASSERT_TRUE(pty.write(lines));
+    EXPECT_TRUE(until([&] { return seen.countReports("\"class\":\"TPV\"") >= kSeconds; }, 10000ms));
+    session.stop();
+    reader.join();
+
+    EXPECT_EQ(seen.countReports("\"time\":\"2026-12-08T12:00:00.000Z\""), 1u) << "the very first line";
+    EXPECT_EQ(seen.countReports("\"time\":\"2026-12-08T12:00:19.000Z\""), 1u);
+    EXPECT_EQ(tap.accepted.load(), kSeconds);
+    EXPECT_EQ(session.sentencesHandled(), static_cast<std::uint64_t>(kSeconds));
+}
+
+// Cut short by --quit-after before any rate answered: said as such, not as "no rate gave
+// valid sentences".
+TEST(HeadlessSession, AnAutomaticRateCutShortSaysSo)
+{
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    Collected seen;
+    HeadlessSession session([](const std::string&) {},
+                            [&](const std::string& line) {
+                                std::lock_guard lock(seen.mutex);
+                                seen.messages.push_back(line);
+                            });
+    std::atomic<bool> used{true};
+    std::thread reader([&] { used = session.run(pty.slavePath(), GPSSettingsController::kAutomaticRate); });
+    std::this_thread::sleep_for(500ms);
+    session.stop();
+    reader.join();
+    EXPECT_FALSE(used.load());
+    EXPECT_TRUE(seen.saidSomething("NSDoctorRateCutShort"));
+    EXPECT_FALSE(seen.saidSomething("NSDoctorRateNotFound"));
+}
+
+}  // namespace
