@@ -7,11 +7,13 @@
 #include "app/Connection.h"
 #include "core/Alert.h"
 #include "core/ConnectionDoctor.h"
+#include "core/CycleWatch.h"
 #include "core/GpsdReport.h"
 #include "core/ReceiverState.h"
 #include "core/ReceiverTest.h"
 #include "core/ReceiverTestFeed.h"
 #include "core/SentencePipeline.h"
+#include "core/SentenceTable.h"
 #include "core/Serial.h"
 #include "platform/Application.h"
 #include "platform/Services.h"
@@ -83,6 +85,33 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port,
     ReceiverTestFeed feed(*test);
     feed.connected(nowSeconds());
     std::string lastTest;
+    double lastTestTime = -1e9;
+    CycleWatch cycle;
+    ReceiverState::Changes pending = 0;
+    // One TPV, SKY and TEST report per receiver cycle, as gpsd writes them; each only when
+    // it says something new.
+    const auto report = [&] {
+        if (pending == 0) return;
+        if (pending & (ReceiverState::kSatellites | ReceiverState::kUsed))
+            m_reports(gpsdreport::sky(state));
+        std::string tpv = gpsdreport::tpv(state);
+        if (tpv != lastTpv) {
+            m_reports(tpv);
+            lastTpv = std::move(tpv);
+        }
+        // The receiver test's figures at most once a second: they move slowly, and a log
+        // replayed at full speed would otherwise work them out thousands of times a second.
+        const double now = nowSeconds();
+        if (now - lastTestTime >= 1.0) {
+            std::string testLine = test->jsonLine();
+            if (testLine != lastTest) {
+                m_reports(testLine);
+                lastTest = std::move(testLine);
+                lastTestTime = now;
+            }
+        }
+        pending = 0;
+    };
     const auto take = [&](ByteBuffer line) {
         const LineResult result = pipeline.take(std::move(line));
         if (result.kind == LineResult::Kind::Broken || result.kind == LineResult::Kind::Refused) {
@@ -91,21 +120,13 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port,
         }
         if (result.kind != LineResult::Kind::Decoded) return;
         ++m_handled;
+        if (cycle.startsCycle(*result.record)) report();
         const double now = nowSeconds();
         const ReceiverState::Changes changes = state.apply(*result.record, now) | state.expire(now);
-        if (changes & (ReceiverState::kSatellites | ReceiverState::kUsed))
-            m_reports(gpsdreport::sky(state));
-        std::string tpv = gpsdreport::tpv(state);
-        if (tpv != lastTpv) {
-            m_reports(tpv);
-            lastTpv = std::move(tpv);
-        }
+        // Every decoded sentence counts as news: even one that changes nothing ends a cycle.
+        pending |= changes | ReceiverState::Changes{1u << 31};
         feed.apply(state, *result.record, changes, now);
-        std::string testLine = test->jsonLine();
-        if (testLine != lastTest) {
-            m_reports(testLine);
-            lastTest = std::move(testLine);
-        }
+        if (cycle.endsCycle(result.sentenceKind->type)) report();
     };
     for (ByteBuffer& line : firstLines) take(std::move(line));
     m_bytesRead.store(serial.bytesReceived());
@@ -114,12 +135,14 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port,
         m_bytesRead.store(serial.bytesReceived());
         if (!line) {
             if (serial.hungUp()) {
+                report();
                 m_messages(Alert::localizedStringWithKey("NSConnectionLost") + " " + port);
                 return;
             }
             continue;
         }
-        if (line->empty()) return;  // closed or cancelled
+        if (line->empty()) break;  // closed or cancelled
         take(std::move(*line));
     }
+    report();  // the last cycle, cut short by the end
 }

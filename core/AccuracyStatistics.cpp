@@ -39,7 +39,7 @@ bool AccuracyStatistics::add(const FixSample& fix)
         offset = m_plane.toLocal(fix.position);
     }
     m_fixes.push(Kept{fix, offset});
-    summarise();
+    m_stale = true;
     return true;
 }
 
@@ -48,6 +48,7 @@ void AccuracyStatistics::reset()
     m_fixes.clear();
     m_summary.reset();
     m_scatter.clear();
+    m_stale = false;
 }
 
 void AccuracyStatistics::rebase(const GeodeticPosition& origin)
@@ -68,8 +69,9 @@ double AccuracyStatistics::percentile(const std::vector<double>& sorted, double 
     return sorted[below] + fraction * (sorted[above] - sorted[below]);
 }
 
-void AccuracyStatistics::summarise()
+void AccuracyStatistics::summarise() const
 {
+    m_stale = false;
     const std::size_t n = m_fixes.size();
     AccuracySummary s;
     s.points = n;
@@ -122,6 +124,7 @@ void AccuracyStatistics::summarise()
 
 std::string AccuracyStatistics::csv() const
 {
+    const std::vector<ScatterPoint>& scatter = this->scatter();
     std::string text = "time_s,latitude_deg,longitude_deg,height_m,east_m,north_m,hdop,speed_kn\n";
     for (std::size_t i = 0; i < m_fixes.size(); ++i) {
         const FixSample& fix = m_fixes[i].fix;
@@ -131,7 +134,7 @@ std::string AccuracyStatistics::csv() const
         text += formatText("%.3f,%.9f,%.9f,%.3f,%.4f,%.4f,%s,%.3f\n",
                            fix.timeSeconds, fix.position.latitudeDegrees,
                            fix.position.longitudeDegrees, fix.position.heightMetres,
-                           m_scatter[i].eastMetres, m_scatter[i].northMetres, hdop.c_str(),
+                           scatter[i].eastMetres, scatter[i].northMetres, hdop.c_str(),
                            static_cast<double>(fix.speedKnots));
     }
     return text;

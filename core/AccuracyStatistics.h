@@ -56,9 +56,19 @@ public:
     std::size_t size() const { return m_fixes.size(); }
     std::size_t capacity() const { return m_fixes.capacity(); }
     // Nothing before the first fix.
-    const std::optional<AccuracySummary>& summary() const { return m_summary; }
+    // Worked out when asked, not at every fix: a fast stream adds far more fixes than anyone
+    // looks at.
+    const std::optional<AccuracySummary>& summary() const
+    {
+        if (m_stale) summarise();
+        return m_summary;
+    }
     // Every kept fix around the mean, oldest first.
-    const std::vector<ScatterPoint>& scatter() const { return m_scatter; }
+    const std::vector<ScatterPoint>& scatter() const
+    {
+        if (m_stale) summarise();
+        return m_scatter;
+    }
     // The kept fixes as comma-separated text with a header line, oldest first.
     std::string csv() const;
 
@@ -73,11 +83,13 @@ private:
     };
 
     void rebase(const GeodeticPosition& origin);
-    void summarise();
+    void summarise() const;
 
     RingBuffer<Kept> m_fixes;
     LocalTangentPlane m_plane{GeodeticPosition{}};
-    std::optional<AccuracySummary> m_summary;
-    std::vector<ScatterPoint> m_scatter;
-    std::vector<double> m_radii;  // scratch, kept to spare an allocation per fix
+    // The summary and the scatter are a cache of the kept fixes.
+    mutable bool m_stale = false;
+    mutable std::optional<AccuracySummary> m_summary;
+    mutable std::vector<ScatterPoint> m_scatter;
+    mutable std::vector<double> m_radii;  // scratch, kept to spare an allocation per fix
 };

@@ -1,6 +1,8 @@
 #include "core/GpsdReport.h"
 
+#include <charconv>
 #include <cmath>
+#include <system_error>
 
 #include "core/FormatText.h"
 #include "core/ReceiverState.h"
@@ -91,17 +93,27 @@ std::string sky(const ReceiverState& state)
     if (state.vdop()) appendNumber(out, "vdop", "%.2f", *state.vdop());
     if (state.pdop()) appendNumber(out, "pdop", "%.2f", *state.pdop());
     const std::vector<SatelliteInView> satellites = state.satellites();
-    out += formatText(",\"nSat\":%zu,\"uSat\":%zu,\"satellites\":[", satellites.size(),
-                      state.satellitesUsed());
+    // Integers go through to_chars: a SKY report is written every cycle, and printf with a
+    // locale switch per field was most of headless's cost.
+    const auto field = [&out](const char* name, long long value) {
+        out += name;
+        char digits[24];
+        const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+        out.append(digits, error == std::errc() ? end : digits);
+    };
+    field(",\"nSat\":", static_cast<long long>(satellites.size()));
+    field(",\"uSat\":", static_cast<long long>(state.satellitesUsed()));
+    out += ",\"satellites\":[";
     bool first = true;
     for (const SatelliteInView& satellite : satellites) {
-        if (!first) out += ',';
+        out += first ? "{" : ",{";
         first = false;
-        out += formatText("{\"PRN\":%d,\"gnssid\":%d,\"svid\":%d,\"el\":%d,\"az\":%d",
-                          gpsdPrn(satellite.constellation, satellite.svid),
-                          gpsdGnssId(satellite.constellation), satellite.svid,
-                          satellite.elevationDegrees, satellite.azimuthDegrees);
-        if (satellite.snrDbHz) out += formatText(",\"ss\":%d", *satellite.snrDbHz);
+        field("\"PRN\":", gpsdPrn(satellite.constellation, satellite.svid));
+        field(",\"gnssid\":", gpsdGnssId(satellite.constellation));
+        field(",\"svid\":", satellite.svid);
+        field(",\"el\":", satellite.elevationDegrees);
+        field(",\"az\":", satellite.azimuthDegrees);
+        if (satellite.snrDbHz) field(",\"ss\":", *satellite.snrDbHz);
         out += satellite.usedInFix ? ",\"used\":true}" : ",\"used\":false}";
     }
     return out + "]}";
