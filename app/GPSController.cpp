@@ -44,8 +44,9 @@ constexpr double kRateSwitchPauseSeconds = 1.0;
 constexpr double kPositionTimerSeconds = 15.0;
 constexpr double kFreshnessTimerSeconds = 1.0;
 constexpr std::uint32_t kLineLimit = 256;
-// Views redraw at most this often, however fast sentences come.
-constexpr double kDrainIntervalSeconds = 1.0 / 30.0;
+// Views redraw at most this often, however fast sentences come: ten times a second is as
+// fast as a person reads a changing number.
+constexpr double kDrainIntervalSeconds = 1.0 / 10.0;
 // This many queued updates are drained at once, whatever the interval.
 constexpr std::size_t kDrainBacklog = 1024;
 // How long a full queue waits for the main thread before its oldest update is dropped.
@@ -365,7 +366,7 @@ void GPSController::showQueuedBeforeWaiting()
         std::lock_guard lock(m_queueMutex);
         if (m_drainPending || m_updates.empty()) return;
     }
-    // Within ~1/30 s of the last drain, what the line brings next joins the coming one: a
+    // Within ~1/10 s of the last drain, what the line brings next joins the coming one: a
     // burst is read whole first. A line that stays quiet until then gets its updates shown.
     const double wait = m_lastDrainRequest + kDrainIntervalSeconds - steadySeconds();
     if (wait > 0.0 && m_serialPort->waitForInput(wait)) return;
@@ -396,7 +397,7 @@ void GPSController::enqueue(Update update)
     m_updates.push_back(std::move(update));
     const bool backlog = m_updates.size() >= kDrainBacklog;
     lock.unlock();
-    // Far behind: the main thread drains at once instead of at the next ~1/30 s.
+    // Far behind: the main thread drains at once instead of at the next ~1/10 s.
     if (backlog) requestDrain();
 }
 

@@ -56,7 +56,7 @@ struct SentenceKind;
 // object and all serial traffic, and checks, splits and decodes each sentence. It reaches
 // the user interface only through one bounded queue of updates (decoded sentences and status
 // calls) that the main thread drains in arrival order; the reader never waits for it. Drains
-// are asked for at most ~30 times a second, so views redraw no more often on a receiver's
+// are asked for at most ~10 times a second, so views redraw no more often on a receiver's
 // line; only a backlog of a thousand updates (a flood) is drained sooner. A full queue gives
 // the main thread a quarter second to catch up, then drops the oldest sentence updates and
 // counts them (the monitor shows the count). The main thread talks to the reader through threadCommand and reads the
@@ -226,7 +226,7 @@ private:
     void present(const Update& update);
     void monitorRejected(const ByteBuffer& line, const DecodeNote& note);
     // Reader thread: queue an update; ask the main thread to drain the queue; before a read
-    // that may wait, ask for it once it is due (no sooner than ~1/30 s after the last).
+    // that may wait, ask for it once it is due (no sooner than ~1/10 s after the last).
     void enqueue(Update update);
     void requestDrain();
     void showQueuedBeforeWaiting();

@@ -154,7 +154,9 @@ void GPSController::present(const Update& update)
     updateMonitor(result.line, true);
     const platform::Clock* clock = platform::services().clock;
     const double now = clock ? clock->now() : 0.0;
-    const ReceiverState::Changes changes = m_state.apply(*result.record, now);
+    // Satellites no longer reported age out as each sentence is folded, as in headless; the
+    // position timer still ages them on a line that went quiet.
+    const ReceiverState::Changes changes = m_state.apply(*result.record, now) | m_state.expire(now);
     if (m_receiverTestController && result.line.size() >= 3) {
         const std::string_view talker(reinterpret_cast<const char*>(result.line.data()) + 1, 2);
         m_receiverTestController->apply(talker, m_state, *result.record, changes, now);
