@@ -276,7 +276,6 @@ void GPSController::connectCommand(bool reportFailure)
     m_connectedPort = *port;
     m_checksumHabit.reset();
     m_connected.store(true);
-    m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
     postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
     postToMain([this] {
         const platform::Clock* clock = platform::services().clock;
@@ -292,6 +291,9 @@ void GPSController::connectCommand(bool reportFailure)
     commands.setPort(m_serialPort.get(), *port, usedRate);
     commands.waitForInitialize();
     commands.setNMEA();
+    // The spell counts from here: the lines the initialisation read never reached the watch,
+    // and a slow receiver takes longer than a spell to send them.
+    m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
 }
 
 std::unique_ptr<Serial> GPSController::openAtRate(const std::string& port, std::string& rate,
@@ -409,7 +411,17 @@ std::optional<GPSController::Update> GPSController::decodeLine(ByteBuffer& line,
     if (!NMEA::checkSumValid(line)) return std::nullopt;
     if (tap) tap->sentenceAccepted(line);
     if (line.size() > 1 && line[1] == 'P') return std::nullopt;
-    return decodeVerified(line);
+    Update update = decodeVerified(line);
+    // Only a checksum vouches for a sentence shorter than its full form.
+    if (!checksummed && update.kind == Update::Kind::Decoded) {
+        const auto fields = SentenceFields::split(update.line);
+        if (fields && plainLineCutShort(*fields)) {
+            update.kind = Update::Kind::Refused;
+            update.record.reset();
+            update.note = DecodeNote{DecodeProblem::TooFewFields, 0};
+        }
+    }
+    return update;
 }
 
 GPSController::Update GPSController::decodeVerified(const ByteBuffer& sentence)

@@ -137,6 +137,10 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port)
         if (!fields || fields->proprietary()) continue;
         const SentenceKind* kind = sentenceKind(fields->type());
         if (!kind) continue;
+        if (!checksummed && plainLineCutShort(*fields)) {
+            ++m_rejected;  // short, and no checksum to vouch for it
+            continue;
+        }
         const Decoded decoded = kind->decode(*fields);
         if (!decoded.record) {
             ++m_rejected;

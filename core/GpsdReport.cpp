@@ -97,10 +97,12 @@ std::string sky(const ReceiverState& state)
     for (const SatelliteInView& satellite : satellites) {
         if (!first) out += ',';
         first = false;
-        out += formatText("{\"PRN\":%d,\"gnssid\":%d,\"svid\":%d,\"el\":%d,\"az\":%d",
+        out += formatText("{\"PRN\":%d,\"gnssid\":%d,\"svid\":%d",
                           gpsdPrn(satellite.constellation, satellite.svid),
-                          gpsdGnssId(satellite.constellation), satellite.svid,
-                          satellite.elevationDegrees, satellite.azimuthDegrees);
+                          gpsdGnssId(satellite.constellation), satellite.svid);
+        // As gpsd: a place the receiver did not give is left out, not written as 0.
+        if (satellite.elevationDegrees) out += formatText(",\"el\":%d", *satellite.elevationDegrees);
+        if (satellite.azimuthDegrees) out += formatText(",\"az\":%d", *satellite.azimuthDegrees);
         if (satellite.snrDbHz) out += formatText(",\"ss\":%d", *satellite.snrDbHz);
         out += satellite.usedInFix ? ",\"used\":true}" : ",\"used\":false}";
     }

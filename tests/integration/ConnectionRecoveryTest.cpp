@@ -42,8 +42,10 @@ TEST_F(ConnectionRecoveryTest, AReceiverPluggedInAfterAStartWithoutDevicesIsConn
 {
     fakes::FakeDeviceTree tree;
     if (!startSimulator({})) return;
+    platform.alerts.panelAnswer = 1;  // wait for a receiver
     wake();
     ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NSNoGPS";
+    EXPECT_EQ(platform.application.terminateCount, 0);
     until([] { return false; }, 2.5);  // past the reader's own start
     EXPECT_FALSE(controller().hasConnection());
 
