@@ -123,8 +123,13 @@ ReceiverState::Changes ReceiverState::apply(const GNS& gns, double)
 
 ReceiverState::Changes ReceiverState::apply(const ZDA& zda, double)
 {
-    const Changes changes = takeTime(zda.time);
-    return changes | store(m_date, zda.date, kDate);
+    Changes changes = takeTime(zda.time);
+    changes |= store(m_date, zda.date, kDate);
+    if (!zda.date && (zda.dropped.has(2) || zda.dropped.has(3) || zda.dropped.has(4)) && m_date) {
+        m_date.reset();
+        changes |= kDate;
+    }
+    return changes;
 }
 
 ReceiverState::Changes ReceiverState::apply(const HDT& hdt, double)

@@ -138,6 +138,10 @@ TEST(ReceiverState, ABadDateIsNoDateAndABadPositionNoPosition)
     EXPECT_FALSE(state.date());
     feed(state, "$GPRMC,120002,A,4807.038,N,01131.000,E,10.0,90.0,240394,,");
     EXPECT_EQ(state.date(), (UtcDate{1994, 3, 24}));
+    feed(state, "$GPZDA,120002.50,25,03,1994,00,00");
+    EXPECT_EQ(state.date(), (UtcDate{1994, 3, 25}));
+    feed(state, "$GPZDA,120002.60,32,02,1994,00,00");
+    EXPECT_FALSE(state.date());
 
     // The position of the last epoch is not this one's; time, fix and altitude still count.
     feed(state, "$GPGGA,120003,4899.999,N,01131.000,E,1,08,0.9,600.0,M,46.9,M,,");
