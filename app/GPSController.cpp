@@ -288,7 +288,6 @@ void GPSController::connectCommand(bool reportFailure)
     m_connectedPort = *port;
     m_pipeline = SentencePipeline(m_lineTap);
     m_connected.store(true);
-    m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
     postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
     postToMain([this] {
         const platform::Clock* clock = platform::services().clock;
@@ -300,10 +299,13 @@ void GPSController::connectCommand(bool reportFailure)
         postToMain([this, text = *warning] { updateMonitor(text); });
     }
 
-    // What the receiver says while its banner is awaited goes the normal road: a 1 Hz
+    std::vector<ByteBuffer> firstLines = Connection::initialise(*m_serialPort, *port, usedRate);
+    // The wrong-rate spell counts from here: a slow receiver takes longer than a spell to send
+    // the lines the initialisation waits for.
+    m_wrongRateWatch.reset(steadySeconds(), m_serialPort->bytesReceived());
+    // What the receiver said while its banner was awaited goes the normal road: a 1 Hz
     // receiver would otherwise lose the first 15 seconds of every connection.
-    for (ByteBuffer& line : Connection::initialise(*m_serialPort, *port, usedRate))
-        takeLine(std::move(line), steadySeconds());
+    for (ByteBuffer& line : firstLines) takeLine(std::move(line), steadySeconds());
 }
 
 void GPSController::disconnectCommand()

@@ -176,7 +176,12 @@ public:
     // 2 differential ...).
     void setPosition(const std::optional<UtcTime>& utc, const std::optional<GeoPosition>& position,
                      std::int32_t fix, const std::optional<float>& altitudeMeters);
-    void setCogSog(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots);
+    // fromValidFix false: the values of a void fix, shown greyed until valid ones come.
+    void setCogSog(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots,
+                   bool fromValidFix = true);
+    // After a sentence that carries speed and course: a value it did not supply, and no other
+    // sentence of the epoch did, is unknown and shown blank rather than the last epoch's.
+    void blankUnknownMotion(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots);
     // Staleness watch, run by the 15-second timer.
     void positionTimer();
     // Once a second: greys the read-outs the receiver stopped refreshing, turns the lamp
@@ -225,6 +230,8 @@ private:
     };
     void present(const Update& update);
     void monitorRejected(const ByteBuffer& line, const DecodeNote& note);
+    // "  <- verdict: problem (field)" under the line just shown.
+    void monitorNote(const std::string& verdictKey, const DecodeNote& note);
     // Reader thread: queue an update; ask the main thread to drain the queue; before a read
     // that may wait, ask for it once it is due (no sooner than ~1/10 s after the last).
     void enqueue(Update update);
@@ -294,6 +301,7 @@ private:
     double m_positionDate = 0.0;  // platform::Clock seconds
     float m_sog = 0.0f;           // knots
     float m_cog = 0.0f;           // degrees true
+    bool m_motionVoid = false;    // speed and course shown are those of a void fix
     std::int32_t m_fix = 0;
     ReceiverState m_state;
     std::uint64_t m_droppedShown = 0;

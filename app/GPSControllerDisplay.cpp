@@ -136,21 +136,37 @@ void GPSController::setPosition(const std::optional<UtcTime>& utc, const std::op
     resetPositionDate();
 }
 
-void GPSController::setCogSog(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots)
+void GPSController::setCogSog(const std::optional<float>& cogDegrees, const std::optional<float>& sogKnots,
+                              bool fromValidFix)
 {
+    if (sogKnots || cogDegrees) m_motionVoid = !fromValidFix;
     if (sogKnots) {
         if (m_gpsSettingsController) m_sogFormatter->setUnits(m_gpsSettingsController->units());
         m_sog = *sogKnots;
-        if (m_sogField) m_sogField->setObjectValue(m_sog);
+        if (m_sogField) {
+            m_sogField->setObjectValue(m_sog);
+            m_sogField->setStale(m_motionVoid);
+        }
         m_freshness.refreshed(ReadoutFreshness::kSpeed, now());
     }
     if (cogDegrees && m_sog >= kMinimumCourseSpeedKnots) {
         m_cog = *cogDegrees;
-        if (m_cogField) m_cogField->setObjectValue(m_cog);
+        if (m_cogField) {
+            m_cogField->setObjectValue(m_cog);
+            m_cogField->setStale(m_motionVoid);
+        }
         m_freshness.refreshed(ReadoutFreshness::kCourse, now());
+        // The compass follows a valid fix only.
         const auto heading = headingDegrees(m_cog);
-        if (heading && m_compassView) m_compassView->setHeading(*heading);
+        if (heading && m_compassView && fromValidFix) m_compassView->setHeading(*heading);
     }
+}
+
+void GPSController::blankUnknownMotion(const std::optional<float>& cogDegrees,
+                                       const std::optional<float>& sogKnots)
+{
+    if (!sogKnots && !m_state.speedKnots() && m_sogField) m_sogField->setObjectValue(std::nullopt);
+    if (!cogDegrees && !m_state.courseDegrees() && m_cogField) m_cogField->setObjectValue(std::nullopt);
 }
 
 std::string GPSController::formatUtc(const UtcTime& utc)
@@ -186,8 +202,11 @@ void GPSController::freshnessTimer()
         {ReadoutFreshness::kTime, m_utcField},     {ReadoutFreshness::kPosition, m_latitudeField},
         {ReadoutFreshness::kPosition, m_longitudeField}, {ReadoutFreshness::kFix, m_fixField},
         {ReadoutFreshness::kSpeed, m_sogField},    {ReadoutFreshness::kCourse, m_cogField}};
-    for (const auto& [readout, field] : readouts)
-        if (field) field->setStale(m_freshness.stale(readout, at));
+    for (const auto& [readout, field] : readouts) {
+        const bool voidMotion =
+            m_motionVoid && (readout == ReadoutFreshness::kSpeed || readout == ReadoutFreshness::kCourse);
+        if (field) field->setStale(voidMotion || m_freshness.stale(readout, at));
+    }
     // A silent line is told by the lamp within seconds, long before the 90-second sheet.
     if (m_lastSentenceTime >= 0.0 && at - m_lastSentenceTime > ReadoutFreshness::kMinimumStaleSeconds &&
         !m_lampSilent) {
@@ -218,6 +237,7 @@ std::string GPSController::formatUtcToLocal(const std::optional<std::string>& ut
 void GPSController::clearFields()
 {
     m_freshness.reset();
+    m_motionVoid = false;
     m_lastSentenceTime = -1.0;
     for (platform::TextField* field :
          {m_utcField, m_latitudeField, m_longitudeField, m_sogField, m_cogField, m_fixField}) {

@@ -152,6 +152,8 @@ void GPSController::present(const Update& update)
     sentenceArrived();
     if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
     updateMonitor(result.line, true);
+    // The sentence counts; what was left out of it, and why, is said under it.
+    if (result.note) monitorNote("NSFieldIgnored", result.note);
     const platform::Clock* clock = platform::services().clock;
     const double now = clock ? clock->now() : 0.0;
     // Satellites no longer reported age out as each sentence is folded, as in headless; the
@@ -185,12 +187,21 @@ void GPSController::monitorRejected(const ByteBuffer& line, const DecodeNote& no
     const auto nul = std::find(line.begin(), line.end(), std::uint8_t{0});
     const std::optional<std::string> text =
         NMEA::address(line, 0, static_cast<std::uint32_t>(nul - line.begin()));
-    std::string why = Alert::localizedStringWithKey(note ? "NSSentenceRejected" : "NSBrokenLine");
-    if (note) {
-        why += ": " + Alert::localizedStringWithKey(std::string(decodeProblemKey(note.problem)));
-        if (note.field != 0) why += " (" + std::to_string(note.field) + ")";
-    }
     m_monitorController->append(text.value_or(""), false);
+    if (note) {
+        monitorNote("NSSentenceRejected", note);
+        return;
+    }
+    m_monitorController->append("  <- " + Alert::localizedStringWithKey("NSBrokenLine"), false);
+    m_monitorController->append("\n", false);
+}
+
+void GPSController::monitorNote(const std::string& verdictKey, const DecodeNote& note)
+{
+    if (!m_monitorController) return;
+    std::string why = Alert::localizedStringWithKey(verdictKey) + ": " +
+                      Alert::localizedStringWithKey(std::string(decodeProblemKey(note.problem)));
+    if (note.field != 0) why += " (" + std::to_string(note.field) + ")";
     m_monitorController->append("  <- " + why, false);
     m_monitorController->append("\n", false);
 }
@@ -200,7 +211,9 @@ void GPSController::monitorRejected(const ByteBuffer& line, const DecodeNote& no
 void GPSController::updatePositionRMC(const RMC& rmc)
 {
     setPosition(rmc.time, rmc.position, fixOfStatus(rmc.status, rmc.mode), std::nullopt);
-    setCogSog(rmc.courseDegrees, rmc.speedKnots);
+    // Those of a void fix are shown, greyed.
+    setCogSog(rmc.courseDegrees, rmc.speedKnots, rmc.validFix());
+    blankUnknownMotion(rmc.courseDegrees, rmc.speedKnots);
 }
 
 // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,
@@ -245,6 +258,7 @@ void GPSController::updateHeadingHDT(const HDT&) {}
 void GPSController::updateCourseVTG(const VTG& vtg)
 {
     setCogSog(vtg.courseDegrees, vtg.speedKnots);
+    blankUnknownMotion(vtg.courseDegrees, vtg.speedKnots);
 }
 
 // $GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39,14,22,228,45
@@ -256,6 +270,8 @@ void GPSController::updateSatelliteGSV(const GSV&) {}
 // Uses mode (A automatic, M manual), fix type (1 none, 2 2D, 3 3D) and PDOP, HDOP, VDOP.
 void GPSController::updateSatelliteGSA(const GSA& gsa)
 {
+    // A GSA cut off before its fix type says nothing of the fix.
+    if (!gsa.stated) return;
     const std::string modeText = Alert::localizedStringWithKey(gsa.mode == 'A' ? "NSAutomatic" : "NSManual");
     std::string fixTypeText;
     if (!gsa.fixTypeEmpty) {

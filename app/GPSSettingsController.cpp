@@ -77,11 +77,11 @@ void GPSSettingsController::awakeFromNib()
     if (application && !m_rescanTimer)
         m_rescanTimer = application->scheduledTimer(kRescanSeconds, [this] { rescanPorts(); });
 
-    // Plugging the receiver in is what the user does next, so the program stays: the list
-    // fills when the device appears.
+    // Without any serial device there is nothing to connect to: the program ends unless the
+    // user chooses to wait, and then the list fills when the receiver is plugged in.
     if (m_deviceCount.load() == 0) {
         if (application) application->beep();
-        Alert::showMessageWithKey("NSNoGPS");
+        if (Alert::showQuit("NSNoGPS") && application) application->terminate();
     }
 }
 

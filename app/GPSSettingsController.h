@@ -39,8 +39,8 @@ public:
     void setSettingsDrawer(platform::Drawer* drawer) { m_settingsDrawer = drawer; }
 
     // Fills the lists, restores the preferences and captures them, and starts following the
-    // devices as they come and go. Without any serial device: beep and the "NSNoGPS" panel;
-    // the program runs on. The port list shows what each port is; the port captured and
+    // devices as they come and go. Without any serial device: beep and the "NSNoGPS" panel,
+    // whose default answer ends the program; "Wait for a receiver" lets it run on. The port list shows what each port is; the port captured and
     // stored is its stable path (/dev/serial/by-id/...) where it has one.
     void awakeFromNib();
     // Lists the ports anew when they changed, keeping the selection; with nothing chosen yet,

@@ -68,6 +68,11 @@ bool Alert::showYes(const std::string& key)
     return showQuestion(key, "NSYes", "NSNo");
 }
 
+bool Alert::showQuit(const std::string& key)
+{
+    return showQuestion(key, "NSQuit", "NSWaitForReceiver");
+}
+
 bool Alert::showQuestion(const std::string& key, const std::string& defaultKey,
                          const std::string& alternateKey)
 {

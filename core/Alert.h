@@ -32,6 +32,8 @@ public:
     static bool showSave(const std::string& key);
     static bool showDelete(const std::string& key);
     static bool showYes(const std::string& key);
+    // The same with "Quit" (default) and "Wait for a receiver": true for Quit.
+    static bool showQuit(const std::string& key);
 
     // Starts speaking the key's text and returns at once.
     static void speakMessageWithKey(const std::string& key);

@@ -72,8 +72,8 @@ constexpr std::optional<Constellation> constellationOfTalker(std::string_view ta
 struct SatelliteInView {
     Constellation constellation = Constellation::GPS;
     std::int32_t svid = 0;
-    std::int32_t elevationDegrees = 0;   // 0..90 above the horizon
-    std::int32_t azimuthDegrees = 0;     // 0..359 clockwise from true north
+    std::optional<std::int32_t> elevationDegrees;  // 0..90 above the horizon; nothing when not sent
+    std::optional<std::int32_t> azimuthDegrees;    // 0..359 clockwise from true north; nothing when not sent
     std::optional<std::int32_t> snrDbHz; // 0..99; nothing when not tracked
     bool usedInFix = false;
 };

@@ -111,8 +111,9 @@ std::string sky(const ReceiverState& state)
         field("\"PRN\":", gpsdPrn(satellite.constellation, satellite.svid));
         field(",\"gnssid\":", gpsdGnssId(satellite.constellation));
         field(",\"svid\":", satellite.svid);
-        field(",\"el\":", satellite.elevationDegrees);
-        field(",\"az\":", satellite.azimuthDegrees);
+        // As gpsd: a place the receiver did not give is left out, not written as 0.
+        if (satellite.elevationDegrees) field(",\"el\":", *satellite.elevationDegrees);
+        if (satellite.azimuthDegrees) field(",\"az\":", *satellite.azimuthDegrees);
         if (satellite.snrDbHz) field(",\"ss\":", *satellite.snrDbHz);
         out += satellite.usedInFix ? ",\"used\":true}" : ",\"used\":false}";
     }

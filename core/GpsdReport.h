@@ -17,7 +17,8 @@ namespace gpsdreport {
 std::string tpv(const ReceiverState& state);
 
 // {"class":"SKY","hdop":..,"vdop":..,"pdop":..,"nSat":N,"uSat":N,"satellites":[{"PRN":..,
-//  "gnssid":..,"svid":..,"el":..,"az":..,"ss":..,"used":..}]}; "ss" only for a tracked signal.
+//  "gnssid":..,"svid":..,"el":..,"az":..,"ss":..,"used":..}]}; "ss" only for a tracked signal,
+//  "el" and "az" only where the receiver gave them.
 std::string sky(const ReceiverState& state);
 
 // gpsd's PRN for a satellite: the number in the combined NMEA ranges (GLONASS 65-96,

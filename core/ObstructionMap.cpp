@@ -6,9 +6,11 @@
 void ObstructionMap::record(std::span<const SatelliteInView> inView)
 {
     for (const SatelliteInView& satellite : inView) {
-        const int elevation = satellite.elevationDegrees;
+        // A satellite without a place has no cell.
+        if (!satellite.elevationDegrees || !satellite.azimuthDegrees) continue;
+        const int elevation = *satellite.elevationDegrees;
         // 360 is north again; some receivers send it.
-        const int azimuth = satellite.azimuthDegrees == 360 ? 0 : satellite.azimuthDegrees;
+        const int azimuth = *satellite.azimuthDegrees == 360 ? 0 : *satellite.azimuthDegrees;
         if (elevation < 0 || elevation > 90 || azimuth < 0 || azimuth >= 360) continue;
         // The zenith belongs to the highest ring.
         const int row = std::min(elevation / kCellDegrees, kElevationCells - 1);

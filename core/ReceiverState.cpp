@@ -34,12 +34,25 @@ ReceiverState::Changes ReceiverState::takePosition(const std::optional<GeoPositi
 {
     if (!position || samePosition(m_position, *position)) return 0;
     m_position = position;
+    m_positioned = true;
     return kPosition;
 }
 
 ReceiverState::Changes ReceiverState::takeTime(const std::optional<UtcTime>& time)
 {
-    return store(m_time, time, kTime);
+    if (!time || time == m_time) return 0;
+    // A new epoch: what the last one said of place and motion is no statement about this
+    // one. Sentences of the new epoch supply it again; until they do it is unknown, never
+    // the old value under the new time.
+    Changes changes = kTime;
+    if (m_position) changes |= kPosition;
+    if (m_speedKnots) changes |= kSpeed;
+    if (m_courseDegrees) changes |= kCourse;
+    m_position.reset();
+    m_speedKnots.reset();
+    m_courseDegrees.reset();
+    m_time = time;
+    return changes;
 }
 
 ReceiverState::Changes ReceiverState::takeAltitude(const std::optional<float>& altitude)
@@ -49,7 +62,8 @@ ReceiverState::Changes ReceiverState::takeAltitude(const std::optional<float>& a
 
 ReceiverState::Changes ReceiverState::apply(const GGA& gga, double)
 {
-    Changes changes = takeTime(gga.time) | takePosition(gga.position) | takeAltitude(gga.altitudeMeters);
+    Changes changes = takeTime(gga.time);
+    changes |= takePosition(gga.position) | takeAltitude(gga.altitudeMeters);
     changes |= store(m_fixQuality, gga.fixQuality, kFix);
     if (gga.fixQuality) {
         const bool valid = *gga.fixQuality > 0;
@@ -61,10 +75,21 @@ ReceiverState::Changes ReceiverState::apply(const GGA& gga, double)
 
 ReceiverState::Changes ReceiverState::apply(const RMC& rmc, double)
 {
-    Changes changes = takeTime(rmc.time) | takePosition(rmc.position);
+    Changes changes = takeTime(rmc.time);
+    changes |= takePosition(rmc.position);
     changes |= store(m_date, rmc.date, kDate);
-    changes |= store(m_speedKnots, rmc.speedKnots, kSpeed);
-    changes |= store(m_courseDegrees, rmc.courseDegrees, kCourse);
+    // A date that was sent but could not be read is no reason to believe the old one: the
+    // day may just have changed.
+    if (rmc.dropped.has(9) && m_date) {
+        m_date.reset();
+        changes |= kDate;
+    }
+    // Speed and course of a void fix are shown greyed by the window but are not the
+    // receiver's motion.
+    if (rmc.validFix()) {
+        changes |= store(m_speedKnots, rmc.speedKnots, kSpeed);
+        changes |= store(m_courseDegrees, rmc.courseDegrees, kCourse);
+    }
     if (rmc.status == 'A' || rmc.status == 'V') {
         const bool valid = rmc.status == 'A' && rmc.mode != 'N';
         if (valid != m_positionValid) changes |= kFix;
@@ -75,7 +100,8 @@ ReceiverState::Changes ReceiverState::apply(const RMC& rmc, double)
 
 ReceiverState::Changes ReceiverState::apply(const GLL& gll, double)
 {
-    return takeTime(gll.time) | takePosition(gll.position);
+    const Changes changes = takeTime(gll.time);
+    return changes | takePosition(gll.position);
 }
 
 ReceiverState::Changes ReceiverState::apply(const VTG& vtg, double)
@@ -85,7 +111,8 @@ ReceiverState::Changes ReceiverState::apply(const VTG& vtg, double)
 
 ReceiverState::Changes ReceiverState::apply(const GNS& gns, double)
 {
-    Changes changes = takeTime(gns.time) | takePosition(gns.position) | takeAltitude(gns.altitudeMeters);
+    Changes changes = takeTime(gns.time);
+    changes |= takePosition(gns.position) | takeAltitude(gns.altitudeMeters);
     const bool valid = gns.position.has_value();
     if (gns.modes[0] != 0) {
         if (valid != m_positionValid) changes |= kFix;
@@ -96,7 +123,13 @@ ReceiverState::Changes ReceiverState::apply(const GNS& gns, double)
 
 ReceiverState::Changes ReceiverState::apply(const ZDA& zda, double)
 {
-    return takeTime(zda.time) | store(m_date, zda.date, kDate);
+    Changes changes = takeTime(zda.time);
+    changes |= store(m_date, zda.date, kDate);
+    if (!zda.date && (zda.dropped.has(2) || zda.dropped.has(3) || zda.dropped.has(4)) && m_date) {
+        m_date.reset();
+        changes |= kDate;
+    }
+    return changes;
 }
 
 ReceiverState::Changes ReceiverState::apply(const HDT& hdt, double)
@@ -116,6 +149,8 @@ ReceiverState::Changes ReceiverState::setUsed(Constellation system, std::vector<
 
 ReceiverState::Changes ReceiverState::apply(const GSA& gsa, double)
 {
+    // Without its mode and fix type a GSA says nothing of the fix.
+    if (!gsa.stated) return 0;
     Changes changes = store(m_fixType, gsa.fixType, kFix);
     if (gsa.pdop != m_pdop || gsa.hdop != m_hdop || gsa.vdop != m_vdop) {
         // Each GSA states all three; an empty one means the receiver has none now.
@@ -152,21 +187,18 @@ ReceiverState::Changes ReceiverState::apply(const GSV& gsv, double nowSeconds)
         (gsv.signalId ? *gsv.signalId : kNoSignal));
     Cycle& cycle = m_cycles[group];
     if (gsv.number == 1) {
-        cycle.next = 1;
+        cycle.started = true;
         cycle.seen.clear();
     }
-    // A cycle counts only when its sentences came in order from the first: after a lost
-    // sentence the satellites it listed must not be dropped for being missing.
-    const bool inOrder = cycle.next == gsv.number;
-    cycle.next = inOrder ? gsv.number + 1 : 0;
 
     for (const GSV::Block& block : gsv.satellites) {
         const auto placed = placeSatellite(gsv.talkerSystem, block.number);
         if (!placed) continue;
         const Key key{placed->constellation, placed->svid};
         Tracked& satellite = m_satellites[key];
-        if (block.elevationDegrees) satellite.elevationDegrees = *block.elevationDegrees;
-        if (block.azimuthDegrees) satellite.azimuthDegrees = *block.azimuthDegrees;
+        // Each sentence states the place anew; one it does not give is unknown, not the old.
+        satellite.elevationDegrees = block.elevationDegrees;
+        satellite.azimuthDegrees = block.azimuthDegrees;
         satellite.order = static_cast<std::uint32_t>(4 * (gsv.number - 1)) + block.position;
         satellite.lastSeen = nowSeconds;
         auto report = std::find_if(satellite.reports.begin(), satellite.reports.end(),
@@ -175,13 +207,14 @@ ReceiverState::Changes ReceiverState::apply(const GSV& gsv, double nowSeconds)
             satellite.reports.push_back({group, block.snrDbHz});
         else
             report->snrDbHz = block.snrDbHz;
-        if (inOrder) cycle.seen.push_back(key);
+        if (cycle.started) cycle.seen.push_back(key);
     }
 
     if (gsv.number != gsv.total) return 0;
     Changes changes = kSatellites;
-    if (inOrder) {
-        // The cycle is whole: what this stream no longer lists has left its view.
+    if (cycle.started) {
+        // The cycle ends: what this stream did not list since its first sentence is gone, also
+        // when a sentence between was lost, so that the last cycle's satellites do not linger.
         const std::set<Key> seen(cycle.seen.begin(), cycle.seen.end());
         for (auto it = m_satellites.begin(); it != m_satellites.end();) {
             auto& reports = it->second.reports;
@@ -192,7 +225,7 @@ ReceiverState::Changes ReceiverState::apply(const GSV& gsv, double nowSeconds)
             it = reports.empty() ? m_satellites.erase(it) : std::next(it);
         }
     }
-    cycle.next = 0;
+    cycle.started = false;
     cycle.seen.clear();
     return changes | expire(nowSeconds);
 }
@@ -209,7 +242,7 @@ ReceiverState::Changes ReceiverState::expire(double nowSeconds)
 std::int32_t ReceiverState::mode() const
 {
     if (m_fixType) return *m_fixType;
-    if (!m_fixQuality && !m_position) return 0;
+    if (!m_fixQuality && !m_positioned) return 0;
     if (!m_positionValid) return 1;
     return m_altitudeMeters ? 3 : 2;
 }

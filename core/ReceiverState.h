@@ -14,7 +14,8 @@
 //
 // apply() says what changed, so that a window redraws only what it must and a text report
 // is written only when its content moved. A value a sentence left out keeps what an earlier
-// one said. Times are seconds of a monotonic clock (platform::Clock); only differences
+// sentence of the same epoch said; a sentence with a new time of day begins a new epoch, in
+// which position, speed and course are unknown until one of its sentences supplies them. Times are seconds of a monotonic clock (platform::Clock); only differences
 // matter. Not thread-safe: one owner folds and reads.
 class ReceiverState {
 public:
@@ -83,14 +84,14 @@ private:
         std::optional<std::int32_t> snrDbHz;
     };
     struct Tracked {
-        std::int32_t elevationDegrees = 0;
-        std::int32_t azimuthDegrees = 0;
+        std::optional<std::int32_t> elevationDegrees;
+        std::optional<std::int32_t> azimuthDegrees;
         std::vector<Report> reports;
         std::uint32_t order = 0;  // place in the last GSV cycle that listed it
         double lastSeen = 0.0;
     };
     struct Cycle {
-        std::int32_t next = 0;  // the sentence number expected next; 0 when none started
+        bool started = false;  // its first sentence came
         std::vector<Key> seen;
     };
 
@@ -105,6 +106,7 @@ private:
     std::optional<std::int32_t> m_fixQuality;
     std::optional<std::int32_t> m_fixType;
     bool m_positionValid = false;  // the last position sentence carried a valid fix
+    bool m_positioned = false;     // a position was ever taken
     std::optional<float> m_speedKnots;
     std::optional<float> m_courseDegrees;
     std::optional<float> m_headingDegrees;

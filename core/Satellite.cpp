@@ -29,8 +29,8 @@ void Satellite::set(std::int32_t number, std::int32_t elevation, std::int32_t az
 void Satellite::set(const SatelliteInView& satellite)
 {
     m_number = satellite.svid;
-    m_elevation = satellite.elevationDegrees;
-    m_degrees = satellite.azimuthDegrees;
+    m_elevation = satellite.elevationDegrees.value_or(kNoPlace);
+    m_degrees = satellite.azimuthDegrees.value_or(kNoPlace);
     m_strength = satellite.snrDbHz ? strengthForSnr(*satellite.snrDbHz) : 0;
     m_constellation = satellite.constellation;
     m_usedInFix = satellite.usedInFix;

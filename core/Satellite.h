@@ -8,6 +8,9 @@
 // One satellite in view, as the sky plot shows it. Number 0 marks an empty slot.
 class Satellite {
 public:
+    // elevation() and degrees() of a satellite whose place the receiver did not give.
+    static constexpr std::int32_t kNoPlace = -1;
+
     // A new record with every field 0; shared with whoever keeps it.
     static std::shared_ptr<Satellite> satellite();
 
@@ -17,7 +20,8 @@ public:
     // used in the fix.
     void set(std::int32_t number, std::int32_t elevation, std::int32_t azimuth, std::int32_t snr);
     // Takes a satellite of the receiver model: its system, number, place and use in the fix.
-    // No signal (nothing) gives strength 0, which the plot shows red.
+    // No signal (nothing) gives strength 0, which the plot shows red; an unknown elevation or
+    // azimuth gives kNoPlace, which the plot does not place.
     void set(const SatelliteInView& satellite);
     // set(0, 0, 0, 0): an empty slot (strength 1).
     void clear();

@@ -29,7 +29,17 @@ LineResult SentencePipeline::take(ByteBuffer raw)
     }
     if (!NMEA::checkSumValid(raw)) return result;
     if (m_tap) m_tap->sentenceAccepted(raw);
-    return verified(raw);
+    LineResult decoded = verified(raw);
+    // Only a checksum vouches for a sentence shorter than its full form.
+    if (!checksummed && decoded.kind == LineResult::Kind::Decoded) {
+        const auto fields = SentenceFields::split(decoded.line);
+        if (fields && plainLineCutShort(*fields)) {
+            decoded.kind = LineResult::Kind::Refused;
+            decoded.record.reset();
+            decoded.note = DecodeNote{DecodeProblem::TooFewFields, 0};
+        }
+    }
+    return decoded;
 }
 
 LineResult SentencePipeline::decodeText(std::string_view text)

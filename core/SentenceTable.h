@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -12,12 +13,19 @@
 // Folding a record into the receiver state is the state's business (ReceiverState::apply).
 struct SentenceKind {
     std::string_view type;  // "GGA"
+    // Fields of the type's full form, address included. A sentence with a checksum is taken
+    // with fewer (older receivers leave fields off); one without could be cut short on the way
+    // and is only taken whole.
+    std::uint32_t fullFields;
     Decoded (*decode)(const SentenceFields& fields);  // nullptr: known but ignored
 };
 
 std::span<const SentenceKind> sentenceTable();
 // The entry for a type, or nullptr.
 const SentenceKind* sentenceKind(std::string_view type);
+// A line that came without a checksum and is shorter than its type's full form: it may have
+// been cut short on the way, so it is not taken.
+bool plainLineCutShort(const SentenceFields& fields);
 // Decodes with the entry of the sentence's own type; an unknown or ignored type gives no
 // record and DecodeProblem::UnknownType.
 Decoded decodeSentence(const SentenceFields& fields);

@@ -143,26 +143,31 @@ std::optional<Coordinate> readCoordinate(std::string_view text, std::string_view
     return Coordinate{south ? -magnitude : magnitude, south ? -magnitude32 : magnitude32};
 }
 
-// The four position fields from `first`. Nothing when all are empty; false when they hold
-// something that is not a place on Earth, which refuses the sentence.
-bool readPosition(const SentenceFields& fields, std::uint32_t first, std::optional<GeoPosition>& position,
-                  DecodeNote& refusal)
+// The four position fields from `first`. Nothing when all are empty. A position that is
+// partly missing or cannot be a place on Earth is left out as a whole (one coordinate alone
+// places nothing) and noted; the rest of the sentence still counts.
+std::optional<GeoPosition> readPosition(const SentenceFields& fields, std::uint32_t first, DroppedFields& dropped)
 {
     const std::string_view latitude = fields.field(first), longitude = fields.field(first + 2);
     const std::string_view north = fields.field(first + 1), east = fields.field(first + 3);
-    if (latitude.empty() && longitude.empty() && north.empty() && east.empty()) return true;
+    if (latitude.empty() && longitude.empty() && north.empty() && east.empty()) return std::nullopt;
+    for (std::uint32_t field = first; field < first + 4; ++field) {
+        if (fields.field(field).empty()) {
+            dropped.add(DecodeProblem::PartialPosition, field);
+            return std::nullopt;
+        }
+    }
     const auto lat = readCoordinate(latitude, north, 90.0, 'N', 'S');
     if (!lat) {
-        refusal = {DecodeProblem::BadLatitude, first};
-        return false;
+        dropped.add(DecodeProblem::BadLatitude, first);
+        return std::nullopt;
     }
     const auto lon = readCoordinate(longitude, east, 180.0, 'E', 'W');
     if (!lon) {
-        refusal = {DecodeProblem::BadLongitude, first + 2};
-        return false;
+        dropped.add(DecodeProblem::BadLongitude, first + 2);
+        return std::nullopt;
     }
-    position = GeoPosition{lat->degrees, lon->degrees, lat->degrees32, lon->degrees32};
-    return true;
+    return GeoPosition{lat->degrees, lon->degrees, lat->degrees32, lon->degrees32};
 }
 
 char letter(const SentenceFields& fields, std::uint32_t index)
@@ -184,17 +189,13 @@ void readFixQuality(const SentenceFields& fields, std::uint32_t geoidField, R& r
         ranged<float>(fields, geoidField, -1000.0f, 1000.0f, DecodeProblem::BadAltitude, record.dropped);
 }
 
-// How every position sentence starts: its field count, its time, and its position, which
-// refuses the sentence when it cannot be a place on Earth. The refusal, or no problem.
+// How every position sentence starts: its time and its position.
 template <typename R>
-DecodeNote readPositionAndTime(const SentenceFields& fields, std::uint32_t minimum, std::uint32_t positionField,
-                               std::uint32_t timeField, R& record)
+void readPositionAndTime(const SentenceFields& fields, std::uint32_t positionField, std::uint32_t timeField,
+                         R& record)
 {
-    if (fields.count() < minimum) return DecodeNote{DecodeProblem::TooFewFields, 0};
-    DecodeNote refusal;
-    if (!readPosition(fields, positionField, record.position, refusal)) return refusal;
     record.time = readTime(fields, timeField, record.dropped);
-    return {};
+    record.position = readPosition(fields, positionField, record.dropped);
 }
 
 Decoded refuse(DecodeProblem problem, std::uint32_t field = 0)
@@ -209,15 +210,10 @@ Decoded accept(R&& record)
     return Decoded{SentenceRecord(std::forward<R>(record)), note};
 }
 
-constexpr std::uint32_t kMinimumGGA = 15;
-constexpr std::uint32_t kMinimumRMC = 12;
-constexpr std::uint32_t kMinimumGLL = 7;
-constexpr std::uint32_t kMinimumVTG = 9;
-constexpr std::uint32_t kMinimumGSA = 18;
-constexpr std::uint32_t kMinimumGSV = 4;
-constexpr std::uint32_t kMinimumGNS = 13;
-constexpr std::uint32_t kMinimumZDA = 7;
-constexpr std::uint32_t kMinimumHDT = 3;
+// A sentence shorter than its full form is taken as sent: the fields it lacks are absent,
+// as receivers of older NMEA versions leave them off. Only GSV needs its first two fields,
+// without which its satellites have no place in a cycle.
+constexpr std::uint32_t kMinimumGSV = 3;
 
 }  // namespace
 
@@ -231,6 +227,7 @@ std::string_view decodeProblemKey(DecodeProblem problem)
     case DecodeProblem::BadDate: return "NSDecodeBadDate";
     case DecodeProblem::BadLatitude: return "NSDecodeBadLatitude";
     case DecodeProblem::BadLongitude: return "NSDecodeBadLongitude";
+    case DecodeProblem::PartialPosition: return "NSDecodePartialPosition";
     case DecodeProblem::BadSpeed: return "NSDecodeBadSpeed";
     case DecodeProblem::BadCourse: return "NSDecodeBadCourse";
     case DecodeProblem::BadDop: return "NSDecodeBadDop";
@@ -253,8 +250,7 @@ void DroppedFields::add(DecodeProblem problem, std::uint32_t field)
 Decoded decodeGGA(const SentenceFields& fields)
 {
     GGA gga;
-    if (const DecodeNote refused = readPositionAndTime(fields, kMinimumGGA, 2, 1, gga))
-        return Decoded{std::nullopt, refused};
+    readPositionAndTime(fields, 2, 1, gga);
     gga.fixQualityEmpty = fields.field(6).empty();
     gga.fixQuality = ranged<std::int32_t>(fields, 6, 0, 9, DecodeProblem::BadNumber, gga.dropped);
     if (gga.fixQuality == 0 || (!gga.fixQuality && !gga.fixQualityEmpty)) gga.position.reset();
@@ -265,26 +261,22 @@ Decoded decodeGGA(const SentenceFields& fields)
 Decoded decodeRMC(const SentenceFields& fields)
 {
     RMC rmc;
-    if (const DecodeNote refused = readPositionAndTime(fields, kMinimumRMC, 3, 1, rmc))
-        return Decoded{std::nullopt, refused};
+    readPositionAndTime(fields, 3, 1, rmc);
     rmc.status = letter(fields, 2);
     rmc.mode = letter(fields, 12);
     rmc.speedKnots = ranged<float>(fields, 7, 0.0f, limits::kMaxSpeedKnots, DecodeProblem::BadSpeed, rmc.dropped);
     rmc.courseDegrees = ranged<float>(fields, 8, 0.0f, 360.0f, DecodeProblem::BadCourse, rmc.dropped);
     rmc.date = readShortDate(fields, 9, rmc.dropped);
-    if (rmc.status == 'V' || rmc.mode == 'N') {
-        rmc.position.reset();
-        rmc.speedKnots.reset();
-        rmc.courseDegrees.reset();
-    }
+    // Speed and course of a void fix stay in the record, marked by the status: the window
+    // shows them as not from a valid fix, the receiver state does not take them.
+    if (!rmc.validFix()) rmc.position.reset();
     return accept(std::move(rmc));
 }
 
 Decoded decodeGLL(const SentenceFields& fields)
 {
     GLL gll;
-    if (const DecodeNote refused = readPositionAndTime(fields, kMinimumGLL, 1, 5, gll))
-        return Decoded{std::nullopt, refused};
+    readPositionAndTime(fields, 1, 5, gll);
     gll.status = letter(fields, 6);
     gll.mode = letter(fields, 7);
     if (gll.status == 'V' || gll.mode == 'N') gll.position.reset();
@@ -293,7 +285,6 @@ Decoded decodeGLL(const SentenceFields& fields)
 
 Decoded decodeVTG(const SentenceFields& fields)
 {
-    if (fields.count() < kMinimumVTG) return refuse(DecodeProblem::TooFewFields);
     VTG vtg;
     vtg.courseDegrees = ranged<float>(fields, 1, 0.0f, 360.0f, DecodeProblem::BadCourse, vtg.dropped);
     vtg.speedKnots = ranged<float>(fields, 5, 0.0f, limits::kMaxSpeedKnots, DecodeProblem::BadSpeed, vtg.dropped);
@@ -309,8 +300,8 @@ Decoded decodeVTG(const SentenceFields& fields)
 
 Decoded decodeGSA(const SentenceFields& fields)
 {
-    if (fields.count() < kMinimumGSA) return refuse(DecodeProblem::TooFewFields);
     GSA gsa;
+    gsa.stated = fields.has(2);
     gsa.talkerSystem = constellationOfTalker(fields.talker());
     // Some receivers put a DOP-like number here; only a whole system id counts.
     if (fields.has(18) && allDigits(fields.field(18)))
@@ -345,7 +336,7 @@ Decoded decodeGSV(const SentenceFields& fields)
     gsv.number = *number;
     gsv.inView = ranged<std::int32_t>(fields, 3, 0, 999, DecodeProblem::BadNumber, dropped);
 
-    const std::uint32_t data = fields.count() - 4;
+    const std::uint32_t data = fields.count() > 4 ? fields.count() - 4 : 0;
     if (data % 4 == 1) {
         gsv.signalId = ranged<std::uint8_t>(fields, fields.count() - 1, 0, 15, DecodeProblem::BadNumber, dropped);
     }
@@ -373,8 +364,7 @@ Decoded decodeGSV(const SentenceFields& fields)
 Decoded decodeGNS(const SentenceFields& fields)
 {
     GNS gns;
-    if (const DecodeNote refused = readPositionAndTime(fields, kMinimumGNS, 2, 1, gns))
-        return Decoded{std::nullopt, refused};
+    readPositionAndTime(fields, 2, 1, gns);
     const std::string_view modes = fields.field(6);
     bool anyFix = false;
     for (std::size_t i = 0; i < modes.size() && i < gns.modes.size(); ++i) {
@@ -388,7 +378,6 @@ Decoded decodeGNS(const SentenceFields& fields)
 
 Decoded decodeZDA(const SentenceFields& fields)
 {
-    if (fields.count() < kMinimumZDA) return refuse(DecodeProblem::TooFewFields);
     ZDA zda;
     zda.time = readTime(fields, 1, zda.dropped);
     const auto day = ranged<std::int32_t>(fields, 2, 1, 31, DecodeProblem::BadDate, zda.dropped);
@@ -402,7 +391,6 @@ Decoded decodeZDA(const SentenceFields& fields)
 
 Decoded decodeHDT(const SentenceFields& fields)
 {
-    if (fields.count() < kMinimumHDT) return refuse(DecodeProblem::TooFewFields);
     HDT hdt;
     hdt.headingDegrees = ranged<float>(fields, 1, 0.0f, 360.0f, DecodeProblem::BadCourse, hdt.dropped);
     return accept(std::move(hdt));

@@ -13,12 +13,13 @@
 // Typed records of the NMEA sentences the receiver model understands, and the pure decoders
 // that make them from a split sentence.
 //
-// A decoder checks the field count its type needs and the range of every value it reads.
-// A value that is out of range or not a number is left out of the record (nothing means
-// "not in this sentence": the read-out keeps what it showed) and noted; a sentence whose
-// position cannot be a place on Earth, or that is too short, gives no record at all. Status
-// V (RMC, GLL) or mode indicator N leaves position, speed and course out. Numbers are read
-// the same under every process locale.
+// A decoder checks the range of every value it reads. A value that is out of range or not a
+// number is left out of the record and noted (the sentence still counts: its other fields
+// apply); a position that is partly missing or not a place on Earth is left out as a whole.
+// A sentence shorter than its full form is taken as sent: the fields it lacks are absent.
+// Status V (RMC, GLL) or mode indicator N leaves the position out; RMC keeps speed and
+// course, which validFix() marks as not from a fix. Numbers are read the same under every
+// process locale.
 
 enum class DecodeProblem : std::uint8_t {
     None,
@@ -28,6 +29,7 @@ enum class DecodeProblem : std::uint8_t {
     BadDate,
     BadLatitude,
     BadLongitude,
+    PartialPosition,
     BadSpeed,
     BadCourse,
     BadDop,
@@ -108,6 +110,10 @@ struct RMC {
     std::optional<float> courseDegrees;
     std::optional<UtcDate> date;
     DroppedFields dropped;
+
+    // Position, speed and course come from a valid fix: status A (or none, from receivers
+    // older than the status field) and no mode indicator N.
+    bool validFix() const { return status != 'V' && mode != 'N'; }
 };
 
 // $GPGLL,4916.45,N,12311.12,W,225444,A,A
@@ -134,6 +140,7 @@ struct VTG {
 // Fields: 1 mode (A automatic, M manual), 2 fix type (1 none, 2 2D, 3 3D), 3-14 satellites
 // used, 15-17 PDOP, HDOP, VDOP, 18 system id (NMEA 4.11).
 struct GSA {
+    bool stated = false;               // mode and fix type fields were sent at all
     char mode = 0;                     // 0 for an empty field
     std::optional<std::int32_t> fixType;  // 1..3
     bool fixTypeEmpty = false;

@@ -51,7 +51,7 @@ struct RangeCheck {
         checkPosition(r.position);
         within(r.speedKnots, 0.0f, limits::kMaxSpeedKnots);
         within(r.courseDegrees, 0.0f, 360.0f);
-        if (r.status == 'V' || r.mode == 'N') check(!r.position && !r.speedKnots && !r.courseDegrees);
+        if (r.status == 'V' || r.mode == 'N') check(!r.position);
     }
     void operator()(const GLL& r) const
     {
@@ -117,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(state->satellitesUsed() <= state->satellitesInView());
     for (const SatelliteInView& s : state->satellites())
-        check(s.elevationDegrees >= 0 && s.elevationDegrees <= 90 && s.azimuthDegrees >= 0 && s.azimuthDegrees <= 359);
+        check(s.elevationDegrees.value_or(0) >= 0 && s.elevationDegrees.value_or(0) <= 90 &&
+              s.azimuthDegrees.value_or(0) >= 0 && s.azimuthDegrees.value_or(0) <= 359);
     return 0;
 }

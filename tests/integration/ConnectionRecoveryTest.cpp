@@ -1,13 +1,17 @@
 // Getting connected without help: the automatic rate against the simulator at its own line
 // speed, and the reconnect when an unplugged receiver comes back.
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "fakes/FakeDeviceTree.h"
+#include "fakes/PseudoTerminal.h"
 #include "integration/GPSControllerHarness.h"
 
 namespace {
@@ -42,8 +46,10 @@ TEST_F(ConnectionRecoveryTest, AReceiverPluggedInAfterAStartWithoutDevicesIsConn
 {
     fakes::FakeDeviceTree tree;
     if (!startSimulator({})) return;
+    platform.alerts.panelAnswer = 1;  // wait for a receiver
     wake();
     ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NSNoGPS";
+    EXPECT_EQ(platform.application.terminateCount, 0);
     until([] { return false; }, 2.5);  // past the reader's own start
     EXPECT_FALSE(controller().hasConnection());
 
@@ -75,6 +81,34 @@ TEST_F(ConnectionRecoveryTest, AWrongRateTurnsTheLampYellowAndSaysSoOnce)
     for (const auto& line : monitorView.lines) told += line.text == "wrong rate?";
     EXPECT_EQ(told, 1u);
     EXPECT_FALSE(window->latitude.value.has_value());
+}
+
+// The initialisation reads up to fifteen lines past the reader; a receiver that sends four
+// sentences a second takes longer than a wrong-rate spell over them. That is no rate question.
+TEST_F(ConnectionRecoveryTest, ASlowReceiverAtTheRightRateIsNoRateQuestion)
+{
+    testpty::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    Serial::addExtraPort(pty.slavePath());
+    restore(pty.slavePath(), "4800");
+    platform.bundle.entries = {{"NSDoctorWrongRate", "wrong rate?"}};
+    std::atomic<bool> done{false};
+    std::thread receiver([&] {
+        for (int i = 0; i < 40 && !done.load(); ++i) {
+            pty.write("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n");
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        }
+    });
+    wake();
+    const bool opened = until([&] { return openLineShown(pty.slavePath(), "4800"); }, 6.0);
+    const bool handled = opened && until([&] { return monitorView.green > 3; }, 8.0);
+    if (handled) until([&] { return monitorView.contains("wrong rate?"); }, 2.0);
+    done.store(true);
+    receiver.join();
+    controller().shutdown();
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(handled) << "sentences after the initialisation reach the window";
+    EXPECT_FALSE(monitorView.contains("wrong rate?"));
 }
 
 TEST_F(ConnectionRecoveryTest, AnUnpluggedReceiverIsReconnectedWhenItReturns)

@@ -39,6 +39,7 @@ public:
     const DataLampView* lamp = nullptr;
     std::vector<Line> lines;
     std::size_t green = 0, yellow = 0;
+    std::size_t notes = 0;  // "  <- ..." lines under a handled sentence: no sentence of their own
 
     std::size_t length() const override { return m_length; }
     std::string string() const override { return {}; }
@@ -47,7 +48,10 @@ public:
         m_length += text.size();
         if (text == "\n") {
             lines.push_back({m_current, color, m_lamp});
-            (color == platform::Color::Green ? green : yellow) += 1;
+            if (m_current.starts_with("  <- "))
+                ++notes;
+            else
+                (color == platform::Color::Green ? green : yellow) += 1;
             m_current.clear();
             return;
         }
@@ -57,7 +61,7 @@ public:
     void clear() override
     {
         lines.clear();
-        green = yellow = 0;
+        green = yellow = notes = 0;
         m_current.clear();
         m_length = 0;
     }

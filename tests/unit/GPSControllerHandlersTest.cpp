@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/SpeedFormatter.h"
 #include "core/SkyPlotView.h"
 #include "core/Serial.h"
 #include "core/SentenceTable.h"
@@ -77,22 +78,64 @@ TEST_F(GPSControllerHandlersTest, RefusedSentencesShowYellowWithTheReasonAndChan
 {
     platform.bundle.entries["NSSentenceRejected"] = "rejected";
     platform.bundle.entries["NSDecodeTooFewFields"] = "too few fields";
-    platform.bundle.entries["NSDecodeBadLatitude"] = "latitude out of range";
-    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    platform.bundle.entries["NSDecodeBadNumber"] = "not a valid number";
+    w.handle("$GPGSV,1,1,01,07,79,048,42");
     w.monitorText.clear();
 
-    w.handle("$GPGSA");
-    w.handle("$GPRMC,123520,A,4899.999,N,01131.000,E,022.4,084.4,230394,003.1,W");
+    w.handle("$GPGSV");
+    w.handle("$GPGSV,2,3,08,09,45,100,40");
     EXPECT_EQ(w.dataReady.dataReadyState(), 1u);
     const auto lines = w.monitorLines();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].first, "$GPGSA  <- rejected: too few fields");
-    EXPECT_EQ(lines[1].first,
-              "$GPRMC,123520,A,4899.999,N,01131.000,E,022.4,084.4,230394,003.1,W  <- rejected: latitude out of range (3)");
+    EXPECT_EQ(lines[0].first, "$GPGSV  <- rejected: too few fields");
+    EXPECT_EQ(lines[1].first, "$GPGSV,2,3,08,09,45,100,40  <- rejected: not a valid number (2)");
     EXPECT_EQ(lines[1].second, Color::Yellow);
-    EXPECT_EQ(w.utc.text, "12:35:19");  // the refused RMC's time is not shown either
-    EXPECT_FLOAT_EQ(*w.latitude.value, 48.1172981f);
-    EXPECT_FALSE(w.sog.value.has_value());
+    EXPECT_EQ(w.satellites.satellite(0)->number(), 7);
+    EXPECT_EQ(w.satellites.satellite(1)->number(), 0);
+}
+
+// One bad or missing position field costs the position only: time, fix and altitude apply,
+// the lamp is green, and the monitor says under the sentence what was left out.
+TEST_F(GPSControllerHandlersTest, ABadPositionFieldDropsOnlyThePosition)
+{
+    platform.bundle.entries["NSFieldIgnored"] = "field ignored";
+    platform.bundle.entries["NSDecodeBadLatitude"] = "latitude out of range";
+    platform.bundle.entries["NSDecodePartialPosition"] = "position incomplete";
+    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    w.monitorText.clear();
+
+    const std::string gga = "$GPGGA,123520,4899.999,N,01131.000,E,2,08,0.9,600.0,M,46.9,M,,";
+    w.handle(gga);
+    EXPECT_EQ(w.dataReady.dataReadyState(), 2u);
+    EXPECT_EQ(w.utc.text, "12:35:20");
+    EXPECT_EQ(c().fix(), 2);
+    EXPECT_FLOAT_EQ(w.satellites.altitude(), 600.0f * 3.2808399200439453f);
+    EXPECT_FLOAT_EQ(*w.latitude.value, 48.1172981f) << "no new place shown";
+
+    w.handle("$GPRMC,123521,A,4807.038,,01131.000,E,022.4,084.4,230394,003.1,W");
+    EXPECT_EQ(w.dataReady.dataReadyState(), 2u);
+    EXPECT_EQ(w.utc.text, "12:35:21");
+    EXPECT_FLOAT_EQ(*w.sog.value, 22.4f);
+
+    const auto lines = w.monitorLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], std::make_pair(gga, Color::Green));
+    EXPECT_EQ(lines[1].first, "  <- field ignored: latitude out of range (2)");
+    EXPECT_EQ(lines[3].first, "  <- field ignored: position incomplete (4)");
+}
+
+TEST_F(GPSControllerHandlersTest, ShortWellFormedSentencesAreHandled)
+{
+    w.handle("$GPGLL,4916.45,N,12311.12,W");
+    EXPECT_EQ(w.dataReady.dataReadyState(), 2u);
+    ASSERT_TRUE(w.latitude.value.has_value());
+    EXPECT_FLOAT_EQ(*w.latitude.value, 49.2741661f);
+
+    w.handle("$GPGGA,123519,4807.038,N,01131.000,E,2");
+    w.handle("$GPGSA,A,3,04,05,09");
+    EXPECT_EQ(w.dataReady.dataReadyState(), 2u);
+    EXPECT_EQ(w.fix.text, "DGPS-Auto-3D");
+    EXPECT_EQ(c().receiverState().fixType(), 3);
 }
 
 TEST_F(GPSControllerHandlersTest, AbsurdValuesLeaveTheirReadOutsUnchanged)
@@ -237,10 +280,67 @@ TEST_F(GPSControllerHandlersTest, CourseFollowsOnlyAboveHalfAKnot)
     EXPECT_FLOAT_EQ(c().sog(), 0.5f);
     EXPECT_EQ(w.compass.heading(), 180u);
 
-    // RMC with status V: its speed and course are not to be trusted.
+    // RMC with status V: its speed and course are shown but do not turn the compass.
     w.handle("$GPRMC,081836,V,,,,,12.0,270.5,130998,,");
-    EXPECT_FLOAT_EQ(c().sog(), 0.5f);
+    EXPECT_FLOAT_EQ(c().sog(), 12.0f);
     EXPECT_EQ(w.compass.heading(), 180u);
+}
+
+// The edge case of a void fix: 10 knots (11.5 MPH) and 90 degrees are shown, greyed as not
+// from a valid fix, and stay greyed until a valid fix says otherwise.
+TEST_F(GPSControllerHandlersTest, VoidFixSpeedAndCourseAreShownGreyed)
+{
+    w.handle("$GPRMC,081835,A,3751.65,S,14507.36,E,5.0,045.0,130998,,");
+    ASSERT_FALSE(w.sog.stale);
+    w.handle("$GPRMC,081836,V,,,,,10.0,090.0,130998,,");
+    ASSERT_TRUE(w.sog.value && w.cog.value);
+    EXPECT_FLOAT_EQ(*w.sog.value, 10.0f);
+    EXPECT_FLOAT_EQ(*w.cog.value, 90.0f);
+    SpeedFormatter miles;
+    EXPECT_EQ(miles.stringForObjectValue(*w.sog.value), "11.5 MPH");
+    EXPECT_TRUE(w.sog.stale);
+    EXPECT_TRUE(w.cog.stale);
+    EXPECT_EQ(w.compass.heading(), 45u);
+    EXPECT_FALSE(c().receiverState().speedKnots()) << "no motion of a fix";
+
+    c().freshnessTimer();
+    EXPECT_TRUE(w.sog.stale) << "the freshness watch keeps them greyed";
+    EXPECT_TRUE(w.cog.stale);
+
+    w.handle("$GPRMC,081837,A,3751.65,S,14507.36,E,10.0,090.0,130998,,");
+    EXPECT_FALSE(w.sog.stale);
+    EXPECT_FALSE(w.cog.stale);
+    c().freshnessTimer();
+    EXPECT_FALSE(w.sog.stale);
+    EXPECT_EQ(w.compass.heading(), 90u);
+}
+
+// An RMC of a new epoch that does not supply speed or course (empty, or a value refused)
+// blanks them rather than showing the last epoch's under the new time.
+TEST_F(GPSControllerHandlersTest, SpeedAndCourseTheEpochDoesNotSupplyAreBlank)
+{
+    const char* next[] = {
+        "$GPRMC,120001,A,4807.038,N,01131.000,E,,,230394,,",
+        "$GPRMC,120001,A,4807.038,N,01131.000,E,1e30,nan,230394,,",
+        "$GPRMC,120001,A,4807.038,N,01131.000,E,-5,inf,230394,,",
+    };
+    for (const char* text : next) {
+        SCOPED_TRACE(text);
+        w.handle("$GPRMC,120000,A,4807.038,N,01131.000,E,10.0,90.0,230394,,");
+        ASSERT_TRUE(w.sog.value && w.cog.value);
+        w.handle(text);
+        EXPECT_EQ(w.utc.text, "12:00:01");
+        EXPECT_FALSE(w.sog.value.has_value());
+        EXPECT_FALSE(w.cog.value.has_value());
+    }
+
+    // VTG and RMC of one epoch: the RMC without them leaves the VTG's standing.
+    w.handle("$GPGGA,120002,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    w.handle("$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A");
+    w.handle("$GPRMC,120002,A,4807.038,N,01131.000,E,,,230394,,");
+    ASSERT_TRUE(w.sog.value && w.cog.value);
+    EXPECT_FLOAT_EQ(*w.sog.value, 5.5f);
+    EXPECT_FLOAT_EQ(*w.cog.value, 54.7f);
 }
 
 TEST_F(GPSControllerHandlersTest, CompassHeadingStaysWithinTheCardForOddCourses)
@@ -313,10 +413,11 @@ TEST_F(GPSControllerHandlersTest, GsvCyclesFillSlotsPerConstellation)
     EXPECT_EQ(c().receiverState().satellitesInView(), 12u);
     for (std::uint32_t i = 0; i < 11; ++i) EXPECT_EQ(number(i), expected[i]) << i;
 
-    // A cycle with a lost sentence drops nobody; a whole one replaces the GPS satellites.
+    // A cycle with a lost sentence drops the last cycle's satellites it did not list; a whole
+    // one replaces the GPS satellites.
     w.handle("$GPGSV,3,1,11,03,40,083,46,04,17,308,41,05,07,344,39,06,22,228,45");
     w.handle("$GPGSV,3,3,11,19,50,050,34,20,60,060,35,21,70,070,36");
-    EXPECT_EQ(c().receiverState().satellitesInView(), 16u);
+    EXPECT_EQ(c().receiverState().satellitesInView(), 8u);
     w.handle("$GPGSV,1,1,02,07,79,048,42,08,10,100,20");
     EXPECT_EQ(c().receiverState().satellitesInView(), 3u);
     EXPECT_EQ(number(0), 7);
@@ -324,10 +425,11 @@ TEST_F(GPSControllerHandlersTest, GsvCyclesFillSlotsPerConstellation)
     EXPECT_EQ(number(2), 6);  // GLONASS 70 is slot 6 of its system
     EXPECT_EQ(number(3), 0);
 
-    // A block with empty fields is stored with no position and no signal.
+    // A block with empty fields is stored with no place and no signal.
     w.handle("$GPGSV,1,1,01,09,,,");
     EXPECT_EQ(number(0), 9);
-    EXPECT_EQ(w.satellites.satellite(0)->elevation(), 0);
+    EXPECT_EQ(w.satellites.satellite(0)->elevation(), Satellite::kNoPlace);
+    EXPECT_EQ(w.satellites.satellite(0)->degrees(), Satellite::kNoPlace);
 }
 
 TEST_F(GPSControllerHandlersTest, GsvRedrawsOnlyWhenTheCycleIsComplete)

@@ -123,26 +123,47 @@ TEST_F(GPSSettingsControllerTest, PortListShowsAtMostFourRows)
     }
 }
 
-TEST_F(GPSSettingsControllerTest, NoDeviceTellsTheUserAndRunsOn)
+// No serial device at all: the panel offers to quit (the default) or to wait for a receiver
+// to be plugged in.
+TEST_F(GPSSettingsControllerTest, NoDeviceAsksWhetherToQuitOrWait)
 {
     platform.preferences.values = {{"units", PreferenceValue(std::int64_t{1})}};
+    platform.alerts.panelAnswer = 0;  // Quit, the default button
     settings.awakeFromNib();
     EXPECT_EQ(unitsBox.selected, 1);  // applied before the message
     EXPECT_EQ(platform.application.beepCount, 1);
     ASSERT_EQ(platform.alerts.panels.size(), 1u);
     EXPECT_EQ(platform.alerts.panels[0].message, "NSNoGPS");
-    EXPECT_EQ(platform.application.terminateCount, 0);
+    EXPECT_EQ(platform.alerts.panels[0].defaultButton, "NSQuit");
+    EXPECT_EQ(platform.alerts.panels[0].alternateButton, "NSWaitForReceiver");
+    EXPECT_EQ(platform.application.terminateCount, 1);
     EXPECT_FALSE(settings.canConnect());
     EXPECT_FALSE(settings.port().has_value());
 
     settings.saveSettings();
     EXPECT_EQ(platform.preferences.values.count("serialPort"), 0u);
     EXPECT_EQ(platform.preferences.values.count("rate"), 0u);
+
+    for (const int answer : {1, -1}) {  // "Wait for a receiver", or the panel closed
+        SCOPED_TRACE(answer);
+        fakes::FakePlatform waiting;
+        waiting.alerts.panelAnswer = answer;
+        fakes::FakeComboBox rates, ports, units;
+        GPSSettingsController fresh;
+        fresh.setRateComboBox(&rates);
+        fresh.setPortComboBox(&ports);
+        fresh.setUnitsComboBox(&units);
+        fresh.awakeFromNib();
+        EXPECT_EQ(waiting.alerts.panels.size(), 1u);
+        EXPECT_EQ(waiting.application.terminateCount, 0);
+        EXPECT_EQ(waiting.application.timers.size(), 1u) << "the port list is rescanned";
+    }
 }
 
 TEST_F(GPSSettingsControllerTest, TheListFollowsDevicesAsTheyComeAndGo)
 {
     fakes::FakeDeviceTree tree;
+    platform.alerts.panelAnswer = 1;  // wait for a receiver
     settings.awakeFromNib();
     ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NSNoGPS, and the program runs on";
     EXPECT_FALSE(settings.canConnect());

@@ -58,3 +58,27 @@ TEST(GpsdReportTest, PrnFollowsGpsdsCombinedRanges)
     EXPECT_EQ(gpsdreport::gpsdPrn(Constellation::QZSS, 2), 194);
     EXPECT_EQ(gpsdreport::quoted("a\"b\\\n\x01"), R"("a\"b\\\n\u0001")");
 }
+
+// What gpsd 3.22's gpsdecode writes for the same lines: no track for an epoch without one, no
+// report with the old date when the new one is bad. (It writes "speed":0.000 for an empty
+// speed field; unknown is left out here, as gpsd does for track.)
+TEST(GpsdReportTest, AValueTheEpochDoesNotSupplyIsLeftOut)
+{
+    ReceiverState state;
+    feed(state, "$GPRMC,120000,A,4807.038,N,01131.000,E,10.0,90.0,230394,,*1B\r\n");
+    EXPECT_EQ(gpsdreport::tpv(state),
+              R"({"class":"TPV","time":"1994-03-23T12:00:00.000Z","mode":2,)"
+              R"("lat":48.117300000,"lon":11.516666667,"speed":5.144,"track":90.0000})");
+    feed(state, "$GPRMC,120001,A,4807.038,N,01131.000,E,,,230394,,*12\r\n");
+    EXPECT_EQ(gpsdreport::tpv(state),
+              R"({"class":"TPV","time":"1994-03-23T12:00:01.000Z","mode":2,)"
+              R"("lat":48.117300000,"lon":11.516666667})");
+    feed(state, "$GPRMC,120002,A,4807.038,N,01131.000,E,10.0,90.0,991394,,*19\r\n");
+    EXPECT_EQ(gpsdreport::tpv(state),
+              R"({"class":"TPV","mode":2,"lat":48.117300000,"lon":11.516666667,"speed":5.144,"track":90.0000})");
+
+    feed(state, "$GPGSV,1,1,02,07,,,42,08,45,100,30*41\r\n");
+    EXPECT_EQ(gpsdreport::sky(state),
+              R"({"class":"SKY","nSat":2,"uSat":0,"satellites":[{"PRN":7,"gnssid":0,"svid":7,"ss":42,"used":false},)"
+              R"({"PRN":8,"gnssid":0,"svid":8,"el":45,"az":100,"ss":30,"used":false}]})");
+}

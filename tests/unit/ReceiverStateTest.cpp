@@ -59,10 +59,98 @@ TEST(ReceiverState, AGsvCycleReplacesOnlyItsOwnConstellationAndSignal)
     EXPECT_EQ(inView(state), (SatelliteSet{{0, 1}, {0, 3}, {6, 6}}));
     EXPECT_EQ(state.satellites()[0].snrDbHz, 48);  // the stronger signal is shown
 
-    // A cycle missing its middle sentence drops nobody; it only adds.
+}
+
+// A lost GSV sentence must not keep the last cycle's satellites on the plot: the cycle still
+// began with sentence 1 and ended with its last one, and what it did not list is gone.
+TEST(ReceiverState, ACycleWithALostSentenceDropsTheLastCyclesSatellites)
+{
+    ReceiverState state;
     feed(state, "$GLGSV,3,1,09,65,10,100,30,66,10,100,30,67,10,100,30,68,10,100,30");
+    feed(state, "$GLGSV,3,2,09,69,10,100,30,70,10,100,30,71,10,100,30,72,10,100,30");
     feed(state, "$GLGSV,3,3,09,80,10,100,30");
-    EXPECT_EQ(inView(state).size(), 8u);
+    EXPECT_EQ(inView(state).size(), 9u);
+
+    feed(state, "$GLGSV,3,1,09,65,10,100,30,66,10,100,30,67,10,100,30,68,10,100,30");
+    EXPECT_TRUE(feed(state, "$GLGSV,3,3,09,81,10,100,30") & ReceiverState::kSatellites);
+    EXPECT_EQ(inView(state), (SatelliteSet{{6, 1}, {6, 2}, {6, 3}, {6, 4}, {6, 17}}));
+
+    // Without its first sentence a cycle cannot say who left: it only adds.
+    feed(state, "$GLGSV,3,3,09,82,10,100,30");
+    EXPECT_EQ(inView(state).size(), 6u);
+}
+
+// An elevation or azimuth the receiver left empty is unknown, not the horizon or north, and
+// not what an earlier sentence said.
+TEST(ReceiverState, AnUnsentPlaceIsUnknown)
+{
+    ReceiverState state;
+    feed(state, "$GPGSV,1,1,02,07,40,083,46,08,17,308,41");
+    feed(state, "$GPGSV,1,1,02,07,,,42,08,17,,41");
+    const std::vector<SatelliteInView> sky = state.satellites();
+    ASSERT_EQ(sky.size(), 2u);
+    EXPECT_EQ(sky[0].elevationDegrees, std::nullopt);
+    EXPECT_EQ(sky[0].azimuthDegrees, std::nullopt);
+    EXPECT_EQ(sky[0].snrDbHz, 42);
+    EXPECT_EQ(sky[1].elevationDegrees, 17);
+    EXPECT_EQ(sky[1].azimuthDegrees, std::nullopt);
+}
+
+// A value the current epoch does not supply is unknown. Each case follows an epoch that said
+// 10 kn and 90 degrees; the next epoch's RMC does not say it (gpsd leaves track out then).
+TEST(ReceiverState, SpeedAndCourseAreOfTheirEpochOnly)
+{
+    const char* next[] = {
+        "$GPRMC,120001,A,4807.038,N,01131.000,E,,,230394,,",
+        "$GPRMC,120001,A,4807.038,N,01131.000,E,1e30,1e30,230394,,",
+        "$GPRMC,120001,A,4807.038,N,01131.000,E,nan,nan,230394,,",
+        "$GPRMC,120001,A,4807.038,N,01131.000,E,inf,inf,230394,,",
+        "$GPRMC,120001,A,4807.038,N,01131.000,E,-5,-5,230394,,",
+        "$GPRMC,120001,V,,,,,10.0,90.0,230394,,",
+    };
+    for (const char* text : next) {
+        SCOPED_TRACE(text);
+        ReceiverState state;
+        feed(state, "$GPRMC,120000,A,4807.038,N,01131.000,E,10.0,90.0,230394,,");
+        ASSERT_EQ(state.speedKnots(), 10.0f);
+        const auto changes = feed(state, text);
+        EXPECT_EQ(state.time(), (UtcTime{12, 0, 1.0}));
+        EXPECT_FALSE(state.speedKnots());
+        EXPECT_FALSE(state.courseDegrees());
+        EXPECT_TRUE(changes & ReceiverState::kSpeed);
+        EXPECT_TRUE(changes & ReceiverState::kCourse);
+    }
+
+    // Within one epoch a sentence that leaves them out keeps what another one said.
+    ReceiverState state;
+    feed(state, "$GPGGA,120002,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    feed(state, "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A");
+    feed(state, "$GPRMC,120002,A,4807.038,N,01131.000,E,,,230394,,");
+    EXPECT_EQ(state.speedKnots(), 5.5f);
+    EXPECT_EQ(state.courseDegrees(), 54.7f);
+}
+
+TEST(ReceiverState, ABadDateIsNoDateAndABadPositionNoPosition)
+{
+    ReceiverState state;
+    feed(state, "$GPRMC,120000,A,4807.038,N,01131.000,E,10.0,90.0,230394,,");
+    ASSERT_TRUE(state.date());
+    EXPECT_TRUE(feed(state, "$GPRMC,120001,A,4807.038,N,01131.000,E,10.0,90.0,991394,,") & ReceiverState::kDate);
+    EXPECT_FALSE(state.date());
+    feed(state, "$GPRMC,120002,A,4807.038,N,01131.000,E,10.0,90.0,240394,,");
+    EXPECT_EQ(state.date(), (UtcDate{1994, 3, 24}));
+    feed(state, "$GPZDA,120002.50,25,03,1994,00,00");
+    EXPECT_EQ(state.date(), (UtcDate{1994, 3, 25}));
+    feed(state, "$GPZDA,120002.60,32,02,1994,00,00");
+    EXPECT_FALSE(state.date());
+
+    // The position of the last epoch is not this one's; time, fix and altitude still count.
+    feed(state, "$GPGGA,120003,4899.999,N,01131.000,E,1,08,0.9,600.0,M,46.9,M,,");
+    EXPECT_FALSE(state.position());
+    EXPECT_EQ(state.time(), (UtcTime{12, 0, 3.0}));
+    EXPECT_EQ(state.fixQuality(), 1);
+    EXPECT_EQ(state.altitudeMeters(), 600.0f);
+    EXPECT_EQ(state.mode(), 3);
 }
 
 TEST(ReceiverState, SatellitesNotReportedForTenSecondsAreDropped)
@@ -125,11 +213,13 @@ TEST(ReceiverState, SaysWhatChanged)
     EXPECT_EQ(state.mode(), 3);
     EXPECT_EQ(feed(state, "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K,A"),
               ReceiverState::kSpeed | ReceiverState::kCourse);
-    // Invalid RMC: the fix is lost, the kept position is not overwritten.
+    // Invalid RMC of a new epoch: the fix is lost, and with it the last epoch's position,
+    // speed and course; its own position is not taken.
     EXPECT_EQ(feed(state, "$GPRMC,123520,V,5000.000,N,00800.000,E,,,230394,,"),
-              ReceiverState::kTime | ReceiverState::kDate | ReceiverState::kFix);
+              ReceiverState::kTime | ReceiverState::kDate | ReceiverState::kFix | ReceiverState::kPosition |
+                  ReceiverState::kSpeed | ReceiverState::kCourse);
     EXPECT_EQ(state.mode(), 1);
-    EXPECT_DOUBLE_EQ(state.position()->latitudeDegrees, 48.0 + 7.038 / 60.0);
+    EXPECT_FALSE(state.position());
 }
 
 // ---- Against gpsd ------------------------------------------------------------------------

@@ -132,11 +132,14 @@ TEST(Sentences, AbsurdValuesAreLeftOutAndSaySo)
     const Case cases[] = {
         {"$GPRMC,999999,A,4807.038,N,01131.000,E,1.0,10.0,230394,,", DecodeProblem::BadTime, 1, true},
         {"$GPRMC,ab<b>x,A,4807.038,N,01131.000,E,1.0,10.0,230394,,", DecodeProblem::BadTime, 1, true},
-        {"$GPRMC,120000,A,4899.999,N,01131.000,E,1.0,10.0,230394,,", DecodeProblem::BadLatitude, 3, false},
-        {"$GPRMC,120000,A,9100.000,N,01131.000,E,1.0,10.0,230394,,", DecodeProblem::BadLatitude, 3, false},
-        {"$GPRMC,120000,A,4807.038,N,18100.000,E,1.0,10.0,230394,,", DecodeProblem::BadLongitude, 5, false},
-        {"$GPRMC,120000,A,4807.038,N,01160.000,E,1.0,10.0,230394,,", DecodeProblem::BadLongitude, 5, false},
-        {"$GPRMC,120000,A,4807.038,X,01131.000,E,1.0,10.0,230394,,", DecodeProblem::BadLatitude, 3, false},
+        // A position that is no place on Earth is left out; time, speed and course still count.
+        {"$GPRMC,120000,A,4899.999,N,01131.000,E,1.0,10.0,230394,,", DecodeProblem::BadLatitude, 3, true},
+        {"$GPRMC,120000,A,9100.000,N,01131.000,E,1.0,10.0,230394,,", DecodeProblem::BadLatitude, 3, true},
+        {"$GPRMC,120000,A,4807.038,N,18100.000,E,1.0,10.0,230394,,", DecodeProblem::BadLongitude, 5, true},
+        {"$GPRMC,120000,A,4807.038,N,01160.000,E,1.0,10.0,230394,,", DecodeProblem::BadLongitude, 5, true},
+        {"$GPRMC,120000,A,4807.038,X,01131.000,E,1.0,10.0,230394,,", DecodeProblem::BadLatitude, 3, true},
+        {"$GPRMC,120000,A,4807.038,,01131.000,E,1.0,10.0,230394,,", DecodeProblem::PartialPosition, 4, true},
+        {"$GPGGA,120000,,,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", DecodeProblem::PartialPosition, 2, true},
         {"$GPRMC,120000,A,4807.038,N,01131.000,E,1e30,10.0,230394,,", DecodeProblem::BadSpeed, 7, true},
         {"$GPRMC,120000,A,4807.038,N,01131.000,E,100000000000000000000000000000.0,10.0,230394,,",
          DecodeProblem::BadSpeed, 7, true},
@@ -151,10 +154,8 @@ TEST(Sentences, AbsurdValuesAreLeftOutAndSaySo)
         {"$GPGSV,1,1,01,07,45,360,40", DecodeProblem::BadAzimuth, 6, true},
         {"$GPGSV,1,1,01,07,45,100,100", DecodeProblem::BadSnr, 7, true},
         {"$GPGSV,2,3,08,07,45,100,40", DecodeProblem::BadNumber, 2, false},
-        // Cut short by a glitch on a line without checksums.
-        {"$GPRMC,122150.000,A,4809.9020,N,01131.2300,E,3", DecodeProblem::TooFewFields, 0, false},
-        {"$GPVTG,30", DecodeProblem::TooFewFields, 0, false},
-        {"$GPGSA", DecodeProblem::TooFewFields, 0, false},
+        // A GSV without its sentence numbers has no place in a cycle.
+        {"$GPGSV,3", DecodeProblem::TooFewFields, 0, false},
         {"$GPXYZ,1,2", DecodeProblem::UnknownType, 0, false},
     };
     for (const Case& k : cases) {
@@ -170,13 +171,19 @@ TEST(Sentences, AbsurdValuesAreLeftOutAndSaySo)
     const RMC rmc = decodeAs<RMC>("$GPRMC,99:99:99,A,4807.038,N,01131.000,E,-1,365,230394,,");
     EXPECT_FALSE(rmc.time || rmc.speedKnots || rmc.courseDegrees);
     EXPECT_TRUE(rmc.position && rmc.date);
+    const RMC placeless = decodeAs<RMC>("$GPRMC,120000,A,4807.038,N,01160.000,E,1.0,10.0,230394,,");
+    EXPECT_FALSE(placeless.position);
+    EXPECT_TRUE(placeless.time && placeless.speedKnots && placeless.courseDegrees && placeless.date);
+    const GGA noLatitude = decodeAs<GGA>("$GPGGA,120000,,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    EXPECT_FALSE(noLatitude.position);
+    EXPECT_TRUE(noLatitude.time && noLatitude.fixQuality == 1 && noLatitude.altitudeMeters == 545.4f);
     const GSV gsv = decodeAs<GSV>("$GPGSV,1,1,02,07,91,100,40,999,10,10,10");
     ASSERT_EQ(gsv.satellites.size(), 1u);
     EXPECT_FALSE(gsv.satellites[0].elevationDegrees);
     EXPECT_EQ(gsv.satellites[0].snrDbHz, 40);
 }
 
-TEST(Sentences, StatusVOrModeNDropPositionSpeedAndCourse)
+TEST(Sentences, StatusVOrModeNDropThePosition)
 {
     const char* sentences[] = {
         "$GPRMC,081836,V,3751.65,S,14507.36,E,12.0,270.5,130998,011.3,E",
@@ -194,12 +201,54 @@ TEST(Sentences, StatusVOrModeNDropPositionSpeedAndCourse)
         std::visit(
             [](const auto& record) {
                 if constexpr (requires { record.position; }) { EXPECT_FALSE(record.position); }
-                if constexpr (requires { record.speedKnots; }) { EXPECT_FALSE(record.speedKnots); }
-                if constexpr (requires { record.courseDegrees; }) { EXPECT_FALSE(record.courseDegrees); }
                 if constexpr (requires { record.time; }) { EXPECT_TRUE(record.time); }  // time still counts
             },
             *decoded.record);
     }
+    // A void RMC keeps speed and course, marked as not from a fix; VTG mode N has none.
+    const RMC voidFix = decodeAs<RMC>(sentences[0]);
+    EXPECT_FALSE(voidFix.validFix());
+    EXPECT_EQ(voidFix.speedKnots, 12.0f);
+    EXPECT_EQ(voidFix.courseDegrees, 270.5f);
+    EXPECT_FALSE(decodeAs<RMC>(sentences[1]).validFix());
+    EXPECT_TRUE(decodeAs<RMC>("$GPRMC,081836,A,3751.65,S,14507.36,E,12.0,270.5,130998,011.3,E").validFix());
+    EXPECT_FALSE(decodeAs<VTG>(sentences[4]).speedKnots);
+}
+
+// Older receivers leave trailing fields off; what a sentence lacks is absent, not a reason to
+// refuse it. Without a checksum such a line may have been cut, and is not taken.
+TEST(Sentences, ShortWellFormedSentencesAreTakenAsSent)
+{
+    const GLL gll = decodeAs<GLL>("$GPGLL,4916.45,N,12311.12,W");
+    ASSERT_TRUE(gll.position);
+    EXPECT_DOUBLE_EQ(gll.position->latitudeDegrees, 49.0 + 16.45 / 60.0);
+    EXPECT_FALSE(gll.time);
+
+    const GSA gsa = decodeAs<GSA>("$GPGSA,A,3,04,05,09");
+    EXPECT_TRUE(gsa.stated);
+    EXPECT_EQ(gsa.fixType, 3);
+    EXPECT_EQ(gsa.satellites, (std::vector<std::int32_t>{4, 5, 9}));
+    EXPECT_FALSE(gsa.pdop || gsa.hdop || gsa.vdop);
+    EXPECT_FALSE(decodeAs<GSA>("$GPGSA").stated);
+
+    const GGA gga = decodeAs<GGA>("$GPGGA,123519,4807.038,N,01131.000,E,1");
+    EXPECT_TRUE(gga.time && gga.position);
+    EXPECT_EQ(gga.fixQuality, 1);
+    EXPECT_FALSE(gga.altitudeMeters);
+
+    const RMC rmc = decodeAs<RMC>("$GPRMC,122150.000,A,4809.9020,N,01131.2300,E,3");
+    EXPECT_EQ(rmc.speedKnots, 3.0f);
+    EXPECT_FALSE(rmc.courseDegrees || rmc.date);
+    EXPECT_EQ(decodeAs<VTG>("$GPVTG,30").courseDegrees, 30.0f);
+    EXPECT_EQ(decodeAs<GSV>("$GPGSV,1,1,00").satellites.size(), 0u);
+
+    for (const char* text : {"$GPGLL,4916.45,N,12311.12,W", "$GPGSA,A,3,04,05,09",
+                             "$GPRMC,122150.000,A,4809.9020,N,01131.2300,E,3"}) {
+        SCOPED_TRACE(text);
+        EXPECT_TRUE(plainLineCutShort(*SentenceFields::split(std::string(text))));
+    }
+    EXPECT_FALSE(plainLineCutShort(*SentenceFields::split(std::string("$GPGLL,4916.45,N,12311.12,W,225444,A"))));
+    EXPECT_FALSE(plainLineCutShort(*SentenceFields::split(std::string("$GPGST,1,2"))));
 }
 
 // The (system, svid) pairs gpsd reports for the numbers the recorded receivers send.

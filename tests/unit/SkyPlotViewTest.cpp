@@ -373,6 +373,24 @@ TEST(SkyPlotViewTest, SixtyFourSatellitesStayInsideTheirStripWithoutOverlap)
             EXPECT_FALSE(overlap(bars[a], bars[b])) << a << " overlaps " << b;
 }
 
+// A receiver that lists a satellite without elevation or azimuth does not know where it is:
+// no marker at the horizon or at north, but its bar.
+TEST(SkyPlotViewTest, AnUnknownPlaceDrawsNoMarkerButTheBar)
+{
+    Plot plot;
+    plot.store.setSatellitesInView({{Constellation::GPS, 4, std::nullopt, std::nullopt, 30, true},
+                                    {Constellation::GPS, 5, 0, std::nullopt, 30, false},
+                                    {Constellation::GPS, 6, std::nullopt, 0, 30, false},
+                                    {Constellation::Galileo, 11, 45, 45, 30, false}});
+    const auto canvas = plot.draw();
+    for (const char* label : {"04", "05", "06"}) {
+        SCOPED_TRACE(label);
+        EXPECT_TRUE(canvas.texts(std::string("G") + label).empty()) << "no marker";
+        EXPECT_EQ(canvas.texts(label).size(), 1u) << "its bar";
+    }
+    EXPECT_EQ(canvas.texts("E11").size(), 1u);
+}
+
 TEST(SkyPlotViewTest, ImpossiblePlacesAndNumbersDrawNoMarkerAndShortLabels)
 {
     struct Case {
