@@ -46,6 +46,7 @@ bool StreamFramer::next(Frame& out)
         if (m_swallowLineFeed) {
             m_swallowLineFeed = false;
             if (m_buffer[m_start] == '\n') {
+                ++m_counts.lateLineFeeds;
                 ++m_start;
                 continue;
             }

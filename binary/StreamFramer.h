@@ -39,6 +39,9 @@ public:
         std::uint64_t cutLines = 0;         // NMEA lines ended by a binary frame or the stream's end
         std::uint64_t truncatedFrames = 0;  // binary frames incomplete when the stream ended
         std::uint64_t bytesSkipped = 0;     // bytes given out in no frame
+        // LFs that arrived after their CR-ended line had been given out (the line end fell
+        // between two chunks): part of a frame, not skipped.
+        std::uint64_t lateLineFeeds = 0;
     };
 
     explicit StreamFramer(std::size_t lineLimit = kDefaultLineLimit,

@@ -94,8 +94,12 @@ TEST(StreamFramerTest, RecordedLogsSplitIntoTheirFrames)
         // Cut anywhere, the stream gives the same frames.
         for (const std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{255}}) {
             SCOPED_TRACE(chunk);
-            const auto pieces = recorded::frames(bytes, chunk);
+            StreamFramer cut;
+            const auto pieces = recorded::frames(cut, bytes, chunk);
             ASSERT_EQ(pieces.size(), whole.size());
+            std::size_t inPieces = 0;
+            for (const Frame& frame : pieces) inPieces += frame.bytes.size();
+            EXPECT_EQ(inPieces + cut.counts().bytesSkipped + cut.counts().lateLineFeeds, bytes.size());
             for (std::size_t i = 0; i < whole.size(); ++i) {
                 // A CR at the end of a chunk gives its line out before the LF is seen.
                 auto a = whole[i].bytes, b = pieces[i].bytes;
@@ -244,6 +248,7 @@ TEST(StreamFramerTest, LineEndsAndTheLineLimit)
         EXPECT_EQ(std::string(frames[2].bytes.begin(), frames[2].bytes.end()), "$C*00\n");
         EXPECT_EQ(std::string(frames[3].bytes.begin(), frames[3].bytes.end()), "$D*00\r\n");
         EXPECT_EQ(framer.counts().bytesSkipped, 0u) << "the LF of a split CR LF is the line's";
+        EXPECT_EQ(framer.counts().lateLineFeeds, 1u);
     }
     {
         SCOPED_TRACE("a line of the limit or more is dropped whole, the next one read");
