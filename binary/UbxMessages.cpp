@@ -1,5 +1,6 @@
 #include "binary/UbxMessages.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -9,7 +10,7 @@ namespace {
 
 // Minimum lengths are the fixed part; repeated blocks are checked by their decoders.
 constexpr std::array kTable{
-    UbxMessageKind{0x01, 0x01, "NAV-POSECEF", 20, nullptr},
+    UbxMessageKind{0x01, 0x01, "NAV-POSECEF", 20, decodeNavPosEcef},
     UbxMessageKind{0x01, 0x02, "NAV-POSLLH", 28, decodeNavPosLlh},
     UbxMessageKind{0x01, 0x03, "NAV-STATUS", 16, decodeNavStatus},
     UbxMessageKind{0x01, 0x04, "NAV-DOP", 18, decodeNavDop},
@@ -17,7 +18,7 @@ constexpr std::array kTable{
     UbxMessageKind{0x01, 0x06, "NAV-SOL", 52, decodeNavSol},
     UbxMessageKind{0x01, 0x07, "NAV-PVT", 84, decodeNavPvt},
     UbxMessageKind{0x01, 0x09, "NAV-ODO", 20, nullptr},
-    UbxMessageKind{0x01, 0x11, "NAV-VELECEF", 20, nullptr},
+    UbxMessageKind{0x01, 0x11, "NAV-VELECEF", 20, decodeNavVelEcef},
     UbxMessageKind{0x01, 0x12, "NAV-VELNED", 36, decodeNavVelNed},
     UbxMessageKind{0x01, 0x13, "NAV-HPPOSECEF", 28, nullptr},
     UbxMessageKind{0x01, 0x14, "NAV-HPPOSLLH", 36, decodeNavHpPosLlh},
@@ -27,7 +28,7 @@ constexpr std::array kTable{
     UbxMessageKind{0x01, 0x23, "NAV-TIMEGLO", 20, nullptr},
     UbxMessageKind{0x01, 0x24, "NAV-TIMEBDS", 20, nullptr},
     UbxMessageKind{0x01, 0x25, "NAV-TIMEGAL", 20, nullptr},
-    UbxMessageKind{0x01, 0x26, "NAV-TIMELS", 24, nullptr},
+    UbxMessageKind{0x01, 0x26, "NAV-TIMELS", 24, decodeNavTimeLs},
     UbxMessageKind{0x01, 0x27, "NAV-TIMEQZSS", 20, nullptr},
     UbxMessageKind{0x01, 0x30, "NAV-SVINFO", 8, decodeNavSvInfo},
     UbxMessageKind{0x01, 0x32, "NAV-SBAS", 12, nullptr},
@@ -39,7 +40,7 @@ constexpr std::array kTable{
     UbxMessageKind{0x01, 0x3C, "NAV-RELPOSNED", 40, nullptr},
     UbxMessageKind{0x01, 0x43, "NAV-SIG", 8, decodeNavSig},
     UbxMessageKind{0x01, 0x60, "NAV-AOPSTATUS", 16, nullptr},
-    UbxMessageKind{0x01, 0x61, "NAV-EOE", 4, nullptr},
+    UbxMessageKind{0x01, 0x61, "NAV-EOE", 4, decodeNavEoe},
     UbxMessageKind{0x02, 0x13, "RXM-SFRBX", 8, nullptr},
     UbxMessageKind{0x02, 0x14, "RXM-MEASX", 44, nullptr},
     UbxMessageKind{0x02, 0x15, "RXM-RAWX", 16, nullptr},
@@ -106,9 +107,13 @@ std::span<const UbxMessageKind> ubxMessageTable() { return kTable; }
 
 const UbxMessageKind* ubxMessageKind(std::uint8_t messageClass, std::uint8_t messageId)
 {
-    for (const UbxMessageKind& kind : kTable)
-        if (kind.messageClass == messageClass && kind.messageId == messageId) return &kind;
-    return nullptr;
+    // The table is kept in class/id order (a test holds it there).
+    const unsigned wanted = static_cast<unsigned>(messageClass) << 8 | messageId;
+    const auto found = std::lower_bound(kTable.begin(), kTable.end(), wanted, [](const UbxMessageKind& kind, unsigned key) {
+        return (static_cast<unsigned>(kind.messageClass) << 8 | kind.messageId) < key;
+    });
+    if (found == kTable.end() || found->messageClass != messageClass || found->messageId != messageId) return nullptr;
+    return &*found;
 }
 
 std::string ubxMessageName(std::uint8_t messageClass, std::uint8_t messageId)

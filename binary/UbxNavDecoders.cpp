@@ -278,6 +278,47 @@ UbxDecoded decodeNavHpPosLlh(std::span<const std::uint8_t> payload)
     return {hp, UbxProblem::None};
 }
 
+// NAV-POSECEF (0x01 0x01), 20 bytes: iTOW, ECEF X/Y/Z cm, pAcc cm.
+UbxDecoded decodeNavPosEcef(std::span<const std::uint8_t> payload)
+{
+    const ByteReader in(payload);
+    if (in.size() < 20) return refuse(UbxProblem::TooShort);
+    return {UbxNavPosEcef{in.u4(0), in.i4(4) * 0.01, in.i4(8) * 0.01, in.i4(12) * 0.01, in.u4(16) * 0.01}, UbxProblem::None};
+}
+
+// NAV-VELECEF (0x01 0x11), 20 bytes: iTOW, ECEF velocity X/Y/Z cm/s, sAcc cm/s.
+UbxDecoded decodeNavVelEcef(std::span<const std::uint8_t> payload)
+{
+    const ByteReader in(payload);
+    if (in.size() < 20) return refuse(UbxProblem::TooShort);
+    return {UbxNavVelEcef{in.u4(0), in.i4(4) * 0.01, in.i4(8) * 0.01, in.i4(12) * 0.01, in.u4(16) * 0.01}, UbxProblem::None};
+}
+
+// NAV-TIMELS (0x01 0x26), 24 bytes: iTOW, version 0, currLs @9, lsChange @11,
+// timeToLsEvent s @12, valid @23 (validCurrLs 0, validTimeToLsEvent 1).
+UbxDecoded decodeNavTimeLs(std::span<const std::uint8_t> payload)
+{
+    const ByteReader in(payload);
+    if (in.size() < 24) return refuse(UbxProblem::TooShort);
+    if (in.u1(4) != 0) return refuse(UbxProblem::BadVersion);
+    UbxNavTimeLs ls;
+    ls.timeOfWeekMs = in.u4(0);
+    const std::uint8_t valid = in.u1(23);
+    if ((valid & 0x01) != 0) ls.leapSeconds = in.i1(9);
+    if ((valid & 0x02) != 0) ls.secondsToChange = in.i4(12);
+    ls.change = in.i1(11);
+    if (ls.change < -1 || ls.change > 1) return refuse(UbxProblem::OutOfRange);
+    return {ls, UbxProblem::None};
+}
+
+// NAV-EOE (0x01 0x61), 4 bytes: iTOW of the epoch just ended.
+UbxDecoded decodeNavEoe(std::span<const std::uint8_t> payload)
+{
+    const ByteReader in(payload);
+    if (in.size() < 4) return refuse(UbxProblem::TooShort);
+    return {UbxNavEoe{in.u4(0)}, UbxProblem::None};
+}
+
 // NAV-SOL (0x01 0x06), 52 bytes, legacy: iTOW, fTOW ns, week, gpsFix, flags (GPSfixOK 0,
 // DiffSoln 1, WKNSET 2), ECEF X/Y/Z cm, pAcc cm, ECEF velocity cm/s, sAcc cm/s, pDOP, numSV.
 UbxDecoded decodeNavSol(std::span<const std::uint8_t> payload)

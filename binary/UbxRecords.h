@@ -173,6 +173,36 @@ struct UbxNavHpPosLlh {
     bool operator==(const UbxNavHpPosLlh&) const = default;
 };
 
+// NAV-POSECEF and NAV-VELECEF: the solution in Earth-centred coordinates.
+struct UbxNavPosEcef {
+    std::uint32_t timeOfWeekMs = 0;
+    double ecefXM = 0, ecefYM = 0, ecefZM = 0;  // cm resolution
+    double positionAccuracyM = 0;
+    bool operator==(const UbxNavPosEcef&) const = default;
+};
+
+struct UbxNavVelEcef {
+    std::uint32_t timeOfWeekMs = 0;
+    double ecefVelocityXMps = 0, ecefVelocityYMps = 0, ecefVelocityZMps = 0;
+    double speedAccuracyMps = 0;
+    bool operator==(const UbxNavVelEcef&) const = default;
+};
+
+// NAV-TIMELS: GPS-UTC leap seconds, and the next change when announced.
+struct UbxNavTimeLs {
+    std::uint32_t timeOfWeekMs = 0;
+    std::optional<std::int8_t> leapSeconds;          // only when marked valid
+    std::optional<std::int32_t> secondsToChange;     // only when marked valid
+    std::int8_t change = 0;                          // -1, 0, +1
+    bool operator==(const UbxNavTimeLs&) const = default;
+};
+
+// NAV-EOE: every navigation message of the epoch has been sent.
+struct UbxNavEoe {
+    std::uint32_t timeOfWeekMs = 0;
+    bool operator==(const UbxNavEoe&) const = default;
+};
+
 // Legacy (generation 8 and older) navigation messages.
 struct UbxNavSol {
     std::uint32_t timeOfWeekMs = 0;
@@ -315,7 +345,7 @@ struct UbxInfText {
 };
 
 using UbxRecord = std::variant<UbxNavPvt, UbxNavSat, UbxNavSig, UbxNavDop, UbxNavTimeUtc, UbxNavStatus,
-                               UbxNavHpPosLlh, UbxNavSol, UbxNavPosLlh, UbxNavVelNed, UbxNavTimeGps,
+                               UbxNavHpPosLlh, UbxNavPosEcef, UbxNavVelEcef, UbxNavTimeLs, UbxNavEoe, UbxNavSol, UbxNavPosLlh, UbxNavVelNed, UbxNavTimeGps,
                                UbxNavSvInfo, UbxMonVer, UbxMonRf, UbxMonHw, UbxAck, UbxRxmRtcm, UbxInfText>;
 
 }  // namespace binary

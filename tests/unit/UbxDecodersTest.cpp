@@ -102,8 +102,33 @@ TEST(UbxDecodersTest, NavPvtOfRtkLogAgreesWithGpsd)
         EXPECT_EQ(match->carrier, UbxCarrierSolution::Float);
         EXPECT_TRUE(match->gnssFixOk && match->differential);
         ++compared;
+
+        // The same epoch's ECEF solution and leap seconds.
+        for (const UbxNavPosEcef& ecef : decodedOf<UbxNavPosEcef>(frames, 0x01, 0x01)) {
+            if (ecef.timeOfWeekMs != match->timeOfWeekMs) continue;
+            EXPECT_NEAR(ecef.ecefXM, tpv.at("ecefx").get<double>(), 1e-3);
+            EXPECT_NEAR(ecef.ecefYM, tpv.at("ecefy").get<double>(), 1e-3);
+            EXPECT_NEAR(ecef.ecefZM, tpv.at("ecefz").get<double>(), 1e-3);
+            EXPECT_NEAR(ecef.positionAccuracyM, tpv.at("ecefpAcc").get<double>(), 1e-3);
+        }
+        for (const UbxNavVelEcef& velocity : decodedOf<UbxNavVelEcef>(frames, 0x01, 0x11)) {
+            if (velocity.timeOfWeekMs != match->timeOfWeekMs) continue;
+            EXPECT_NEAR(velocity.ecefVelocityXMps, tpv.at("ecefvx").get<double>(), 1e-3);
+            EXPECT_NEAR(velocity.speedAccuracyMps, tpv.at("ecefvAcc").get<double>(), 1e-3);
+        }
     }
     EXPECT_EQ(compared, tpvs.size());
+    const auto times = decodedOf<UbxNavTimeGps>(frames, 0x01, 0x20);
+    ASSERT_FALSE(times.empty());
+    EXPECT_EQ(times.back().leapSeconds, std::optional<std::int8_t>(tpvs.back().at("leapseconds").get<int>()));
+
+    // NAV-TIMELS of the high-precision log gives the same leap seconds as gpsd reports there.
+    const auto hpFrames = recorded::frames(recorded::stream(data / "ubx/ublox-zed-f9p-hp.log"));
+    const auto leaps = decodedOf<UbxNavTimeLs>(hpFrames, 0x01, 0x26);
+    const auto hpTpvs = reports(data / "ubx/ublox-zed-f9p-hp.log.chk", "TPV");
+    ASSERT_FALSE(leaps.empty());
+    ASSERT_FALSE(hpTpvs.empty());
+    EXPECT_EQ(leaps.back().leapSeconds, std::optional<std::int8_t>(hpTpvs.back().at("leapseconds").get<int>()));
 }
 
 // NAV-SIG of the dual-band log, signal by signal against gpsd's SKY reports of the same epochs
