@@ -89,8 +89,8 @@ Rtcm3Decoded msmHeader(BitReader& in, Rtcm3Decoded decoded, std::uint8_t gnssId)
     header.satelliteMask = in.bits(64);
     header.signalMask = static_cast<std::uint32_t>(in.bits(32));
     header.satellites = static_cast<std::uint8_t>(std::popcount(header.satelliteMask));
-    header.signals = static_cast<std::uint8_t>(std::popcount(header.signalMask));
-    const unsigned cellBits = static_cast<unsigned>(header.satellites) * header.signals;
+    header.signalCount = static_cast<std::uint8_t>(std::popcount(header.signalMask));
+    const unsigned cellBits = static_cast<unsigned>(header.satellites) * header.signalCount;
     // The cell mask is at most 64 bits; more satellites × signals than that is not a message.
     if (cellBits > 64) {
         decoded.problem = Rtcm3Problem::OutOfRange;

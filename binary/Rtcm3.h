@@ -57,7 +57,7 @@ struct Rtcm3MsmHeader {
     std::uint32_t signalMask = 0;
     std::uint64_t cellMask = 0;    // satellites × signals bits, first cell in the highest bit
     std::uint8_t satellites = 0;
-    std::uint8_t signals = 0;
+    std::uint8_t signalCount = 0;
     std::uint8_t cells = 0;        // set bits of the cell mask
     bool operator==(const Rtcm3MsmHeader&) const = default;
 };

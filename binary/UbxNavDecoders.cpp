@@ -158,7 +158,7 @@ UbxDecoded decodeNavSig(std::span<const std::uint8_t> payload)
     if (in.size() != 8 + 16 * count) return refuse(UbxProblem::BadLength);
     UbxNavSig sig;
     sig.timeOfWeekMs = in.u4(0);
-    sig.signals.reserve(count);
+    sig.signalList.reserve(count);
     for (std::size_t n = 0; n < count; ++n) {
         const std::size_t at = 8 + 16 * n;
         UbxSignal signal;
@@ -182,7 +182,7 @@ UbxDecoded decodeNavSig(std::span<const std::uint8_t> payload)
         signal.pseudorangeUsed = (flags & 0x08) != 0;
         signal.carrierRangeUsed = (flags & 0x10) != 0;
         signal.dopplerUsed = (flags & 0x20) != 0;
-        sig.signals.push_back(signal);
+        sig.signalList.push_back(signal);
     }
     return {std::move(sig), UbxProblem::None};
 }

@@ -126,7 +126,7 @@ struct UbxSignal {
 
 struct UbxNavSig {
     std::uint32_t timeOfWeekMs = 0;
-    std::vector<UbxSignal> signals;
+    std::vector<UbxSignal> signalList;  // not "signals": a macro wherever Qt is included
     bool operator==(const UbxNavSig&) const = default;
 };
 

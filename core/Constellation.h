@@ -76,4 +76,6 @@ struct SatelliteInView {
     std::optional<std::int32_t> azimuthDegrees;    // 0..359 clockwise from true north; nothing when not sent
     std::optional<std::int32_t> snrDbHz; // 0..99; nothing when not tracked
     bool usedInFix = false;
+    std::optional<std::int32_t> health;   // 1 healthy, 2 unhealthy; nothing when not said
+    std::optional<std::int32_t> quality;  // the receiver's 0..7 tracking quality; nothing when not said
 };

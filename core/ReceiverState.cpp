@@ -27,6 +27,12 @@ constexpr std::uint16_t kNoSignal = 0xFF;
 
 ReceiverState::Changes ReceiverState::apply(const SentenceRecord& record, double nowSeconds)
 {
+    // Fields a UBX message owns are not taken from NMEA once it has come (see the header).
+    const bool navigation = std::holds_alternative<GGA>(record) || std::holds_alternative<RMC>(record) ||
+                            std::holds_alternative<GLL>(record) || std::holds_alternative<GNS>(record) ||
+                            std::holds_alternative<VTG>(record) || std::holds_alternative<ZDA>(record);
+    if (m_ubxNavigation && navigation) return 0;
+    if (m_ubxSky && (std::holds_alternative<GSV>(record) || std::holds_alternative<GSA>(record))) return 0;
     return std::visit([&](const auto& typed) { return apply(typed, nowSeconds); }, record);
 }
 
@@ -239,6 +245,18 @@ ReceiverState::Changes ReceiverState::expire(double nowSeconds)
     return m_satellites.size() != before ? Changes{kSatellites} : Changes{0};
 }
 
+std::optional<std::int32_t> ReceiverState::status() const
+{
+    if (m_carrierSolution == 2) return 3;
+    if (m_carrierSolution == 1) return 4;
+    if (m_ubxNavigation) return m_differential ? std::optional<std::int32_t>(2) : std::nullopt;
+    // GGA quality: 2 DGPS, 4 RTK fixed, 5 RTK float.
+    if (m_fixQuality == 2) return 2;
+    if (m_fixQuality == 4) return 3;
+    if (m_fixQuality == 5) return 4;
+    return std::nullopt;
+}
+
 std::int32_t ReceiverState::mode() const
 {
     if (m_fixType) return *m_fixType;
@@ -257,6 +275,8 @@ std::vector<SatelliteInView> ReceiverState::satellites() const
         satellite.svid = key.second;
         satellite.elevationDegrees = tracked.elevationDegrees;
         satellite.azimuthDegrees = tracked.azimuthDegrees;
+        satellite.health = tracked.health;
+        satellite.quality = tracked.quality;
         for (const Report& report : tracked.reports)
             if (report.snrDbHz && (!satellite.snrDbHz || *report.snrDbHz > *satellite.snrDbHz))
                 satellite.snrDbHz = report.snrDbHz;

@@ -3,11 +3,32 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "binary/UbxRecords.h"
 #include "core/Constellation.h"
 #include "core/Sentences.h"
+
+// Who the receiver is and how its signal fares, from its binary monitor messages. Every field
+// is empty until the receiver says it: "unknown" is not "fine".
+struct ReceiverHealth {
+    std::optional<std::string> model;            // "ZED-F9P"
+    std::optional<std::string> firmware;         // "HPG 1.32"
+    std::optional<std::string> software;         // "EXT CORE 1.00 (...)"
+    std::optional<std::string> hardware;         // "00190000"
+    std::optional<std::string> protocolVersion;  // "27.31"
+    std::vector<std::string> extensions;         // what MON-VER listed, as listed
+    std::optional<binary::UbxJammingState> jamming;
+    std::optional<int> jamIndicator;             // 0..255
+    std::optional<int> agcCount;                 // 0..8191
+    std::optional<int> noisePerMs;
+    std::optional<binary::UbxAntennaStatus> antenna;
+    std::optional<binary::UbxAntennaPower> antennaPower;
+    std::optional<binary::UbxSpoofingState> spoofing;
+    bool operator==(const ReceiverHealth&) const = default;
+};
 
 // The receiver's picture of the world, folded from decoded sentences: time, position, fix,
 // motion, altitude, DOPs and the satellites in view of every constellation.
@@ -31,6 +52,7 @@ public:
         kSatellites = 1u << 8,  // a GSV cycle ended, or satellites were dropped
         kUsed = 1u << 9,        // the used-in-fix sets moved
         kHeading = 1u << 10,
+        kHealth = 1u << 11,     // identity, jamming, antenna or spoofing moved
     };
     using Changes = std::uint32_t;
 
@@ -47,6 +69,13 @@ public:
     Changes apply(const GNS& gns, double nowSeconds);
     Changes apply(const ZDA& zda, double nowSeconds);
     Changes apply(const HDT& hdt, double nowSeconds);
+    // A decoded UBX message. When the receiver speaks both UBX and NMEA, one source wins per
+    // field, from the first UBX message of its kind on: NAV-PVT owns time, date, position,
+    // fix, motion and heights (GGA, RMC, GLL, GNS, VTG and ZDA are then left alone); NAV-SAT
+    // owns the satellites and their used flags (GSV and GSA left alone); NAV-DOP owns the
+    // DOPs. The binary messages carry full precision and their own validity flags, where the
+    // NMEA sentences of the same receiver are rounded copies.
+    Changes apply(const binary::UbxRecord& record, double nowSeconds);
     // Drops satellites not reported for kSatelliteLifetimeSeconds.
     Changes expire(double nowSeconds);
     // Forgets everything (a new connection).
@@ -69,6 +98,16 @@ public:
     const std::optional<float>& pdop() const { return m_pdop; }
     const std::optional<float>& hdop() const { return m_hdop; }
     const std::optional<float>& vdop() const { return m_vdop; }
+    // gpsd's TPV status: 2 differential, 3 RTK fixed, 4 RTK float; nothing for a plain fix.
+    std::optional<std::int32_t> status() const;
+    // Height above the ellipsoid, metres; from UBX only.
+    const std::optional<double>& altitudeEllipsoidMeters() const { return m_altitudeEllipsoid; }
+    // The receiver's estimated horizontal and vertical errors, metres; from UBX only.
+    const std::optional<double>& horizontalErrorMeters() const { return m_horizontalError; }
+    const std::optional<double>& verticalErrorMeters() const { return m_verticalError; }
+    const ReceiverHealth& health() const { return m_health; }
+    // Whether UBX navigation (NAV-PVT) or sky (NAV-SAT) messages have been seen.
+    bool ubxNavigation() const { return m_ubxNavigation; }
 
     // Every satellite in view, by constellation, then in the order the receiver lists them.
     std::vector<SatelliteInView> satellites() const;
@@ -87,6 +126,8 @@ private:
         std::optional<std::int32_t> elevationDegrees;
         std::optional<std::int32_t> azimuthDegrees;
         std::vector<Report> reports;
+        std::optional<std::int32_t> health;   // 1 healthy, 2 unhealthy (UBX)
+        std::optional<std::int32_t> quality;  // 0..7 (UBX)
         std::uint32_t order = 0;  // place in the last GSV cycle that listed it
         double lastSeen = 0.0;
     };
@@ -99,6 +140,13 @@ private:
     Changes takeTime(const std::optional<UtcTime>& time);
     Changes takeAltitude(const std::optional<float>& altitude);
     Changes setUsed(Constellation system, std::vector<std::int32_t> svids);
+    Changes applyUbx(const binary::UbxNavPvt& pvt, double nowSeconds);
+    Changes applyUbx(const binary::UbxNavSat& sat, double nowSeconds);
+    Changes applyUbx(const binary::UbxNavDop& dop);
+    Changes applyUbx(const binary::UbxMonVer& ver);
+    Changes applyUbx(const binary::UbxMonHw& hw);
+    Changes applyUbx(const binary::UbxMonRf& rf);
+    Changes applyUbx(const binary::UbxNavStatus& status);
 
     std::optional<UtcTime> m_time;
     std::optional<UtcDate> m_date;
@@ -115,4 +163,10 @@ private:
     std::map<Key, Tracked> m_satellites;
     std::map<Group, Cycle> m_cycles;
     std::map<Constellation, std::vector<std::int32_t>> m_used;  // sorted svids
+    std::optional<std::int32_t> m_carrierSolution;  // UBX: 1 float, 2 fixed
+    bool m_differential = false;                    // UBX: a differential solution
+    std::optional<double> m_altitudeEllipsoid;
+    std::optional<double> m_horizontalError, m_verticalError;
+    ReceiverHealth m_health;
+    bool m_ubxNavigation = false, m_ubxSky = false, m_ubxDop = false;
 };

@@ -56,7 +56,7 @@ struct RangeCheck {
     }
     void operator()(const UbxNavSig& r) const
     {
-        for (const auto& s : r.signals) {
+        for (const auto& s : r.signalList) {
             check(s.quality <= 7 && static_cast<int>(s.gnss) <= 7);
             if (s.glonassFrequency) check(s.gnss == UbxGnss::Glonass && *s.glonassFrequency >= -7 && *s.glonassFrequency <= 6);
         }
@@ -152,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const UbxMessageKind& kind : ubxMessageTable()) checkUbx(kind.messageClass, kind.messageId, payload);
     const Rtcm3Decoded rtcm = decodeRtcm3(payload);
     if (rtcm.record) {
-        if (const auto* header = std::get_if<Rtcm3MsmHeader>(&*rtcm.record)) check(header->satellites * header->signals <= 64);
+        if (const auto* header = std::get_if<Rtcm3MsmHeader>(&*rtcm.record)) check(header->satellites * header->signalCount <= 64);
     }
     if (const auto response = decodeUbxValGetResponse(payload)) {
         for (const UbxConfigValue& value : response->values) check(ubxKeyValueSize(value.key) != 0);

@@ -92,10 +92,10 @@ TEST(Rtcm3Test, RecordedFramesAgreeWithGpsd)
                 EXPECT_EQ(header->signalMask, report.at("MaskSig").get<std::uint64_t>());
                 EXPECT_EQ(header->cellMask, report.at("MaskCell").get<std::uint64_t>());
                 EXPECT_EQ(header->satellites, report.at("NSat").get<int>());
-                EXPECT_EQ(header->signals, report.at("NSig").get<int>());
+                EXPECT_EQ(header->signalCount, report.at("NSig").get<int>());
                 // gpsd's NCell is the width of the cell mask; cells counts the cells present.
-                EXPECT_EQ(header->satellites * header->signals, report.at("NCell").get<int>());
-                EXPECT_LE(header->cells, header->satellites * header->signals);
+                EXPECT_EQ(header->satellites * header->signalCount, report.at("NCell").get<int>());
+                EXPECT_LE(header->cells, header->satellites * header->signalCount);
             }
         }
     }

@@ -277,8 +277,8 @@ bool overlap(const fakes::FakeCanvas::Call& a, const fakes::FakeCanvas::Call& b)
 TEST(SkyPlotViewTest, GpsOnlySkyFromTheModelKeepsTheSlotColumnsAndFramesUsedSatellites)
 {
     Plot plot;
-    plot.store.setSatellitesInView({{Constellation::GPS, 7, 45, 90, 30, true},
-                                    {Constellation::GPS, 12, 90, 0, std::nullopt, false}});
+    plot.store.setSatellitesInView({{Constellation::GPS, 7, 45, 90, 30, true, {}, {}},
+                                    {Constellation::GPS, 12, 90, 0, std::nullopt, false, {}, {}}});
     const auto canvas = plot.draw();
 
     const auto fills = canvas.callsOf("fillRect");
@@ -304,10 +304,10 @@ TEST(SkyPlotViewTest, SeveralSystemsGetLettersALegendAndGroupedBars)
 {
     Plot plot;
     plot.platform.bundle.entries["NSUsedInView"] = "used/in view";
-    plot.store.setSatellitesInView({{Constellation::GLONASS, 71, 30, 200, 35, true},
-                                    {Constellation::GPS, 5, 60, 90, 40, true},
-                                    {Constellation::GPS, 9, 20, 300, 22, false},
-                                    {Constellation::SBAS, 133, 35, 160, std::nullopt, false}});
+    plot.store.setSatellitesInView({{Constellation::GLONASS, 71, 30, 200, 35, true, {}, {}},
+                                    {Constellation::GPS, 5, 60, 90, 40, true, {}, {}},
+                                    {Constellation::GPS, 9, 20, 300, 22, false, {}, {}},
+                                    {Constellation::SBAS, 133, 35, 160, std::nullopt, false, {}, {}}});
     const auto canvas = plot.draw();
 
     // Markers carry the system's letter; the box widens to both sides of the plain place.
@@ -338,7 +338,7 @@ TEST(SkyPlotViewTest, SixtyFourSatellitesStayInsideTheirStripWithoutOverlap)
     std::vector<SatelliteInView> sky;
     for (int i = 0; i < 64; ++i)
         sky.push_back({static_cast<Constellation>(i % 7), 1 + i, i % 91, i * 23 % 360, 20 + i % 30,
-                       i % 3 == 0});
+                       i % 3 == 0, {}, {}});
     plot.store.setSatellitesInView(sky);
     fakes::FakeCanvas canvas;  // text as wide as half its point size a character
     plot.view.drawRect(canvas, plot.host.bounds());
@@ -378,10 +378,10 @@ TEST(SkyPlotViewTest, SixtyFourSatellitesStayInsideTheirStripWithoutOverlap)
 TEST(SkyPlotViewTest, AnUnknownPlaceDrawsNoMarkerButTheBar)
 {
     Plot plot;
-    plot.store.setSatellitesInView({{Constellation::GPS, 4, std::nullopt, std::nullopt, 30, true},
-                                    {Constellation::GPS, 5, 0, std::nullopt, 30, false},
-                                    {Constellation::GPS, 6, std::nullopt, 0, 30, false},
-                                    {Constellation::Galileo, 11, 45, 45, 30, false}});
+    plot.store.setSatellitesInView({{Constellation::GPS, 4, std::nullopt, std::nullopt, 30, true, {}, {}},
+                                    {Constellation::GPS, 5, 0, std::nullopt, 30, false, {}, {}},
+                                    {Constellation::GPS, 6, std::nullopt, 0, 30, false, {}, {}},
+                                    {Constellation::Galileo, 11, 45, 45, 30, false, {}, {}}});
     const auto canvas = plot.draw();
     for (const char* label : {"04", "05", "06"}) {
         SCOPED_TRACE(label);
@@ -410,8 +410,8 @@ TEST(SkyPlotViewTest, ImpossiblePlacesAndNumbersDrawNoMarkerAndShortLabels)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Plot plot;
-        plot.store.setSatellitesInView({{Constellation::GPS, c.number, c.elevation, c.azimuth, 30, true},
-                                        {Constellation::Galileo, 11, 45, 45, 30, false}});
+        plot.store.setSatellitesInView({{Constellation::GPS, c.number, c.elevation, c.azimuth, 30, true, {}, {}},
+                                        {Constellation::Galileo, 11, 45, 45, 30, false, {}, {}}});
         const auto canvas = plot.draw();
         const bool placed = c.elevation >= 0 && c.elevation <= 90 && c.azimuth >= 0 && c.azimuth < 360;
         EXPECT_EQ(canvas.texts(std::string("G") + c.label).size(), placed ? 1u : 0u);

@@ -142,15 +142,15 @@ TEST(UbxDecodersTest, NavSigOfDualBandLogAgreesWithGpsd)
     // gpsd takes "used" from the NMEA GSA of the epoch, not from NAV-SIG: not compared.
     std::vector<nlohmann::json> skies;
     for (auto& sky : reports(data / "ubx/ublox-zed-f9t-ubx_nmea_l5.log.chk", "SKY"))
-        if (sky.contains("satellites") && sky["satellites"].size() == sigs[0].signals.size()) skies.push_back(sky);
+        if (sky.contains("satellites") && sky["satellites"].size() == sigs[0].signalList.size()) skies.push_back(sky);
     ASSERT_EQ(skies.size(), sigs.size());
     std::size_t l5 = 0;
     for (std::size_t epoch = 0; epoch < sigs.size(); ++epoch) {
         const auto& satellites = skies[epoch]["satellites"];
-        ASSERT_EQ(satellites.size(), sigs[epoch].signals.size());
+        ASSERT_EQ(satellites.size(), sigs[epoch].signalList.size());
         for (std::size_t i = 0; i < satellites.size(); ++i) {
             SCOPED_TRACE("epoch " + std::to_string(epoch) + " signal " + std::to_string(i));
-            const UbxSignal& signal = sigs[epoch].signals[i];
+            const UbxSignal& signal = sigs[epoch].signalList[i];
             const auto& expected = satellites[i];
             EXPECT_EQ(static_cast<int>(signal.gnss), expected.at("gnssid").get<int>());
             EXPECT_EQ(signal.svId, expected.at("svid").get<int>());

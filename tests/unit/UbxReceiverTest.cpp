@@ -165,11 +165,11 @@ TEST(UbxReceiverTest, MeasurementsGiveTheSkyAndPositionBack)
             EXPECT_FALSE(sat->satellites[1].used);
             EXPECT_TRUE(sat->satellites[2].used);
         } else if (const auto* sig = std::get_if<UbxNavSig>(&*decoded.record)) {
-            ASSERT_EQ(sig->signals.size(), 6u);
-            EXPECT_EQ(sig->signals[3].sigId, 2);
-            EXPECT_EQ(sig->signals[3].glonassFrequency, std::optional<std::int8_t>(0));
-            EXPECT_EQ(sig->signals[5].sigId, 5);
-            EXPECT_TRUE(sig->signals[5].pseudorangeUsed);
+            ASSERT_EQ(sig->signalList.size(), 6u);
+            EXPECT_EQ(sig->signalList[3].sigId, 2);
+            EXPECT_EQ(sig->signalList[3].glonassFrequency, std::optional<std::int8_t>(0));
+            EXPECT_EQ(sig->signalList[5].sigId, 5);
+            EXPECT_TRUE(sig->signalList[5].pseudorangeUsed);
         } else {
             EXPECT_NEAR(std::get<UbxNavDop>(*decoded.record).hdop, 0.62, 1e-9);
         }

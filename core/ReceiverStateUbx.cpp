@@ -1,0 +1,205 @@
+// The receiver state's fold of UBX messages; the NMEA fold is in ReceiverState.cpp.
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <variant>
+
+#include "core/ReceiverState.h"
+
+namespace {
+
+constexpr double kKnotsPerMetrePerSecond = 3600.0 / 1852.0;
+
+std::optional<Constellation> constellationOf(binary::UbxGnss gnss)
+{
+    switch (gnss) {
+    case binary::UbxGnss::Gps: return Constellation::GPS;
+    case binary::UbxGnss::Sbas: return Constellation::SBAS;
+    case binary::UbxGnss::Galileo: return Constellation::Galileo;
+    case binary::UbxGnss::BeiDou: return Constellation::BeiDou;
+    case binary::UbxGnss::Qzss: return Constellation::QZSS;
+    case binary::UbxGnss::Glonass: return Constellation::GLONASS;
+    case binary::UbxGnss::NavIC: return Constellation::NavIC;
+    case binary::UbxGnss::Imes: return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+template <typename T>
+ReceiverState::Changes keep(std::optional<T>& kept, const std::optional<T>& value, ReceiverState::Changes change)
+{
+    if (kept == value) return 0;
+    kept = value;
+    return change;
+}
+
+}  // namespace
+
+ReceiverState::Changes ReceiverState::apply(const binary::UbxRecord& record, double nowSeconds)
+{
+    return std::visit(
+        [&](const auto& typed) -> Changes {
+            using T = std::decay_t<decltype(typed)>;
+            if constexpr (std::is_same_v<T, binary::UbxNavPvt> || std::is_same_v<T, binary::UbxNavSat>)
+                return applyUbx(typed, nowSeconds);
+            else if constexpr (std::is_same_v<T, binary::UbxNavDop> || std::is_same_v<T, binary::UbxMonVer> ||
+                               std::is_same_v<T, binary::UbxMonHw> || std::is_same_v<T, binary::UbxMonRf> ||
+                               std::is_same_v<T, binary::UbxNavStatus>)
+                return applyUbx(typed);
+            else
+                return 0;
+        },
+        record);
+}
+
+// NAV-PVT: one epoch's solution. Values the receiver marks invalid stay unknown.
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavPvt& pvt, double)
+{
+    m_ubxNavigation = true;
+    Changes changes = 0;
+    if (pvt.time) {
+        // The nanosecond field corrects the rounded second and may be negative.
+        const double seconds = std::max(0.0, pvt.time->second + pvt.time->nanosecond * 1e-9);
+        changes |= takeTime(UtcTime{pvt.time->hour, pvt.time->minute, seconds});
+    }
+    if (pvt.date) {
+        const UtcDate date{pvt.date->year, pvt.date->month, pvt.date->day};
+        changes |= keep(m_date, std::optional<UtcDate>(date), kDate);
+    }
+    const bool fix = pvt.gnssFixOk && (pvt.fixType == binary::UbxFixType::Fix2D ||
+                                       pvt.fixType == binary::UbxFixType::Fix3D ||
+                                       pvt.fixType == binary::UbxFixType::GnssDeadReckoning);
+    const std::int32_t mode = !fix ? 1 : pvt.fixType == binary::UbxFixType::Fix2D ? 2 : 3;
+    changes |= keep(m_fixType, std::optional<std::int32_t>(mode), kFix);
+    changes |= keep(m_fixQuality, std::optional<std::int32_t>(fix ? (pvt.differential ? 2 : 1) : 0), kFix);
+    const std::optional<std::int32_t> carrier =
+        fix && pvt.carrier != binary::UbxCarrierSolution::None
+            ? std::optional<std::int32_t>(static_cast<std::int32_t>(pvt.carrier))
+            : std::nullopt;
+    changes |= keep(m_carrierSolution, carrier, kFix);
+    if (m_differential != (fix && pvt.differential)) changes |= kFix;
+    m_differential = fix && pvt.differential;
+    m_positionValid = fix;
+    if (fix && pvt.latitudeDeg && pvt.longitudeDeg) {
+        GeoPosition position;
+        position.latitudeDegrees = *pvt.latitudeDeg;
+        position.longitudeDegrees = *pvt.longitudeDeg;
+        position.latitudeDegrees32 = static_cast<float>(*pvt.latitudeDeg);
+        position.longitudeDegrees32 = static_cast<float>(*pvt.longitudeDeg);
+        changes |= takePosition(position);
+        m_positioned = true;
+    }
+    if (mode == 3 && pvt.heightMslM) changes |= takeAltitude(static_cast<float>(*pvt.heightMslM));
+    changes |= keep(m_altitudeEllipsoid, mode == 3 ? pvt.heightEllipsoidM : std::nullopt, kAltitude);
+    changes |= keep(m_horizontalError, fix ? std::optional<double>(pvt.horizontalAccuracyM) : std::nullopt, kPosition);
+    changes |= keep(m_verticalError, mode == 3 ? std::optional<double>(pvt.verticalAccuracyM) : std::nullopt, kAltitude);
+    if (fix) {
+        changes |= keep(m_speedKnots, std::optional<float>(static_cast<float>(pvt.groundSpeedMps * kKnotsPerMetrePerSecond)), kSpeed);
+        changes |= keep(m_courseDegrees, std::optional<float>(static_cast<float>(pvt.headingOfMotionDeg)), kCourse);
+    }
+    if (!m_ubxDop && pvt.pdop > 0.0) changes |= keep(m_pdop, std::optional<float>(static_cast<float>(pvt.pdop)), kDop);
+    return changes;
+}
+
+// NAV-SAT: every satellite the receiver knows of, with its place, signal, quality, health
+// and whether the solution uses it. The whole sky at once: a satellite not listed is gone.
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavSat& sat, double nowSeconds)
+{
+    m_ubxSky = true;
+    std::map<Key, Tracked> satellites;
+    std::map<Constellation, std::vector<std::int32_t>> used;
+    std::uint32_t order = 0;
+    for (const binary::UbxSatellite& s : sat.satellites) {
+        const auto system = constellationOf(s.gnss);
+        if (!system) continue;
+        Tracked tracked;
+        if (s.elevationDeg && *s.elevationDeg >= 0 && *s.elevationDeg <= 90)
+            tracked.elevationDegrees = *s.elevationDeg;
+        if (s.azimuthDeg && *s.azimuthDeg >= 0 && *s.azimuthDeg <= 360)
+            tracked.azimuthDegrees = *s.azimuthDeg % 360;
+        tracked.reports.push_back(Report{0xFFFF, s.cnoDbHz > 0 ? std::optional<std::int32_t>(s.cnoDbHz) : std::nullopt});
+        if (s.health != binary::UbxHealth::Unknown) tracked.health = static_cast<std::int32_t>(s.health);
+        tracked.quality = s.quality;
+        tracked.order = order++;
+        tracked.lastSeen = nowSeconds;
+        satellites[{*system, s.svId}] = std::move(tracked);
+        if (s.used) used[*system].push_back(s.svId);
+    }
+    Changes changes = 0;
+    // Satellites count as changed once per NAV-SAT, as a GSV cycle's end does.
+    changes |= kSatellites;
+    m_satellites = std::move(satellites);
+    m_cycles.clear();
+    for (auto& [system, svids] : used) std::sort(svids.begin(), svids.end());
+    if (used != m_used) changes |= kUsed;
+    m_used = std::move(used);
+    return changes;
+}
+
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavDop& dop)
+{
+    m_ubxDop = true;
+    Changes changes = 0;
+    changes |= keep(m_pdop, std::optional<float>(static_cast<float>(dop.pdop)), kDop);
+    changes |= keep(m_hdop, std::optional<float>(static_cast<float>(dop.hdop)), kDop);
+    changes |= keep(m_vdop, std::optional<float>(static_cast<float>(dop.vdop)), kDop);
+    return changes;
+}
+
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxMonVer& ver)
+{
+    ReceiverHealth health = m_health;
+    const auto text = [](const std::string& value) {
+        return value.empty() ? std::nullopt : std::optional<std::string>(value);
+    };
+    health.software = text(ver.software);
+    health.hardware = text(ver.hardware);
+    health.model = text(ver.module());
+    health.firmware = text(ver.firmware());
+    health.protocolVersion = text(ver.protocolVersion());
+    health.extensions = ver.extensions;
+    if (health == m_health) return 0;
+    m_health = std::move(health);
+    return kHealth;
+}
+
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxMonHw& hw)
+{
+    ReceiverHealth health = m_health;
+    health.jamming = hw.jamming;
+    health.jamIndicator = hw.jamIndicator;
+    health.agcCount = hw.agcCount;
+    health.noisePerMs = hw.noisePerMs;
+    health.antenna = hw.antennaStatus;
+    health.antennaPower = hw.antennaPower;
+    if (health == m_health) return 0;
+    m_health = std::move(health);
+    return kHealth;
+}
+
+// MON-RF (generation 9 on): one block per RF band; the worst of them is shown.
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxMonRf& rf)
+{
+    if (rf.blocks.empty()) return 0;
+    ReceiverHealth health = m_health;
+    const binary::UbxRfBlock* worst = &rf.blocks.front();
+    for (const binary::UbxRfBlock& block : rf.blocks)
+        if (block.jamIndicator > worst->jamIndicator) worst = &block;
+    health.jamming = worst->jamming;
+    health.jamIndicator = worst->jamIndicator;
+    health.agcCount = worst->agcCount;
+    health.noisePerMs = worst->noisePerMs;
+    health.antenna = worst->antennaStatus;
+    health.antennaPower = worst->antennaPower;
+    if (health == m_health) return 0;
+    m_health = std::move(health);
+    return kHealth;
+}
+
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavStatus& status)
+{
+    if (m_health.spoofing == status.spoofing) return 0;
+    m_health.spoofing = status.spoofing;
+    return kHealth;
+}
