@@ -21,7 +21,8 @@ enum class UbxProblem : std::uint8_t {
     BadVersion,      // a message version this decoder does not know
 };
 
-std::string_view ubxProblemText(UbxProblem problem);
+// The message-table key of a problem, for the monitor (empty for None).
+std::string_view ubxProblemKey(UbxProblem problem);
 
 struct UbxDecoded {
     std::optional<UbxRecord> record;

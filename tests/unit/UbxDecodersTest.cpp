@@ -8,6 +8,8 @@
 #include <string>
 
 #include "binary/ByteReader.h"
+#include "binary/Rtcm3.h"
+#include "binary/UbxConfigKeys.h"
 #include "binary/UbxFrame.h"
 #include "binary/UbxSignals.h"
 #include "fakes/TestData.h"
@@ -36,7 +38,7 @@ std::vector<Record> decodedOf(const std::vector<Frame>& frames, std::uint8_t mes
     for (const Frame& frame : frames) {
         if (frame.kind != FrameKind::Ubx || frame.ubxClass != messageClass || frame.ubxId != messageId) continue;
         const UbxDecoded decoded = decodeUbx(frame.ubxClass, frame.ubxId, frame.payload());
-        EXPECT_TRUE(decoded.record) << ubxProblemText(decoded.problem);
+        EXPECT_TRUE(decoded.record) << ubxProblemKey(decoded.problem);
         if (decoded.record) out.push_back(std::get<Record>(*decoded.record));
     }
     return out;
@@ -217,7 +219,7 @@ TEST(UbxDecodersTest, EveryRecordedFrameDecodesOrIsKnownIgnored)
             SCOPED_TRACE(describeFrame(frame));
             const UbxDecoded result = decodeUbx(frame.ubxClass, frame.ubxId, frame.payload());
             EXPECT_TRUE(result.problem == UbxProblem::None || result.problem == UbxProblem::Ignored)
-                << ubxProblemText(result.problem);
+                << ubxProblemKey(result.problem);
             if (result.record) ++decoded;
         }
         EXPECT_GT(decoded, 0u);
@@ -410,4 +412,22 @@ TEST(UbxDecodersTest, TableIsConsistent)
     }
     EXPECT_EQ(ubxMessageName(0x01, 0x07), "NAV-PVT");
     EXPECT_EQ(ubxMessageName(0x01, 0x99), "0x01-0x99");
+}
+
+// Every refusal the binary layer reports has a text in each message table.
+TEST(UbxDecodersTest, ProblemsHaveMessageTexts)
+{
+    std::vector<std::string_view> keys;
+    for (int p = 1; p <= static_cast<int>(UbxProblem::BadVersion); ++p) keys.push_back(ubxProblemKey(static_cast<UbxProblem>(p)));
+    for (int p = 1; p <= static_cast<int>(Rtcm3Problem::NotDecoded); ++p) keys.push_back(rtcm3ProblemKey(static_cast<Rtcm3Problem>(p)));
+    for (int e = 1; e <= static_cast<int>(UbxConfigError::OutOfRange); ++e) keys.push_back(ubxConfigErrorKey(static_cast<UbxConfigError>(e)));
+    for (const char* table : {"en.json", "de.json"}) {
+        SCOPED_TRACE(table);
+        std::ifstream file(std::filesystem::path(GPSDESK_SOURCE_DIR) / "resources/strings" / table);
+        const auto texts = nlohmann::json::parse(file);
+        for (const std::string_view key : keys) {
+            ASSERT_FALSE(key.empty());
+            EXPECT_TRUE(texts.contains(std::string(key))) << key;
+        }
+    }
 }
