@@ -446,3 +446,31 @@ TEST(UbxDecodersTest, ProblemsHaveMessageTexts)
         }
     }
 }
+
+// The first NAV-SVINFO of the generation-8 log, channels read off the bytes by hand.
+TEST(UbxDecodersTest, LegacySvInfoOfRecordedReceiver)
+{
+    REQUIRE_TESTDATA(data);
+    const auto frames = recorded::frames(recorded::stream(data / "ubx/ublox8-uniqid-monhw.log"));
+    const auto infos = decodedOf<UbxNavSvInfo>(frames, 0x01, 0x30);
+    ASSERT_EQ(infos.size(), 7u);
+    const UbxNavSvInfo& first = infos.front();
+    ASSERT_EQ(first.channels.size(), 14u);
+    // Channel 10, SV 4: unhealthy, no orbit known, elevation -91: no position in the sky.
+    UbxSvInfoChannel unknown;
+    unknown.channel = 10;
+    unknown.svId = 4;
+    unknown.unhealthy = true;
+    unknown.quality = 1;  // searching
+    EXPECT_EQ(first.channels[0], unknown);
+    const UbxSvInfoChannel& tracked = first.channels[1];
+    EXPECT_EQ(tracked.channel, 2);
+    EXPECT_EQ(tracked.svId, 6);
+    EXPECT_TRUE(tracked.used && tracked.orbitAvailable && tracked.ephemeris && !tracked.unhealthy);
+    EXPECT_EQ(tracked.cnoDbHz, 24);
+    EXPECT_EQ(tracked.quality, 4);
+    EXPECT_DOUBLE_EQ(tracked.pseudorangeResidualM, 1.86);
+    EXPECT_EQ(tracked.elevationDeg, std::optional<std::int8_t>(65));
+    EXPECT_EQ(tracked.azimuthDeg, std::optional<std::int16_t>(86));
+    EXPECT_EQ(first.channels[9].svId, 133) << "SBAS in the legacy numbering";
+}
