@@ -31,7 +31,7 @@ constexpr std::array kTable{
     UbxMessageKind{0x01, 0x26, "NAV-TIMELS", 24, decodeNavTimeLs},
     UbxMessageKind{0x01, 0x27, "NAV-TIMEQZSS", 20, nullptr},
     UbxMessageKind{0x01, 0x30, "NAV-SVINFO", 8, decodeNavSvInfo},
-    UbxMessageKind{0x01, 0x32, "NAV-SBAS", 12, nullptr},
+    UbxMessageKind{0x01, 0x32, "NAV-SBAS", 12, decodeNavSbas},
     UbxMessageKind{0x01, 0x34, "NAV-ORB", 8, nullptr},
     UbxMessageKind{0x01, 0x35, "NAV-SAT", 8, decodeNavSat},
     UbxMessageKind{0x01, 0x36, "NAV-COV", 64, nullptr},

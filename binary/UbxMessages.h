@@ -60,6 +60,7 @@ UbxDecoded decodeNavPosEcef(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavVelEcef(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavTimeLs(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavEoe(std::span<const std::uint8_t> payload);
+UbxDecoded decodeNavSbas(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavSol(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavPosLlh(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavVelNed(std::span<const std::uint8_t> payload);

@@ -474,3 +474,18 @@ TEST(UbxDecodersTest, LegacySvInfoOfRecordedReceiver)
     EXPECT_EQ(tracked.azimuthDeg, std::optional<std::int16_t>(86));
     EXPECT_EQ(first.channels[9].svId, 133) << "SBAS in the legacy numbering";
 }
+
+// The base station's NAV-SBAS: SBAS off, every satellite listed without corrections.
+TEST(UbxDecodersTest, SbasOfRecordedBaseStation)
+{
+    REQUIRE_TESTDATA(data);
+    const auto frames = recorded::frames(recorded::stream(data / "rtcm3/ublox-zed-f9t-rtcm3.log"));
+    const auto sbas = decodedOf<UbxNavSbas>(frames, 0x01, 0x32);
+    ASSERT_EQ(sbas.size(), 3u);
+    EXPECT_EQ(sbas[0].geoSvId, 0);
+    EXPECT_EQ(sbas[0].mode, 0);
+    EXPECT_EQ(sbas[0].system, -1);
+    ASSERT_EQ(sbas[0].satellites.size(), 31u);
+    EXPECT_EQ(sbas[0].satellites[0], (UbxSbasCorrection{79, 0, 14, -1, 0, 0.0, 0.0}));
+    EXPECT_EQ(sbas[1].satellites.size(), 32u);
+}
