@@ -153,15 +153,15 @@ Rtcm3Decoded decodeRtcm3(std::span<const std::uint8_t> message)
     return decoded;
 }
 
-std::string_view rtcm3ProblemText(Rtcm3Problem problem)
+std::string_view rtcm3ProblemKey(Rtcm3Problem problem)
 {
     switch (problem) {
-    case Rtcm3Problem::None: return "";
-    case Rtcm3Problem::TooShort: return "too short";
-    case Rtcm3Problem::OutOfRange: return "value out of range";
-    case Rtcm3Problem::NotDecoded: return "not read";
+    case Rtcm3Problem::None: return {};
+    case Rtcm3Problem::TooShort: return "NSRtcm3TooShort";
+    case Rtcm3Problem::OutOfRange: return "NSRtcm3OutOfRange";
+    case Rtcm3Problem::NotDecoded: return "NSRtcm3NotDecoded";
     }
-    return "";
+    return {};
 }
 
 }  // namespace binary

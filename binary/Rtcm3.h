@@ -77,6 +77,7 @@ struct Rtcm3Decoded {
 // decoder give the number and station and Rtcm3Problem::NotDecoded.
 Rtcm3Decoded decodeRtcm3(std::span<const std::uint8_t> message);
 
-std::string_view rtcm3ProblemText(Rtcm3Problem problem);
+// The message-table key of a problem, for the monitor (empty for None).
+std::string_view rtcm3ProblemKey(Rtcm3Problem problem);
 
 }  // namespace binary

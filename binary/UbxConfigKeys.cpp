@@ -156,6 +156,18 @@ std::size_t ubxKeyValueSize(std::uint32_t key)
 
 std::span<const UbxConfigKey> ubxConfigKeys() { return kKeys; }
 
+std::string_view ubxConfigErrorKey(UbxConfigError error)
+{
+    switch (error) {
+    case UbxConfigError::None: return {};
+    case UbxConfigError::NoEquals: return "NSUbxConfigNoEquals";
+    case UbxConfigError::UnknownKey: return "NSUbxConfigUnknownKey";
+    case UbxConfigError::BadValue: return "NSUbxConfigBadValue";
+    case UbxConfigError::OutOfRange: return "NSUbxConfigOutOfRange";
+    }
+    return {};
+}
+
 const UbxConfigKey* ubxConfigKeyByName(std::string_view name)
 {
     for (const UbxConfigKey& key : kKeys)

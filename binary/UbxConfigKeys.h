@@ -36,6 +36,8 @@ const UbxConfigKey* ubxConfigKeyByName(std::string_view name);  // case-insensit
 const UbxConfigKey* ubxConfigKeyById(std::uint32_t id);
 
 enum class UbxConfigError : std::uint8_t { None, NoEquals, UnknownKey, BadValue, OutOfRange };
+// The message-table key of an error, for the user (empty for None).
+std::string_view ubxConfigErrorKey(UbxConfigError error);
 
 struct UbxConfigParse {
     std::optional<UbxConfigValue> value;

@@ -31,7 +31,7 @@ constexpr std::array kTable{
     UbxMessageKind{0x01, 0x26, "NAV-TIMELS", 24, decodeNavTimeLs},
     UbxMessageKind{0x01, 0x27, "NAV-TIMEQZSS", 20, nullptr},
     UbxMessageKind{0x01, 0x30, "NAV-SVINFO", 8, decodeNavSvInfo},
-    UbxMessageKind{0x01, 0x32, "NAV-SBAS", 12, nullptr},
+    UbxMessageKind{0x01, 0x32, "NAV-SBAS", 12, decodeNavSbas},
     UbxMessageKind{0x01, 0x34, "NAV-ORB", 8, nullptr},
     UbxMessageKind{0x01, 0x35, "NAV-SAT", 8, decodeNavSat},
     UbxMessageKind{0x01, 0x36, "NAV-COV", 64, nullptr},
@@ -89,18 +89,18 @@ constexpr std::array kTable{
 
 }  // namespace
 
-std::string_view ubxProblemText(UbxProblem problem)
+std::string_view ubxProblemKey(UbxProblem problem)
 {
     switch (problem) {
-    case UbxProblem::None: return "";
-    case UbxProblem::UnknownMessage: return "unknown message";
-    case UbxProblem::Ignored: return "not read";
-    case UbxProblem::TooShort: return "too short";
-    case UbxProblem::BadLength: return "length does not match its block count";
-    case UbxProblem::OutOfRange: return "value out of range";
-    case UbxProblem::BadVersion: return "unknown message version";
+    case UbxProblem::None: return {};
+    case UbxProblem::UnknownMessage: return "NSUbxUnknownMessage";
+    case UbxProblem::Ignored: return "NSUbxIgnored";
+    case UbxProblem::TooShort: return "NSUbxTooShort";
+    case UbxProblem::BadLength: return "NSUbxBadLength";
+    case UbxProblem::OutOfRange: return "NSUbxOutOfRange";
+    case UbxProblem::BadVersion: return "NSUbxBadVersion";
     }
-    return "";
+    return {};
 }
 
 std::span<const UbxMessageKind> ubxMessageTable() { return kTable; }

@@ -21,7 +21,8 @@ enum class UbxProblem : std::uint8_t {
     BadVersion,      // a message version this decoder does not know
 };
 
-std::string_view ubxProblemText(UbxProblem problem);
+// The message-table key of a problem, for the monitor (empty for None).
+std::string_view ubxProblemKey(UbxProblem problem);
 
 struct UbxDecoded {
     std::optional<UbxRecord> record;
@@ -59,6 +60,7 @@ UbxDecoded decodeNavPosEcef(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavVelEcef(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavTimeLs(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavEoe(std::span<const std::uint8_t> payload);
+UbxDecoded decodeNavSbas(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavSol(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavPosLlh(std::span<const std::uint8_t> payload);
 UbxDecoded decodeNavVelNed(std::span<const std::uint8_t> payload);

@@ -319,6 +319,28 @@ UbxDecoded decodeNavEoe(std::span<const std::uint8_t> payload)
     return {UbxNavEoe{in.u4(0)}, UbxProblem::None};
 }
 
+// NAV-SBAS (0x01 0x32): iTOW, geo, mode, sys, service, cnt, statusFlags, then 12 bytes per
+// satellite: svid, flags, udre, svSys, svService, reserved, prc cm, reserved, ic cm.
+UbxDecoded decodeNavSbas(std::span<const std::uint8_t> payload)
+{
+    const ByteReader in(payload);
+    if (in.size() < 12) return refuse(UbxProblem::TooShort);
+    const std::size_t count = in.u1(8);
+    if (in.size() != 12 + 12 * count) return refuse(UbxProblem::BadLength);
+    UbxNavSbas sbas;
+    sbas.timeOfWeekMs = in.u4(0);
+    sbas.geoSvId = in.u1(4);
+    sbas.mode = in.u1(5);
+    sbas.system = in.i1(6);
+    sbas.services = in.u1(7);
+    for (std::size_t n = 0; n < count; ++n) {
+        const std::size_t at = 12 + 12 * n;
+        sbas.satellites.push_back({in.u1(at), in.u1(at + 1), in.u1(at + 2), in.i1(at + 3), in.u1(at + 4),
+                                   in.i2(at + 6) * 0.01, in.i2(at + 10) * 0.01});
+    }
+    return {std::move(sbas), UbxProblem::None};
+}
+
 // NAV-SOL (0x01 0x06), 52 bytes, legacy: iTOW, fTOW ns, week, gpsFix, flags (GPSfixOK 0,
 // DiffSoln 1, WKNSET 2), ECEF X/Y/Z cm, pAcc cm, ECEF velocity cm/s, sAcc cm/s, pDOP, numSV.
 UbxDecoded decodeNavSol(std::span<const std::uint8_t> payload)

@@ -188,6 +188,28 @@ struct UbxNavVelEcef {
     bool operator==(const UbxNavVelEcef&) const = default;
 };
 
+// NAV-SBAS: the SBAS satellite in use and the corrections it gives for each satellite.
+struct UbxSbasCorrection {
+    std::uint8_t svId = 0;           // legacy single numbering
+    std::uint8_t flags = 0;
+    std::uint8_t udre = 0;           // user differential range error index
+    std::int8_t system = -1;         // -1 unknown, 0 WAAS, 1 EGNOS, 2 MSAS, 3 GAGAN, 16 GPS
+    std::uint8_t services = 0;
+    double pseudorangeCorrectionM = 0.0;
+    double ionosphereCorrectionM = 0.0;
+    bool operator==(const UbxSbasCorrection&) const = default;
+};
+
+struct UbxNavSbas {
+    std::uint32_t timeOfWeekMs = 0;
+    std::uint8_t geoSvId = 0;  // the SBAS satellite used, 0 none
+    std::uint8_t mode = 0;     // 0 disabled, 1 enabled, 3 enabled in test mode
+    std::int8_t system = -1;
+    std::uint8_t services = 0; // ranging 0, corrections 1, integrity 2, test mode 3
+    std::vector<UbxSbasCorrection> satellites;
+    bool operator==(const UbxNavSbas&) const = default;
+};
+
 // NAV-TIMELS: GPS-UTC leap seconds, and the next change when announced.
 struct UbxNavTimeLs {
     std::uint32_t timeOfWeekMs = 0;
@@ -345,7 +367,7 @@ struct UbxInfText {
 };
 
 using UbxRecord = std::variant<UbxNavPvt, UbxNavSat, UbxNavSig, UbxNavDop, UbxNavTimeUtc, UbxNavStatus,
-                               UbxNavHpPosLlh, UbxNavPosEcef, UbxNavVelEcef, UbxNavTimeLs, UbxNavEoe, UbxNavSol, UbxNavPosLlh, UbxNavVelNed, UbxNavTimeGps,
+                               UbxNavHpPosLlh, UbxNavPosEcef, UbxNavVelEcef, UbxNavTimeLs, UbxNavEoe, UbxNavSbas, UbxNavSol, UbxNavPosLlh, UbxNavVelNed, UbxNavTimeGps,
                                UbxNavSvInfo, UbxMonVer, UbxMonRf, UbxMonHw, UbxAck, UbxRxmRtcm, UbxInfText>;
 
 }  // namespace binary

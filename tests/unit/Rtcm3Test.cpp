@@ -47,6 +47,9 @@ TEST(Rtcm3Test, RecordedFramesAgreeWithGpsd)
             if (report.contains("station_id")) {
                 ASSERT_TRUE(decoded.station);
                 EXPECT_EQ(*decoded.station, report["station_id"].get<int>());
+                EXPECT_EQ(describeFrame(frames[i]), "RTCM3 " + std::to_string(decoded.message) + " station "
+                                                        + std::to_string(*decoded.station) + " "
+                                                        + std::to_string(frames[i].payload().size()) + " bytes");
             }
             if (!decoded.record) {
                 EXPECT_EQ(decoded.problem, Rtcm3Problem::NotDecoded);

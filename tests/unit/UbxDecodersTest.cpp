@@ -8,6 +8,8 @@
 #include <string>
 
 #include "binary/ByteReader.h"
+#include "binary/Rtcm3.h"
+#include "binary/UbxConfigKeys.h"
 #include "binary/UbxFrame.h"
 #include "binary/UbxSignals.h"
 #include "fakes/TestData.h"
@@ -36,7 +38,7 @@ std::vector<Record> decodedOf(const std::vector<Frame>& frames, std::uint8_t mes
     for (const Frame& frame : frames) {
         if (frame.kind != FrameKind::Ubx || frame.ubxClass != messageClass || frame.ubxId != messageId) continue;
         const UbxDecoded decoded = decodeUbx(frame.ubxClass, frame.ubxId, frame.payload());
-        EXPECT_TRUE(decoded.record) << ubxProblemText(decoded.problem);
+        EXPECT_TRUE(decoded.record) << ubxProblemKey(decoded.problem);
         if (decoded.record) out.push_back(std::get<Record>(*decoded.record));
     }
     return out;
@@ -166,38 +168,53 @@ TEST(UbxDecodersTest, NavSigOfDualBandLogAgreesWithGpsd)
     EXPECT_GT(l5, 0u) << "the log holds L5 signals";
 }
 
-// NAV-SAT of the RTK log against gpsd's SKY of the same epochs.
-TEST(UbxDecodersTest, NavSatOfRtkLogAgreesWithGpsd)
+// NAV-SAT against gpsd's SKY of the same epochs (found in order by their satellite lists;
+// gpsd may skip an epoch before it knows the time).
+TEST(UbxDecodersTest, NavSatAgreesWithGpsd)
 {
     REQUIRE_TESTDATA(data);
-    const auto frames = recorded::frames(recorded::stream(data / "ubx/ublox-zed-f9p-rtk.log"));
-    const auto sats = decodedOf<UbxNavSat>(frames, 0x01, 0x35);
-    ASSERT_EQ(sats.size(), 10u);
-    std::vector<nlohmann::json> skies;
-    for (auto& sky : reports(data / "ubx/ublox-zed-f9p-rtk.log.chk", "SKY"))
-        if (sky.contains("satellites") && sky["satellites"].size() == sats[0].satellites.size()) skies.push_back(sky);
-    ASSERT_FALSE(skies.empty());
-    // gpsd may drop the first epoch before it knows the time; compare from the end.
-    const std::size_t offset = sats.size() - std::min(sats.size(), skies.size());
-    for (std::size_t epoch = offset; epoch < sats.size(); ++epoch) {
-        const auto& satellites = skies[epoch - offset]["satellites"];
-        ASSERT_EQ(satellites.size(), sats[epoch].satellites.size());
-        for (std::size_t i = 0; i < satellites.size(); ++i) {
-            SCOPED_TRACE("epoch " + std::to_string(epoch) + " satellite " + std::to_string(i));
-            const UbxSatellite& satellite = sats[epoch].satellites[i];
-            const auto& expected = satellites[i];
-            EXPECT_EQ(static_cast<int>(satellite.gnss), expected.at("gnssid").get<int>());
-            EXPECT_EQ(satellite.svId, expected.at("svid").get<int>());
-            EXPECT_EQ(satellite.cnoDbHz, expected.at("ss").get<double>());
-            EXPECT_EQ(satellite.used, expected.at("used").get<bool>());
-            if (expected.contains("el") && satellite.elevationDeg) {
-                EXPECT_EQ(*satellite.elevationDeg, expected["el"].get<double>());
+    for (const char* log : {"ubx/ublox-zed-f9p-rtk.log", "ubx/u-blox-m8t-time.log", "ubx/ublox-zed-f9p-hp.log"}) {
+        SCOPED_TRACE(log);
+        const auto frames = recorded::frames(recorded::stream(data / log));
+        const auto sats = decodedOf<UbxNavSat>(frames, 0x01, 0x35);
+        ASSERT_FALSE(sats.empty());
+        const auto skies = reports(data / (std::string(log) + ".chk"), "SKY");
+        std::size_t next = 0, matched = 0, unknownElevations = 0;
+        for (const UbxNavSat& sat : sats) {
+            auto sameSatellites = [&sat](const nlohmann::json& sky) {
+                if (!sky.contains("satellites") || sky["satellites"].size() != sat.satellites.size()) return false;
+                for (std::size_t i = 0; i < sat.satellites.size(); ++i)
+                    if (sky["satellites"][i].value("svid", -1) != sat.satellites[i].svId
+                        || sky["satellites"][i].value("gnssid", -1) != static_cast<int>(sat.satellites[i].gnss))
+                        return false;
+                return true;
+            };
+            std::size_t j = next;
+            while (j < skies.size() && !sameSatellites(skies[j])) ++j;
+            if (j == skies.size()) continue;
+            next = j + 1;
+            ++matched;
+            const auto& satellites = skies[j]["satellites"];
+            for (std::size_t i = 0; i < satellites.size(); ++i) {
+                SCOPED_TRACE("satellite " + std::to_string(i));
+                const UbxSatellite& satellite = sat.satellites[i];
+                const auto& expected = satellites[i];
+                EXPECT_EQ(satellite.cnoDbHz, expected.at("ss").get<double>());
+                EXPECT_EQ(satellite.used, expected.at("used").get<bool>());
+                // An elevation of -91 means "not known": gpsd leaves it out, and so do we.
+                EXPECT_EQ(satellite.elevationDeg.has_value(), expected.contains("el"));
+                if (!satellite.elevationDeg) ++unknownElevations;
+                if (satellite.elevationDeg && expected.contains("el")) {
+                    EXPECT_EQ(*satellite.elevationDeg, expected["el"].get<double>());
+                    EXPECT_EQ(satellite.azimuthDeg, std::optional<std::int16_t>(expected.at("az").get<std::int16_t>()));
+                }
+                EXPECT_EQ(satellite.quality, expected.at("qual").get<int>());
+                EXPECT_EQ(static_cast<int>(satellite.health), expected.value("health", 0));
             }
-            if (expected.contains("az") && satellite.azimuthDeg) {
-                EXPECT_EQ(*satellite.azimuthDeg, expected["az"].get<double>());
-            }
-            EXPECT_EQ(satellite.quality, expected.at("qual").get<int>());
-            EXPECT_EQ(static_cast<int>(satellite.health), expected.value("health", 0));
+        }
+        EXPECT_GE(matched + 2, sats.size()) << "nearly every NAV-SAT has gpsd's SKY";
+        if (std::string(log) == "ubx/u-blox-m8t-time.log") {
+            EXPECT_GT(unknownElevations, 0u);
         }
     }
 }
@@ -217,7 +234,7 @@ TEST(UbxDecodersTest, EveryRecordedFrameDecodesOrIsKnownIgnored)
             SCOPED_TRACE(describeFrame(frame));
             const UbxDecoded result = decodeUbx(frame.ubxClass, frame.ubxId, frame.payload());
             EXPECT_TRUE(result.problem == UbxProblem::None || result.problem == UbxProblem::Ignored)
-                << ubxProblemText(result.problem);
+                << ubxProblemKey(result.problem);
             if (result.record) ++decoded;
         }
         EXPECT_GT(decoded, 0u);
@@ -410,4 +427,65 @@ TEST(UbxDecodersTest, TableIsConsistent)
     }
     EXPECT_EQ(ubxMessageName(0x01, 0x07), "NAV-PVT");
     EXPECT_EQ(ubxMessageName(0x01, 0x99), "0x01-0x99");
+}
+
+// Every refusal the binary layer reports has a text in each message table.
+TEST(UbxDecodersTest, ProblemsHaveMessageTexts)
+{
+    std::vector<std::string_view> keys;
+    for (int p = 1; p <= static_cast<int>(UbxProblem::BadVersion); ++p) keys.push_back(ubxProblemKey(static_cast<UbxProblem>(p)));
+    for (int p = 1; p <= static_cast<int>(Rtcm3Problem::NotDecoded); ++p) keys.push_back(rtcm3ProblemKey(static_cast<Rtcm3Problem>(p)));
+    for (int e = 1; e <= static_cast<int>(UbxConfigError::OutOfRange); ++e) keys.push_back(ubxConfigErrorKey(static_cast<UbxConfigError>(e)));
+    for (const char* table : {"en.json", "de.json"}) {
+        SCOPED_TRACE(table);
+        std::ifstream file(std::filesystem::path(GPSDESK_SOURCE_DIR) / "resources/strings" / table);
+        const auto texts = nlohmann::json::parse(file);
+        for (const std::string_view key : keys) {
+            ASSERT_FALSE(key.empty());
+            EXPECT_TRUE(texts.contains(std::string(key))) << key;
+        }
+    }
+}
+
+// The first NAV-SVINFO of the generation-8 log, channels read off the bytes by hand.
+TEST(UbxDecodersTest, LegacySvInfoOfRecordedReceiver)
+{
+    REQUIRE_TESTDATA(data);
+    const auto frames = recorded::frames(recorded::stream(data / "ubx/ublox8-uniqid-monhw.log"));
+    const auto infos = decodedOf<UbxNavSvInfo>(frames, 0x01, 0x30);
+    ASSERT_EQ(infos.size(), 7u);
+    const UbxNavSvInfo& first = infos.front();
+    ASSERT_EQ(first.channels.size(), 14u);
+    // Channel 10, SV 4: unhealthy, no orbit known, elevation -91: no position in the sky.
+    UbxSvInfoChannel unknown;
+    unknown.channel = 10;
+    unknown.svId = 4;
+    unknown.unhealthy = true;
+    unknown.quality = 1;  // searching
+    EXPECT_EQ(first.channels[0], unknown);
+    const UbxSvInfoChannel& tracked = first.channels[1];
+    EXPECT_EQ(tracked.channel, 2);
+    EXPECT_EQ(tracked.svId, 6);
+    EXPECT_TRUE(tracked.used && tracked.orbitAvailable && tracked.ephemeris && !tracked.unhealthy);
+    EXPECT_EQ(tracked.cnoDbHz, 24);
+    EXPECT_EQ(tracked.quality, 4);
+    EXPECT_DOUBLE_EQ(tracked.pseudorangeResidualM, 1.86);
+    EXPECT_EQ(tracked.elevationDeg, std::optional<std::int8_t>(65));
+    EXPECT_EQ(tracked.azimuthDeg, std::optional<std::int16_t>(86));
+    EXPECT_EQ(first.channels[9].svId, 133) << "SBAS in the legacy numbering";
+}
+
+// The base station's NAV-SBAS: SBAS off, every satellite listed without corrections.
+TEST(UbxDecodersTest, SbasOfRecordedBaseStation)
+{
+    REQUIRE_TESTDATA(data);
+    const auto frames = recorded::frames(recorded::stream(data / "rtcm3/ublox-zed-f9t-rtcm3.log"));
+    const auto sbas = decodedOf<UbxNavSbas>(frames, 0x01, 0x32);
+    ASSERT_EQ(sbas.size(), 3u);
+    EXPECT_EQ(sbas[0].geoSvId, 0);
+    EXPECT_EQ(sbas[0].mode, 0);
+    EXPECT_EQ(sbas[0].system, -1);
+    ASSERT_EQ(sbas[0].satellites.size(), 31u);
+    EXPECT_EQ(sbas[0].satellites[0], (UbxSbasCorrection{79, 0, 14, -1, 0, 0.0, 0.0}));
+    EXPECT_EQ(sbas[1].satellites.size(), 32u);
 }

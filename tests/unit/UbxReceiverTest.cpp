@@ -146,7 +146,7 @@ TEST(UbxReceiverTest, MeasurementsGiveTheSkyAndPositionBack)
     for (const Frame& frame : frames) {
         SCOPED_TRACE(describeFrame(frame));
         const UbxDecoded decoded = decodeUbx(frame.ubxClass, frame.ubxId, frame.payload());
-        ASSERT_TRUE(decoded.record) << ubxProblemText(decoded.problem);
+        ASSERT_TRUE(decoded.record) << ubxProblemKey(decoded.problem);
         if (const auto* pvt = std::get_if<UbxNavPvt>(&*decoded.record)) {
             EXPECT_NEAR(*pvt->latitudeDeg, given.latitudeDeg, 1e-7);
             EXPECT_NEAR(*pvt->longitudeDeg, given.longitudeDeg, 1e-7);
