@@ -225,6 +225,11 @@ bool NetConnection::handshake(const std::string& host, Clock::time_point deadlin
     }
     SSL_CTX_set_min_proto_version(m_tls->context, TLS1_2_VERSION);
     SSL_CTX_set_default_verify_paths(m_tls->context);
+    if (!m_extraTrust.empty() &&
+        SSL_CTX_load_verify_locations(m_tls->context, m_extraTrust.c_str(), nullptr) != 1) {
+        fail("NSNetTlsTrustFile", m_extraTrust);
+        return false;
+    }
     SSL_CTX_set_verify(m_tls->context, SSL_VERIFY_PEER, nullptr);
     m_tls->ssl = SSL_new(m_tls->context);
     if (!m_tls->ssl || SSL_set_fd(m_tls->ssl, m_fd) != 1) {

@@ -34,6 +34,10 @@ public:
     NetConnection(const NetConnection&) = delete;
     NetConnection& operator=(const NetConnection&) = delete;
 
+    // Certificates (PEM file) trusted besides the system's roots, for casters with a private
+    // certificate authority; empty: the system's roots only. Before connect().
+    void setExtraTrustedCertificates(std::string pemFile) { m_extraTrust = std::move(pemFile); }
+
     // Resolves host (names may wait on the system resolver), connects within timeout and,
     // with tls, completes the TLS handshake within the same time-out.
     bool connect(const std::string& host, std::uint16_t port, bool tls,
@@ -60,6 +64,7 @@ private:
     int m_fd = -1;
     std::unique_ptr<Tls> m_tls;
     std::string m_peer;  // "host:port", for messages
+    std::string m_extraTrust;
     SourceMessage m_message;
     int m_lastError = 0;
 };

@@ -52,6 +52,7 @@ bool request(const NtripSettings& s, const std::string& mountpoint, NetConnectio
              NtripResponse& response, std::vector<std::uint8_t>& leftover, SourceMessage& error)
 {
     const std::string peer = peerOf(s);
+    connection.setExtraTrustedCertificates(s.extraTrustedCertificates);
     if (!connection.connect(s.host, s.port, s.tls, s.connectTimeout)) {
         error = connection.message();
         return false;
@@ -351,10 +352,8 @@ bool NtripClient::session()
         }
         const auto silentUntil = lastFrameAt + m_settings.silenceTimeout;
         if (now >= silentUntil) {
-            report(SourceMessage{"NSNtripSilent", {peer, m_settings.mountpoint,
-                                                   std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
-                                                                      m_settings.silenceTimeout)
-                                                                      .count())}});
+            const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_settings.silenceTimeout).count();
+            report(SourceMessage{"NSNtripSilent", {peer, m_settings.mountpoint, std::to_string(seconds)}});
             return delivered;
         }
         const auto wakeAt = ggaRequired ? std::min(silentUntil, nextGga) : silentUntil;

@@ -28,6 +28,9 @@ struct NtripSettings {
     std::string mountpoint;
     std::string user;      // empty: no authentication
     std::string password;  // held in memory only; never in a message, a log or the preferences
+    // A PEM file of certificates trusted besides the system's roots (a caster with a private
+    // certificate authority); empty: the system's roots only. TLS only.
+    std::string extraTrustedCertificates;
     int version = 2;       // 1: HTTP/1.0 and ICY; 2: HTTP/1.1, usually chunked
 
     enum class Gga {

@@ -16,6 +16,13 @@ void Rtcm3Framer::feed(std::span<const std::uint8_t> input, const FrameHandler& 
             ++m_skipped;
         }
         if (m_buffer.size() - at < 3) break;
+        // The 6 bits before the length are reserved as zero: a 0xD3 followed by anything else
+        // is not a frame start, and waiting for its "length" would hold back real frames.
+        if ((m_buffer[at + 1] & 0xFCu) != 0) {
+            ++at;
+            ++m_skipped;
+            continue;
+        }
         const std::size_t length = ((m_buffer[at + 1] & 0x03u) << 8) | m_buffer[at + 2];
         const std::size_t total = 3 + length + 3;
         if (m_buffer.size() - at < total) break;

@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
-// Cuts RTCM 3 frames out of a correction stream: 0xD3, 6 reserved bits and a 10-bit message
-// length, the message, CRC-24Q over all of it. Only frames whose CRC matches come out, whole
+// Cuts RTCM 3 frames out of a correction stream: 0xD3, 6 reserved bits (zero) and a 10-bit
+// message length, the message, CRC-24Q over all of it. Only frames whose CRC matches come out, whole
 // and byte for byte; anything else is skipped a byte at a time until the next frame that
 // checks (a caster's stray header lines, a frame cut by a reconnect, noise). Keeps state
 // across feeds, so a frame split between reads comes out once it is complete.

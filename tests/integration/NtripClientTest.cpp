@@ -14,6 +14,8 @@
 #include "fakes/PseudoTerminal.h"
 #include "fakes/TestData.h"
 #include "integration/TestCaster.h"
+#include "integration/TlsFront.h"
+#include "fakes/TempDir.h"
 #include "sources/NtripClient.h"
 #include "sources/Rtcm3Framer.h"
 
@@ -300,6 +302,36 @@ TEST_F(NtripClientTest, NothingListeningIsRefusedAtOnce)
     client.start();
     EXPECT_TRUE(got.waitFor([](Collector& c) { return c.count("NSNetConnectionRefused") >= 2; }));
     client.stop();
+}
+
+TEST_F(NtripClientTest, TlsStreamsOnlyWhenTheCastersCertificateIsTrusted)
+{
+    TempDir folder;
+    testcaster::TlsFront front(caster->port(), folder.path());
+    ASSERT_TRUE(front.ok());
+    auto s = settings("RTCM");
+    s.port = front.port();
+    s.tls = true;
+    s.gga = NtripSettings::Gga::Never;
+    {
+        // A self-signed certificate nobody vouches for.
+        Collector got;
+        NtripClient client(s, got.frames(), got.messagesHandler());
+        client.start();
+        EXPECT_TRUE(got.waitFor([](Collector& c) { return c.count("NSNetTlsCertificate") >= 2; }));
+        client.stop();
+        EXPECT_TRUE(got.types.empty());
+        EXPECT_EQ(caster->requests("RTCM"), 0);
+    }
+    s.extraTrustedCertificates = front.certificatePath().string();
+    Collector got;
+    NtripClient client(s, got.frames(), got.messagesHandler());
+    client.start();
+    ASSERT_TRUE(got.waitFor([&](Collector& c) { return c.types.size() >= expectedTypes.size(); }));
+    client.stop();
+    std::lock_guard lock(got.mutex);
+    EXPECT_EQ(got.types, expectedTypes);
+    EXPECT_TRUE(got.bytes == expectedFrames(got.bytes));
 }
 
 TEST_F(NtripClientTest, SourceTableComesSortedByDistanceOverBothVersions)

@@ -1,4 +1,5 @@
 #include <clocale>
+#include <cmath>
 
 #include <gtest/gtest.h>
 

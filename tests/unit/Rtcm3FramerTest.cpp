@@ -46,7 +46,7 @@ TEST(Rtcm3FramerTest, FindsCheckedFramesAmongNoiseDamageAndSplits)
     // A 0xD3 whose "length" runs into the next real frame must not swallow it.
     const Bytes fakeStart = {0xD3, 0x00, 0x10, 0x55};
     Bytes input = {'I', 'C', 'Y', '\r', '\n', 0xD3};
-    for (const Bytes* part : {&a, &damaged, &fakeStart, &b, &a}) input.insert(input.end(), part->begin(), part->end());
+    for (const Bytes* part : std::initializer_list<const Bytes*>{&a, &damaged, &fakeStart, &b, &a}) input.insert(input.end(), part->begin(), part->end());
 
     for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, input.size()}) {
         SCOPED_TRACE(piece);
@@ -99,7 +99,9 @@ TEST(Rtcm3FramerTest, CutsTheRecordedStreamAsGpsdDecodedIt)
         const auto station = line.find("\"station_id\":");
         ASSERT_NE(type, std::string::npos);
         EXPECT_EQ(got[index].first, std::stoi(line.substr(type + 7))) << index;
-        if (station != std::string::npos) EXPECT_EQ(got[index].second, std::stoi(line.substr(station + 13))) << index;
+        if (station != std::string::npos) {
+            EXPECT_EQ(got[index].second, std::stoi(line.substr(station + 13))) << index;
+        }
     }
     EXPECT_EQ(index, got.size());
     EXPECT_EQ(index, 192u);
