@@ -67,11 +67,11 @@ std::string errnoText(int error)
 {
     char buffer[256];
     // The GNU strerror_r returns the text; the XSI one fills the buffer.
-    const auto result = strerror_r(error, buffer, sizeof buffer);
+    auto result = strerror_r(error, buffer, sizeof buffer);
     if constexpr (std::is_same_v<decltype(result), char*>)
         return result;
     else
-        return buffer;
+        return result == 0 ? buffer : "error " + std::to_string(error);
 }
 
 }  // namespace

@@ -90,8 +90,8 @@ struct NtripStatus {
 // firstBackoff after a connection that delivered frames).
 //
 // onFrame and onMessage run on the client's thread and must not block for long: onFrame
-// should queue the frame for whoever writes to the receiver's port, which sends it in one
-// write between its other writes. The other members are for the owning thread, except
+// should push the frame into a CorrectionQueue that the thread owning the receiver's port
+// drains, writing each frame in one write between its other writes. The other members are for the owning thread, except
 // setPosition() and status(), which any thread may call.
 class NtripClient {
 public:
