@@ -283,6 +283,7 @@ bool NtripClient::session()
     auto lastFrameAt = connectedAt;
     auto nextGga = connectedAt;
     bool waitingForPositionSaid = false;
+    bool ggaSentThisSession = false;
     bool delivered = false;
     std::uint64_t skippedAtLastFrame = 0;
     ChunkedDecoder chunks;
@@ -337,6 +338,9 @@ bool NtripClient::session()
         const auto now = Clock::now();
         if (ggaRequired && now >= nextGga) {
             if (sendGga(connection)) {
+                // The caster's silence is counted from the first position it got.
+                if (!ggaSentThisSession) lastFrameAt = now;
+                ggaSentThisSession = true;
                 nextGga = now + m_settings.ggaInterval;
             } else if (!connection.isOpen()) {
                 report(connection.message());
@@ -350,7 +354,10 @@ bool NtripClient::session()
                 nextGga = now + std::min(m_settings.ggaInterval, milliseconds(500));
             }
         }
-        const auto silentUntil = lastFrameAt + m_settings.silenceTimeout;
+        // A mountpoint that needs the position says nothing before it has one.
+        const bool silenceCounts = !ggaRequired || ggaSentThisSession;
+        const auto silentUntil =
+            silenceCounts ? lastFrameAt + m_settings.silenceTimeout : Clock::time_point::max();
         if (now >= silentUntil) {
             const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_settings.silenceTimeout).count();
             report(SourceMessage{"NSNtripSilent", {peer, m_settings.mountpoint, std::to_string(seconds)}});

@@ -43,7 +43,9 @@ struct NtripSettings {
 
     std::chrono::milliseconds connectTimeout{10000};  // connection and TLS handshake
     std::chrono::milliseconds answerTimeout{10000};   // from the request to the answer's head
-    std::chrono::milliseconds silenceTimeout{30000};  // no checked frame for this long: reconnect
+    // No checked frame for this long: reconnect. For a mountpoint that needs the position it is
+    // counted from the first GGA of the connection (before that the caster has to be silent).
+    std::chrono::milliseconds silenceTimeout{30000};
     std::chrono::milliseconds firstBackoff{1000};     // wait before the first reconnect,
     std::chrono::milliseconds maxBackoff{60000};      // doubling up to this
     // Bytes in a row that make no checked frame before the stream is called "not RTCM 3".
