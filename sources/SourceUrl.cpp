@@ -83,14 +83,24 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
             return std::nullopt;
         }
     }
-    const std::string quoted(text);
     const auto schemeEnd = text.find("://");
     if (schemeEnd == std::string_view::npos) {
         SourceUrl url;
         url.kind = Kind::Serial;
-        url.device = quoted;
+        url.device = std::string(text);
         return url;
     }
+    // Anything before the last '@' is user information; a ':' in it means a password, which
+    // may itself hold '/' or '@'. Messages quote the address without it.
+    const std::string_view afterScheme = text.substr(schemeEnd + 3);
+    const auto lastAt = afterScheme.rfind('@');
+    if (lastAt != std::string_view::npos && afterScheme.substr(0, lastAt).find(':') != std::string_view::npos) {
+        whyNot = fail("NSSourceUrlPasswordInUrl");
+        return std::nullopt;
+    }
+    const std::string quoted = std::string(text.substr(0, schemeEnd + 3)) +
+                               std::string(lastAt == std::string_view::npos ? afterScheme
+                                                                            : afterScheme.substr(lastAt + 1));
 
     SourceUrl url;
     const std::string_view scheme = text.substr(0, schemeEnd);
@@ -122,10 +132,6 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
         authority = authority.substr(at + 1);
         if (url.kind != Kind::Ntrip) {
             whyNot = fail("NSSourceUrlUnexpectedUser", quoted);
-            return std::nullopt;
-        }
-        if (userInfo.find(':') != std::string_view::npos) {
-            whyNot = fail("NSSourceUrlPasswordInUrl");
             return std::nullopt;
         }
         const auto user = percentDecode(userInfo);
