@@ -131,6 +131,15 @@ std::optional<double> NtripStatus::ageSeconds(Clock::time_point now) const
     return std::chrono::duration<double>(now - *lastFrameTime).count();
 }
 
+std::optional<double> NtripStatus::ratePerSecond(std::uint16_t messageType, Clock::time_point now) const
+{
+    if (!firstFrameTime) return std::nullopt;
+    const double seconds = std::chrono::duration<double>(now - *firstFrameTime).count();
+    if (seconds < 1.0) return std::nullopt;
+    const auto found = framesByType.find(messageType);
+    return (found == framesByType.end() ? 0.0 : static_cast<double>(found->second)) / seconds;
+}
+
 NtripClient::NtripClient(NtripSettings settings, FrameHandler onFrame, MessageHandler onMessage)
     : m_settings(std::move(settings)), m_onFrame(std::move(onFrame)), m_onMessage(std::move(onMessage))
 {
@@ -301,6 +310,7 @@ bool NtripClient::session()
             ++m_status.frames;
             ++m_status.framesByType[Rtcm3Framer::messageType(frame)];
             if (const auto station = Rtcm3Framer::stationId(frame)) m_status.stationId = station;
+            if (!m_status.firstFrameTime) m_status.firstFrameTime = now;
             m_status.lastFrameTime = now;
         }
         if (m_onFrame) m_onFrame(std::vector<std::uint8_t>(frame.begin(), frame.end()));

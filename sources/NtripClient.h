@@ -74,13 +74,17 @@ struct NtripStatus {
     std::uint64_t ggaSent = 0;
     std::map<std::uint16_t, std::uint64_t> framesByType;  // message number -> frames
     std::optional<std::uint16_t> stationId;               // of the last frame that carried one
-    // When the last checked frame arrived; nothing before the first.
+    // When the first and the last checked frame arrived; nothing before the first.
+    std::optional<std::chrono::steady_clock::time_point> firstFrameTime;
     std::optional<std::chrono::steady_clock::time_point> lastFrameTime;
     bool ggaRequired = false;          // as decided for this mountpoint
     SourceMessage lastMessage;         // the latest status or failure
 
     // Seconds since the last frame at `now`; nothing before the first frame.
     std::optional<double> ageSeconds(std::chrono::steady_clock::time_point now) const;
+    // Frames of the message type per second, from the first frame to `now`; nothing before a
+    // second has passed since the first frame.
+    std::optional<double> ratePerSecond(std::uint16_t messageType, std::chrono::steady_clock::time_point now) const;
 };
 
 // Receives corrections from an NTRIP caster on its own thread, so neither the reader thread

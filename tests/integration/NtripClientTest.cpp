@@ -147,6 +147,12 @@ TEST_F(NtripClientTest, EveryFrameArrivesWholeAndInOrderOverVersionOneAndTwo)
                                                     expectedTypes.begin(), expectedTypes.end(), 1077)));
         ASSERT_TRUE(status.lastFrameTime.has_value());
         EXPECT_LT(*status.ageSeconds(Clock::now()), 5.0);
+        EXPECT_LE(*status.firstFrameTime, *status.lastFrameTime);
+        // The whole log came in a burst: no rate until a second has passed, then counts/seconds.
+        EXPECT_FALSE(status.ratePerSecond(1077, *status.firstFrameTime + 500ms));
+        EXPECT_NEAR(*status.ratePerSecond(1077, *status.firstFrameTime + 2s),
+                    static_cast<double>(status.framesByType.at(1077)) / 2.0, 1e-9);
+        EXPECT_EQ(*status.ratePerSecond(1005, *status.firstFrameTime + 2s), 0.0);
         EXPECT_EQ(got.count("NSNtripConnected"), 1);
     }
     // The requests as a caster sees them.
