@@ -8,8 +8,8 @@ TEST(SourceTableTest, ReadsStreamRecordsAndSkipsWhatIsNotOne)
 {
     const auto table = SourceTable::parse(
         "SOURCETABLE 200 OK\r\nContent-Type: text/plain\r\n\r\n"
-        "CAS;rtk2go.example;2101;Example;Org;0;USA;44.0;-121.0;0.0.0.0;0;http://example\r\n"
-        "STR;BRUS0;Brussels;RTCM 2.0;1(1),3(60),16;0;GPS;Misc;BEL;50.80;4.36;0;0;UZ-12;none;B;N;500;ROB\r\n"
+        "CAS;caster.example;2101;Example;Org;0;USA;44.0;-121.0;0.0.0.0;0;http://example\r\n"
+        "STR;LIEGE0;Liege;RTCM 2.3;1(1),3(60),16;0;GPS;Misc;BEL;50.63;5.57;0;0;Z-18;none;B;N;500;misc\r\n"
         "STR;EAST;East;RTCM 3.3;1005(10);2;GPS;X;NZL;-41.3;354.7;1;1;gen;none;N;Y;2400;\r\n"
         "STR;;no name;RTCM 3;;0;GPS;X;X;1;1;0;0\r\n"
         "STR;SHORT;too few\r\n"
@@ -21,14 +21,14 @@ TEST(SourceTableTest, ReadsStreamRecordsAndSkipsWhatIsNotOne)
     EXPECT_EQ(table.casterRecords, 1u);
     EXPECT_EQ(table.networkRecords, 1u);
     ASSERT_EQ(table.mountpoints.size(), 3u);
-    const Mountpoint& brus = table.mountpoints[0];
-    EXPECT_EQ(brus.name, "BRUS0");
-    EXPECT_EQ(brus.format, "RTCM 2.0");
-    EXPECT_EQ(brus.formatDetails, "1(1),3(60),16");
-    EXPECT_DOUBLE_EQ(*brus.latitude, 50.80);
-    EXPECT_DOUBLE_EQ(*brus.longitude, 4.36);
-    EXPECT_FALSE(brus.nmeaRequired);
-    EXPECT_EQ(brus.bitrate, 500);
+    const Mountpoint& liege = table.mountpoints[0];
+    EXPECT_EQ(liege.name, "LIEGE0");
+    EXPECT_EQ(liege.format, "RTCM 2.3");
+    EXPECT_EQ(liege.formatDetails, "1(1),3(60),16");
+    EXPECT_DOUBLE_EQ(*liege.latitude, 50.63);
+    EXPECT_DOUBLE_EQ(*liege.longitude, 5.57);
+    EXPECT_FALSE(liege.nmeaRequired);
+    EXPECT_EQ(liege.bitrate, 500);
     const Mountpoint* east = table.find("EAST");
     ASSERT_NE(east, nullptr);
     EXPECT_TRUE(east->nmeaRequired);
