@@ -97,7 +97,8 @@ struct NtripStatus {
 //
 // onFrame and onMessage run on the client's thread and must not block for long: onFrame
 // should push the frame into a CorrectionQueue that the thread owning the receiver's port
-// drains, writing each frame in one write between its other writes. The other members are for the owning thread, except
+// drains, writing each frame in one write between its other writes. They must not call
+// stop() (the thread would wait for itself). The other members are for the owning thread, except
 // setPosition() and status(), which any thread may call.
 class NtripClient {
 public:
