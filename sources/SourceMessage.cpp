@@ -1,0 +1,9 @@
+#include "sources/SourceMessage.h"
+
+#include "core/Alert.h"
+
+std::string SourceMessage::text() const
+{
+    if (key.empty()) return {};
+    return Alert::localizedStringWithKey(key, arguments);
+}
