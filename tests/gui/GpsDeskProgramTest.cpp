@@ -111,6 +111,35 @@ TEST(GpsDeskProgramTest, QuitSignalsEndTheProgramNormallyAndSave)
     }
 }
 
+// Without a window and with the simulated receiver's thread running (simulated or replayed),
+// an ending signal still ends the program the normal way, as it does with a port.
+TEST(GpsDeskProgramTest, HeadlessWithTheSimulatedReceiverEndsNormallyOnSignals)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString log = home.filePath(QStringLiteral("short.nmea"));
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
+    file.close();
+    struct Case {
+        QStringList arguments;
+        int signal;
+    };
+    const Case cases[] = {
+        {{"--headless", "--simulate"}, SIGTERM}, {{"--headless", "--simulate"}, SIGINT},
+        {{"--headless", "--simulate"}, SIGHUP},  {{"--headless", "--simulate"}, SIGQUIT},
+        {{"--headless", "--replay", log}, SIGTERM},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString() + " " + strsignal(c.signal));
+        const auto process = signalAfterStart(c.arguments, home.path(), c.signal);
+        ASSERT_EQ(process->state(), QProcess::NotRunning);
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << "killed by the signal";
+        EXPECT_EQ(process->exitCode(), 0);
+    }
+}
+
 TEST(GpsDeskProgramTest, AHangUpIgnoredAtStartStaysIgnored)
 {
     guiTestApp();
