@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonArray>
@@ -138,6 +139,41 @@ TEST(GpsDeskProgramTest, HeadlessWithTheSimulatedReceiverEndsNormallyOnSignals)
         EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << "killed by the signal";
         EXPECT_EQ(process->exitCode(), 0);
     }
+}
+
+// A recording that stops by itself (here a file size limit stands in for a full disk) is
+// told on standard error, and the exit status says data was lost: a monitor line that
+// scrolls away is not enough for whoever ran the program with --quit-after.
+TEST(GpsDeskProgramTest, ARecordingCutShortByAFullDiskFailsTheRun)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString log = home.filePath(QStringLiteral("fast.nmea"));
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray rmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+    for (int i = 0; i < 20000; ++i) file.write(rmc);
+    file.close();
+    const QString recording = home.filePath(QStringLiteral("recording.nmea"));
+    // The limit's signal ignored, so a write past it fails as one on a full disk does.
+    const QString script = QStringLiteral("trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$@\"");
+    auto* process = new QProcess();
+    std::unique_ptr<QProcess> owner(process);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("en"));
+    process->setProcessEnvironment(environment);
+    process->start(QStringLiteral("/bin/sh"),
+                   {QStringLiteral("-c"), script, QStringLiteral(GPSDESK_BINARY), QStringLiteral("--replay"), log,
+                    QStringLiteral("--speed"), QStringLiteral("max"), QStringLiteral("--record"), recording,
+                    QStringLiteral("--quit-after"), QStringLiteral("8")});
+    ASSERT_TRUE(process->waitForFinished(60000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 1);
+    const QByteArray told = process->readAllStandardError();
+    EXPECT_TRUE(told.contains("Recording stopped") && told.contains(recording.toUtf8())) << told.toStdString();
+    EXPECT_GT(QFileInfo(recording).size(), 0);
 }
 
 TEST(GpsDeskProgramTest, AHangUpIgnoredAtStartStaysIgnored)
