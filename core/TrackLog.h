@@ -25,9 +25,9 @@ struct TrackPoint {
 // The fixes of a session or a recorded log, for export as a track. Sentences come in
 // verified (as the reader hands them on, or as read from a log with its checksum checked);
 // those of one cycle share a UTC time and make one point when their position is valid.
-// Points are kept compactly and up to kMaxBytes of them (kMaxPoints, some three days at one
-// fix a second, seven hours at ten), so a fast stream cannot grow the window without end;
-// later fixes are counted, not kept. Thread-safe: the reader thread adds, the main thread
+// Points are kept compactly and up to kMaxBytes of them (kMaxPoints, some 36 hours at one
+// fix a second, 3.6 at ten), so a fast stream cannot grow the window without end; later
+// fixes are counted, not kept. Thread-safe: the reader thread adds, the main thread
 // reads.
 class TrackLog {
     // One kept point: numbers as sent (NaN: not sent), the time as packed digits.
@@ -45,7 +45,7 @@ class TrackLog {
     };
 
 public:
-    static constexpr std::size_t kMaxBytes = 16u << 20;
+    static constexpr std::size_t kMaxBytes = 8u << 20;
     static constexpr std::size_t kMaxPoints = kMaxBytes / sizeof(StoredPoint);
 
     void addSentence(const ByteBuffer& verified);

@@ -114,7 +114,7 @@ TEST(TrackLogTest, KeptFixesStayWithinAMemoryBudget)
             track.addSentence(sentence(body));
         }
         const std::size_t grown = inUse() - before;
-        EXPECT_LT(grown, 20u << 20) << "bytes kept for " << kCycles << " fixes";
+        EXPECT_LT(grown, 12u << 20) << "bytes kept for " << kCycles << " fixes";
         const auto points = track.points();
         ASSERT_FALSE(points.empty());
         // Every fix is kept or counted; the last cycle is still open.
