@@ -176,6 +176,28 @@ TEST(GpsDeskProgramTest, ARecordingCutShortByAFullDiskFailsTheRun)
     EXPECT_GT(QFileInfo(recording).size(), 0);
 }
 
+// The picture is a file the user names: a link planted at the name is not written through,
+// and the run says it could not write the picture.
+TEST(GpsDeskProgramTest, AScreenshotIsNotWrittenThroughAPlantedLink)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString victim = home.filePath(QStringLiteral("victim.conf"));
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("precious\n");
+    file.close();
+    const QString link = home.filePath(QStringLiteral("shot.png"));
+    ASSERT_TRUE(QFile::link(victim, link));
+    std::unique_ptr<QProcess> process(startProgram(
+        {"--port", "/dev/null", "--screenshot", link, "--quit-after", "1"}, home.path(),
+        QProcess::SeparateChannels));
+    ASSERT_TRUE(process->waitForFinished(30000));
+    EXPECT_EQ(process->exitCode(), 1);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("precious\n"));
+}
+
 TEST(GpsDeskProgramTest, AHangUpIgnoredAtStartStaysIgnored)
 {
     guiTestApp();

@@ -192,9 +192,17 @@ bool Simulator::start()
     m_wakeWrite = wake[1];
 
     if (!m_options.recordPath.empty()) {
+        // Never through a link planted at the name, never into a FIFO or a device.
         m_record = ::open(m_options.recordPath.c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
         if (m_record < 0) return fail("open " + m_options.recordPath);
+        struct stat info;
+        if (::fstat(m_record, &info) != 0 || !S_ISREG(info.st_mode)) {
+            errno = EINVAL;
+            return fail(m_options.recordPath + " is not a plain file; open");
+        }
+        if (::ftruncate(m_record, 0) != 0 || ::fcntl(m_record, F_SETFL, 0) != 0)
+            return fail("open " + m_options.recordPath);
     }
     if (!m_options.linkPath.empty()) {
         struct stat info;
