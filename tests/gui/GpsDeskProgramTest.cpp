@@ -198,6 +198,30 @@ TEST(GpsDeskProgramTest, AScreenshotIsNotWrittenThroughAPlantedLink)
     EXPECT_EQ(file.readAll(), QByteArray("precious\n"));
 }
 
+// Sharing on every interface lets other computers read the receiver: said on standard
+// error, not done without a word. On loopback nothing is said.
+TEST(GpsDeskProgramTest, SharingBeyondThisComputerIsToldOnStandardError)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString port = QString::number(40000 + ::getpid() % 20000 + 7);
+    struct Case {
+        QString endpoint;
+        bool told;
+    };
+    for (const Case& c : {Case{QStringLiteral("0.0.0.0:") + port, true}, Case{port, false}}) {
+        SCOPED_TRACE(c.endpoint.toStdString());
+        std::unique_ptr<QProcess> process(startProgram(
+            {"--port", "/dev/null", "--share", c.endpoint, "--quit-after", "1"}, home.path(),
+            QProcess::SeparateChannels));
+        ASSERT_TRUE(process->waitForFinished(30000));
+        EXPECT_EQ(process->exitCode(), 0);
+        const QByteArray told = process->readAllStandardError();
+        EXPECT_EQ(told.contains("other computers on the network can read the receiver"), c.told)
+            << told.toStdString();
+    }
+}
+
 TEST(GpsDeskProgramTest, AHangUpIgnoredAtStartStaysIgnored)
 {
     guiTestApp();
