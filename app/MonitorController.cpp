@@ -26,6 +26,9 @@ void MonitorController::onGPSMonitorStart()
 
 void MonitorController::onGPSMonitorClear()
 {
+    m_lineLengths.clear();
+    m_partialLength = 0;
+    m_characters = 0;
     if (!m_monitorTextView || m_monitorTextView->length() == 0) return;
     m_monitorTextView->clear();
     m_monitorTextView->setNeedsDisplay();
@@ -36,10 +39,29 @@ void MonitorController::append(const std::string& text, bool recognised)
     if (!m_start || text.empty() || !m_monitorTextView) return;
     m_monitorTextView->appendText(text,
                                   recognised ? platform::Color::Green : platform::Color::Yellow);
+    m_characters += text.size();
+    std::size_t from = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', from)) {
+        m_lineLengths.push_back(m_partialLength + end + 1 - from);
+        m_partialLength = 0;
+        from = end + 1;
+    }
+    m_partialLength += text.size() - from;
     // Lines end with the separate "\n" append, so only then can the count have grown.
-    if (text.find('\n') != std::string::npos) {
+    if (from > 0) {
         const std::size_t lines = m_monitorTextView->lineCount();
-        if (lines > kMaxLines) m_monitorTextView->removeFirstLines(lines - kMaxLines);
+        std::size_t remove = lines > kMaxLines ? lines - kMaxLines : 0;
+        for (std::size_t i = 0; i < remove && !m_lineLengths.empty(); ++i) {
+            m_characters -= m_lineLengths.front();
+            m_lineLengths.pop_front();
+        }
+        // The newest line stays, however long.
+        while (m_characters > kMaxCharacters && m_lineLengths.size() > 1) {
+            m_characters -= m_lineLengths.front();
+            m_lineLengths.pop_front();
+            ++remove;
+        }
+        if (remove > 0) m_monitorTextView->removeFirstLines(remove);
     }
     m_monitorTextView->scrollToEnd();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 
 #include "platform/Drawer.h"
@@ -12,12 +13,15 @@ class TextView;
 
 // The monitor drawer: the raw sentence stream, green for sentences the program understood,
 // yellow for everything else. Start/Stop toggles monitoring; lines that arrive while it is
-// stopped are dropped, not queued. The shown text keeps only the newest kMaxLines lines so a
-// receiver left running for days costs neither memory nor slower appends.
+// stopped are dropped, not queued. The shown text keeps only the newest kMaxLines lines, and
+// no more than kMaxCharacters of them (lines of garbage can each be a thousand bytes long),
+// so a receiver left running for days, or a stream of noise, costs neither memory nor
+// slower appends.
 // Main thread only; the controls are not owned.
 class MonitorController : public platform::DrawerDelegate {
 public:
     static constexpr std::size_t kMaxLines = 5000;
+    static constexpr std::size_t kMaxCharacters = 512u << 10;
 
     MonitorController() = default;
     MonitorController(const MonitorController&) = delete;
@@ -49,4 +53,8 @@ private:
     platform::Button* m_startButton = nullptr;
     [[maybe_unused]] platform::Button* m_clearButton = nullptr;  // only held
     bool m_start = false;
+    // What the view holds, counted here: asking the view would hold up its batched appends.
+    std::deque<std::size_t> m_lineLengths;  // the whole lines, oldest first
+    std::size_t m_partialLength = 0;        // the line not yet ended
+    std::size_t m_characters = 0;           // all of it
 };

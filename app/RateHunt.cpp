@@ -83,5 +83,6 @@ RateHunt::Result RateHunt::run(const std::string& path, const std::vector<std::s
             return result;
         }
     }
+    result.cutShort = m_stop && m_stop();
     return result;
 }

@@ -43,6 +43,9 @@ public:
         std::unique_ptr<Serial> port;  // open at rate; null when no rate worked
         std::string rate;
         int error = 0;  // errno of an open that failed; the hunt stops there
+        // Ended by stop before a rate was found: not every rate was given its window, so
+        // "no rate gave valid sentences" would not be true.
+        bool cutShort = false;
     };
 
     // stop: asked between reads; trying: told each rate before it is tried.

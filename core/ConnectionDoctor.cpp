@@ -132,8 +132,14 @@ std::string ConnectionDoctor::explainOpenFailure(int error, const std::string& p
         return explainBusy(path);
     case ENOENT:
     case ENODEV:
-    case ENXIO:
+    case ENXIO: {
+        // The name can be there with nothing behind it (/dev/tty without a controlling
+        // terminal, a serial port with no chip): not gone, and the system's reason says why.
+        struct stat info;
+        if (error != ENOENT && ::stat(path.c_str(), &info) == 0)
+            return text("NSDoctorNoDevice", {path, std::system_category().message(error)});
         return explainGone(path);
+    }
     default:
         return text("NSDoctorOther", {path, std::system_category().message(error)});
     }

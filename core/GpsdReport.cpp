@@ -63,9 +63,11 @@ std::string tpv(const ReceiverState& state)
     if (state.date() && state.time()) {
         const UtcDate& date = *state.date();
         const UtcTime& time = *state.time();
-        // Milliseconds as gpsd writes them; rounding happens on the whole second count so
-        // that 59.9996 does not print as "60.000".
-        const auto millis = static_cast<long long>(std::floor(time.seconds * 1000.0 + 0.5));
+        // Milliseconds as gpsd writes them, cut rather than rounded: 59.9996 rounded would
+        // print as "60.000", a second that does not exist, and carrying it would move the
+        // minute, the hour and perhaps the date. The small allowance keeps a sent "59.999"
+        // (59.99899... as a double) at 999.
+        const auto millis = static_cast<long long>(std::floor(time.seconds * 1000.0 + 1e-6));
         out += formatText(",\"time\":\"%04u-%02u-%02uT%02u:%02u:%02lld.%03lldZ\"",
                           unsigned{date.year}, unsigned{date.month}, unsigned{date.day},
                           unsigned{time.hours}, unsigned{time.minutes}, millis / 1000,

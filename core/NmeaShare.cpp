@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,6 +16,8 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include "core/Alert.h"
 
 namespace {
 
@@ -92,8 +95,9 @@ bool NmeaShare::isLoopback(const std::string& address)
 
 std::string NmeaShare::defaultPtyLink()
 {
+    // A relative path is no runtime folder at all, as the desktop's base-directory rules say.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (!runtime || !*runtime) return {};
+    if (!runtime || runtime[0] != '/') return {};
     return std::string(runtime) + "/gpsdesk/nmea";
 }
 
@@ -115,11 +119,104 @@ std::string NmeaShare::wireLine(const ByteBuffer& verified)
     return line + "\r\n";
 }
 
+bool NmeaShare::verifiedWhole(const ByteBuffer& verified)
+{
+    // After the codec's mark: up to two checksum digits (none on a line without one), then
+    // nothing but the line end.
+    std::size_t size = verified.size();
+    if (size > 0 && verified[size - 1] == 0) --size;
+    const auto begin = verified.begin();
+    const auto mark = std::find(begin, begin + static_cast<long>(size), std::uint8_t{0});
+    if (mark == begin + static_cast<long>(size)) return true;
+    auto tail = mark + 1;
+    for (int digits = 0; digits < 2 && tail != begin + static_cast<long>(size)
+                         && std::isxdigit(static_cast<unsigned char>(*tail));
+         ++digits)
+        ++tail;
+    return std::all_of(tail, begin + static_cast<long>(size),
+                       [](std::uint8_t c) { return c == '\r' || c == '\n'; });
+}
+
+bool NmeaShare::linkPty(const std::string& link, const std::string& target, std::string& why)
+{
+    // The link's folder and the one above it ($XDG_RUNTIME_DIR/gpsdesk and $XDG_RUNTIME_DIR)
+    // must be the user's own, closed to everyone else and no links: in a folder another user
+    // can write, the link could be swapped for one to anything. Both are held open while
+    // checked, so the checked folder is the one the link goes in.
+    const std::size_t slash = link.rfind('/');
+    if (link.empty() || link[0] != '/' || slash == 0 || slash + 1 >= link.size()) {
+        why = Alert::localizedStringWithKey("NSShareLinkNotAbsolute", {link});
+        return false;
+    }
+    const std::string folder = link.substr(0, slash);
+    const std::size_t parentSlash = folder.rfind('/');
+    const std::string parent = parentSlash == 0 ? std::string("/") : folder.substr(0, parentSlash);
+    const std::string folderName = folder.substr(parentSlash + 1);
+    const auto systemReason = [&](const std::string& path) {
+        why = path + ": " + std::strerror(errno);
+        return false;
+    };
+    const auto safe = [&](int fd, const std::string& path) {
+        struct stat info;
+        if (::fstat(fd, &info) != 0) return systemReason(path);
+        if (info.st_uid != ::geteuid()) {
+            why = Alert::localizedStringWithKey("NSShareLinkNotOwn", {path});
+            return false;
+        }
+        if ((info.st_mode & 077) != 0) {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+            why = Alert::localizedStringWithKey("NSShareLinkOpenFolder", {path, mode});
+            return false;
+        }
+        return true;
+    };
+    const auto openFolder = [&](int at, const std::string& name, const std::string& path) {
+        const int fd = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && (errno == ELOOP || errno == ENOTDIR)) {
+            why = Alert::localizedStringWithKey("NSShareLinkNotFolder", {path});
+            return -1;
+        }
+        if (fd < 0) systemReason(path);
+        return fd;
+    };
+    const int parentFd = openFolder(AT_FDCWD, parent, parent);
+    if (parentFd < 0) return false;
+    if (!safe(parentFd, parent)) {
+        ::close(parentFd);
+        return false;
+    }
+    if (::mkdirat(parentFd, folderName.c_str(), 0700) != 0 && errno != EEXIST) {
+        ::close(parentFd);
+        return systemReason(folder);
+    }
+    const int folderFd = openFolder(parentFd, folderName, folder);
+    ::close(parentFd);
+    if (folderFd < 0) return false;
+    if (!safe(folderFd, folder)) {
+        ::close(folderFd);
+        return false;
+    }
+    const std::string name = link.substr(slash + 1);
+    struct stat info;
+    // Replace a link left by an earlier run, never a file.
+    if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
+        ::unlinkat(folderFd, name.c_str(), 0);
+    if (::symlinkat(target.c_str(), folderFd, name.c_str()) != 0) {
+        ::close(folderFd);
+        return systemReason(link);
+    }
+    m_linkFolder = folderFd;
+    m_linkName = name;
+    return true;
+}
+
 bool NmeaShare::start(const Options& options)
 {
     stop();
     m_options = options;
     m_error.clear();
+    m_ptyLinkWarning.clear();
     const auto fail = [this](const std::string& reason) {
         m_error = reason;
         closeAll();
@@ -172,14 +269,10 @@ bool NmeaShare::start(const Options& options)
             ::tcsetattr(m_ptySlave, TCSANOW, &settings);
         }
         m_ptyPath = name;
-        const std::string& link = options.ptyLink;
-        const std::size_t slash = link.rfind('/');
-        if (slash != std::string::npos && slash > 0)
-            ::mkdir(link.substr(0, slash).c_str(), 0700);  // exists already: fine
-        struct stat info;
-        // Replace a link left by an earlier run, never a file.
-        if (::lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) ::unlink(link.c_str());
-        if (::symlink(name, link.c_str()) != 0) return fail(errnoText(link));
+        // Without a safe place for the link the terminal is still shared, by its own name.
+        std::string why;
+        if (!linkPty(options.ptyLink, name, why))
+            m_ptyLinkWarning = Alert::localizedStringWithKey("NSSharePtyNotLinked", {name, why});
     }
 
     {
@@ -212,13 +305,14 @@ void NmeaShare::closeAll()
     m_clientCount.store(0);
     m_ptyPending.clear();
     closeIfOpen(m_listen);
-    if (m_ptyMaster >= 0 && !m_options.ptyLink.empty()) {
+    if (m_linkFolder >= 0) {
         // Only our own link: another instance may have taken the name since.
         char target[128];
-        const ssize_t n = ::readlink(m_options.ptyLink.c_str(), target, sizeof target - 1);
+        const ssize_t n = ::readlinkat(m_linkFolder, m_linkName.c_str(), target, sizeof target - 1);
         if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == m_ptyPath)
-            ::unlink(m_options.ptyLink.c_str());
+            ::unlinkat(m_linkFolder, m_linkName.c_str(), 0);
     }
+    closeIfOpen(m_linkFolder);
     closeIfOpen(m_ptySlave);
     closeIfOpen(m_ptyMaster);
     m_ptyPath.clear();
@@ -231,6 +325,10 @@ void NmeaShare::sentenceAccepted(const ByteBuffer& verified)
 {
     // The share may be started and stopped on the main thread while the reader streams:
     // the state, and the wake-up pipe with it, is only touched under the lock.
+    if (!verifiedWhole(verified)) {
+        m_refused.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
     std::lock_guard lock(m_mutex);
     if (m_stopping) return;
     const std::string line = wireLine(verified);
@@ -258,7 +356,16 @@ void NmeaShare::run()
         for (const Client& client : m_clients)
             fds.push_back({client.fd,
                            static_cast<short>(POLLIN | (client.pending.empty() ? 0 : POLLOUT)), 0});
-        if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+        // A client with sentences waiting is looked at again when its time would run out.
+        int timeoutMs = -1;
+        for (const Client& client : m_clients) {
+            if (client.pending.empty()) continue;
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                client.waitingSince + m_options.stallTimeout - Clock::now());
+            const int wait = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, 60'000));
+            timeoutMs = timeoutMs < 0 ? wait : std::min(timeoutMs, wait);
+        }
+        if (::poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) break;
 
         // Drain the wake-ups before taking the hand-off: a sentence handed over after the
         // take then leaves its wake-up for the next poll instead of losing it.
@@ -278,8 +385,10 @@ void NmeaShare::run()
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             char discard[512];
             const ssize_t n = ::read(fds[i].fd, discard, sizeof discard);
-            if (i >= 3 && (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))) {
-                Client& client = m_clients[i - 3];
+            if (i < 3) continue;
+            Client& client = m_clients[i - 3];
+            if (n > 0) client.heard = Clock::now();
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
                 closeIfOpen(client.fd);
                 if (m_listener) m_listener(Event::Closed, client.peer);
             }
@@ -289,6 +398,7 @@ void NmeaShare::run()
         if (!incoming.empty()) distribute(incoming);
         for (Client& client : m_clients)
             if (!client.pending.empty()) flushClient(client);
+        dropStalled();
         std::erase_if(m_clients, [](const Client& c) { return c.fd < 0; });
         m_clientCount.store(m_clients.size());
         if (!m_ptyPending.empty()) flushPty();
@@ -304,12 +414,26 @@ void NmeaShare::acceptClients()
                                  SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return;
         const std::string peer = peerName(address);
-        if (m_clients.size() >= m_options.maxClients) {
+        std::erase_if(m_clients, [](const Client& c) { return c.fd < 0; });
+        if (m_options.maxClients == 0) {
             ::close(fd);
             if (m_listener) m_listener(Event::Refused, peer);
             continue;
         }
-        m_clients.push_back({fd, peer, {}});
+        if (m_clients.size() >= m_options.maxClients) {
+            // The place of the idlest: one with sentences waiting longest, else the one
+            // heard from least recently (connecting counts).
+            const auto idlest = std::min_element(
+                m_clients.begin(), m_clients.end(), [](const Client& a, const Client& b) {
+                    if (a.pending.empty() != b.pending.empty()) return !a.pending.empty();
+                    if (!a.pending.empty()) return a.waitingSince < b.waitingSince;
+                    return a.heard < b.heard;
+                });
+            ::close(idlest->fd);
+            if (m_listener) m_listener(Event::Replaced, idlest->peer);
+            m_clients.erase(idlest);
+        }
+        m_clients.push_back({fd, peer, {}, Clock::now(), {}});
         m_clientCount.store(m_clients.size());
         if (m_listener) m_listener(Event::Connected, peer);
     }
@@ -321,6 +445,7 @@ void NmeaShare::distribute(const std::string& text)
     // text, does not fit its buffer.
     for (Client& client : m_clients) {
         if (client.fd < 0) continue;
+        if (client.pending.empty()) client.waitingSince = Clock::now();
         client.pending += text;
         flushClient(client);
         if (client.fd >= 0 && client.pending.size() > m_options.clientBufferBytes) {
@@ -347,6 +472,7 @@ void NmeaShare::flushClient(Client& client)
                                  MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             client.pending.erase(0, static_cast<std::size_t>(n));
+            client.waitingSince = Clock::now();
             // A burst may have grown the buffer; an idle client keeps no more than it needs.
             if (client.pending.empty() && client.pending.capacity() > m_options.clientBufferBytes)
                 std::string().swap(client.pending);
@@ -357,6 +483,19 @@ void NmeaShare::flushClient(Client& client)
         closeIfOpen(client.fd);
         if (m_listener) m_listener(Event::Closed, client.peer);
         return;
+    }
+}
+
+void NmeaShare::dropStalled()
+{
+    const auto now = Clock::now();
+    for (Client& client : m_clients) {
+        if (client.fd < 0 || client.pending.empty()) continue;
+        if (now - client.waitingSince < m_options.stallTimeout) continue;
+        closeIfOpen(client.fd);
+        client.pending.clear();
+        m_dropped.fetch_add(1);
+        if (m_listener) m_listener(Event::Dropped, client.peer);
     }
 }
 

@@ -363,6 +363,12 @@ std::optional<ByteBuffer> Serial::readPortLine(std::uint32_t limit)
                 continue;
             }
         }
+        if (buffer.empty()) {
+            // NULs between lines (a receiver waking up, an adapter's idle filler) belong to
+            // no line; counted in, a run of them would push the next sentence past the limit.
+            while (m_begin != m_end && m_buffer[m_begin] == 0) ++m_begin;
+            if (m_begin == m_end) continue;
+        }
         const std::size_t room = buffer.size() < limit ? limit - buffer.size() : 1;
         const std::size_t take = std::min(room, m_end - m_begin);
         const std::uint8_t* start = m_buffer + m_begin;

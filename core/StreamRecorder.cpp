@@ -4,8 +4,9 @@
 #include <cstring>
 #include <ctime>
 
-#include <fcntl.h>
 #include <unistd.h>
+
+#include "core/OutputFile.h"
 
 namespace {
 
@@ -44,23 +45,29 @@ bool StreamRecorder::start(const std::string& path, const std::string& port,
 {
     stop();
     const std::string times = timesPath.empty() ? path + ".times" : timesPath;
-    const auto fail = [&](const std::string& file) {
-        const int saved = errno;
+    const auto fail = [&](const std::string& reason) {
         closeIfOpen(m_log);
         closeIfOpen(m_times);
         std::lock_guard lock(m_mutex);
-        m_error = file + ": " + std::strerror(saved);
+        m_error = reason;
         return false;
     };
-    m_log = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (m_log < 0) return fail(path);
-    m_times = ::open(times.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (m_times < 0) return fail(times);
+    const auto failed = [&](const std::string& file) {
+        return fail(file + ": " + std::strerror(errno));
+    };
+    // Both checked before either is cut, so that a refused times file leaves an earlier log.
+    for (const std::string* file : {&path, &times})
+        if (std::string refused = OutputFile::refusal(*file); !refused.empty()) return fail(refused);
+    std::string refused;
+    m_log = OutputFile::openForWriting(path, refused);
+    if (m_log < 0) return fail(refused);
+    m_times = OutputFile::openForWriting(times, refused);
+    if (m_times < 0) return fail(refused);
     const std::string header = headerLine(port, rate, std::chrono::system_clock::now());
-    if (!writeAll(m_log, header)) return fail(path);
+    if (!writeAll(m_log, header)) return failed(path);
     const std::string timesHeader =
         "# arrival times: byte offset of each line in the log, milliseconds after the start\n";
-    if (!writeAll(m_times, timesHeader)) return fail(times);
+    if (!writeAll(m_times, timesHeader)) return failed(times);
 
     m_offset = header.size();
     m_timesOffset = timesHeader.size();

@@ -43,8 +43,9 @@ public:
     void setStopListener(StopListener listener) { m_listener = std::move(listener); }
 
     // Creates (truncates) the log and its times file and writes the first lines. Ends a
-    // recording in progress first. False, with error() set (errno text), when either file
-    // cannot be written. timesPath empty: "<path>.times".
+    // recording in progress first. False, with error() set (a user-facing text), when either
+    // file cannot be written or is a link or not a plain file. timesPath empty:
+    // "<path>.times".
     bool start(const std::string& path, const std::string& port, const std::string& rate,
                const std::string& timesPath = {});
     // Writes what is buffered and closes the files. Idempotent.

@@ -1,6 +1,10 @@
 #include "core/TrackLog.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
 #include <charconv>
 #include <cstring>
 #include <fstream>
@@ -11,6 +15,8 @@
 namespace {
 
 constexpr double kMetersPerSecondPerKnot = 1852.0 / 3600.0;
+// A point's fix as GPX names it; the first, empty, is none.
+constexpr const char* kFixNames[] = {"", "2d", "3d", "dgps"};
 
 std::optional<double> number(const std::optional<std::string>& text)
 {
@@ -60,7 +66,7 @@ void TrackLog::finishCycle()
         }
         if (!point.hdop) point.hdop = m_gsaHdop;
         if (m_points.size() < kMaxPoints)
-            m_points.push_back(point);
+            m_points.push_back(pack(point));
         else
             ++m_notKept;
     }
@@ -126,22 +132,79 @@ void TrackLog::addSentence(const ByteBuffer& verified)
         point.hdop = number(field(8));
         point.altitudeMeters = number(field(9));
     }
-    if (!m_date.empty() && digits(*time, 6))
+    // Only a time of day that exists: a GPX reader refuses "24:61:99".
+    if (!m_date.empty() && digits(*time, 6) && time->compare(0, 2, "24") < 0
+        && time->compare(2, 2, "60") < 0 && time->compare(4, 2, "61") < 0)
         point.timeUtc = m_date + "T" + time->substr(0, 2) + ":" + time->substr(2, 2) + ":"
                         + time->substr(4, 2) + "Z";
+}
+
+TrackLog::StoredPoint TrackLog::pack(const TrackPoint& point)
+{
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    StoredPoint stored{point.latitudeDegrees,
+                       point.longitudeDegrees,
+                       point.altitudeMeters.value_or(kNone),
+                       point.speedMetersPerSecond.value_or(kNone),
+                       point.courseDegrees.value_or(kNone),
+                       point.hdop.value_or(kNone),
+                       0,
+                       0,
+                       static_cast<std::int16_t>(point.satellites && *point.satellites >= 0
+                                                     ? std::min(*point.satellites, 32767)
+                                                     : -1),
+                       0};
+    // "2024-03-01T12:21:11Z", as made by addSentence.
+    const std::string& t = point.timeUtc;
+    if (t.size() == 20) {
+        const auto number = [&](std::size_t at, std::size_t count) {
+            std::uint32_t value = 0;
+            for (std::size_t i = at; i < at + count; ++i) value = value * 10 + static_cast<std::uint32_t>(t[i] - '0');
+            return value;
+        };
+        stored.date = number(0, 4) * 10000 + number(5, 2) * 100 + number(8, 2);
+        stored.time = number(11, 2) * 10000 + number(14, 2) * 100 + number(17, 2);
+    }
+    for (std::uint8_t i = 0; i < std::size(kFixNames); ++i)
+        if (point.fix == kFixNames[i]) stored.fix = i;
+    return stored;
+}
+
+TrackPoint TrackLog::unpack(const StoredPoint& stored)
+{
+    const auto value = [](double number) { return std::isnan(number) ? std::nullopt : std::optional<double>(number); };
+    TrackPoint point;
+    point.latitudeDegrees = stored.latitudeDegrees;
+    point.longitudeDegrees = stored.longitudeDegrees;
+    point.altitudeMeters = value(stored.altitudeMeters);
+    point.speedMetersPerSecond = value(stored.speedMetersPerSecond);
+    point.courseDegrees = value(stored.courseDegrees);
+    point.hdop = value(stored.hdop);
+    if (stored.satellites >= 0) point.satellites = stored.satellites;
+    point.fix = kFixNames[stored.fix];
+    if (stored.date != 0) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", stored.date / 10000,
+                      stored.date / 100 % 100, stored.date % 100, stored.time / 10000,
+                      stored.time / 100 % 100, stored.time % 100);
+        point.timeUtc = text;
+    }
+    return point;
 }
 
 std::vector<TrackPoint> TrackLog::points() const
 {
     std::lock_guard lock(m_mutex);
-    std::vector<TrackPoint> all = m_points;
+    std::vector<TrackPoint> all;
+    all.reserve(m_points.size() + 1);
+    for (const StoredPoint& stored : m_points) all.push_back(unpack(stored));
     // The cycle in progress, completed on a copy.
     TrackLog pending;
     pending.m_cycle = m_cycle;
     pending.m_gsaMode = m_gsaMode;
     pending.m_gsaHdop = m_gsaHdop;
     pending.finishCycle();
-    if (!pending.m_points.empty() && all.size() < kMaxPoints) all.push_back(pending.m_points.front());
+    if (!pending.m_points.empty() && all.size() < kMaxPoints) all.push_back(unpack(pending.m_points.front()));
     return all;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -24,11 +25,28 @@ struct TrackPoint {
 // The fixes of a session or a recorded log, for export as a track. Sentences come in
 // verified (as the reader hands them on, or as read from a log with its checksum checked);
 // those of one cycle share a UTC time and make one point when their position is valid.
-// Holds at most kMaxPoints points (about eleven days at one fix a second); later fixes are
-// counted, not kept. Thread-safe: the reader thread adds, the main thread reads.
+// Points are kept compactly and up to kMaxBytes of them (kMaxPoints, some 36 hours at one
+// fix a second, 3.6 at ten), so a fast stream cannot grow the window without end; later
+// fixes are counted, not kept. Thread-safe: the reader thread adds, the main thread
+// reads.
 class TrackLog {
+    // One kept point: numbers as sent (NaN: not sent), the time as packed digits.
+    struct StoredPoint {
+        double latitudeDegrees;
+        double longitudeDegrees;
+        double altitudeMeters;
+        double speedMetersPerSecond;
+        double courseDegrees;
+        double hdop;
+        std::uint32_t date;  // yyyymmdd; 0: no time
+        std::uint32_t time;  // hhmmss
+        std::int16_t satellites;  // -1: not sent
+        std::uint8_t fix;         // index into the fix names
+    };
+
 public:
-    static constexpr std::size_t kMaxPoints = 1'000'000;
+    static constexpr std::size_t kMaxBytes = 8u << 20;
+    static constexpr std::size_t kMaxPoints = kMaxBytes / sizeof(StoredPoint);
 
     void addSentence(const ByteBuffer& verified);
     // The points so far, the cycle in progress included.
@@ -47,9 +65,12 @@ private:
         TrackPoint point;
     };
     void finishCycle();
+    static StoredPoint pack(const TrackPoint& point);
+    static TrackPoint unpack(const StoredPoint& point);
 
     mutable std::mutex m_mutex;
-    std::vector<TrackPoint> m_points;
+    // In blocks, not one array: no doubling of the reserve as it grows, no copy of it all.
+    std::deque<StoredPoint> m_points;
     std::size_t m_notKept = 0;
     Cycle m_cycle;
     std::string m_date;  // "2024-03-01", from the last RMC

@@ -1,8 +1,10 @@
 #include "platform/qt/GpxExport.h"
 
 #include <QDateTime>
-#include <QSaveFile>
+#include <QFile>
 #include <QXmlStreamWriter>
+
+#include "core/OutputFile.h"
 
 namespace qtplatform {
 
@@ -18,8 +20,16 @@ QString decimal(double value, int digits)
 bool GpxExport::write(const std::vector<TrackPoint>& points, const QString& path,
                       const QString& trackName, QString& error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // A new file that takes the name once written whole, without following a link planted
+    // at the name.
+    OutputFile output;
+    std::string why;
+    QFile file;
+    if (!output.beginReplacing(path.toStdString(), why)) {
+        error = QString::fromStdString(why);
+        return false;
+    }
+    if (!file.open(output.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
         error = file.errorString();
         return false;
     }
@@ -76,8 +86,13 @@ bool GpxExport::write(const std::vector<TrackPoint>& points, const QString& path
     xml.writeEndElement();  // trk
     xml.writeEndElement();  // gpx
     xml.writeEndDocument();
-    if (xml.hasError() || !file.commit()) {
+    if (xml.hasError() || !file.flush()) {
         error = file.errorString();
+        return false;
+    }
+    file.close();
+    if (!output.commit(why)) {
+        error = QString::fromStdString(why);
         return false;
     }
     return true;

@@ -54,7 +54,21 @@ std::optional<std::string> storedRate()
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
+sigset_t endingSignals()
+{
+    sigset_t endings;
+    sigemptyset(&endings);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&endings, signal);
+    return endings;
+}
+
 }  // namespace
+
+void blockEndingSignals()
+{
+    const sigset_t endings = endingSignals();
+    pthread_sigmask(SIG_BLOCK, &endings, nullptr);
+}
 
 int runHeadless(const ProgramOptions& options, const std::optional<std::string>& simulatedPort,
                 const std::optional<std::string>& simulatedRate,
@@ -119,10 +133,8 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
 
     // The ending signals are taken by a thread of their own (blocked everywhere else), which
     // also keeps the --quit-after time, so that neither can strike in the middle of a read.
-    sigset_t endings;
-    sigemptyset(&endings);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&endings, signal);
-    pthread_sigmask(SIG_BLOCK, &endings, nullptr);
+    blockEndingSignals();
+    const sigset_t endings = endingSignals();
     std::atomic<bool> done{false};
     std::thread watcher([&] {
         const auto start = std::chrono::steady_clock::now();

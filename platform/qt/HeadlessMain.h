@@ -18,6 +18,11 @@ using ReplayFinished = std::function<bool(std::uint64_t bytesRead)>;
 // its end. Records (--record) and shares (--share) the stream as the window does. Returns the
 // exit status: 0 when the port could be used, 1 when not or when a recording failed, 2 when
 // the command line names no port.
+// Blocks the ending signals in the calling thread and every thread it starts afterwards, so
+// that only runHeadless()'s own wait takes them. Call before any thread exists (the
+// simulated receiver's included): a thread started earlier would be ended by them.
+void blockEndingSignals();
+
 int runHeadless(const ProgramOptions& options, const std::optional<std::string>& simulatedPort,
                 const std::optional<std::string>& simulatedRate,
                 const ReplayFinished& replayFinished = {});

@@ -5,12 +5,29 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "core/NmeaShare.h"
+#ifdef GPSDESK_HAVE_SIM
+#include "tools/sim/Simulator.h"
+#endif
 
 namespace qtplatform {
 
 namespace {
+
+#ifdef GPSDESK_HAVE_SIM
+constexpr double kMinReplaySpeed = sim::kMinReplaySpeed;
+#else
+constexpr double kMinReplaySpeed = 0.01;  // no replay in this build; the option is refused later
+#endif
+
+std::string decimal(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 std::optional<double> parseSeconds(const std::string& text)
 {
@@ -84,8 +101,9 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
             (name == "--record" ? options.recordPath : options.replayPath) = *value;
         } else if (name == "--speed") {
             const auto speed = *value == "max" ? std::optional<double>(0.0) : parseSeconds(*value);
-            if (!speed || (*value != "max" && *speed <= 0)) {
-                options.error = "--speed needs a factor above 0 or \"max\", not \"" + *value + "\"";
+            if (!speed || (*value != "max" && !(*speed >= kMinReplaySpeed))) {
+                options.error = "--speed needs a factor of at least " + decimal(kMinReplaySpeed)
+                                + " or \"max\", not \"" + *value + "\"";
                 return options;
             }
             options.replaySpeed = *speed;

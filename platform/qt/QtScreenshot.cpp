@@ -1,9 +1,12 @@
 #include "platform/qt/QtScreenshot.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPixmap>
 #include <QWidget>
 #include <algorithm>
+
+#include "core/OutputFile.h"
 
 namespace qtplatform {
 
@@ -43,7 +46,17 @@ QImage composeWindows(const std::vector<QWidget*>& windows, int margin)
 bool writeScreenshot(const std::vector<QWidget*>& windows, const QString& path)
 {
     const QImage picture = composeWindows(windows);
-    return !picture.isNull() && picture.save(path, "PNG");
+    if (picture.isNull()) return false;
+    // Put in place whole, and never through a link planted at the name.
+    OutputFile output;
+    std::string why;
+    if (!output.beginReplacing(path.toStdString(), why)) return false;
+    QFile file;
+    if (!file.open(output.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)
+        || !picture.save(&file, "PNG") || !file.flush())
+        return false;
+    file.close();
+    return output.commit(why);
 }
 
 }  // namespace qtplatform

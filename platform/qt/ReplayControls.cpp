@@ -32,7 +32,15 @@ ReplayControls::ReplayControls(sim::Simulator& simulator, QWidget* parent)
     for (const double factor : {1.0, 4.0, 16.0})
         m_speed->addItem(QStringLiteral("%1\u00d7").arg(factor), factor);
     m_speed->addItem(text("NSReplaySpeedMax"), 0.0);
-    const int current = m_speed->findData(simulator.replaySpeed());
+    // A factor from the command line that is not on the list joins it, in order, so the
+    // box shows the pace that plays rather than the first entry.
+    const double speed = simulator.replaySpeed();
+    int current = m_speed->findData(speed);
+    if (current < 0 && speed > 0.0) {
+        current = 0;
+        while (current < m_speed->count() - 1 && m_speed->itemData(current).toDouble() < speed) ++current;
+        m_speed->insertItem(current, QStringLiteral("%1\u00d7").arg(speed), speed);
+    }
     m_speed->setCurrentIndex(current >= 0 ? current : 0);
     layout->addWidget(m_pause);
     layout->addWidget(m_slider, 1);

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include "core/Alert.h"
 #include "platform/qt/StreamTaps.h"
@@ -43,18 +44,34 @@ ShareSettings::ShareSettings(StreamTaps& taps, QWidget* parent) : QWidget(parent
 
 void ShareSettings::refresh()
 {
-    const bool running = m_taps.share().running();
+    const NmeaShare& share = m_taps.share();
+    const bool running = share.running();
     m_toggle->setText(text(running ? "NSStop" : "NSStart"));
     m_endpoint->setEnabled(!running);
-    const std::string link = NmeaShare::defaultPtyLink();
-    m_pty->setText(running && !m_taps.share().ptyPath().empty()
-                       ? QString::fromStdString(link + " \u2192 " + m_taps.share().ptyPath())
-                       : QString::fromStdString(link));
+    if (running && share.options().tcp) {
+        // What the share listens on, however it was started (the command line included).
+        const std::string& address = share.options().address;
+        const std::string shown = address.find(':') != std::string::npos ? "[" + address + "]" : address;
+        const QString endpoint = QString::fromStdString(shown + ":" + std::to_string(share.boundPort()));
+        if (m_endpoint->text() != endpoint) {
+            const QSignalBlocker quiet(m_endpoint);
+            m_endpoint->setText(endpoint);
+        }
+    }
+    const std::string link = running ? share.options().ptyLink : NmeaShare::defaultPtyLink();
+    if (running && !share.ptyPath().empty())
+        m_pty->setText(QString::fromStdString(share.ptyLinkWarning().empty()
+                                                  ? link + " \u2192 " + share.ptyPath()
+                                                  : share.ptyPath()));
+    else
+        m_pty->setText(QString::fromStdString(link));
     const auto endpoint = NmeaShare::parseEndpoint(m_endpoint->text().toStdString());
     m_toggle->setEnabled(running || endpoint.has_value());
-    m_note->setText(endpoint && !NmeaShare::isLoopback(endpoint->first)
-                        ? text("NSShareBeyondLoopbackNote")
-                        : text("NSShareLoopbackNote"));
+    QString note = endpoint && !NmeaShare::isLoopback(endpoint->first) ? text("NSShareBeyondLoopbackNote")
+                                                                       : text("NSShareLoopbackNote");
+    if (running && !share.ptyLinkWarning().empty())
+        note += QLatin1Char('\n') + QString::fromStdString(share.ptyLinkWarning());
+    m_note->setText(note);
 }
 
 void ShareSettings::toggle()

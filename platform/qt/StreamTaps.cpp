@@ -1,5 +1,6 @@
 #include "platform/qt/StreamTaps.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include <QCoreApplication>
@@ -52,12 +53,13 @@ StreamTaps::StreamTaps(GPSController& controller, platform::MainThread& mainThre
         const std::string why = reason == StreamRecorder::StopReason::WriteFailed
                                     ? text("NSRecordingWriteFailed") + " (" + std::strerror(error) + ")"
                                     : text("NSRecordingTooSlow");
-        monitor(why + " " + m_recorder.path());
+        recordingStopped(why + " " + m_recorder.path());
     });
     m_share.setEventListener([this](NmeaShare::Event event, const std::string& peer) {
         const char* key = event == NmeaShare::Event::Connected ? "NSShareClientConnected"
                           : event == NmeaShare::Event::Closed  ? "NSShareClientClosed"
                           : event == NmeaShare::Event::Dropped ? "NSShareClientDropped"
+                          : event == NmeaShare::Event::Replaced ? "NSShareClientReplaced"
                                                                : "NSShareClientRefused";
         monitor(text(key) + " " + peer);
     });
@@ -68,6 +70,7 @@ StreamTaps::StreamTaps(GPSController& controller, platform::MainThread& mainThre
 void StreamTaps::attachTo(MainWindow& window)
 {
     QWidget* parent = window.window().widget();
+    m_window = &window.window();
     const auto qtext = [](const char* key) { return QString::fromStdString(text(key)); };
     window.registerCommand("record", [this, parent, qtext] {
         if (m_recorder.recording()) {
@@ -153,6 +156,17 @@ void StreamTaps::monitor(const std::string& line)
     });
 }
 
+void StreamTaps::recordingStopped(const std::string& why)
+{
+    // A monitor line scrolls away; lost data must be seen, now and by whoever ran us.
+    m_recordingFailed.store(true);
+    std::fprintf(stderr, "gpsdesk: %s\n", why.c_str());
+    monitor(why);
+    m_mainThread.post([alive = m_alive, window = m_window, why] {
+        if (*alive) Alert::showMessage(window, why);
+    });
+}
+
 bool StreamTaps::startRecording(const std::string& path, const std::string& port,
                                 const std::string& rate, std::string& error)
 {
@@ -197,6 +211,16 @@ bool StreamTaps::startSharing(const NmeaShare::Options& options, std::string& er
     if (!m_share.ptyPath().empty())
         where += (where.empty() ? "" : ", ") + options.ptyLink + " -> " + m_share.ptyPath();
     monitor(text("NSShareStarted") + " " + where);
+    // Said wherever the share was started from: beyond this computer, anyone may read along.
+    if (options.tcp && !NmeaShare::isLoopback(options.address)) {
+        const std::string warning = Alert::localizedStringWithKey("NSShareBeyondLoopback", {where});
+        std::fprintf(stderr, "gpsdesk: %s\n", warning.c_str());
+        monitor(warning);
+    }
+    if (!m_share.ptyLinkWarning().empty()) {
+        std::fprintf(stderr, "gpsdesk: %s\n", m_share.ptyLinkWarning().c_str());
+        monitor(m_share.ptyLinkWarning());
+    }
     if (m_shareSettings) m_shareSettings->refresh();
     return true;
 }

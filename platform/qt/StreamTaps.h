@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,7 @@ class GPSController;
 
 namespace platform {
 class MainThread;
+class Window;
 }
 
 namespace qtplatform {
@@ -24,7 +26,9 @@ class ShareSettings;
 
 // The program's recorder and share on the reader thread's stream: hands each line to both,
 // and shows what they report (start, end, a dropped client, a full disk) as monitor lines
-// on the main thread. While recording, the monitor gets the file's size once a minute.
+// on the main thread. A recording that stops by itself (full disk) is also said in a sheet
+// over the window and on standard error, and the program's exit status says so. While
+// recording, the monitor gets the file's size once a minute.
 // Main thread, except the LineTap calls (reader thread).
 class StreamTaps : public QObject, public LineTap {
     Q_OBJECT
@@ -44,6 +48,8 @@ public:
     void stopSharing();
 
     StreamRecorder& recorder() { return m_recorder; }
+    // True once a recording stopped by itself (the disk was full or too slow): data was lost.
+    bool recordingFailed() const { return m_recordingFailed.load(); }
     // Writes a GPX track of this session's fixes, or of a recorded log's when logPath is
     // not empty. False with error set (already a user-facing text).
     bool exportGpx(const std::string& gpxPath, const std::string& logPath, std::string& error);
@@ -60,6 +66,7 @@ public:
 
 private:
     void monitor(const std::string& text);  // any thread
+    void recordingStopped(const std::string& why);  // the recorder's thread
     void showRecordingSize();
 
     GPSController& m_controller;
@@ -70,6 +77,8 @@ private:
     TrackLog m_session;
     QTimer m_sizeTimer;
     ShareSettings* m_shareSettings = nullptr;  // owned by its pane
+    platform::Window* m_window = nullptr;      // for the sheet; owned by the main window
+    std::atomic<bool> m_recordingFailed{false};
 };
 
 }  // namespace qtplatform

@@ -90,6 +90,9 @@ int main(int argc, char** argv)
     }
 #endif
 
+    // Without a window the ending signals are waited for, not caught: blocked before the
+    // simulated receiver's thread starts, which would otherwise take them and die of them.
+    if (options.headless) blockEndingSignals();
     for (const std::string& port : options.ports) Serial::addExtraPort(port);
 #ifdef GPSDESK_HAVE_SIM
     // The simulated receiver runs in this process on a pseudo-terminal of its own; it is
@@ -294,6 +297,8 @@ int main(int argc, char** argv)
         // The reader thread feeds the taps: it ends before they do.
         mainWindow.gpsController().shutdown();
         taps.stopRecording();
+        // A recording that ended by itself lost what came after: a script must see that.
+        if (taps.recordingFailed()) exitCode = 1;
     }
     services = platform::Services{};
     return exitCode;

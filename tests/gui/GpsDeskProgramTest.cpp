@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonArray>
@@ -108,6 +109,116 @@ TEST(GpsDeskProgramTest, QuitSignalsEndTheProgramNormallyAndSave)
         EXPECT_FALSE(QImage(picture).isNull());
         EXPECT_EQ(storedPreferences(home).value(QStringLiteral("units")).toInt(-1), 0)
             << "settings were not saved";
+    }
+}
+
+// Without a window and with the simulated receiver's thread running (simulated or replayed),
+// an ending signal still ends the program the normal way, as it does with a port.
+TEST(GpsDeskProgramTest, HeadlessWithTheSimulatedReceiverEndsNormallyOnSignals)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString log = home.filePath(QStringLiteral("short.nmea"));
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n");
+    file.close();
+    struct Case {
+        QStringList arguments;
+        int signal;
+    };
+    const Case cases[] = {
+        {{"--headless", "--simulate"}, SIGTERM}, {{"--headless", "--simulate"}, SIGINT},
+        {{"--headless", "--simulate"}, SIGHUP},  {{"--headless", "--simulate"}, SIGQUIT},
+        {{"--headless", "--replay", log}, SIGTERM},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString() + " " + strsignal(c.signal));
+        const auto process = signalAfterStart(c.arguments, home.path(), c.signal);
+        ASSERT_EQ(process->state(), QProcess::NotRunning);
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit) << "killed by the signal";
+        EXPECT_EQ(process->exitCode(), 0);
+    }
+}
+
+// A recording that stops by itself (here a file size limit stands in for a full disk) is
+// told on standard error, and the exit status says data was lost: a monitor line that
+// scrolls away is not enough for whoever ran the program with --quit-after.
+TEST(GpsDeskProgramTest, ARecordingCutShortByAFullDiskFailsTheRun)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString log = home.filePath(QStringLiteral("fast.nmea"));
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QByteArray rmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+    for (int i = 0; i < 20000; ++i) file.write(rmc);
+    file.close();
+    const QString recording = home.filePath(QStringLiteral("recording.nmea"));
+    // The limit's signal ignored, so a write past it fails as one on a full disk does.
+    const QString script = QStringLiteral("trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$@\"");
+    auto* process = new QProcess();
+    std::unique_ptr<QProcess> owner(process);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("en"));
+    process->setProcessEnvironment(environment);
+    process->start(QStringLiteral("/bin/sh"),
+                   {QStringLiteral("-c"), script, QStringLiteral(GPSDESK_BINARY), QStringLiteral("--replay"), log,
+                    QStringLiteral("--speed"), QStringLiteral("max"), QStringLiteral("--record"), recording,
+                    QStringLiteral("--quit-after"), QStringLiteral("8")});
+    ASSERT_TRUE(process->waitForFinished(60000));
+    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process->exitCode(), 1);
+    const QByteArray told = process->readAllStandardError();
+    EXPECT_TRUE(told.contains("Recording stopped") && told.contains(recording.toUtf8())) << told.toStdString();
+    EXPECT_GT(QFileInfo(recording).size(), 0);
+}
+
+// The picture is a file the user names: a link planted at the name is not written through,
+// and the run says it could not write the picture.
+TEST(GpsDeskProgramTest, AScreenshotIsNotWrittenThroughAPlantedLink)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString victim = home.filePath(QStringLiteral("victim.conf"));
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("precious\n");
+    file.close();
+    const QString link = home.filePath(QStringLiteral("shot.png"));
+    ASSERT_TRUE(QFile::link(victim, link));
+    std::unique_ptr<QProcess> process(startProgram(
+        {"--port", "/dev/null", "--screenshot", link, "--quit-after", "1"}, home.path(),
+        QProcess::SeparateChannels));
+    ASSERT_TRUE(process->waitForFinished(30000));
+    EXPECT_EQ(process->exitCode(), 1);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("precious\n"));
+}
+
+// Sharing on every interface lets other computers read the receiver: said on standard
+// error, not done without a word. On loopback nothing is said.
+TEST(GpsDeskProgramTest, SharingBeyondThisComputerIsToldOnStandardError)
+{
+    guiTestApp();
+    QTemporaryDir home;
+    const QString port = QString::number(40000 + ::getpid() % 20000 + 7);
+    struct Case {
+        QString endpoint;
+        bool told;
+    };
+    for (const Case& c : {Case{QStringLiteral("0.0.0.0:") + port, true}, Case{port, false}}) {
+        SCOPED_TRACE(c.endpoint.toStdString());
+        std::unique_ptr<QProcess> process(startProgram(
+            {"--port", "/dev/null", "--share", c.endpoint, "--quit-after", "1"}, home.path(),
+            QProcess::SeparateChannels));
+        ASSERT_TRUE(process->waitForFinished(30000));
+        EXPECT_EQ(process->exitCode(), 0);
+        const QByteArray told = process->readAllStandardError();
+        EXPECT_EQ(told.contains("other computers on the network can read the receiver"), c.told)
+            << told.toStdString();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -111,6 +112,31 @@ TEST(GpxExportTest, FailureLeavesTheEarlierFileAndSaysWhy)
     QString error;
     EXPECT_FALSE(GpxExport::write({}, QStringLiteral("/nonexistent/dir/x.gpx"), {}, error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// A name in a shared folder may be a link someone planted; the file behind it keeps its content.
+TEST(GpxExportTest, PlantedLinkIsRefusedAndItsTargetKept)
+{
+    guiTestApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString victim = dir.filePath(QStringLiteral("victim.conf"));
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("precious\n");
+    }
+    const QString link = dir.filePath(QStringLiteral("track.gpx"));
+    ASSERT_TRUE(QFile::link(victim, link));
+    QString error;
+    EXPECT_FALSE(GpxExport::write({}, link, {}, error));
+    EXPECT_FALSE(error.isEmpty());
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("precious\n"));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    // Nothing is left behind by the refused export.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
 }
 
 }  // namespace

@@ -33,6 +33,8 @@ TEST(StreamPanesTest, ShareSettingsFollowTheAddressAndRunTheShare)
     // The link goes to a folder of the test's own, not to a running program's.
     const auto runtime = std::filesystem::temp_directory_path() / ("share-ui-" + std::to_string(::getpid()));
     std::filesystem::create_directories(runtime);
+    // A runtime folder is the user's alone; the link goes into no other.
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     const char* oldRuntime = std::getenv("XDG_RUNTIME_DIR");
     const std::string savedRuntime = oldRuntime ? oldRuntime : "";
     ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
@@ -59,6 +61,19 @@ TEST(StreamPanesTest, ShareSettingsFollowTheAddressAndRunTheShare)
     settings.toggleButton()->click();
     EXPECT_FALSE(taps.share().running());
     EXPECT_TRUE(settings.endpointField()->isEnabled());
+
+    // Started elsewhere (the command line) on every interface: the pane shows where, and says
+    // that other computers can read along.
+    NmeaShare::Options everywhere;
+    everywhere.address = "0.0.0.0";
+    everywhere.port = 0;
+    std::string error;
+    ASSERT_TRUE(taps.startSharing(everywhere, error)) << error;
+    settings.refresh();
+    EXPECT_TRUE(settings.endpointField()->text().startsWith(QStringLiteral("0.0.0.0:")))
+        << settings.endpointField()->text().toStdString();
+    EXPECT_NE(settings.noteLabel()->text(), loopbackNote);
+    taps.stopSharing();
     if (oldRuntime)
         ::setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
     else
@@ -79,6 +94,15 @@ TEST(StreamPanesTest, ReplayControlsDriveTheSimulator)
     ASSERT_TRUE(simulator.start()) << simulator.error();
     ReplayControls controls(simulator);
     EXPECT_EQ(controls.speedBox()->currentData().toDouble(), 4.0);
+    {
+        // A factor not on the list is shown as it is, not as the first entry.
+        sim::Options fast = options;
+        fast.replaySpeed = 1000.0;
+        sim::Simulator other(fast);
+        ReplayControls shown(other);
+        EXPECT_EQ(shown.speedBox()->currentData().toDouble(), 1000.0);
+        EXPECT_TRUE(shown.speedBox()->currentText().startsWith(QStringLiteral("1000")));
+    }
 
     controls.pauseButton()->click();
     EXPECT_TRUE(simulator.replayPaused());

@@ -180,4 +180,64 @@ TEST_F(SimulatorReplayPaceTest, AsFastAsPossibleLosesNothing)
     RecordProperty("seconds", std::to_string(lines.back().seconds));
 }
 
+// Looped, a log whose lines share one time stamp (or a log of one line) plays one pass per
+// cycle: after the wrap its lines are not all due at once, again and again without end.
+TEST_F(SimulatorReplayPaceTest, LoopOfOneTimeStampPlaysAPassPerCycle)
+{
+    const std::string gsa = sentence("$GPGSA,A,3,04,05,,,,,,,,,,,2.5,1.3,2.1");
+    std::ofstream(dir / "one-stamp.nmea", std::ios::binary) << rmc(7) + "\r\n" + gsa + "\r\n" + rmc(7) + "\r\n";
+    std::ofstream(dir / "one-line.nmea", std::ios::binary) << rmc(7) + "\r\n";
+    std::ofstream(dir / "one-line.nmea.times", std::ios::binary) << "# times\n0 0\n";
+    struct Case {
+        const char* name;
+        const char* file;
+        std::size_t linesPerPass;
+    };
+    for (const Case& c : {Case{"one time stamp", "one-stamp.nmea", 3}, Case{"one timed line", "one-line.nmea", 1}}) {
+        SCOPED_TRACE(c.name);
+        sim::Options options;
+        options.replayPath = (dir / c.file).string();
+        options.replaySpeed = 5.0;  // a pass every 0.2 s
+        options.loop = true;
+        sim::Simulator simulator(options);
+        ASSERT_TRUE(simulator.start()) << simulator.error();
+        const auto lines = readLines(simulator.devicePath(), 1000, 1.0);
+        // Some 5 passes in the second; a loaded machine may fall behind, never ahead.
+        EXPECT_GE(lines.size(), 2 * c.linesPerPass);
+        EXPECT_LE(lines.size(), 7 * c.linesPerPass);
+        EXPECT_LE(simulator.replayLinesSent(), 8 * c.linesPerPass);
+        simulator.stop();  // and it does stop
+    }
+}
+
+// A gap of 10^15 ms in the times file, or a speed of 10^-12, waits (the speed is raised to the
+// least there is); neither overflows the clock into the past and plays at once.
+TEST_F(SimulatorReplayPaceTest, HugeGapsAndTinySpeedsWaitInsteadOfPlayingAtOnce)
+{
+    std::ofstream(dir / "gap.nmea", std::ios::binary) << rmc(0) + "\r\n" + rmc(1) + "\r\n";
+    const std::string secondAt = std::to_string(rmc(0).size() + 2);
+    std::ofstream(dir / "gap.nmea.times", std::ios::binary) << "# times\n0 0\n" + secondAt + " 1000000000000000\n";
+    std::ofstream(dir / "slow.nmea", std::ios::binary) << rmc(0) + "\r\n" + rmc(1) + "\r\n";
+    std::ofstream(dir / "slow.nmea.times", std::ios::binary) << "# times\n0 0\n" + secondAt + " 600\n";
+    struct Case {
+        const char* name;
+        const char* file;
+        double speed;
+    };
+    for (const Case& c : {Case{"huge gap", "gap.nmea", 1.0}, Case{"tiny speed", "slow.nmea", 1e-12}}) {
+        SCOPED_TRACE(c.name);
+        sim::Options options;
+        options.replayPath = (dir / c.file).string();
+        options.replaySpeed = c.speed;
+        sim::Simulator simulator(options);
+        ASSERT_TRUE(simulator.start()) << simulator.error();
+        EXPECT_GE(simulator.replaySpeed(), sim::kMinReplaySpeed);
+        const auto lines = readLines(simulator.devicePath(), 2, 1.0);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0].line, rmc(0));
+        simulator.setReplaySpeed(1e-300);
+        EXPECT_EQ(simulator.replaySpeed(), sim::kMinReplaySpeed);
+    }
+}
+
 }  // namespace

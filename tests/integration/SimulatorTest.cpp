@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ReceiverCommands.h"
+#include "fakes/TempDir.h"
 #include "fakes/TestData.h"
 #include "core/Serial.h"
 
@@ -472,4 +473,24 @@ TEST_F(SimulatorTest, ColdRestartCommandTakesTheFixAwayForAWhile)
         ggaWithoutFix += line.text.find(",0,00,") != std::string::npos;
     }
     EXPECT_GE(ggaWithoutFix, 1);
+}
+
+// The simulator's record of what the application sent is a file the user names: never
+// written through a link planted there.
+TEST(SimulatorRecordTest, RefusesAPlantedLinkAndKeepsItsTarget)
+{
+    TempDir dir;
+    const auto victim = dir.path() / "victim.conf";
+    std::ofstream(victim) << "precious\n";
+    const auto link = dir.path() / "sent.bin";
+    std::filesystem::create_symlink(victim, link);
+    sim::Options options;
+    options.recordPath = link.string();
+    sim::Simulator simulator(options);
+    EXPECT_FALSE(simulator.start());
+    EXPECT_NE(simulator.error().find(link.string()), std::string::npos) << simulator.error();
+    std::ifstream in(victim);
+    std::string kept;
+    std::getline(in, kept);
+    EXPECT_EQ(kept, "precious");
 }

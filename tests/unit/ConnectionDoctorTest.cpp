@@ -159,6 +159,13 @@ TEST_F(ConnectionDoctorTest, GoneDeviceNamesThePortsThereNowOtherErrorsTheSystem
     EXPECT_NE(gone.find("Ports there now: " + (dir.path() / "dev/ttyACM3").string()), std::string::npos) << gone;
 
     EXPECT_EQ(doctor.explainOpenFailure(EIO, device), device + ": Input/output error");
+    // A name that is there with no device behind it (/dev/tty without a controlling
+    // terminal answers ENXIO) is not called gone.
+    for (const int error : {ENXIO, ENODEV}) {
+        const std::string empty = doctor.explainOpenFailure(error, device);
+        EXPECT_EQ(empty.find("is not there"), std::string::npos) << empty;
+        EXPECT_NE(empty.find(device + " is there, but no device answers"), std::string::npos) << empty;
+    }
 }
 
 }  // namespace

@@ -82,3 +82,37 @@ TEST(GpsdReportTest, AValueTheEpochDoesNotSupplyIsLeftOut)
               R"({"class":"SKY","nSat":2,"uSat":0,"satellites":[{"PRN":7,"gnssid":0,"svid":7,"ss":42,"used":false},)"
               R"({"PRN":8,"gnssid":0,"svid":8,"el":45,"az":100,"ss":30,"used":false}]})");
 }
+
+// A time a hair before the full second must not print a 60th second (nor round into the
+// next minute, hour or day without carrying them): the fraction is cut at milliseconds.
+TEST(GpsdReportTest, TimeNeverShowsASecondThatDoesNotExist)
+{
+    const auto rmc = [](const std::string& time, const std::string& date) {
+        const std::string body = "GPRMC," + time + ",A,4916.45,N,12311.12,W,000.5,054.7," + date + ",020.3,E";
+        unsigned sum = 0;
+        for (const char c : body) sum ^= static_cast<unsigned char>(c);
+        char tail[8];
+        std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+        return "$" + body + tail;
+    };
+    struct Case {
+        const char* time;
+        const char* date;
+        const char* iso;
+    };
+    const Case cases[] = {
+        {"123559.9996", "081226", "2026-12-08T12:35:59.999Z"},
+        {"235959.9999", "311299", "1999-12-31T23:59:59.999Z"},
+        {"123559.999", "081226", "2026-12-08T12:35:59.999Z"},
+        {"123559.001", "081226", "2026-12-08T12:35:59.001Z"},
+        {"123500.07", "081226", "2026-12-08T12:35:00.070Z"},
+        {"235960.5", "311216", "2016-12-31T23:59:60.500Z"},  // a leap second stays one
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.time);
+        ReceiverState state;
+        feed(state, rmc(c.time, c.date).c_str());
+        const std::string tpv = gpsdreport::tpv(state);
+        EXPECT_NE(tpv.find(std::string("\"time\":\"") + c.iso + "\""), std::string::npos) << tpv;
+    }
+}

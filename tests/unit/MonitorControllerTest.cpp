@@ -116,6 +116,26 @@ TEST_F(MonitorControllerTest, KeepsOnlyTheNewestLines)
     EXPECT_EQ(text.runs.back().color, Color::Yellow);
 }
 
+// A stream of long garbage lines is held to a budget of characters, not only of lines; the
+// newest line is always there, and clearing starts the count afresh.
+TEST_F(MonitorControllerTest, LongLinesAreKeptWithinACharacterBudget)
+{
+    const std::string noise(1000, '#');
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        for (int i = 0; i < 3000; ++i) {
+            monitor.append(noise + std::to_string(i), false);
+            monitor.append("\n", false);
+        }
+        EXPECT_LE(text.length(), MonitorController::kMaxCharacters);
+        EXPECT_GE(text.length(), MonitorController::kMaxCharacters - 1100);
+        const std::string all = text.string();
+        EXPECT_EQ(all.substr(all.size() - 5), "2999\n");
+        EXPECT_EQ(all.rfind(noise, 0), 0u) << "whole lines go, not parts of one";
+        monitor.onGPSMonitorClear();
+    }
+}
+
 TEST_F(MonitorControllerTest, MarkupIsShownAsTyped)
 {
     monitor.append("$GPTXT,<b>bold</b>&amp;", false);

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/Serial.h"
+#include "fakes/PseudoTerminal.h"
+
 namespace {
 
 ByteBuffer bytes(const std::string& text)
@@ -49,6 +52,24 @@ TEST(RateHuntTest, TwoChecksummedSentencesSettleATrialNoiseGivesUp)
     wrong.take(bytes(noise));
     EXPECT_TRUE(wrong.hopeless());
     EXPECT_FALSE(wrong.settled());
+}
+
+// Stopped before any rate had its window (--quit-after during the hunt): the result says it
+// was cut short, so nobody is told that no rate worked. A hunt that ran out is not.
+TEST(RateHuntTest, AHuntEndedByStopSaysItWasCutShort)
+{
+    testpty::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    bool stop = false;
+    RateHunt hunt([&] { return stop; }, [&](const std::string&) { stop = true; });
+    const RateHunt::Result stopped = hunt.run(pty.slavePath(), {"4800", "9600"}, 5.0);
+    EXPECT_FALSE(stopped.port);
+    EXPECT_TRUE(stopped.cutShort);
+
+    RateHunt quiet(nullptr, nullptr);
+    const RateHunt::Result ranOut = quiet.run(pty.slavePath(), {"4800"}, 0.05);
+    EXPECT_FALSE(ranOut.port);
+    EXPECT_FALSE(ranOut.cutShort);
 }
 
 }  // namespace

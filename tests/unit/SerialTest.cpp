@@ -215,6 +215,18 @@ TEST_F(SerialTest, ReadPortLineEndsLinesAtCarriageReturnsToo)
     EXPECT_FALSE(port.waitForInput(0.05));
 }
 
+// A run of NULs before a sentence (longer than the line limit) is no part of it: the
+// sentence still comes whole.
+TEST_F(SerialTest, NulsBetweenLinesDoNotCostTheNextSentence)
+{
+    Serial port;
+    ASSERT_TRUE(port.openPort(pty.slavePath(), "4800", false));
+    ASSERT_TRUE(pty.write("$A*00\r\n" + std::string(3000, '\0') + "$GPRMC,1*00\r\n"));
+    auto next = [&] { return text(port.readPortLine(1024).value_or(ByteBuffer{})); };
+    EXPECT_EQ(next(), "$A*00\r\n");
+    EXPECT_EQ(next(), "$GPRMC,1*00\r\n");
+}
+
 TEST_F(SerialTest, BytesThatArriveTogetherAreHandedOutCallByCallAndNeverLost)
 {
     Serial port;

@@ -10,10 +10,13 @@
 #include <thread>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include "fakes/TempDir.h"
+#include "platform/Services.h"
+#include "platform/posix/StringsBundle.h"
 
 namespace {
 
@@ -33,6 +36,17 @@ ByteBuffer bytes(const std::string& text)
 
 class StreamRecorderTest : public ::testing::Test {
 protected:
+    // The English texts, so that what is asserted is what the user reads.
+    void SetUp() override
+    {
+        saved = platform::services();
+        platform::services().bundle = &english;
+    }
+    void TearDown() override { platform::services() = saved; }
+
+    platform::posix::StringsBundle english{fs::path(GPSDESK_SOURCE_DIR) / "resources",
+                                           std::vector<std::string>{"en"}};
+    platform::Services saved;
     TempDir temp;
     const fs::path& dir = temp.path();
 };
@@ -88,10 +102,48 @@ TEST_F(StreamRecorderTest, UnwritableFileIsRefusedWithTheReason)
     StreamRecorder recorder;
     EXPECT_FALSE(recorder.start(dir / "missing" / "x.nmea", "p", "4800"));
     EXPECT_NE(recorder.error().find("No such file"), std::string::npos) << recorder.error();
-    // A device that is always full takes no header either.
-    EXPECT_FALSE(recorder.start("/dev/full", "p", "4800", dir / "t.times"));
-    EXPECT_NE(recorder.error().find("space"), std::string::npos) << recorder.error();
     EXPECT_FALSE(recorder.recording());
+}
+
+// A name in a shared folder may be a link planted by someone else, or a device or FIFO: the
+// file behind it keeps its content, and the user is told why nothing was recorded.
+TEST_F(StreamRecorderTest, PlantedLinksAndNonFilesAreRefusedUntouched)
+{
+    const fs::path victim = dir / "victim.conf";
+    std::ofstream(victim) << "precious\n";
+    const fs::path link = dir / "drive.nmea";
+    fs::create_symlink(victim, link);
+    const fs::path fifo = dir / "pipe.nmea";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(dir / "plain.nmea") << "older recording\n";
+    fs::create_symlink(victim, dir / "plain.nmea.times");
+
+    struct Case {
+        const char* name;
+        fs::path log;
+        fs::path times;  // empty: beside the log
+        const char* why;
+    };
+    const Case cases[] = {
+        {"log is a link", link, {}, "symbolic link"},
+        {"times file is a link", dir / "plain.nmea", {}, "symbolic link"},
+        {"dangling link", dir / "dangling.nmea", {}, "symbolic link"},
+        {"FIFO", fifo, dir / "f.times", "not a plain file"},
+        {"device", "/dev/null", dir / "d.times", "not a plain file"},
+        {"folder", dir, dir / "x.times", "not a plain file"},
+    };
+    fs::create_symlink(dir / "nowhere", dir / "dangling.nmea");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StreamRecorder recorder;
+        EXPECT_FALSE(recorder.start(c.log, "p", "4800", c.times));
+        EXPECT_NE(recorder.error().find(c.why), std::string::npos) << recorder.error();
+        EXPECT_FALSE(recorder.recording());
+    }
+    EXPECT_EQ(slurp(victim), "precious\n");
+    EXPECT_FALSE(fs::exists(dir / "nowhere"));
+    // The refused times file did not cost the earlier recording beside it.
+    EXPECT_EQ(slurp(dir / "plain.nmea"), "older recording\n");
 }
 
 // A file that cannot grow (as on a full disk) ends the recording by itself, at a whole line,

@@ -1,9 +1,11 @@
 #include "core/TrackLog.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -80,6 +82,53 @@ TEST(TrackLogTest, FromLogSkipsBadChecksumsAndNoise)
     EXPECT_NEAR(points->front().latitudeDegrees, 48.1173, 1e-9);
     EXPECT_FALSE(TrackLog::fromLog("/nonexistent/x.nmea", error));
     EXPECT_NE(error.find("No such file"), std::string::npos);
+}
+
+// A fast stream of fixes (a blast of a million cycles at full speed) must not grow the
+// program without end: what is kept stays within a budget of memory, later fixes are
+// counted, and a time of day that does not exist is not written as one.
+TEST(TrackLogTest, KeptFixesStayWithinAMemoryBudget)
+{
+    const auto sentence = [](const std::string& body) {
+        unsigned sum = 0;
+        for (const char c : body) sum ^= static_cast<unsigned char>(c);
+        char tail[8];
+        std::snprintf(tail, sizeof tail, "*%02X", sum);
+        return verified("$" + body + tail);
+    };
+    // In use: small blocks and the large ones the allocator maps on their own.
+    const auto inUse = [] {
+        const struct mallinfo2 info = ::mallinfo2();
+        return info.uordblks + info.hblkhd;
+    };
+    const std::size_t before = inUse();
+    if (before == 0) GTEST_SKIP() << "this allocator does not count what is in use";
+    constexpr std::size_t kCycles = 400'000;
+    {
+        TrackLog track;
+        char body[96];
+        for (std::size_t i = 0; i < kCycles; ++i) {
+            const std::size_t second = i % 86400;
+            std::snprintf(body, sizeof body, "GPRMC,%02zu%02zu%02zu.%02zu,A,4807.038,N,01131.000,E,022.4,084.4,081226,,",
+                          second / 3600, second / 60 % 60, second % 60, i % 100);
+            track.addSentence(sentence(body));
+        }
+        const std::size_t grown = inUse() - before;
+        EXPECT_LT(grown, 12u << 20) << "bytes kept for " << kCycles << " fixes";
+        const auto points = track.points();
+        ASSERT_FALSE(points.empty());
+        // Every fix is kept or counted; the last cycle is still open.
+        EXPECT_EQ(points.size() + track.pointsNotKept(), kCycles - 1);
+        EXPECT_EQ(points.front().timeUtc, "2026-12-08T00:00:00Z");
+        EXPECT_EQ(points.back().timeUtc.size(), 20u);
+        EXPECT_NEAR(*points.front().speedMetersPerSecond, 22.4 * 1852.0 / 3600.0, 1e-9);
+        EXPECT_FALSE(points.front().altitudeMeters);
+
+        TrackLog odd;
+        odd.addSentence(sentence("GPRMC,256199,A,4807.038,N,01131.000,E,,,081226,,"));
+        ASSERT_EQ(odd.points().size(), 1u);
+        EXPECT_EQ(odd.points().front().timeUtc, "");
+    }
 }
 
 }  // namespace

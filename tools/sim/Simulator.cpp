@@ -31,8 +31,15 @@ constexpr auto kMaxWait = std::chrono::milliseconds(1000);
 constexpr auto kPaceSlack = std::chrono::milliseconds(20);
 // How long after a rate switch input at the old rate is still understood.
 constexpr auto kSwitchGrace = std::chrono::milliseconds(200);
+// A paced replay whose due lines fill this much waits for the reader before it reads on.
+constexpr auto kReplayBacklogRetry = std::chrono::milliseconds(5);
 // A held replay starts once the application's set-up commands have been quiet this long.
 constexpr auto kReplayQuietAfterSetUp = std::chrono::milliseconds(500);
+
+double usableSpeed(double speed)
+{
+    return speed > 0.0 && speed < kMinReplaySpeed ? kMinReplaySpeed : speed;
+}
 
 bool isValidRate(long rate)
 {
@@ -123,7 +130,7 @@ Simulator::Simulator(Options options)
       m_scenario(m_options.seed, m_options.noFixSpells),
       m_random(mix(m_options.seed ^ 0xFA17u)),
       m_rate(m_options.rate),
-      m_replaySpeed(m_options.replaySpeed)
+      m_replaySpeed(usableSpeed(m_options.replaySpeed))
 {
     if (!(m_options.speedup > 0.0)) m_options.speedup = 1.0;
 }
@@ -185,9 +192,17 @@ bool Simulator::start()
     m_wakeWrite = wake[1];
 
     if (!m_options.recordPath.empty()) {
+        // Never through a link planted at the name, never into a FIFO or a device.
         m_record = ::open(m_options.recordPath.c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
         if (m_record < 0) return fail("open " + m_options.recordPath);
+        struct stat info;
+        if (::fstat(m_record, &info) != 0 || !S_ISREG(info.st_mode)) {
+            errno = EINVAL;
+            return fail(m_options.recordPath + " is not a plain file; open");
+        }
+        if (::ftruncate(m_record, 0) != 0 || ::fcntl(m_record, F_SETFL, 0) != 0)
+            return fail("open " + m_options.recordPath);
     }
     if (!m_options.linkPath.empty()) {
         struct stat info;
@@ -311,7 +326,7 @@ void Simulator::setReplayPaused(bool paused)
 
 void Simulator::setReplaySpeed(double speed)
 {
-    requestUnderLock([&] { m_replaySpeed = speed; });
+    requestUnderLock([&] { m_replaySpeed = usableSpeed(speed); });
 }
 
 double Simulator::replaySpeed() const
@@ -616,6 +631,7 @@ std::optional<ReplayLog::Line> Simulator::nextReplayLine()
         m_untimedMs = m_lastTimedMs = 0;
         m_cycleTime.clear();
         m_replayRebase = true;
+        m_replayWrapped = true;
         line = m_replay.next();
     }
     if (!line) {
@@ -694,14 +710,26 @@ Simulator::Clock::time_point Simulator::queuePacedReplay(Clock::time_point now, 
         }
         if (m_replayRebase) {
             m_replayBase = now;
+            // A new pass comes a cycle after the last line of the one before, as the next
+            // second would: a log of one time stamp (or one line) is not all due at once.
+            if (m_replayWrapped)
+                m_replayBase += duration_cast<Clock::duration>(duration<double>(1.0 / speed));
             m_replayBaseMs = m_replayAheadMs;
             m_replayRebase = false;
+            m_replayWrapped = false;
         }
+        // Bounded before it becomes a clock duration: a gap of 10^15 ms, or a tiny speed,
+        // would overflow it into the past and play at once.
+        const double maxWaitMs = duration<double, std::milli>(kMaxReplayWait).count();
         const double late = m_replayAheadMs >= m_replayBaseMs
-                                ? static_cast<double>(m_replayAheadMs - m_replayBaseMs) / speed
+                                ? std::min(static_cast<double>(m_replayAheadMs - m_replayBaseMs) / speed,
+                                           maxWaitMs)
                                 : 0.0;
         const auto due = m_replayBase + duration_cast<Clock::duration>(duration<double, std::milli>(late));
         if (due > now) return due;
+        // Lines due now wait while the reader is this far behind, so what waits is bounded
+        // and the loop sees its stop and its requests.
+        if (m_pending.size() >= kUnpacedBacklog) return now + kReplayBacklogRetry;
         queueLine(m_replayAhead->text + "\r\n");
         m_replayLinesSent.fetch_add(1);
         m_replayAhead.reset();

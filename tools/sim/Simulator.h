@@ -28,6 +28,12 @@ struct Faults {
     double unplugAtSeconds = -1.0;   // < 0: never
 };
 
+// Slower than a hundredth of the log's pace is no replay anyone watches; such a factor also
+// turns a recorded gap into a wait past any clock's range.
+constexpr double kMinReplaySpeed = 0.01;
+// No line waits longer than this for its turn, however long the gap the log recorded.
+constexpr std::chrono::hours kMaxReplayWait{24};
+
 struct Options {
     std::uint32_t seed = 1;
     std::uint32_t rate = 4800;        // line rate at start, bits per second
@@ -38,7 +44,7 @@ struct Options {
     std::string replayTimesPath;      // its arrival times; empty: "<log>.times" if present
     // Replay pace: < 0 as fast as the line rate lets the bytes out; 0 as fast as the reader
     // takes them; > 0 the log's own pace (its arrival times, or one cycle of sentences a
-    // second without them) times this.
+    // second without them) times this, at least kMinReplaySpeed.
     double replaySpeed = -1.0;
     bool loop = false;                // replay: start over at the end
     // Replay: hold the log (sending the banner once a second meanwhile) until the
@@ -85,7 +91,7 @@ public:
     // Replay controls; meaningful only when a log is replayed.
     void setReplayPaused(bool paused);
     bool replayPaused() const { return m_replayPaused.load(); }
-    void setReplaySpeed(double speed);  // as Options::replaySpeed
+    void setReplaySpeed(double speed);  // as Options::replaySpeed; a slower one is raised
     double replaySpeed() const;
     void seekReplay(double fraction);   // 0 = start, 1 = end of the file
     double replayPosition() const { return m_replayPosition.load(); }  // 0..1
@@ -163,6 +169,7 @@ private:
     std::uint64_t m_lastTimedMs = 0;
     std::string m_cycleTime;
     bool m_replayRebase = true;
+    bool m_replayWrapped = false;          // a loop began a new pass: it starts a cycle later
     bool m_replayHeld = false;
     Clock::time_point m_lastInput{};            // the next line is due now; the pace counts on
     Clock::time_point m_replayBase;

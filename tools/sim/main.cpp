@@ -91,8 +91,10 @@ int main(int argc, char** argv)
             const std::string speed = text();
             if (speed == "max") {
                 options.replaySpeed = 0.0;
-            } else if (!parseNumber(speed.c_str(), options.replaySpeed) || !(options.replaySpeed > 0.0)) {
-                std::fprintf(stderr, "gpsdesk-sim: --speed needs a number above 0 or max\n%s", kUsage);
+            } else if (!parseNumber(speed.c_str(), options.replaySpeed)
+                       || !(options.replaySpeed >= sim::kMinReplaySpeed)) {
+                std::fprintf(stderr, "gpsdesk-sim: --speed needs a number of at least %g or max\n%s",
+                             sim::kMinReplaySpeed, kUsage);
                 return 2;
             }
         } else if (arg == "--times") {
