@@ -43,7 +43,8 @@ constexpr double kIdleSleepSeconds = 1.0;
 constexpr double kRateSwitchPauseSeconds = 1.0;
 constexpr double kPositionTimerSeconds = 15.0;
 constexpr double kFreshnessTimerSeconds = 1.0;
-constexpr std::uint32_t kLineLimit = 256;
+// A read returns after this long on a quiet line, so commands are seen soon.
+constexpr double kReadWaitSeconds = 0.5;
 // Views redraw at most this often, however fast sentences come: ten times a second is as
 // fast as a person reads a changing number.
 constexpr double kDrainIntervalSeconds = 1.0 / 10.0;
@@ -319,7 +320,9 @@ void GPSController::disconnectCommand()
 void GPSController::readSentence()
 {
     showQueuedBeforeWaiting();
-    std::optional<ByteBuffer> line = m_serialPort->readPortLine(kLineLimit);
+    // Whatever the line brings within half a second: NMEA lines and binary frames are cut from
+    // it by the pipeline, so a receiver speaking UBX is read as well as one speaking NMEA.
+    const ByteBuffer bytes = m_serialPort->readPortWithin(kReadWaitSeconds);
     const double now = steadySeconds();
     if (m_wrongRateWatch.observe(now, m_serialPort->bytesReceived())) {
         postToMain([this] {
@@ -327,7 +330,8 @@ void GPSController::readSentence()
             updateMonitor(Alert::localizedStringWithKey("NSDoctorWrongRate"));
         });
     }
-    if (!line) {
+    m_results.clear();
+    if (bytes.empty()) {
         // A device that hung up fails every read at once: end the connection rather than
         // spin on it.
         if (m_serialPort->hungUp()) {
@@ -335,18 +339,27 @@ void GPSController::readSentence()
             m_awaitedPort = m_connectedPort;
             postToMain([this] { connectionClosed(); });
             postToMain([this, path = m_connectedPort] { connectionLost(path); });
+            requestDrain();
+            return;
         }
-        requestDrain();
-        return;
+        // A quiet line: what waited for its rest will not get it.
+        m_pipeline.drain(m_results);
+    } else {
+        m_pipeline.feed(bytes, m_results);
     }
-    if (line->empty()) return;
-    takeLine(std::move(*line), now);
+    for (LineResult& result : m_results) takeResult(std::move(result), now);
+    if (bytes.empty()) requestDrain();
 }
 
 void GPSController::takeLine(ByteBuffer line, double now)
 {
+    takeResult(m_pipeline.take(std::move(line)), now);
+}
+
+void GPSController::takeResult(LineResult result, double now)
+{
     Update update;
-    update.result = m_pipeline.take(std::move(line));
+    update.result = std::move(result);
     switch (update.result.kind) {
     case LineResult::Kind::Dropped:
         return;

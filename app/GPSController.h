@@ -230,6 +230,7 @@ private:
     };
     void present(const Update& update);
     void monitorRejected(const ByteBuffer& line, const DecodeNote& note);
+    void presentFrame(const LineResult& result);
     // "  <- verdict: problem (field)" under the line just shown.
     void monitorNote(const std::string& verdictKey, const DecodeNote& note);
     // Reader thread: queue an update; ask the main thread to drain the queue; before a read
@@ -250,6 +251,7 @@ private:
     void readSentence();
     // One line as read (line feed included): through the pipeline into the queue.
     void takeLine(ByteBuffer line, double now);
+    void takeResult(LineResult result, double now);
     void releasePort();
     // Every change of m_serialPort goes through here, under m_portMutex, so that shutdown()
     // can cancel a waiting read without racing the port's destruction.
@@ -320,6 +322,7 @@ private:
     // Reader thread only.
     std::string m_connectedPort;
     SentencePipeline m_pipeline;  // of this connection
+    std::vector<LineResult> m_results;  // scratch of readSentence()
     double m_lastDrainRequest = -1.0;  // steady seconds
 
     // The update queue, guarded by m_queueMutex.

@@ -146,6 +146,10 @@ void GPSController::present(const Update& update)
         if (m_dataReadyView) m_dataReadyView->drawDataReady(1);
         monitorRejected(result.line, result.note);
         return;
+    case LineResult::Kind::Ubx:
+    case LineResult::Kind::Rtcm3:
+        presentFrame(result);
+        return;
     case LineResult::Kind::Decoded:
         break;
     }
@@ -158,12 +162,15 @@ void GPSController::present(const Update& update)
     const double now = clock ? clock->now() : 0.0;
     // Satellites no longer reported age out as each sentence is folded, as in headless; the
     // position timer still ages them on a line that went quiet.
+    const bool taken = m_state.takesFromNmea(*result.record);
     const ReceiverState::Changes changes = m_state.apply(*result.record, now) | m_state.expire(now);
     if (m_receiverTestController && result.line.size() >= 3) {
         const std::string_view talker(reinterpret_cast<const char*>(result.line.data()) + 1, 2);
         m_receiverTestController->apply(talker, m_state, *result.record, changes, now);
     }
-    std::visit(Overloaded{
+    // A receiver that also speaks UBX has its read-outs from the binary messages.
+    if (taken)
+        std::visit(Overloaded{
                    [this](const GGA& r) { updatePositionGGA(r); },
                    [this](const RMC& r) { updatePositionRMC(r); },
                    [this](const GLL& r) { updatePositionGLL(r); },
@@ -177,6 +184,29 @@ void GPSController::present(const Update& update)
                *result.record);
     // The sky plot is redrawn when a satellite cycle ends or the used set moves, not for
     // every GSV sentence.
+    if (m_satelliteStore && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed)))
+        m_satelliteStore->setSatellitesInView(m_state.satellites());
+}
+
+// A UBX or RTCM 3 frame: one line in the monitor; a decoded UBX message folded into the
+// receiver state, whose read-outs then follow the state.
+void GPSController::presentFrame(const LineResult& result)
+{
+    sentenceArrived();
+    if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
+    if (m_monitorController) {
+        m_monitorController->append(result.description, true);
+        m_monitorController->append("\n", true);
+    }
+    if (!result.ubx) return;
+    const platform::Clock* clock = platform::services().clock;
+    const double now = clock ? clock->now() : 0.0;
+    const ReceiverState::Changes changes = m_state.apply(*result.ubx, now) | m_state.expire(now);
+    if (changes & (ReceiverState::kTime | ReceiverState::kPosition | ReceiverState::kFix | ReceiverState::kAltitude))
+        setPosition(m_state.time(), m_state.position(), m_state.fixQuality().value_or(0),
+                    m_state.altitudeMeters());
+    if (changes & (ReceiverState::kSpeed | ReceiverState::kCourse))
+        setCogSog(m_state.courseDegrees(), m_state.speedKnots());
     if (m_satelliteStore && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed)))
         m_satelliteStore->setSatellitesInView(m_state.satellites());
 }

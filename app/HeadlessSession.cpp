@@ -20,9 +20,6 @@
 
 namespace {
 
-// The window's line limit: NMEA allows 82 characters; 255 leaves room for long proprietary
-// sentences and cuts runaway lines the same way on both faces.
-constexpr std::uint32_t kLineLimit = 256;
 
 double nowSeconds()
 {
@@ -112,10 +109,39 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port,
         }
         pending = 0;
     };
-    const auto take = [&](ByteBuffer line) {
-        const LineResult result = pipeline.take(std::move(line));
+    std::optional<std::uint32_t> ubxEpoch;  // time of week of the UBX epoch being gathered
+    std::uint16_t lastRtcm = 0;
+    const auto takeUbx = [&](const binary::UbxRecord& record) {
+        // A UBX epoch ends when its end-of-epoch message comes, or when a message of the next
+        // epoch (another time of week) arrives first.
+        const std::optional<std::uint32_t> epoch = std::visit(
+            [](const auto& r) -> std::optional<std::uint32_t> {
+                if constexpr (requires { r.timeOfWeekMs; }) return r.timeOfWeekMs;
+                else return std::nullopt;
+            },
+            record);
+        if (epoch && ubxEpoch && *epoch != *ubxEpoch) report();
+        if (epoch) ubxEpoch = epoch;
+        const double now = nowSeconds();
+        pending |= state.apply(record, now) | state.expire(now) | ReceiverState::Changes{1u << 31};
+        if (std::holds_alternative<binary::UbxNavEoe>(record)) report();
+    };
+    const auto take = [&](LineResult result) {
         if (result.kind == LineResult::Kind::Broken || result.kind == LineResult::Kind::Refused) {
             ++m_rejected;
+            return;
+        }
+        if (result.kind == LineResult::Kind::Ubx) {
+            ++m_handled;
+            if (result.ubx) takeUbx(*result.ubx);
+            return;
+        }
+        if (result.kind == LineResult::Kind::Rtcm3) {
+            ++m_handled;
+            // One report whenever the message type changes, as gpsd writes them.
+            if (result.rtcm && result.rtcmMessage != lastRtcm)
+                m_reports(gpsdreport::rtcm3(*result.rtcm, result.frameLength));
+            lastRtcm = result.rtcmMessage;
             return;
         }
         if (result.kind != LineResult::Kind::Decoded) return;
@@ -128,21 +154,29 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port,
         feed.apply(state, *result.record, changes, now);
         if (cycle.endsCycle(result.sentenceKind->type)) report();
     };
-    for (ByteBuffer& line : firstLines) take(std::move(line));
+    for (ByteBuffer& line : firstLines) take(pipeline.take(std::move(line)));
     m_bytesRead.store(serial.bytesReceived());
+    std::vector<LineResult> results;
     while (!m_stopping.load()) {
-        std::optional<ByteBuffer> line = serial.readPortLine(kLineLimit);
+        // Whatever the line brings within half a second, cut into NMEA lines and UBX and
+        // RTCM 3 frames.
+        const ByteBuffer bytes = serial.readPortWithin(0.5);
         m_bytesRead.store(serial.bytesReceived());
-        if (!line) {
+        results.clear();
+        if (bytes.empty()) {
             if (serial.hungUp()) {
+                pipeline.drain(results);
+                for (LineResult& result : results) take(std::move(result));
                 report();
                 m_messages(Alert::localizedStringWithKey("NSConnectionLost") + " " + port);
                 return;
             }
-            continue;
+            if (!serial.isOpen() || serial.cancelled()) break;  // closed or cancelled
+            pipeline.drain(results);
+        } else {
+            pipeline.feed(bytes, results);
         }
-        if (line->empty()) break;  // closed or cancelled
-        take(std::move(*line));
+        for (LineResult& result : results) take(std::move(result));
     }
     report();  // the last cycle, cut short by the end
 }

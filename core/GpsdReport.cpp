@@ -23,6 +23,34 @@ void appendNumber(std::string& out, const char* name, const char* format, double
 
 }  // namespace
 
+std::string rtcm3(const binary::Rtcm3Decoded& message, std::size_t length)
+{
+    std::string out = formatText("{\"class\":\"RTCM3\",\"type\":%u,\"length\":%zu",
+                                 unsigned{message.message}, length);
+    if (message.station) out += formatText(",\"station_id\":%u", unsigned{*message.station});
+    if (message.record) {
+        if (const auto* base = std::get_if<binary::Rtcm3StationPosition>(&*message.record)) {
+            std::string systems;
+            const auto add = [&systems](bool on, const char* name) {
+                if (!on) return;
+                if (!systems.empty()) systems += ',';
+                systems += quoted(name);
+            };
+            add(base->gps, "GPS");
+            add(base->glonass, "GLONASS");
+            add(base->galileo, "GALILEO");
+            out += ",\"system\":[" + systems + "]";
+            out += base->referenceStation ? ",\"refstation\":true" : ",\"refstation\":false";
+            out += base->singleOscillator ? ",\"sro\":true" : ",\"sro\":false";
+            appendNumber(out, "x", "%.4f", base->ecefXM);
+            appendNumber(out, "y", "%.4f", base->ecefYM);
+            appendNumber(out, "z", "%.4f", base->ecefZM);
+            if (base->antennaHeightM) appendNumber(out, "h", "%.4f", *base->antennaHeightM);
+        }
+    }
+    return out + "}";
+}
+
 int gpsdPrn(Constellation system, int svid)
 {
     switch (system) {
@@ -85,6 +113,15 @@ std::string tpv(const ReceiverState& state)
         appendNumber(out, "speed", "%.3f", *state.speedKnots() * kMetersPerSecondPerKnot);
     if (mode >= 2 && state.courseDegrees())
         appendNumber(out, "track", "%.4f", *state.courseDegrees());
+    if (const auto status = state.status(); status && mode >= 2) out += formatText(",\"status\":%d", *status);
+    if (mode == 3 && state.altitudeEllipsoidMeters()) {
+        appendNumber(out, "altHAE", "%.4f", *state.altitudeEllipsoidMeters());
+        if (state.altitudeMeters())
+            appendNumber(out, "geoidSep", "%.3f",
+                         *state.altitudeEllipsoidMeters() - static_cast<double>(*state.altitudeMeters()));
+    }
+    if (mode >= 2 && state.horizontalErrorMeters()) appendNumber(out, "eph", "%.3f", *state.horizontalErrorMeters());
+    if (mode == 3 && state.verticalErrorMeters()) appendNumber(out, "epv", "%.3f", *state.verticalErrorMeters());
     return out + "}";
 }
 
@@ -117,6 +154,8 @@ std::string sky(const ReceiverState& state)
         if (satellite.elevationDegrees) field(",\"el\":", *satellite.elevationDegrees);
         if (satellite.azimuthDegrees) field(",\"az\":", *satellite.azimuthDegrees);
         if (satellite.snrDbHz) field(",\"ss\":", *satellite.snrDbHz);
+        if (satellite.quality) field(",\"qual\":", *satellite.quality);
+        if (satellite.health) field(",\"health\":", *satellite.health);
         out += satellite.usedInFix ? ",\"used\":true}" : ",\"used\":false}";
     }
     return out + "]}";

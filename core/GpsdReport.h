@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+
+#include "binary/Rtcm3.h"
 
 #include "core/Constellation.h"
 
@@ -20,6 +23,11 @@ std::string tpv(const ReceiverState& state);
 //  "gnssid":..,"svid":..,"el":..,"az":..,"ss":..,"used":..}]}; "ss" only for a tracked signal,
 //  "el" and "az" only where the receiver gave them.
 std::string sky(const ReceiverState& state);
+
+// {"class":"RTCM3","type":1005,"length":19,"station_id":..} for one RTCM 3 message, with the
+// base position of 1005/1006 ("system", "refstation", "sro", "x", "y", "z" in metres ECEF,
+// "h" antenna height for 1006) as gpsd writes them.
+std::string rtcm3(const binary::Rtcm3Decoded& message, std::size_t length);
 
 // gpsd's PRN for a satellite: the number in the combined NMEA ranges (GLONASS 65-96,
 // Galileo 301-336, BeiDou 401-463, QZSS 193-202, SBAS 120-158).

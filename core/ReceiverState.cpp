@@ -27,13 +27,19 @@ constexpr std::uint16_t kNoSignal = 0xFF;
 
 ReceiverState::Changes ReceiverState::apply(const SentenceRecord& record, double nowSeconds)
 {
+    if (!takesFromNmea(record)) return 0;
+    return std::visit([&](const auto& typed) { return apply(typed, nowSeconds); }, record);
+}
+
+bool ReceiverState::takesFromNmea(const SentenceRecord& record) const
+{
     // Fields a UBX message owns are not taken from NMEA once it has come (see the header).
     const bool navigation = std::holds_alternative<GGA>(record) || std::holds_alternative<RMC>(record) ||
                             std::holds_alternative<GLL>(record) || std::holds_alternative<GNS>(record) ||
                             std::holds_alternative<VTG>(record) || std::holds_alternative<ZDA>(record);
-    if (m_ubxNavigation && navigation) return 0;
-    if (m_ubxSky && (std::holds_alternative<GSV>(record) || std::holds_alternative<GSA>(record))) return 0;
-    return std::visit([&](const auto& typed) { return apply(typed, nowSeconds); }, record);
+    if (m_ubxNavigation && navigation) return false;
+    if (m_ubxSky && (std::holds_alternative<GSV>(record) || std::holds_alternative<GSA>(record))) return false;
+    return true;
 }
 
 ReceiverState::Changes ReceiverState::takePosition(const std::optional<GeoPosition>& position)
@@ -247,6 +253,7 @@ ReceiverState::Changes ReceiverState::expire(double nowSeconds)
 
 std::optional<std::int32_t> ReceiverState::status() const
 {
+    if (m_timeOnly) return 7;  // gpsd's "time": a timing receiver on its surveyed position
     if (m_carrierSolution == 2) return 3;
     if (m_carrierSolution == 1) return 4;
     if (m_ubxNavigation) return m_differential ? std::optional<std::int32_t>(2) : std::nullopt;

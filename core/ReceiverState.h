@@ -76,6 +76,8 @@ public:
     // DOPs. The binary messages carry full precision and their own validity flags, where the
     // NMEA sentences of the same receiver are rounded copies.
     Changes apply(const binary::UbxRecord& record, double nowSeconds);
+    // False for a sentence whose fields a UBX message owns now (see above).
+    bool takesFromNmea(const SentenceRecord& record) const;
     // Drops satellites not reported for kSatelliteLifetimeSeconds.
     Changes expire(double nowSeconds);
     // Forgets everything (a new connection).
@@ -98,7 +100,8 @@ public:
     const std::optional<float>& pdop() const { return m_pdop; }
     const std::optional<float>& hdop() const { return m_hdop; }
     const std::optional<float>& vdop() const { return m_vdop; }
-    // gpsd's TPV status: 2 differential, 3 RTK fixed, 4 RTK float; nothing for a plain fix.
+    // gpsd's TPV status: 2 differential, 3 RTK fixed, 4 RTK float, 7 time only (a timing
+    // receiver on its surveyed position); nothing for a plain fix.
     std::optional<std::int32_t> status() const;
     // Height above the ellipsoid, metres; from UBX only.
     const std::optional<double>& altitudeEllipsoidMeters() const { return m_altitudeEllipsoid; }
@@ -147,6 +150,11 @@ private:
     Changes applyUbx(const binary::UbxMonHw& hw);
     Changes applyUbx(const binary::UbxMonRf& rf);
     Changes applyUbx(const binary::UbxNavStatus& status);
+    // Receivers of generation 8 and older without NAV-PVT: the same facts in pieces.
+    Changes applyUbx(const binary::UbxNavPosLlh& position);
+    Changes applyUbx(const binary::UbxNavVelNed& velocity);
+    Changes applyUbx(const binary::UbxNavTimeUtc& time);
+    Changes takeUbxTime(const binary::UbxTimeOfDay& time, const std::optional<binary::UbxDate>& date);
 
     std::optional<UtcTime> m_time;
     std::optional<UtcDate> m_date;
@@ -169,4 +177,6 @@ private:
     std::optional<double> m_horizontalError, m_verticalError;
     ReceiverHealth m_health;
     bool m_ubxNavigation = false, m_ubxSky = false, m_ubxDop = false;
+    bool m_ubxPvt = false;       // NAV-PVT seen: the legacy messages are left alone
+    bool m_timeOnly = false;     // a timing receiver on its surveyed position
 };

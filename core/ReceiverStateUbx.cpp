@@ -47,6 +47,9 @@ ReceiverState::Changes ReceiverState::apply(const binary::UbxRecord& record, dou
                                std::is_same_v<T, binary::UbxMonHw> || std::is_same_v<T, binary::UbxMonRf> ||
                                std::is_same_v<T, binary::UbxNavStatus>)
                 return applyUbx(typed);
+            else if constexpr (std::is_same_v<T, binary::UbxNavPosLlh> || std::is_same_v<T, binary::UbxNavVelNed> ||
+                               std::is_same_v<T, binary::UbxNavTimeUtc>)
+                return m_ubxPvt ? 0 : applyUbx(typed);
             else
                 return 0;
         },
@@ -57,16 +60,9 @@ ReceiverState::Changes ReceiverState::apply(const binary::UbxRecord& record, dou
 ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavPvt& pvt, double)
 {
     m_ubxNavigation = true;
+    m_ubxPvt = true;
     Changes changes = 0;
-    if (pvt.time) {
-        // The nanosecond field corrects the rounded second and may be negative.
-        const double seconds = std::max(0.0, pvt.time->second + pvt.time->nanosecond * 1e-9);
-        changes |= takeTime(UtcTime{pvt.time->hour, pvt.time->minute, seconds});
-    }
-    if (pvt.date) {
-        const UtcDate date{pvt.date->year, pvt.date->month, pvt.date->day};
-        changes |= keep(m_date, std::optional<UtcDate>(date), kDate);
-    }
+    if (pvt.time) changes |= takeUbxTime(*pvt.time, pvt.date);
     const bool fix = pvt.gnssFixOk && (pvt.fixType == binary::UbxFixType::Fix2D ||
                                        pvt.fixType == binary::UbxFixType::Fix3D ||
                                        pvt.fixType == binary::UbxFixType::GnssDeadReckoning);
@@ -80,6 +76,7 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavPvt& pvt, dou
     changes |= keep(m_carrierSolution, carrier, kFix);
     if (m_differential != (fix && pvt.differential)) changes |= kFix;
     m_differential = fix && pvt.differential;
+    m_timeOnly = false;
     m_positionValid = fix;
     if (fix && pvt.latitudeDeg && pvt.longitudeDeg) {
         GeoPosition position;
@@ -197,9 +194,80 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxMonRf& rf)
     return kHealth;
 }
 
+ReceiverState::Changes ReceiverState::takeUbxTime(const binary::UbxTimeOfDay& time,
+                                                  const std::optional<binary::UbxDate>& date)
+{
+    // The nanosecond field corrects the rounded second and may be negative; the sum is kept
+    // to whole milliseconds, never rounded up into a second that does not exist.
+    const double exact = time.second + time.nanosecond * 1e-9;
+    double seconds = std::round(exact * 1000.0) / 1000.0;
+    if (seconds >= 60.0 && time.second < 60) seconds = 59.999;
+    seconds = std::max(0.0, seconds);
+    Changes changes = takeTime(UtcTime{time.hour, time.minute, seconds});
+    if (date) changes |= keep(m_date, std::optional<UtcDate>(UtcDate{date->year, date->month, date->day}), kDate);
+    return changes;
+}
+
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavTimeUtc& time)
+{
+    if (!time.time) return 0;
+    m_ubxNavigation = true;
+    return takeUbxTime(*time.time, time.date);
+}
+
+// NAV-POSLLH carries no fix flag: NAV-STATUS (or the NMEA the receiver also sends) says
+// whether there is a fix; the position counts only with one.
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavPosLlh& llh)
+{
+    m_ubxNavigation = true;
+    if (!m_positionValid) return 0;
+    GeoPosition position;
+    position.latitudeDegrees = llh.latitudeDeg;
+    position.longitudeDegrees = llh.longitudeDeg;
+    position.latitudeDegrees32 = static_cast<float>(llh.latitudeDeg);
+    position.longitudeDegrees32 = static_cast<float>(llh.longitudeDeg);
+    Changes changes = takePosition(position);
+    m_positioned = true;
+    const bool threeD = m_fixType == 3;
+    if (threeD) changes |= takeAltitude(static_cast<float>(llh.heightMslM));
+    changes |= keep(m_altitudeEllipsoid, threeD ? std::optional<double>(llh.heightEllipsoidM) : std::nullopt, kAltitude);
+    changes |= keep(m_horizontalError, std::optional<double>(llh.horizontalAccuracyM), kPosition);
+    changes |= keep(m_verticalError, threeD ? std::optional<double>(llh.verticalAccuracyM) : std::nullopt, kAltitude);
+    return changes;
+}
+
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavVelNed& velocity)
+{
+    if (!m_positionValid) return 0;
+    Changes changes = keep(m_speedKnots, std::optional<float>(static_cast<float>(velocity.groundSpeedMps * kKnotsPerMetrePerSecond)), kSpeed);
+    changes |= keep(m_courseDegrees, std::optional<float>(static_cast<float>(velocity.headingDeg)), kCourse);
+    return changes;
+}
+
 ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavStatus& status)
 {
-    if (m_health.spoofing == status.spoofing) return 0;
-    m_health.spoofing = status.spoofing;
-    return kHealth;
+    Changes changes = 0;
+    if (m_health.spoofing != status.spoofing) {
+        m_health.spoofing = status.spoofing;
+        changes |= kHealth;
+    }
+    if (m_ubxPvt) return changes;
+    // Without NAV-PVT the fix comes from here. A timing receiver on its surveyed position
+    // reports "time only": a fixed 3D position, as gpsd counts it.
+    const bool timeOnly = status.fixType == binary::UbxFixType::TimeOnly;
+    const bool fix = status.gnssFixOk && (timeOnly || status.fixType == binary::UbxFixType::Fix2D ||
+                                          status.fixType == binary::UbxFixType::Fix3D ||
+                                          status.fixType == binary::UbxFixType::GnssDeadReckoning);
+    const std::int32_t mode = !fix ? 1 : status.fixType == binary::UbxFixType::Fix2D ? 2 : 3;
+    changes |= keep(m_fixType, std::optional<std::int32_t>(mode), kFix);
+    changes |= keep(m_fixQuality, std::optional<std::int32_t>(fix ? (status.differential ? 2 : 1) : 0), kFix);
+    const std::optional<std::int32_t> carrier =
+        fix && status.carrierSolutionValid && status.carrier != binary::UbxCarrierSolution::None
+            ? std::optional<std::int32_t>(static_cast<std::int32_t>(status.carrier))
+            : std::nullopt;
+    changes |= keep(m_carrierSolution, carrier, kFix);
+    m_differential = fix && status.differential;
+    m_timeOnly = fix && timeOnly;
+    m_positionValid = fix;
+    return changes;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "binary/Frame.h"
+#include "binary/UbxMessages.h"
 #include "core/LineTap.h"
 #include "core/NMEA.h"
 #include "core/SentenceFields.h"
@@ -82,4 +84,40 @@ LineResult SentencePipeline::decodeVerified(const ByteBuffer& sentence)
     result.record = std::move(decoded.record);
     result.kind = result.record ? LineResult::Kind::Decoded : LineResult::Kind::Refused;
     return result;
+}
+
+void SentencePipeline::feed(std::span<const std::uint8_t> bytes, std::vector<LineResult>& out)
+{
+    m_framer.feed(bytes);
+    takeFrames(out);
+}
+
+void SentencePipeline::drain(std::vector<LineResult>& out)
+{
+    m_framer.drain();
+    takeFrames(out);
+}
+
+void SentencePipeline::takeFrames(std::vector<LineResult>& out)
+{
+    while (m_framer.next(m_frame)) {
+        if (m_frame.kind == binary::FrameKind::Nmea) {
+            out.push_back(take(ByteBuffer(m_frame.bytes.begin(), m_frame.bytes.end())));
+            continue;
+        }
+        if (m_tap) m_tap->lineReceived(m_frame.bytes);
+        LineResult result;
+        result.description = binary::describeFrame(m_frame);
+        result.frameLength = m_frame.payload().size();
+        if (m_frame.kind == binary::FrameKind::Ubx) {
+            result.kind = LineResult::Kind::Ubx;
+            binary::UbxDecoded decoded = binary::decodeUbx(m_frame.ubxClass, m_frame.ubxId, m_frame.payload());
+            result.ubx = std::move(decoded.record);
+        } else {
+            result.kind = LineResult::Kind::Rtcm3;
+            result.rtcmMessage = m_frame.rtcmMessage;
+            result.rtcm = binary::decodeRtcm3(m_frame.payload());
+        }
+        out.push_back(std::move(result));
+    }
 }

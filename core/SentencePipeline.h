@@ -2,7 +2,14 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "binary/Rtcm3.h"
+#include "binary/StreamFramer.h"
+#include "binary/UbxRecords.h"
 
 #include "core/ByteBuffer.h"
 #include "core/ChecksumHabit.h"
@@ -21,6 +28,8 @@ struct LineResult {
         Ignored,      // a type the table knows and leaves alone ($GPTXT, ...)
         Refused,      // a known type its decoder refused (note says why)
         Decoded,      // record holds the typed sentence
+        Ubx,          // a UBX frame whose checksum held; ubx holds its record when decoded
+        Rtcm3,        // an RTCM 3 frame whose CRC held (corrections on their way to a receiver)
     };
     Kind kind = Kind::Dropped;
     // The text up to the first NUL (the checksum cut off by the codec), NUL-terminated.
@@ -29,6 +38,12 @@ struct LineResult {
     const SentenceKind* sentenceKind = nullptr;  // Refused and Decoded
     std::optional<SentenceRecord> record;        // Decoded
     DecodeNote note;                             // Refused: why; Decoded: a field left out
+    std::optional<binary::UbxRecord> ubx;        // Ubx: the decoded message; nothing when the
+                                                 // message is unknown, ignored or refused
+    std::string description;                     // Ubx, Rtcm3: one line for the monitor
+    std::uint16_t rtcmMessage = 0;               // Rtcm3: the message number
+    std::size_t frameLength = 0;                 // Ubx, Rtcm3: the message's length in bytes
+    std::optional<binary::Rtcm3Decoded> rtcm;    // Rtcm3: what the message says
 
     // A sentence that reached the receiver model's door: the lamp and the monitor count it.
     bool verified() const { return kind >= Kind::Unknown; }
@@ -54,13 +69,33 @@ public:
     // A sentence already known to be whole and checksum-verified, NUL-terminated.
     static LineResult decodeVerified(const ByteBuffer& sentence);
 
+    // Bytes as read, in chunks of any size: cut into NMEA lines and UBX and RTCM 3 frames, each
+    // appended to `out` in order of arrival. A frame split across chunks waits for its rest.
+    void feed(std::span<const std::uint8_t> bytes, std::vector<LineResult>& out);
+    // The line went quiet: what is held back waiting for more (a cut line, a false binary
+    // header) is given out now.
+    void drain(std::vector<LineResult>& out);
+    // Frames of each kind and bytes skipped so far on this connection.
+    const binary::StreamFramer::Counts& frameCounts() const { return m_framer.counts(); }
+
     // A new connection: what was learnt of the receiver's checksum habit is forgotten.
-    void reset() { m_habit.reset(); }
+    void reset()
+    {
+        m_habit.reset();
+        m_framer = binary::StreamFramer(kLineLimit);
+    }
+
+    // NMEA allows 82 characters; 255 leaves room for long proprietary sentences.
+    static constexpr std::size_t kLineLimit = 256;
 
 private:
     // A verified sentence: a maker's own is passed on undecoded, the rest decoded.
     static LineResult verified(const ByteBuffer& sentence);
 
+    void takeFrames(std::vector<LineResult>& out);
+
     ChecksumHabit m_habit;
     LineTap* m_tap = nullptr;
+    binary::StreamFramer m_framer{kLineLimit};
+    binary::Frame m_frame;
 };

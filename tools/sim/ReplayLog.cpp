@@ -59,6 +59,29 @@ bool ReplayLog::open(const std::string& path, const std::string& timesPath)
         return false;
     }
 
+    // A log with binary frames near its start is replayed frame by frame.
+    {
+        std::string head(std::min<std::uint64_t>(m_size, kSniffBytes), '\0');
+        m_file.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(m_file.gcount()));
+        m_file.clear();
+        m_file.seekg(0);
+        binary::StreamFramer sniff;
+        sniff.feed({reinterpret_cast<const std::uint8_t*>(head.data()), head.size()});
+        binary::Frame frame;
+        while (sniff.next(frame)) {
+            if (frame.kind != binary::FrameKind::Nmea) {
+                m_framer.emplace();
+                break;
+            }
+        }
+    }
+    if (m_framer) {
+        if (!timesPath.empty()) m_timesPath = timesPath;
+        seek(0);
+        return true;
+    }
+
     // Look for one sentence near the start, reading no more than the sniff allows.
     bool found = false;
     m_readLimit = kSniffBytes;
@@ -99,8 +122,34 @@ bool ReplayLog::fill()
     return got > 0;
 }
 
+std::optional<ReplayLog::Line> ReplayLog::nextFrame()
+{
+    for (;;) {
+        if (m_framer->next(m_frame)) {
+            Line line;
+            line.text.assign(m_frame.bytes.begin(), m_frame.bytes.end());
+            line.offset = m_fed - m_framer->pending() - m_frame.bytes.size();
+            line.raw = true;
+            m_lineStart = m_fed - m_framer->pending();
+            return line;
+        }
+        if (m_atEnd) return std::nullopt;
+        char chunk[kReadBytes];
+        m_file.read(chunk, static_cast<std::streamsize>(sizeof chunk));
+        const auto got = static_cast<std::size_t>(m_file.gcount());
+        if (got == 0) {
+            m_atEnd = true;
+            m_framer->drain();
+            continue;
+        }
+        m_fed += got;
+        m_framer->feed({reinterpret_cast<const std::uint8_t*>(chunk), got});
+    }
+}
+
 std::optional<ReplayLog::Line> ReplayLog::next()
 {
+    if (m_framer) return nextFrame();
     for (;;) {
         const std::size_t end = m_buffer.find('\n', m_scan);
         if (end == std::string::npos) {
@@ -140,6 +189,17 @@ std::optional<ReplayLog::Line> ReplayLog::next()
 
 void ReplayLog::seek(std::uint64_t offset)
 {
+    if (m_framer) {
+        // Frames are found again from the offset on; the framer skips what is not one.
+        m_file.clear();
+        m_atEnd = false;
+        offset = std::min(offset, m_size);
+        m_file.seekg(static_cast<std::streamoff>(offset));
+        m_framer.emplace();
+        m_fed = offset;
+        m_lineStart = offset;
+        return;
+    }
     m_file.clear();
     m_atEnd = false;
     m_buffer.clear();

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "binary/StreamFramer.h"
+
 namespace sim {
 
 // A log read for replay, a piece at a time, so a file of any size (or an endless device)
@@ -20,6 +22,9 @@ public:
         std::string text;                          // without CR LF
         std::uint64_t offset = 0;                  // of its first byte in the file
         std::optional<std::uint64_t> milliseconds;  // arrival, from the times file
+        // A log of a receiver speaking a binary protocol is replayed frame by frame as
+        // recorded: text holds the frame's bytes with their own line end, if any.
+        bool raw = false;
     };
 
     static constexpr std::size_t kMaxLineBytes = 4096;
@@ -41,8 +46,12 @@ public:
     // True for a line that looks like an NMEA 0183 sentence (address, comma, printable).
     static bool looksLikeSentence(const std::string& line);
 
+    // The log holds UBX or RTCM 3 frames: it is replayed as cut by the framer.
+    bool binary() const { return m_framer.has_value(); }
+
 private:
     bool fill();
+    std::optional<Line> nextFrame();
     void openTimes();
     std::optional<std::uint64_t> timeAt(std::uint64_t offset);
 
@@ -61,6 +70,9 @@ private:
     std::optional<std::string> m_timesPath;
     std::ifstream m_times;
     std::optional<std::pair<std::uint64_t, std::uint64_t>> m_nextTime;
+    std::optional<binary::StreamFramer> m_framer;  // binary logs only
+    binary::Frame m_frame;
+    std::uint64_t m_fed = 0;  // bytes of the file given to the framer
 };
 
 }  // namespace sim

@@ -650,7 +650,7 @@ void Simulator::queueReplay()
     while (m_pending.size() < kReplayLowWater) {
         auto line = nextReplayLine();
         if (!line) return;
-        queueLine(line->text + "\r\n");
+        queueLine(line->raw ? line->text : line->text + "\r\n");
         m_replayLinesSent.fetch_add(1);
     }
 }
@@ -685,7 +685,7 @@ Simulator::Clock::time_point Simulator::queuePacedReplay(Clock::time_point now, 
         while (m_pending.size() < kUnpacedBacklog) {
             auto line = nextReplayLine();
             if (!line) return Clock::time_point::max();
-            queueLine(line->text + "\r\n");
+            queueLine(line->raw ? line->text : line->text + "\r\n");
             m_replayLinesSent.fetch_add(1);
         }
         return Clock::time_point::max();
