@@ -100,7 +100,7 @@ std::string sky(const ReceiverState& state)
         out += formatText("{\"PRN\":%d,\"gnssid\":%d,\"svid\":%d",
                           gpsdPrn(satellite.constellation, satellite.svid),
                           gpsdGnssId(satellite.constellation), satellite.svid);
-        // As gpsd: a place the receiver did not give is left out, not written as 0.
+        // A place the receiver did not give is left out: 0 would put it on the horizon at north.
         if (satellite.elevationDegrees) out += formatText(",\"el\":%d", *satellite.elevationDegrees);
         if (satellite.azimuthDegrees) out += formatText(",\"az\":%d", *satellite.azimuthDegrees);
         if (satellite.snrDbHz) out += formatText(",\"ss\":%d", *satellite.snrDbHz);
