@@ -40,8 +40,9 @@ public:
 
     // Fills the lists, restores the preferences and captures them, and starts following the
     // devices as they come and go. Without any serial device: beep and the "NSNoGPS" panel,
-    // whose default answer ends the program; "Wait for a receiver" lets it run on. The port list shows what each port is; the port captured and
-    // stored is its stable path (/dev/serial/by-id/...) where it has one.
+    // whose default answer ends the program; "Wait for a receiver" lets it run on. The port
+    // list shows what each port is; the port captured and stored is its stable path
+    // (/dev/serial/by-id/...) where it has one.
     void awakeFromNib();
     // Lists the ports anew when they changed, keeping the selection; with nothing chosen yet,
     // selects and captures the stored port or a known receiver that appeared. Run every

@@ -53,6 +53,7 @@ int dimensionAfter(const ReceiverState& state, const SentenceRecord& record)
 void ReceiverTestFeed::connected(double now)
 {
     m_lastEpoch.reset();
+    m_lastSpeedKnots = 0.0f;
     m_freshSky = false;
     m_test.started(now, RunStart::Connect);
 }
@@ -78,6 +79,7 @@ void ReceiverTestFeed::apply(const ReceiverState& state, const SentenceRecord& r
         const auto inView = state.satellites();
         m_test.satellites(now, inView);
     }
+    if (state.speedKnots()) m_lastSpeedKnots = *state.speedKnots();
     const int dimension = dimensionAfter(state, record);
     const auto report = positionReport(record);
     const bool newEpoch = report && report->position && report->time && report->time != m_lastEpoch;
@@ -88,7 +90,7 @@ void ReceiverTestFeed::apply(const ReceiverState& state, const SentenceRecord& r
         fix.position = {report->position->latitudeDegrees, report->position->longitudeDegrees,
                         static_cast<double>(state.altitudeMeters().value_or(0.0f))};
         fix.hdop = report->hdop ? report->hdop : state.hdop();
-        fix.speedKnots = state.speedKnots().value_or(0.0f);
+        fix.speedKnots = m_lastSpeedKnots;
         m_test.position(now, dimension, fix);
     } else if (report || (changes & ReceiverState::kFix)) {
         m_test.position(now, dimension, std::nullopt);

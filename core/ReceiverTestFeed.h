@@ -24,6 +24,9 @@ public:
 private:
     ReceiverTest& m_test;
     std::optional<UtcTime> m_lastEpoch;
+    // The last speed an epoch supplied: the epoch's own may come after its first position
+    // sentence (RMC after GGA), and standing still is told from it.
+    float m_lastSpeedKnots = 0.0f;
     // Whether a satellite cycle has ended since the connect or restart; until then the
     // state's satellites are what the receiver heard before, not what it hears now.
     bool m_freshSky = false;

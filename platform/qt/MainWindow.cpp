@@ -86,10 +86,12 @@ QtTextField* makeReadout(QWidget* parent)
     // way round.
     field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The desktop's text-entry colours, so a dark theme gets dark read-outs.
+    // The desktop's text-entry colours, so a dark theme gets dark read-outs. A stale read-out
+    // (disabled) needs its own rule: the colour above would hold for it too.
     field->setStyleSheet(QStringLiteral(
         "QLabel { background: palette(base); color: palette(text); border: 1px solid palette(mid);"
-        " border-radius: 4px; padding: 0px 6px; }"));
+        " border-radius: 4px; padding: 0px 6px; }"
+        " QLabel:disabled { color: palette(placeholder-text); }"));
     field->setFont(fontForHeight(kValueHeight));
     // Border and padding of the style sheet above, both sides.
     field->setShrinkToFit(true, 14);

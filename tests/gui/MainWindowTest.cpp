@@ -262,6 +262,23 @@ TEST_F(MainWindowTest, ReadoutsFitTheirTextsAtTheFirstSize)
     }
 }
 
+// A read-out that is stale, or that shows the speed of a void fix, must look it: the style
+// sheet of the read-outs once held their text colour for the disabled state too.
+TEST_F(MainWindowTest, AStaleReadoutIsDrawnGreyed)
+{
+    MainWindow& mainWindow = *this->mainWindow;
+    mainWindow.awakeFromNib();
+    QCoreApplication::processEvents();
+    QtTextField& field = mainWindow.readoutField(MainWindow::Sog);
+    field.setStringValue("11.5 MPH");
+    const QImage fresh = field.grab().toImage();
+    field.setStale(true);
+    const QImage stale = field.grab().toImage();
+    field.setStale(false);
+    EXPECT_NE(fresh, stale);
+    EXPECT_EQ(field.grab().toImage(), fresh);
+}
+
 TEST_F(MainWindowTest, StartsWithItsDrawersAndKeepsItsProportionsWithLargerTextWhenWidened)
 {
     MainWindow& mainWindow = *this->mainWindow;

@@ -111,3 +111,20 @@ TEST(ReceiverTestFeedTest, RecordedStandstillMatchesTheIndependentFigures)
                 s->points, s->cep50Metres, s->cep95Metres, s->drms2Metres, s->cep50EstimateMetres,
                 s->receiverEstimateMetres.value_or(-1.0));
 }
+
+// A receiver that sends GGA before RMC: the accuracy point is taken at the GGA, before the
+// epoch's own speed has come; the one of the epoch before tells that it moves.
+TEST(ReceiverTestFeedTest, ASpeedAfterThePositionStillTellsMovingFromStandingStill)
+{
+    Pipeline p;
+    p.controller.connected(0.0);
+    for (int second = 0; second < 5; ++second) {
+        const std::string time = "12000" + std::to_string(second);
+        const double now = 1.0 + second;
+        p.body("$GPGGA," + time + ",4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,", now);
+        p.body("$GPRMC," + time + ",A,4807.0380,N,01131.0000,E,10.0,90.0,230394,,", now);
+    }
+    const auto& summary = p.test.accuracy().summary();
+    ASSERT_TRUE(summary);
+    EXPECT_TRUE(summary->moving);
+}
