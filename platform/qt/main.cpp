@@ -155,19 +155,25 @@ int main(int argc, char** argv)
     platform::posix::JsonPreferences userPreferences(
         platform::posix::JsonPreferences::defaultPath());
     platform::Preferences* preferences = &userPreferences;
+    // With the simulated receiver, or a port named on the command line, the program connects
+    // to it with no other step, as if the user had chosen it; the user's own choice stays in
+    // the file untouched (a pseudo-terminal's name means nothing at the next start).
+    std::unique_ptr<PreferencesOverlay> chosenPreferences;
 #ifdef GPSDESK_HAVE_SIM
-    // With the simulated receiver the program connects to it with no other step, as if the
-    // user had chosen its port; the user's own choice stays in the file untouched.
-    std::unique_ptr<PreferencesOverlay> simulatedPreferences;
     if (simulatedPort) {
-        simulatedPreferences = std::make_unique<PreferencesOverlay>(
+        chosenPreferences = std::make_unique<PreferencesOverlay>(
             userPreferences,
             std::map<std::string, platform::PreferenceValue>{
                 {"serialPort", *simulatedPort},
                 {"rate", std::to_string(simulator->rate())}});
-        preferences = simulatedPreferences.get();
     }
 #endif
+    if (!chosenPreferences && !options.ports.empty()) {
+        chosenPreferences = std::make_unique<PreferencesOverlay>(
+            userPreferences,
+            std::map<std::string, platform::PreferenceValue>{{"serialPort", options.ports.front()}});
+    }
+    if (chosenPreferences) preferences = chosenPreferences.get();
     // Chosen on the command line as if in the settings drawer (and kept like such a choice).
     if (options.rate) preferences->setObject("rate", *options.rate);
     const auto resources = platform::posix::StringsBundle::findResourcesFolder();

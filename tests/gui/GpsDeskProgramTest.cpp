@@ -236,6 +236,31 @@ TEST(GpsDeskProgramTest, EndingSignalsClearThePortsExclusiveMark)
     }
 }
 
+TEST(GpsDeskProgramTest, APortOnTheCommandLineIsConnectedOnAFreshProfile)
+{
+    guiTestApp();
+    testpty::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    const int held = pty.holdSlave();
+    ASSERT_GE(held, 0);
+    QTemporaryDir home;  // no preferences at all: nothing chosen before
+    std::unique_ptr<QProcess> process(startProgram(
+        {"--port", QString::fromStdString(pty.slavePath()), "--quit-after", "6"}, home.path()));
+    ASSERT_TRUE(process->waitForStarted(10000));
+    const auto exclusive = [&] {
+        int on = 0;
+        return ::ioctl(held, TIOCGEXCL, &on) == 0 && on != 0;
+    };
+    for (int i = 0; i < 50 && !exclusive(); ++i) process->waitForFinished(100);
+    EXPECT_TRUE(exclusive()) << "the port given was never opened";
+    ASSERT_TRUE(process->waitForFinished(20000));
+    EXPECT_EQ(process->exitCode(), 0);
+    // The user's stored port is not replaced by a name given for one run.
+    EXPECT_FALSE(storedPreferences(home).contains(QStringLiteral("serialPort")) &&
+                 storedPreferences(home).value(QStringLiteral("serialPort")).toString() ==
+                     QString::fromStdString(pty.slavePath()));
+}
+
 TEST(GpsDeskProgramTest, HelpVersionAndBadCommandLines)
 {
     guiTestApp();
