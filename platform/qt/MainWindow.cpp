@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -509,6 +510,12 @@ void MainWindow::connectSettingsController()
     controller.setRateComboBox(m_rateComboBox);
     controller.setPortComboBox(m_portComboBox);
     controller.setUnitsComboBox(m_unitsComboBox);
+    // Kilometres where the desktop's locale measures in metres (de_DE); miles in the US and
+    // UK and where no locale is set (C), as ever.
+    const QLocale desktop = QLocale::system();
+    const bool metric = desktop.language() != QLocale::C &&
+                        desktop.measurementSystem() == QLocale::MetricSystem;
+    controller.setDefaultUnits(metric ? 1 : 0);
     controller.setSettingsDrawer(m_settingsDrawer);
 }
 
@@ -572,6 +579,16 @@ void MainWindow::awakeFromNib()
     m_window.makeKeyAndOrderFront();
     // Shown for real, the window has the desktop's frame around it, which must fit too.
     keepOnScreen(*widget);
+    fitReadoutTexts();
+}
+
+void MainWindow::fitReadoutTexts()
+{
+    // The read-outs' texts follow the size they were finally laid out at.
+    QMainWindow* widget = m_window.widget();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (widget->layout()) widget->layout()->activate();
+    m_gpsController->windowDidResize();
 }
 
 void MainWindow::saveWindowState()
@@ -635,8 +652,7 @@ void MainWindow::restoreWindowState()
     keepOnScreen(*widget);
     // The first start centres with the size the window really has, panes included.
     if (!restored) m_window.center();
-    // The read-outs' texts follow the size they were finally laid out at.
-    m_gpsController->windowDidResize();
+    fitReadoutTexts();
 }
 
 void MainWindow::keepOnScreen(QWidget& window)

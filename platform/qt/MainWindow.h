@@ -110,6 +110,7 @@ private:
     };
 
     void buildWindow();
+    void fitReadoutTexts();
     void buildMenu();
     QtMenuItem* addMenuItem(QMenu* menu, const std::string& name, const std::string& titleKey,
                             const QKeySequence& shortcut = {});

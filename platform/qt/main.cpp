@@ -2,6 +2,8 @@
 // main window description, wakes it, and runs the event loop until the application ends.
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QMainWindow>
 #include <QVBoxLayout>
 #include <QTimer>
@@ -59,6 +61,19 @@ void tellAboutPreferences(const platform::posix::JsonPreferences& preferences)
     if (text.empty()) return;
     std::fprintf(stderr, "gpsdesk: %s\n", text.c_str());
     Alert::showMessage(text);
+}
+
+// Qt's translation for the first of our languages it has ("de_AT", "de" -> qtbase_de.qm),
+// from Qt's own folder (Debian: qt6-translations-l10n). English needs none.
+bool loadQtTranslation(QTranslator& translator, const std::vector<std::string>& languages)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const std::string& language : languages) {
+        if (language == "en" || language.starts_with("en_")) return false;
+        if (translator.load(QStringLiteral("qtbase_") + QString::fromStdString(language), folder))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -196,6 +211,10 @@ int main(int argc, char** argv)
         QIcon(QString::fromStdString(resourceFolder + "/icon/gpsdesk.png")));
     if (const auto name = bundle.objectForInfoDictionaryKey("CFBundleName"))
         QApplication::setApplicationDisplayName(QString::fromStdString(*name));
+    // Qt's own dialogs (file choosers, their buttons) speak the language our texts do.
+    QTranslator qtTexts;
+    if (loadQtTranslation(qtTexts, bundle.loadedLanguages()))
+        QApplication::installTranslator(&qtTexts);
 
     int exitCode = 0;
     {
