@@ -61,7 +61,7 @@ TEST(ManualPageTest, HelpPagesUsageAndManualNameEveryFeature)
          {"six panes", "satellites", "settings", "monitor", "overview", "receiver test", "share",
           "record", "replay", "gpx", "ctrl+k", "ctrl+4", "f1", "ctrl+q", "--simulate", "--headless"}},
         {"help/index.de.html", sourceFile("resources/help/index.de.html"),
-         {"sechs bereiche", "satelliten", "einstellungen", "rohdaten", "übersicht", "empfängertest",
+         {"sechs bereiche", "satelliten", "einstellungen", "rohdaten", "Übersicht", "empfängertest",
           "teilen", "aufzeichnen", "wiedergeben", "gpx", "strg+k", "strg+4", "f1", "strg+q",
           "--simulate", "--headless"}},
         {"--help", qtplatform::ProgramOptions::usage("gpsdesk"),
@@ -76,7 +76,10 @@ TEST(ManualPageTest, HelpPagesUsageAndManualNameEveryFeature)
         ASSERT_FALSE(document.text.empty());
         const std::string text = lowered(document.text);
         for (const std::string& feature : document.features)
-            EXPECT_NE(text.find(feature), std::string::npos) << "does not mention " << feature;
+            // (Only ASCII letters are lowered; a capital umlaut is looked for as written.)
+            EXPECT_TRUE(text.find(feature) != std::string::npos ||
+                        document.text.find(feature) != std::string::npos)
+                << "does not mention " << feature;
         // The window has panes; drawers were another toolkit's word.
         EXPECT_EQ(text.find("drawer"), std::string::npos);
     }
