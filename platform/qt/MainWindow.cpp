@@ -640,6 +640,19 @@ void MainWindow::restoreWindowState()
     }
     if (!upright.isEmpty()) widget->resizeDocks(upright, widths, Qt::Horizontal);
     if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
+    // Side panes are as high as the read-outs, whose proportions are fixed: a side pane
+    // that wants more height gets it through a wider window.
+    QWidget* central = widget->centralWidget();
+    int sideHeight = 0;
+    for (QDockWidget* dock : upright) sideHeight = std::max(sideHeight, dock->sizeHint().height());
+    const QSize smallest = central->minimumSize();
+    if (sideHeight > central->height() && smallest.height() > 0) {
+        const int taller = sideHeight - central->height();
+        const int wider = (taller * smallest.width() + smallest.height() - 1) / smallest.height();
+        widget->resize(widget->width() + wider, widget->height() + taller);
+        widget->resizeDocks(upright, widths, Qt::Horizontal);
+        if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
+    }
     const auto geometry = Settings::item(kWindowGeometryKey, SettingType::Text);
     // Qt's restore keeps the window on a screen that exists; a damaged record is ignored.
     const bool restored =
