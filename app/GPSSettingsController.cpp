@@ -1,6 +1,7 @@
 #include "app/GPSSettingsController.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <vector>
 #include <variant>
@@ -67,7 +68,7 @@ void GPSSettingsController::awakeFromNib()
     fillPorts(PortCatalog::list());
     if (m_unitsComboBox) {
         for (const char* units : kUnits) m_unitsComboBox->addItemWithObjectValue(units);
-        m_unitsComboBox->selectItemAtIndex(0);
+        m_unitsComboBox->selectItemAtIndex(m_defaultUnits < std::size(kUnits) ? static_cast<int>(m_defaultUnits) : 0);
     }
     loadSettings();
 

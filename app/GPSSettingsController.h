@@ -36,6 +36,9 @@ public:
     void setRateComboBox(platform::ComboBox* box) { m_rateComboBox = box; }
     void setPortComboBox(platform::ComboBox* box) { m_portComboBox = box; }
     void setUnitsComboBox(platform::ComboBox* box) { m_unitsComboBox = box; }
+    // The units shown until the user chooses (0 miles, 1 kilometres): kilometres where the
+    // desktop's locale measures in metres. Set before awakeFromNib.
+    void setDefaultUnits(std::uint32_t units) { m_defaultUnits = units; }
     void setSettingsDrawer(platform::Drawer* drawer) { m_settingsDrawer = drawer; }
 
     // Fills the lists, restores the preferences and captures them, and starts following the
@@ -76,6 +79,7 @@ private:
     platform::ComboBox* m_rateComboBox = nullptr;
     platform::ComboBox* m_portComboBox = nullptr;
     platform::ComboBox* m_unitsComboBox = nullptr;
+    std::uint32_t m_defaultUnits = 0;
     platform::Drawer* m_settingsDrawer = nullptr;
 
     void fillPorts(std::vector<PortCatalog::Port> ports);

@@ -15,7 +15,7 @@
 
 namespace {
 
-const char* const kSplashImage = "splash.icns";
+const char* const kSplashImage = "splash.png";
 const char* const kApplicationPath = "/Applications/Corvane.app";
 const char* const kMediaFolder = "/Mac/Corvane/";
 const char* const kMediaApplication = "Corvane.app";
@@ -115,13 +115,17 @@ std::string SplashController::geoURI(float latitudeDegrees, float longitudeDegre
 void SplashController::onLearnMore()
 {
     const platform::Services& services = platform::services();
-    if (!services.bundle || !services.workspace) return;
-    const auto path = services.bundle->pathForResource(kHelpPage);
-    if (!path || path->empty()) return;
+    const auto path = services.bundle ? services.bundle->pathForResource(kHelpPage) : std::nullopt;
+    if (!path || path->empty()) {
+        Alert::showMessageWithKey("NSNoHelpPage");
+        return;
+    }
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(*path, error);
-    if (error) return;
-    services.workspace->openURL(fileURLWithPath(absolute.string()));
+    std::filesystem::path absolute = std::filesystem::absolute(*path, error);
+    if (error) absolute = *path;
+    // Without a program to open it (no xdg-open), the user can still be told where it is.
+    if (!services.workspace || !services.workspace->openURL(fileURLWithPath(absolute.string())))
+        Alert::showMessage(Alert::localizedStringWithKey("NSHelpNotOpened", {absolute.string()}));
 }
 
 std::string SplashController::pathWithComponents(const std::vector<std::string>& components)

@@ -91,8 +91,17 @@ std::optional<std::string> StringsBundle::pathForResource(const std::string& nam
     if (name.empty() || relative.is_absolute()) return std::nullopt;
     for (const auto& part : relative)
         if (part == "..") return std::nullopt;
-    const std::filesystem::path path = m_folder / relative;
     std::error_code error;
+    // A translated resource sits beside the original with the language before the extension
+    // ("help/index.de.html"); the user's languages first, the original last.
+    for (const auto& language : m_loaded) {
+        if (language == "en") continue;
+        std::filesystem::path translated = relative;
+        translated.replace_filename(relative.stem().string() + "." + language + relative.extension().string());
+        const std::filesystem::path path = m_folder / translated;
+        if (std::filesystem::is_regular_file(path, error)) return path.string();
+    }
+    const std::filesystem::path path = m_folder / relative;
     if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
     return path.string();
 }

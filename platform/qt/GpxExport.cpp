@@ -1,5 +1,7 @@
 #include "platform/qt/GpxExport.h"
 
+#include <QFileInfo>
+
 #include <QDateTime>
 #include <QFile>
 #include <QXmlStreamWriter>
@@ -96,6 +98,15 @@ bool GpxExport::write(const std::vector<TrackPoint>& points, const QString& path
         return false;
     }
     return true;
+}
+
+QString GpxExport::withGpxSuffix(const QString& path)
+{
+    if (path.isEmpty()) return path;
+    const QString name = QFileInfo(path).fileName();
+    // A leading dot names a hidden file, not an extension.
+    if (name.isEmpty() || name.lastIndexOf(u'.') > 0) return path;
+    return path + QStringLiteral(".gpx");
 }
 
 }  // namespace qtplatform

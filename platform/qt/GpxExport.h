@@ -21,6 +21,9 @@ public:
     // False, with error set (the system's reason), when the file cannot be written.
     static bool write(const std::vector<TrackPoint>& points, const QString& path,
                       const QString& trackName, QString& error);
+    // The name a chosen file is written under: ".gpx" added when the name has no
+    // extension of its own ("trip" -> "trip.gpx"; "trip.xml" and "v1.2/trip.gpx" kept).
+    static QString withGpxSuffix(const QString& path);
 };
 
 }  // namespace qtplatform

@@ -2,13 +2,19 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDockWidget>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 #include "core/Alert.h"
 #include "core/CompassView.h"
@@ -44,6 +50,8 @@ constexpr int kLampSize = 20;
 // the three captions above them.
 constexpr int kSkyPlotHeight = 236;
 constexpr int kSkyPlotWidth = 460;
+// How far below its first size the window's content may be made smaller.
+constexpr double kSmallestContentShare = 0.75;
 
 // The user's language's text for a message key (the key itself when no table has it).
 QString text(const std::string& key)
@@ -62,6 +70,18 @@ platform::Font fontForHeight(int height)
 {
     return {platform::FontKind::BoldSystem, static_cast<float>(std::max(1, height - 8))};
 }
+
+// The read-outs' area: asks for the size its read-outs were laid out at, though it may be
+// made smaller.
+class ReadoutPanel : public QWidget {
+public:
+    using QWidget::QWidget;
+    void setFirstSize(QSize size) { m_firstSize = size; }
+    QSize sizeHint() const override { return m_firstSize.isValid() ? m_firstSize : QWidget::sizeHint(); }
+
+private:
+    QSize m_firstSize;
+};
 
 QtTextField* makeCaption(QWidget* parent, const QString& caption)
 {
@@ -137,7 +157,7 @@ void MainWindow::buildWindow()
     widget->setCorner(Qt::BottomLeftCorner, Qt::BottomDockWidgetArea);
     widget->setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
 
-    auto* central = new QWidget(widget);
+    auto* central = new ReadoutPanel(widget);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(14, 10, 14, 12);
     layout->setSpacing(8);
@@ -396,15 +416,25 @@ void MainWindow::buildSplashDrawer()
 
 void MainWindow::connectControllers()
 {
-    // The read-outs' first size is their smallest; the window's own smallest size follows
-    // from it and the open panes.
+    // The read-outs' first size is the one they are laid out at; the window may be made
+    // smaller than that (small screens), down to a share of it with the same proportions,
+    // since the window keeps the proportions of its content's smallest size.
     QWidget* central = m_window.widget()->centralWidget();
     // A larger window is for larger read-outs: the content takes the room, the panes keep
     // theirs unless the user drags their edges.
     central->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_monitorTextView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     central->adjustSize();
-    central->setMinimumSize(central->sizeHint());
+    const QSize firstSize = central->sizeHint();
+    static_cast<ReadoutPanel*>(central)->setFirstSize(firstSize);
+    for (QtTextField* field : m_readouts)
+        field->setMinimumSize(field->minimumWidth() * 2 / 3, field->minimumHeight() * 2 / 3);
+    const QSize tightest = central->layout()->minimumSize();
+    const double scale = std::max({kSmallestContentShare,
+                                   double(tightest.width()) / std::max(1, firstSize.width()),
+                                   double(tightest.height()) / std::max(1, firstSize.height())});
+    central->setMinimumSize(static_cast<int>(std::ceil(firstSize.width() * scale)),
+                            static_cast<int>(std::ceil(firstSize.height() * scale)));
 
     // Every controller exists before any outlet refers to it.
     m_gpsController = std::make_unique<GPSController>();
@@ -482,6 +512,12 @@ void MainWindow::connectSettingsController()
     controller.setRateComboBox(m_rateComboBox);
     controller.setPortComboBox(m_portComboBox);
     controller.setUnitsComboBox(m_unitsComboBox);
+    // Kilometres where the desktop's locale measures in metres (de_DE); miles in the US and
+    // UK and where no locale is set (C), as ever.
+    const QLocale desktop = QLocale::system();
+    const bool metric = desktop.language() != QLocale::C &&
+                        desktop.measurementSystem() == QLocale::MetricSystem;
+    controller.setDefaultUnits(metric ? 1 : 0);
     controller.setSettingsDrawer(m_settingsDrawer);
 }
 
@@ -534,9 +570,27 @@ void MainWindow::awakeFromNib()
     m_splashController->awakeFromNib();
     m_appController->awakeFromNib();
     if (m_application.isTerminating()) return;
-    // Panes opened while the window was hidden count in its size only once it shows.
-    m_window.makeKeyAndOrderFront();
+    // Panes opened while the window was hidden count in its size only once it shows. It
+    // shows first off the screen, so that the desktop sees it once, at the size it keeps.
+    QMainWindow* widget = m_window.widget();
+    widget->setAttribute(Qt::WA_DontShowOnScreen, true);
+    widget->show();
     restoreWindowState();
+    widget->hide();
+    widget->setAttribute(Qt::WA_DontShowOnScreen, false);
+    m_window.makeKeyAndOrderFront();
+    // Shown for real, the window has the desktop's frame around it, which must fit too.
+    keepOnScreen(*widget);
+    fitReadoutTexts();
+}
+
+void MainWindow::fitReadoutTexts()
+{
+    // The read-outs' texts follow the size they were finally laid out at.
+    QMainWindow* widget = m_window.widget();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (widget->layout()) widget->layout()->activate();
+    m_gpsController->windowDidResize();
 }
 
 void MainWindow::saveWindowState()
@@ -569,13 +623,78 @@ void MainWindow::restoreWindowState()
     QMainWindow* widget = m_window.widget();
     // The panes' layout passes are queued; their sizes count in the window's first size.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    widget->resize(widget->minimumSizeHint());
+    widget->resize(widget->sizeHint().expandedTo(widget->minimumSizeHint()));
+    // The panes were placed when the window first showed, before their contents had a
+    // size; now they get the room they ask for, and the read-outs keep theirs.
+    QList<QDockWidget*> across, upright;
+    QList<int> heights, widths;
+    for (const Pane& pane : m_panes) {
+        if (!pane.drawer->isOpen()) continue;
+        QDockWidget* dock = pane.drawer->panel();
+        const QSize wanted = dock->sizeHint();
+        if (pane.drawer->edge() == QtDrawer::Edge::Left || pane.drawer->edge() == QtDrawer::Edge::Right) {
+            upright.append(dock);
+            widths.append(wanted.width());
+        } else {
+            across.append(dock);
+            heights.append(wanted.height());
+        }
+    }
+    if (!upright.isEmpty()) widget->resizeDocks(upright, widths, Qt::Horizontal);
+    if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
+    // Side panes are as high as the read-outs, whose proportions are fixed: a side pane
+    // that wants more height gets it through a wider window.
+    QWidget* central = widget->centralWidget();
+    int sideHeight = 0;
+    for (QDockWidget* dock : upright) sideHeight = std::max(sideHeight, dock->sizeHint().height());
+    const QSize smallest = central->minimumSize();
+    if (sideHeight > central->height() && smallest.height() > 0) {
+        const int taller = sideHeight - central->height();
+        const int wider = (taller * smallest.width() + smallest.height() - 1) / smallest.height();
+        widget->resize(widget->width() + wider, widget->height() + taller);
+        widget->resizeDocks(upright, widths, Qt::Horizontal);
+        if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
+    }
     const auto geometry = Settings::item(kWindowGeometryKey, SettingType::Text);
     // Qt's restore keeps the window on a screen that exists; a damaged record is ignored.
-    if (!geometry ||
-        !widget->restoreGeometry(QByteArray::fromBase64(
-            QByteArray::fromStdString(std::get<std::string>(*geometry)))))
-        m_window.center();
+    const bool restored =
+        geometry && widget->restoreGeometry(QByteArray::fromBase64(
+                        QByteArray::fromStdString(std::get<std::string>(*geometry))));
+    // The screen may have become smaller since, and a first size may be larger than it.
+    keepOnScreen(*widget);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (widget->layout()) widget->layout()->activate();
+    keepOnScreen(*widget);
+    // The first start centres with the size the window really has, panes included.
+    if (!restored) m_window.center();
+    fitReadoutTexts();
+}
+
+void MainWindow::keepOnScreen(QWidget& window)
+{
+    const QScreen* screen = QGuiApplication::screenAt(window.frameGeometry().center());
+    if (!screen) screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen || window.isMaximized() || window.isFullScreen()) return;
+    const QRect available = screen->availableGeometry();
+    const QSize frame = window.frameGeometry().size() - window.geometry().size();
+    const QSize room = (available.size() - frame).expandedTo(window.minimumSize());
+    // The window keeps its content's proportions, so a lower window may come only with a
+    // narrower one: a few rounds settle it.
+    for (int round = 0; round < 4; ++round) {
+        if (window.width() <= room.width() && window.height() <= room.height()) break;
+        QSize wanted = window.size().boundedTo(room);
+        if (window.height() > room.height())
+            wanted.rwidth() -= 2 * (window.height() - room.height());
+        wanted = wanted.expandedTo(window.minimumSize());
+        if (wanted == window.size()) break;
+        window.resize(wanted);
+    }
+    QRect placed = window.frameGeometry();
+    placed.moveRight(std::min(placed.right(), available.right()));
+    placed.moveBottom(std::min(placed.bottom(), available.bottom()));
+    placed.moveLeft(std::max(placed.left(), available.left()));
+    placed.moveTop(std::max(placed.top(), available.top()));
+    if (placed.topLeft() != window.frameGeometry().topLeft()) window.move(placed.topLeft());
 }
 
 std::vector<QWidget*> MainWindow::visibleWindows() const

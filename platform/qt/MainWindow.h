@@ -82,6 +82,9 @@ public:
     // Which panes are open and where the window stands, to and from the preferences.
     void saveWindowState();
     void restoreWindowState();
+    // Moves the window, and makes it smaller if it must, so that all of it is on the
+    // screen it stands on (the largest part of it).
+    static void keepOnScreen(QWidget& window);
 
     // The controls, for the controllers and for tests.
     enum Readout { Utc, Latitude, Longitude, Cog, Sog, Fix, ReadoutCount };
@@ -107,6 +110,7 @@ private:
     };
 
     void buildWindow();
+    void fitReadoutTexts();
     void buildMenu();
     QtMenuItem* addMenuItem(QMenu* menu, const std::string& name, const std::string& titleKey,
                             const QKeySequence& shortcut = {});

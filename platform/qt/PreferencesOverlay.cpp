@@ -35,4 +35,9 @@ bool PreferencesOverlay::synchronize()
     return m_underlying.synchronize();
 }
 
+std::string PreferencesOverlay::failureReason() const
+{
+    return m_underlying.failureReason();
+}
+
 }  // namespace qtplatform

@@ -19,6 +19,7 @@ public:
     std::optional<platform::PreferenceValue> objectForKey(const std::string& key) const override;
     void setObject(const std::string& key, const platform::PreferenceValue& value) override;
     bool synchronize() override;
+    std::string failureReason() const override;
 
 private:
     platform::Preferences& m_underlying;

@@ -28,6 +28,38 @@ QColor QtCanvas::colour(platform::Color color) const
     return qtColor(color);
 }
 
+namespace {
+
+double relativeLuminance(const QColor& colour)
+{
+    const auto channel = [](double value) {
+        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+}  // namespace
+
+double QtCanvas::contrast(const QColor& a, const QColor& b)
+{
+    const double la = relativeLuminance(a), lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor QtCanvas::legibleOn(const QColor& text, const QColor& background)
+{
+    constexpr double kLegible = 4.5;
+    QColor mixed = text;
+    for (int step = 1; step <= 20 && contrast(mixed, background) < kLegible; ++step) {
+        const double share = step / 20.0;  // of white mixed in
+        mixed = QColor::fromRgbF(static_cast<float>(text.redF() + (1.0 - text.redF()) * share),
+                                 static_cast<float>(text.greenF() + (1.0 - text.greenF()) * share),
+                                 static_cast<float>(text.blueF() + (1.0 - text.blueF()) * share));
+    }
+    return mixed;
+}
+
 void QtCanvas::setLineWidth(float width)
 {
     m_lineWidth = width;
@@ -148,7 +180,11 @@ void QtCanvas::drawText(const std::string& text, const platform::Point& lowerLef
     // The box's top edge in Qt's coordinates, then down to the baseline.
     const qreal top = m_height - lowerLeft.y - metrics.height();
     m_painter.setFont(qfont);
-    m_painter.setPen(colour(color));
+    QColor pen = colour(color);
+    // Coloured texts (legends in a constellation's colour) on the dark face: lightened
+    // until they read (WCAG's 4.5:1), the hue kept.
+    if (m_dark) pen = legibleOn(pen, colour(platform::Color::White));
+    m_painter.setPen(pen);
     m_painter.drawText(QPointF(lowerLeft.x, top + metrics.ascent()), QString::fromStdString(text));
 }
 

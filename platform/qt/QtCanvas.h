@@ -30,6 +30,10 @@ public:
     void strokeLine(const platform::Point& from, const platform::Point& to) override;
 
     platform::Size measureText(const std::string& text, const platform::Font& font) override;
+    // WCAG contrast ratio of two colours (1 to 21), and text lightened towards white until
+    // it reaches 4.5:1 on a dark background.
+    static double contrast(const QColor& a, const QColor& b);
+    static QColor legibleOn(const QColor& text, const QColor& background);
     void drawText(const std::string& text, const platform::Point& lowerLeft,
                   const platform::Font& font, platform::Color color) override;
 

@@ -5,6 +5,10 @@
 #include <functional>
 #include <QLayout>
 #include <QMainWindow>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTimer>
+#include <QGuiApplication>
 #include <QVBoxLayout>
 
 namespace qtplatform {
@@ -28,6 +32,35 @@ private:
 
 namespace {
 
+// What a pane keeps of its own when the window is made small: room for its scroll bars and
+// a glimpse of its content.
+const QSize kMinimumPaneSize(120, 100);
+
+// Asks for its content's room, as far as a share of the screen goes (Qt's own scroll area
+// asks for a fixed size), and scrolls only when the window cannot give that. It hears of
+// every change of its content's wish, so the window's layout never keeps a stale one.
+class PaneScroller : public QScrollArea {
+public:
+    explicit PaneScroller(QWidget* parent) : QScrollArea(parent) {}
+
+    QSize sizeHint() const override
+    {
+        const QWidget* content = widget();
+        if (!content) return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        QSize wanted = content->sizeHint().expandedTo(content->minimumSizeHint()) + QSize(frame, frame);
+        if (const QScreen* shown = screen()) wanted = wanted.boundedTo(shown->availableSize() * 0.45);
+        return wanted.expandedTo(kMinimumPaneSize);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == widget() && event->type() == QEvent::LayoutRequest) updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+};
+
 Qt::DockWidgetArea areaOf(QtDrawer::Edge edge)
 {
     switch (edge) {
@@ -49,13 +82,27 @@ QtDrawer::QtDrawer(QMainWindow* mainWindow, Edge edge, const QString& objectName
     // A floating pane would be a second top-level window again; panes stay on their side.
     m_dock->setFeatures(QDockWidget::DockWidgetClosable);
     m_dock->setAllowedAreas(areaOf(edge));
-    m_content = new QWidget(m_dock);
-    auto* frame = new QWidget(m_dock);
+    // A pane that does not fit scrolls: its content never makes the window larger than
+    // the screen, and the window's smallest size does not grow with every open pane.
+    auto* scroller = new PaneScroller(m_dock);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setMinimumSize(kMinimumPaneSize);
+    auto* frame = new QWidget(scroller);
+    m_content = new QWidget(frame);
     auto* layout = new QVBoxLayout(frame);
     layout->setContentsMargins(10, 4, 10, 10);
     layout->addWidget(m_content);
-    m_dock->setWidget(frame);
-    if (mainWindow) mainWindow->addDockWidget(areaOf(edge), m_dock);
+    scroller->setWidget(frame);
+    m_dock->setWidget(scroller);
+    if (mainWindow) {
+        // Panes on one side share it as tabs instead of stacking up across the screen.
+        QDockWidget* neighbour = nullptr;
+        for (QDockWidget* dock : mainWindow->findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly))
+            if (dock != m_dock && mainWindow->dockWidgetArea(dock) == areaOf(edge)) neighbour = dock;
+        mainWindow->addDockWidget(areaOf(edge), m_dock);
+        if (neighbour) mainWindow->tabifyDockWidget(neighbour, m_dock);
+    }
     m_dock->hide();
 }
 
@@ -70,6 +117,8 @@ void QtDrawer::open()
     if (m_open) return;
     m_open = true;
     keepContentSize([this] { m_dock->show(); });
+    // A pane that shares its side comes to the front as its tab.
+    m_dock->raise();
 }
 
 void QtDrawer::close()

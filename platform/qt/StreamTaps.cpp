@@ -126,8 +126,14 @@ void StreamTaps::attachTo(MainWindow& window)
         } else if (source.clickedButton() != session) {
             return;
         }
-        const QString gpx = QFileDialog::getSaveFileName(parent, QString(), QString(),
-                                                         QStringLiteral("GPX (*.gpx)"));
+        // The dialog adds the extension itself where it can, and asks before replacing the
+        // file it then names.
+        QFileDialog dialog(parent, qtext("menu.exportGpx").remove(QLatin1Char('&')).remove(QStringLiteral("…")).trimmed(),
+                           QString(), QStringLiteral("GPX (*.gpx)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("gpx"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+        const QString gpx = GpxExport::withGpxSuffix(dialog.selectedFiles().constFirst());
         if (gpx.isEmpty()) return;
         std::string error;
         if (!exportGpx(gpx.toStdString(), log.toStdString(), error))

@@ -2,6 +2,8 @@
 // main window description, wakes it, and runs the event loop until the application ends.
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QMainWindow>
 #include <QVBoxLayout>
 #include <QTimer>
@@ -60,6 +62,19 @@ void tellAboutPreferences(const platform::posix::JsonPreferences& preferences)
     if (text.empty()) return;
     std::fprintf(stderr, "gpsdesk: %s\n", text.c_str());
     Alert::showMessage(text);
+}
+
+// Qt's translation for the first of our languages it has ("de_AT", "de" -> qtbase_de.qm),
+// from Qt's own folder (Debian: qt6-translations-l10n). English needs none.
+bool loadQtTranslation(QTranslator& translator, const std::vector<std::string>& languages)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const std::string& language : languages) {
+        if (language == "en" || language.starts_with("en_")) return false;
+        if (translator.load(QStringLiteral("qtbase_") + QString::fromStdString(language), folder))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -176,19 +191,25 @@ int main(int argc, char** argv)
     platform::posix::JsonPreferences userPreferences(
         platform::posix::JsonPreferences::defaultPath());
     platform::Preferences* preferences = &userPreferences;
+    // With the simulated receiver, or a port named on the command line, the program connects
+    // to it with no other step, as if the user had chosen it; the user's own choice stays in
+    // the file untouched (a pseudo-terminal's name means nothing at the next start).
+    std::unique_ptr<PreferencesOverlay> chosenPreferences;
 #ifdef GPSDESK_HAVE_SIM
-    // With the simulated receiver the program connects to it with no other step, as if the
-    // user had chosen its port; the user's own choice stays in the file untouched.
-    std::unique_ptr<PreferencesOverlay> simulatedPreferences;
     if (simulatedPort) {
-        simulatedPreferences = std::make_unique<PreferencesOverlay>(
+        chosenPreferences = std::make_unique<PreferencesOverlay>(
             userPreferences,
             std::map<std::string, platform::PreferenceValue>{
                 {"serialPort", *simulatedPort},
                 {"rate", std::to_string(simulator->rate())}});
-        preferences = simulatedPreferences.get();
     }
 #endif
+    if (!chosenPreferences && !options.ports.empty()) {
+        chosenPreferences = std::make_unique<PreferencesOverlay>(
+            userPreferences,
+            std::map<std::string, platform::PreferenceValue>{{"serialPort", options.ports.front()}});
+    }
+    if (chosenPreferences) preferences = chosenPreferences.get();
     // Chosen on the command line as if in the settings drawer (and kept like such a choice).
     if (options.rate) preferences->setObject("rate", *options.rate);
     const auto resources = platform::posix::StringsBundle::findResourcesFolder();
@@ -211,6 +232,10 @@ int main(int argc, char** argv)
         QIcon(QString::fromStdString(resourceFolder + "/icon/gpsdesk.png")));
     if (const auto name = bundle.objectForInfoDictionaryKey("CFBundleName"))
         QApplication::setApplicationDisplayName(QString::fromStdString(*name));
+    // Qt's own dialogs (file choosers, their buttons) speak the language our texts do.
+    QTranslator qtTexts;
+    if (loadQtTranslation(qtTexts, bundle.loadedLanguages()))
+        QApplication::installTranslator(&qtTexts);
 
     int exitCode = 0;
     {

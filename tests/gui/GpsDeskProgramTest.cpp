@@ -88,9 +88,10 @@ TEST(GpsDeskProgramTest, ScreenshotOfTheWindowIsWrittenAndTheProgramEndsCleanly)
     const QImage image(picture);
     ASSERT_FALSE(image.isNull()) << "no PNG at " << picture.toStdString();
     // The window alone is under 500 points wide; the picture also holds the drawers on its
-    // left, right, top and bottom edges.
-    EXPECT_GE(image.width(), 1000);
-    EXPECT_GE(image.height(), 450);
+    // left, right, top and bottom edges, all within the offscreen screen's 800 points.
+    EXPECT_GE(image.width(), 780);
+    EXPECT_LE(image.width(), 800 + 2 * 16);
+    EXPECT_GE(image.height(), 400);
 }
 
 TEST(GpsDeskProgramTest, QuitSignalsEndTheProgramNormallyAndSave)
@@ -344,6 +345,31 @@ TEST(GpsDeskProgramTest, EndingSignalsClearThePortsExclusiveMark)
         EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
         EXPECT_FALSE(exclusive()) << "the mark outlived the program";
     }
+}
+
+TEST(GpsDeskProgramTest, APortOnTheCommandLineIsConnectedOnAFreshProfile)
+{
+    guiTestApp();
+    testpty::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    const int held = pty.holdSlave();
+    ASSERT_GE(held, 0);
+    QTemporaryDir home;  // no preferences at all: nothing chosen before
+    std::unique_ptr<QProcess> process(startProgram(
+        {"--port", QString::fromStdString(pty.slavePath()), "--quit-after", "6"}, home.path()));
+    ASSERT_TRUE(process->waitForStarted(10000));
+    const auto exclusive = [&] {
+        int on = 0;
+        return ::ioctl(held, TIOCGEXCL, &on) == 0 && on != 0;
+    };
+    for (int i = 0; i < 50 && !exclusive(); ++i) process->waitForFinished(100);
+    EXPECT_TRUE(exclusive()) << "the port given was never opened";
+    ASSERT_TRUE(process->waitForFinished(20000));
+    EXPECT_EQ(process->exitCode(), 0);
+    // The user's stored port is not replaced by a name given for one run.
+    EXPECT_FALSE(storedPreferences(home).contains(QStringLiteral("serialPort")) &&
+                 storedPreferences(home).value(QStringLiteral("serialPort")).toString() ==
+                     QString::fromStdString(pty.slavePath()));
 }
 
 TEST(GpsDeskProgramTest, HelpVersionAndBadCommandLines)

@@ -140,3 +140,20 @@ TEST(GpxExportTest, PlantedLinkIsRefusedAndItsTargetKept)
 }
 
 }  // namespace
+
+TEST(GpxExportTest, ANameWithoutExtensionGetsGpx)
+{
+    const struct {
+        const char* chosen;
+        const char* written;
+    } cases[] = {{"/home/u/trip", "/home/u/trip.gpx"},
+                 {"/home/u/trip.gpx", "/home/u/trip.gpx"},
+                 {"/home/u/trip.xml", "/home/u/trip.xml"},
+                 {"/home/u/v1.2/trip", "/home/u/v1.2/trip.gpx"},
+                 {"/home/u/.trip", "/home/u/.trip.gpx"},
+                 {"", ""}};
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.chosen);
+        EXPECT_EQ(GpxExport::withGpxSuffix(QString::fromUtf8(entry.chosen)), QString::fromUtf8(entry.written));
+    }
+}

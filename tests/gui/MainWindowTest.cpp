@@ -209,23 +209,25 @@ TEST_F(MainWindowTest, RemembersItsPanesAndPlaceForTheNextRun)
     mainWindow->awakeFromNib();
     QCoreApplication::processEvents();
     EXPECT_TRUE(mainWindow->monitorDrawer().isOpen()) << "first start: the controllers' panes";
+    // Small enough to stand anywhere on the test's screen.
     mainWindow->monitorDrawer().close();
+    mainWindow->satelliteDrawer().close();
     mainWindow->settingsDrawer().open();
     QMainWindow* window = mainWindow->window().widget();
-    window->move(123, 77);
+    window->move(23, 37);
     QCoreApplication::processEvents();
     const QSize size = window->size();
     mainWindow->saveWindowState();
-    EXPECT_EQ(std::get<std::string>(preferences.values.at("openPanes")), "satellites,settings,overview");
+    EXPECT_EQ(std::get<std::string>(preferences.values.at("openPanes")), "settings,overview");
 
     remake();
     mainWindow->awakeFromNib();
     QCoreApplication::processEvents();
     EXPECT_FALSE(mainWindow->monitorDrawer().isOpen());
     EXPECT_TRUE(mainWindow->settingsDrawer().isOpen());
-    EXPECT_TRUE(mainWindow->satelliteDrawer().isOpen());
+    EXPECT_FALSE(mainWindow->satelliteDrawer().isOpen());
     window = mainWindow->window().widget();
-    EXPECT_EQ(window->pos(), QPoint(123, 77));
+    EXPECT_EQ(window->pos(), QPoint(23, 37));
     EXPECT_EQ(window->size(), size);
 
     // A damaged record is no reason not to start: the window takes its first-start place.
@@ -234,6 +236,35 @@ TEST_F(MainWindowTest, RemembersItsPanesAndPlaceForTheNextRun)
     mainWindow->awakeFromNib();
     EXPECT_TRUE(mainWindow->window().widget()->isVisible());
     EXPECT_TRUE(alerts.panels.empty());
+}
+
+TEST_F(MainWindowTest, EveryPaneOpenStaysOnTheScreenAndAStoredPlaceIsKeptOnIt)
+{
+    mainWindow->awakeFromNib();
+    QCoreApplication::processEvents();
+    QMainWindow* window = mainWindow->window().widget();
+    const QRect screen = window->screen()->availableGeometry();
+    for (QtDrawer* pane : {&mainWindow->satelliteDrawer(), &mainWindow->settingsDrawer(),
+                           &mainWindow->monitorDrawer(), &mainWindow->splashDrawer(),
+                           &mainWindow->receiverTestDrawer()})
+        pane->open();
+    mainWindow->saveWindowState();
+
+    // A place saved on a larger screen, partly off this one.
+    window->setGeometry(screen.right() - 100, screen.bottom() - 50, screen.width() * 2, screen.height() * 2);
+    preferences.values["windowGeometry"] = window->saveGeometry().toBase64().toStdString();
+    remake();
+    mainWindow->awakeFromNib();
+    window = mainWindow->window().widget();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(mainWindow->receiverTestDrawer().isOpen());
+    EXPECT_TRUE(mainWindow->satelliteDrawer().isOpen());
+    EXPECT_TRUE(screen.contains(window->frameGeometry()))
+        << window->frameGeometry().width() << "x" << window->frameGeometry().height() << " at "
+        << window->x() << "," << window->y();
+    // The smallest window is far below the screen: the panes scroll instead.
+    EXPECT_LE(window->minimumWidth(), 760);
+    EXPECT_LE(window->minimumHeight(), 560);
 }
 
 TEST_F(MainWindowTest, ReadoutsFitTheirTextsAtTheFirstSize)

@@ -30,3 +30,11 @@ TEST(PreferencesOverlayTest, SimulatedPortIsReadAndSavedInMemoryOnly)
     EXPECT_EQ(user.synchronizeCount, 1);
     EXPECT_EQ(overlay.objectForKey("rate"), PreferenceValue(std::string("9600")));
 }
+
+TEST(PreferencesOverlayTest, AFailedSaveSaysWhyThroughTheOverlay)
+{
+    fakes::FakePreferences user;
+    user.failure = std::string("/home/u/.config/gpsdesk: Not a directory");
+    qtplatform::PreferencesOverlay overlay(user, {{"serialPort", std::string("/dev/pts/7")}});
+    EXPECT_EQ(overlay.failureReason(), "/home/u/.config/gpsdesk: Not a directory");
+}

@@ -129,6 +129,35 @@ public:
 
 }  // namespace
 
+TEST(QtCanvasTest, ColouredTextOnTheDarkFaceReads)
+{
+    guiTestApp();
+    // The darkest pixel of a legend drawn in the constellations' colours, against the dark
+    // face behind it: the text's own colour is where the glyph is fully inked.
+    const QColor face(32, 34, 38);
+    for (const Color color : {Color::Blue, Color::Purple, Color::Brown, Color::Red, Color::Orange,
+                              Color::Magenta, Color::Cyan, Color::Black}) {
+        SCOPED_TRACE(static_cast<int>(color));
+        QImage image(kWidth, kHeight, QImage::Format_ARGB32);
+        image.fill(face);
+        {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::TextAntialiasing, false);
+            QtCanvas canvas(painter, kHeight, true);
+            canvas.drawText("GPS", platform::Point{4.0f, 4.0f}, platform::Font{platform::FontKind::BoldSystem, 40.0f},
+                            color);
+        }
+        double best = 1.0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                best = std::max(best, QtCanvas::contrast(image.pixelColor(x, y), face));
+        EXPECT_GE(best, 4.5);
+    }
+    // A colour that already reads stays as it is.
+    EXPECT_EQ(QtCanvas::legibleOn(QColor(0, 255, 0), face), QColor(0, 255, 0));
+    EXPECT_NEAR(QtCanvas::contrast(Qt::black, Qt::white), 21.0, 0.01);
+}
+
 TEST(QtViewWidgetTest, PaintsTheViewWithTheWholeBoundsAndOriginBottomLeft)
 {
     guiTestApp();

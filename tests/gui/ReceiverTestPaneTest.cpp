@@ -4,8 +4,18 @@
 #include <QGuiApplication>
 #include <QPushButton>
 
+#include <QImage>
+#include <QPainter>
+
 #include "GuiTestApp.h"
 #include "app/ReceiverTestController.h"
+#include "core/LocalTangentPlane.h"
+#include "core/ReceiverTest.h"
+#include "core/ReceiverTestView.h"
+#include "fakes/FakeControls.h"
+#include "platform/Services.h"
+#include "platform/posix/StringsBundle.h"
+#include "platform/qt/QtCanvas.h"
 #include "platform/qt/ReceiverTestPane.h"
 
 using qtplatform::ReceiverTestPane;
@@ -37,4 +47,57 @@ TEST(ReceiverTestPaneTest, RestartButtonsSayWhyTheyAreOffAndCopyFillsTheClipboar
     pane.copyButton()->click();
     const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 3);  // header, the connect run, the cold start
+}
+
+namespace {
+
+// Draws like the pane's canvas and keeps the right edge of every text.
+class EdgeCanvas : public qtplatform::QtCanvas {
+public:
+    using QtCanvas::QtCanvas;
+    std::vector<std::pair<std::string, float>> rightEdges;
+    void drawText(const std::string& text, const platform::Point& lowerLeft, const platform::Font& font,
+                  platform::Color color) override
+    {
+        rightEdges.emplace_back(text, lowerLeft.x + measureText(text, font).width);
+        QtCanvas::drawText(text, lowerLeft, font, color);
+    }
+};
+
+}  // namespace
+
+// The pane's smallest view (760 x 560) holds every text in full, in English and German,
+// with the longest of them shown: a moving receiver's note and the circles' legends.
+TEST(ReceiverTestPaneTest, EveryTextFitsTheSmallestViewInEveryLanguage)
+{
+    guiTestApp();
+    const GeodeticPosition origin{48.1173, 11.5167, 520.0};
+    ReceiverTest test;
+    for (int i = 0; i < 30; ++i) {
+        FixSample fix;
+        fix.position = LocalTangentPlane(origin).toGeodetic({i * 3.0, i * -2.0, 0.0});
+        fix.hdop = 1.2f;
+        fix.speedKnots = i < 20 ? 0.0f : 4.0f;
+        test.position(1.0 + i, 3, fix);
+    }
+    for (const char* language : {"en", "de"}) {
+        SCOPED_TRACE(language);
+        platform::posix::StringsBundle bundle(GPSDESK_RESOURCE_DIR, {language});
+        platform::services().bundle = &bundle;
+        fakes::FakeViewHost host;
+        host.frame = {0, 0, 760, 560};
+        ReceiverTestView view;
+        view.setHost(&host);
+        view.setReceiverTest(&test);
+        view.setNow(40.0);
+        QImage image(760, 560, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        EdgeCanvas canvas(painter, 560);
+        view.drawRect(canvas, host.bounds());
+        painter.end();
+        ASSERT_GT(canvas.rightEdges.size(), 20u);
+        for (const auto& [text, right] : canvas.rightEdges) EXPECT_LE(right, 760.0f) << text;
+        platform::services().bundle = nullptr;
+    }
 }

@@ -3,6 +3,8 @@
 #include <set>
 
 #include <gtest/gtest.h>
+
+#include <cctype>
 #include <nlohmann/json.hpp>
 
 #include "fakes/FakeControls.h"
@@ -46,6 +48,32 @@ TEST_F(AlertTest, ResolvesThroughTheShippedTablesGermanFirstThenEnglishThenTheKe
               nlohmann::json::parse(servicestest::readFile(kResources / "strings/en.json"))["NSNoGPS"]);
     EXPECT_EQ(Alert::localizedStringWithKey("NSNoSuchKey"), "NSNoSuchKey");
     EXPECT_EQ(Alert::localizedStringWithKey("CFBundleName"), "GPS Desk");
+}
+
+// Every figure on the screens is written with a decimal point (the formatters' and the
+// drawn views' own texts), so a table text with a decimal comma, or with other names for
+// the axes than the views draw (σE, σN), would mix two conventions on one screen.
+TEST_F(AlertTest, TableTextsWriteNumbersAndAxesAsTheScreensDo)
+{
+    for (const char* language : {"en", "de"}) {
+        SCOPED_TRACE(language);
+        const nlohmann::json table =
+            nlohmann::json::parse(servicestest::readFile(kResources / "strings" / (std::string(language) + ".json")));
+        for (auto entry = table.begin(); entry != table.end(); ++entry) {
+            if (!entry.value().is_string()) continue;
+            const std::string text = entry.value().get<std::string>();
+            SCOPED_TRACE(entry.key() + ": " + text);
+            for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+                const bool digitCommaDigit = text[i] == ',' && std::isdigit(static_cast<unsigned char>(text[i - 1])) &&
+                                             std::isdigit(static_cast<unsigned char>(text[i + 1]));
+                EXPECT_FALSE(digitCommaDigit) << "decimal comma";
+            }
+            for (std::size_t at = text.find("σ"); at != std::string::npos; at = text.find("σ", at + 1)) {
+                const char axis = at + 2 < text.size() ? text[at + 2] : '\0';
+                EXPECT_TRUE(axis == 'E' || axis == 'N') << "axis σ" << axis;
+            }
+        }
+    }
 }
 
 TEST_F(AlertTest, MessagePanelHasTheNameAsTitleOneOkButtonAndTheTextLiterally)

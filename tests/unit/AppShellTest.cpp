@@ -39,7 +39,7 @@ TEST(SplashControllerTest, WakeShowsThePictureAndOpensTheDrawer)
 {
     Splash splash;
     splash.controller.awakeFromNib();
-    EXPECT_EQ(splash.image.imageName, "splash.icns");
+    EXPECT_EQ(splash.image.imageName, "splash.png");
     EXPECT_TRUE(splash.drawer.isOpen());
 
     // A missing picture is not an error: the drawer still opens, nothing is shown.
@@ -151,11 +151,23 @@ TEST(SplashControllerTest, LearnMoreOpensTheHelpPageAsAFileAddress)
               (std::vector<std::string>{"file:///usr/share/gps%20desk/help/index.html"}));
     EXPECT_EQ(splash.platform.application.terminateCount, 0);
 
-    // Without the page, or without a workspace, nothing happens and nothing is said.
+    EXPECT_TRUE(splash.platform.alerts.panels.empty()) << "opened: nothing to say";
+
+    // F1 and Learn More never do nothing silently: without the page the user is told, and
+    // without a program to open it (no xdg-open) the user is told where the page is.
     Splash missing;
     missing.controller.onLearnMore();
     EXPECT_TRUE(missing.platform.workspace.opened.empty());
-    EXPECT_TRUE(missing.platform.alerts.panels.empty());
+    ASSERT_EQ(missing.platform.alerts.panels.size(), 1u);
+    EXPECT_NE(missing.platform.alerts.panels[0].message.find("NSNoHelpPage"), std::string::npos);
+
+    Splash noOpener;
+    noOpener.platform.bundle.resources["help/index.html"] = "/x/help/index.html";
+    noOpener.platform.bundle.entries = {{"NSHelpNotOpened", "The page is at %@"}};
+    noOpener.platform.workspace.openSucceeds = false;
+    noOpener.controller.onLearnMore();
+    ASSERT_EQ(noOpener.platform.alerts.panels.size(), 1u);
+    EXPECT_EQ(noOpener.platform.alerts.panels[0].message, "The page is at /x/help/index.html");
 
     Splash noWorkspace;
     noWorkspace.platform.bundle.resources["help/index.html"] = "/x/help/index.html";
@@ -163,6 +175,7 @@ TEST(SplashControllerTest, LearnMoreOpensTheHelpPageAsAFileAddress)
     noWorkspace.controller.onLearnMore();
     noWorkspace.controller.onCorvane();
     EXPECT_TRUE(noWorkspace.platform.workspace.opened.empty());
+    EXPECT_EQ(noWorkspace.platform.alerts.panels.size(), 1u);
     EXPECT_EQ(noWorkspace.platform.application.terminateCount, 0);
 }
 
@@ -171,8 +184,8 @@ TEST(SplashControllerTest, LearnMoreOpensTheHelpPageAsAFileAddress)
 TEST(SplashControllerTest, ShippedPictureAndHelpPageAreUsable)
 {
     const std::string resources = std::string(GPSDESK_SOURCE_DIR) + "/resources/";
-    std::ifstream picture(resources + "splash.icns", std::ios::binary);
-    ASSERT_TRUE(picture) << "resources/splash.icns missing";
+    std::ifstream picture(resources + "splash.png", std::ios::binary);
+    ASSERT_TRUE(picture) << "resources/splash.png missing";
     const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(picture), {}};
     ASSERT_GT(bytes.size(), 33u);
     const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};

@@ -64,6 +64,23 @@ TEST_F(GPSSettingsControllerTest, FirstRunSelectsDefaultsButNoPort)
     EXPECT_EQ(platform.application.terminateCount, 0);
 }
 
+TEST_F(GPSSettingsControllerTest, AMetricDesktopStartsInKilometresUntilTheUserChooses)
+{
+    devices(1);
+    settings.setDefaultUnits(1);
+    settings.awakeFromNib();
+    EXPECT_EQ(settings.units(), 1u);
+
+    // A stored choice wins over the locale, also the choice of miles.
+    GPSSettingsController chosen;
+    fakes::FakeComboBox units;
+    chosen.setUnitsComboBox(&units);
+    chosen.setDefaultUnits(1);
+    platform.preferences.values = {{"units", PreferenceValue(std::int64_t{0})}};
+    chosen.awakeFromNib();
+    EXPECT_EQ(chosen.units(), 0u);
+}
+
 TEST_F(GPSSettingsControllerTest, WrongTypedKeysAreToldInOnePanelAndKeepTheirDefaults)
 {
     devices(1);

@@ -80,6 +80,22 @@ TEST(StringsBundleTest, ResourcesAreNamesInsideTheFolder)
     }
 }
 
+TEST(StringsBundleTest, ATranslatedResourceIsFoundBeforeTheOriginal)
+{
+    servicestest::TempDir dir;
+    servicestest::writeFile(dir.path() / "res/strings/de.json", R"({"A": "de-a"})");
+    servicestest::writeFile(dir.path() / "res/strings/en.json", R"({"A": "en-a"})");
+    servicestest::writeFile(dir.path() / "res/help/index.html", "<html lang=en>");
+    servicestest::writeFile(dir.path() / "res/help/index.de.html", "<html lang=de>");
+    servicestest::writeFile(dir.path() / "res/splash.png", "png");
+    const StringsBundle german(dir.path() / "res", {"de_DE", "de"});
+    EXPECT_EQ(german.pathForResource("help/index.html"), (dir.path() / "res/help/index.de.html").string());
+    // Nothing translated: the original.
+    EXPECT_EQ(german.pathForResource("splash.png"), (dir.path() / "res/splash.png").string());
+    const StringsBundle english(dir.path() / "res", {"en_GB"});
+    EXPECT_EQ(english.pathForResource("help/index.html"), (dir.path() / "res/help/index.html").string());
+}
+
 TEST(StringsBundleTest, FindsTheConfiguredFolderElseTheSourceTree)
 {
     servicestest::TempDir dir;

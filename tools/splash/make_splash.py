@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws the splash picture of GPS Desk (a sky plot over a compass tape, with the title)
-and writes it as a PNG to resources/splash.icns, the name the splash drawer looks up.
+and writes it as a PNG to resources/splash.png, the name the splash drawer looks up.
 
 Standard library only: shapes are rasterised from their distance fields with an
 anti-aliased edge, then composited over a gradient and packed with zlib.
@@ -171,7 +171,7 @@ def draw_text(layer, text, x, baseline, size, weight, tracking):
 
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "splash.icns")
+        os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "splash.png")
     picture = Picture(WIDTH, HEIGHT)
     picture.background()
 
