@@ -137,6 +137,17 @@ TEST(UbxReceiverTest, SaveResetAndDefaults)
     EXPECT_EQ(receiver.outputRate(kNavSatUart1), 0);
 }
 
+TEST(UbxReceiverTest, AStartingRateIsKeptAsSavedAndForgottenOnFactoryReset)
+{
+    sim::UbxReceiver receiver(9600);
+    EXPECT_EQ(receiver.baudRate(), 9600u);
+    EXPECT_EQ(valGet(receiver, UbxLayer::Flash, {kBaud}), (std::vector<UbxConfigValue>{{kBaud, 9600}}));
+    EXPECT_TRUE(receiver.receive(ubxReset(UbxStart::Hot, UbxResetMode::Software)).empty());
+    EXPECT_EQ(receiver.baudRate(), 9600u);
+    EXPECT_EQ(ackOf(receiver.receive(ubxResetToDefaults())), (UbxAck{true, 0x06, 0x09}));
+    EXPECT_EQ(receiver.baudRate(), 38400u);
+}
+
 TEST(UbxReceiverTest, MeasurementsGiveTheSkyAndPositionBack)
 {
     sim::UbxReceiver receiver;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 
+#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -100,7 +101,8 @@ speed_t speedOf(std::uint32_t rate)
 {
     return rate == 1200 ? B1200 : rate == 2400 ? B2400 : rate == 9600 ? B9600
          : rate == 19200 ? B19200 : rate == 38400 ? B38400
-         : rate == 57600 ? B57600 : rate == 115200 ? B115200 : B4800;
+         : rate == 57600 ? B57600 : rate == 115200 ? B115200 : rate == 230400 ? B230400
+         : rate == 460800 ? B460800 : rate == 921600 ? B921600 : B4800;
 }
 
 bool makeRaw(int fd, std::uint32_t rate)
@@ -158,10 +160,17 @@ bool Simulator::start()
         m_error = "already started";
         return false;
     }
-    if (!isValidRate(m_options.rate)) {
+    const bool ubx = m_options.protocol == Protocol::Ubx;
+    if (ubx ? !UbxReceiver::validBaud(m_options.rate) : !isValidRate(m_options.rate)) {
         errno = EINVAL;
         return fail("rate " + std::to_string(m_options.rate));
     }
+    if (ubx && !m_options.replayPath.empty()) {
+        std::lock_guard lock(m_mutex);
+        m_error = "a log is replayed as it was recorded, not in UBX mode";
+        return false;
+    }
+    if (ubx) m_ubx = std::make_unique<UbxReceiver>(m_options.rate);
 
     if (!m_options.replayPath.empty()) {
         if (!m_replay.open(m_options.replayPath, m_options.replayTimesPath)) {
@@ -220,6 +229,7 @@ bool Simulator::start()
     }
     m_started = Clock::now();
     m_paceStart = m_started;
+    m_nextMeasurement = m_started;
     m_thread = std::thread(&Simulator::run, this);
     return true;
 }
@@ -420,6 +430,10 @@ void Simulator::receive(const std::uint8_t* bytes, std::size_t count)
         m_received.insert(m_received.end(), bytes, bytes + std::min(room, count));
     }
     m_receivedChanged.notify_all();
+    if (m_ubx) {
+        receiveUbx(bytes, count);
+        return;
+    }
     // The protocol can change in the middle of a chunk ($PSRF100,0 followed by a frame).
     for (std::size_t i = 0; i < count; ++i) {
         if (m_binary)
@@ -559,6 +573,32 @@ void Simulator::handleBinary(const std::vector<std::uint8_t>& payload)
     }
 }
 
+void Simulator::receiveUbx(const std::uint8_t* bytes, std::size_t count)
+{
+    const auto answers = m_ubx->receive({bytes, count});
+    m_pending.append(answers.begin(), answers.end());
+    std::uint32_t rate;
+    {
+        std::lock_guard lock(m_mutex);
+        rate = m_rate;
+    }
+    const std::uint32_t baud = m_ubx->baudRate();
+    if (baud == m_rateAfterAnswer.value_or(rate)) return;
+    // The application reads the answer at the rate it asked at, and only then follows.
+    m_rateAfterAnswer = baud;
+    m_bytesBeforeSwitch = m_pending.size();
+}
+
+void Simulator::switchRateIfAnswered(Clock::time_point now)
+{
+    if (!m_rateAfterAnswer || m_bytesBeforeSwitch > 0) return;
+    m_pacedBytes = 0;
+    m_paceStart = now;
+    std::lock_guard lock(m_mutex);
+    m_rate = *m_rateAfterAnswer;
+    m_rateAfterAnswer.reset();
+}
+
 // ---- output --------------------------------------------------------------------------
 
 void Simulator::cutOutput()
@@ -621,6 +661,91 @@ void Simulator::queueSecond()
         }
     }
     ++m_cycle;
+}
+
+namespace {
+
+constexpr std::int64_t kGpsEpochUnixTime = 315964800;  // 1980-01-06
+constexpr std::int64_t kGpsLeapSeconds = 18;
+constexpr std::int64_t kSecondsPerWeek = 604800;
+constexpr double kMetresPerSecondPerKnot = 1852.0 / 3600.0;
+constexpr double kGeoidSeparationMetres = 47.9;  // as the route's GGA gives it
+
+// The measurement millisecond ms into the scenario's second, as the UBX receiver sees it.
+UbxEpoch ubxEpoch(const Scenario::State& state, std::uint32_t ms)
+{
+    UbxEpoch epoch;
+    const std::int64_t gpsSeconds = state.unixTime - kGpsEpochUnixTime + kGpsLeapSeconds;
+    epoch.timeOfWeekMs = static_cast<std::uint32_t>((gpsSeconds % kSecondsPerWeek) * 1000 + ms);
+    const std::time_t t = static_cast<std::time_t>(state.unixTime);
+    std::tm utc{};
+    ::gmtime_r(&t, &utc);
+    epoch.date = {static_cast<std::uint16_t>(utc.tm_year + 1900), static_cast<std::uint8_t>(utc.tm_mon + 1),
+                  static_cast<std::uint8_t>(utc.tm_mday)};
+    epoch.time = {static_cast<std::uint8_t>(utc.tm_hour), static_cast<std::uint8_t>(utc.tm_min),
+                  static_cast<std::uint8_t>(utc.tm_sec), static_cast<std::int32_t>(ms) * 1000000};
+    epoch.fixType = state.fixQuality == 0 ? binary::UbxFixType::NoFix
+                    : state.fixMode == 2  ? binary::UbxFixType::Fix2D
+                                          : binary::UbxFixType::Fix3D;
+    epoch.latitudeDeg = state.latitudeDegrees;
+    epoch.longitudeDeg = state.longitudeDegrees;
+    epoch.heightMslM = state.altitudeMetres;
+    epoch.geoidSeparationM = kGeoidSeparationMetres;
+    epoch.groundSpeedMps = state.speedKnots * kMetresPerSecondPerKnot;
+    epoch.headingDeg = state.courseDegrees;
+    epoch.pdop = state.pdop;
+    epoch.hdop = state.hdop;
+    epoch.vdop = state.vdop;
+    for (const Scenario::SatelliteView& view : state.inView) {
+        UbxSkySatellite satellite;
+        satellite.svId = static_cast<std::uint8_t>(view.prn);
+        satellite.elevationDeg = static_cast<std::int8_t>(view.elevationDegrees);
+        satellite.azimuthDeg = static_cast<std::int16_t>(view.azimuthDegrees);
+        satellite.cnoDbHz = static_cast<std::uint8_t>(std::max(0, view.snr));
+        satellite.used = std::find(state.used.begin(), state.used.end(), view.prn) != state.used.end();
+        // A dual-band receiver: the satellites that broadcast L2C are tracked on it too.
+        if (view.prn % 2 == 0 && view.snr >= 0) satellite.sigIds = {0, 3};
+        epoch.satellites.push_back(std::move(satellite));
+    }
+    return epoch;
+}
+
+// The UART1 output keys of the route's sentences, in Sentence order.
+constexpr std::array<std::uint32_t, kSentenceCount> kNmeaOutputKeys{
+    0x209100bb, 0x209100ca, 0x209100c0, 0x209100c5, 0x209100ac, 0x209100b1};
+
+}  // namespace
+
+void Simulator::queueUbxMeasurement(bool silent)
+{
+    // The scenario moves a second at a time; measurements fall in between.
+    const std::uint64_t at = m_measurementMs;
+    m_measurementMs += std::max<std::uint16_t>(1, m_ubx->measurementPeriodMs());
+    bool newSecond = false;
+    while (m_cycle <= at / 1000) {
+        m_scenario.step();
+        ++m_cycle;
+        newSecond = true;
+    }
+    const auto frames = m_ubx->measurement(ubxEpoch(m_scenario.state(), static_cast<std::uint32_t>(at % 1000)));
+    std::uint32_t rate;
+    {
+        std::lock_guard lock(m_mutex);
+        rate = m_rate;
+    }
+    // As with NMEA, a measurement that does not fit the line is dropped whole; nothing goes
+    // out between a baud-rate change and its answer.
+    const std::size_t backlog = m_options.unpaced ? kUnpacedBacklog : rate / 10;
+    if (silent || m_rateAfterAnswer || m_pending.size() > backlog) return;
+    m_pending.append(frames.begin(), frames.end());
+    // The route's sentences carry whole seconds: they come with a second's first measurement.
+    if (!newSecond || !m_ubx->nmeaOutput()) return;
+    const std::uint64_t second = m_cycle - 1;
+    for (int i = 0; i < kSentenceCount; ++i) {
+        const std::uint8_t every = m_ubx->outputRate(kNmeaOutputKeys[static_cast<std::size_t>(i)]);
+        if (every == 0 || second % every != 0) continue;
+        for (auto& line : m_scenario.sentences(static_cast<Sentence>(i))) queueLine(std::move(line));
+    }
 }
 
 std::optional<ReplayLog::Line> Simulator::nextReplayLine()
@@ -751,6 +876,7 @@ void Simulator::run()
 
     while (!m_stopping.load()) {
         auto now = Clock::now();
+        switchRateIfAnswered(now);
         if (m_unplugRequested.load() || (faults.unplugAtSeconds >= 0.0 && now >= at(faults.unplugAtSeconds))) {
             closeTerminal();
             break;
@@ -788,11 +914,22 @@ void Simulator::run()
         if (silent) {
             // Gone quiet at once, even in the middle of a line: the rest of it is lost.
             m_pending.clear();
+            m_bytesBeforeSwitch = 0;
         }
         m_pending += injected;
 
+        if (m_ubx && now >= m_nextMeasurement) {
+            queueUbxMeasurement(silent);
+            // In simulated time; a new period counts from the next measurement on.
+            const auto period = duration_cast<Clock::duration>(duration<double, std::milli>(
+                m_ubx->measurementPeriodMs() / m_options.speedup));
+            m_nextMeasurement += period;
+            if (m_nextMeasurement <= now) m_nextMeasurement = now + period;  // late: no burst
+        }
         if (now >= nextCycle) {
-            if (!silent && !binary && !m_replaying)
+            if (m_ubx) {
+                // The measurements move the scenario on.
+            } else if (!silent && !binary && !m_replaying)
                 queueSecond();
             else if (!m_replaying)
                 m_scenario.step(), ++m_cycle;  // simulated time runs on while quiet
@@ -854,6 +991,7 @@ void Simulator::run()
                 if (n > 0) {
                     m_midLine = m_pending[static_cast<std::size_t>(n) - 1] != '\n';
                     m_pending.erase(0, static_cast<std::size_t>(n));
+                    m_bytesBeforeSwitch -= std::min(m_bytesBeforeSwitch, static_cast<std::size_t>(n));
                     m_pacedBytes += static_cast<std::uint64_t>(n);
                     std::lock_guard lock(m_mutex);
                     m_bytesSent += static_cast<std::uint64_t>(n);
@@ -872,6 +1010,8 @@ void Simulator::run()
         if (m_replayHeld && m_lastInput != Clock::time_point{})
             replayDue = std::min(replayDue, m_lastInput + kReplayQuietAfterSetUp);
         Clock::time_point wakeAt = std::min({nextCycle, nextSend, replayDue, now + kMaxWait});
+        if (m_ubx) wakeAt = std::min(wakeAt, m_nextMeasurement);
+        if (m_rateAfterAnswer && m_bytesBeforeSwitch == 0) wakeAt = now;
         if (silent) wakeAt = std::min(wakeAt, silentUntil);
         if (faults.unplugAtSeconds >= 0.0) wakeAt = std::min(wakeAt, std::max(now, at(faults.unplugAtSeconds)));
         if (faults.silenceAtSeconds >= 0.0 && !m_scheduledSilenceDone)

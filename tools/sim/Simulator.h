@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "tools/sim/ReplayLog.h"
 #include "tools/sim/Scenario.h"
+#include "tools/sim/UbxReceiver.h"
 
 namespace sim {
 
@@ -34,7 +36,13 @@ constexpr double kMinReplaySpeed = 0.01;
 // No line waits longer than this for its turn, however long the gap the log recorded.
 constexpr std::chrono::hours kMaxReplayWait{24};
 
+// Nmea: the SiRF-type receiver below. Ubx: a generation-9 receiver that speaks UBX (see
+// UbxReceiver) over the same route and sky, its rates, messages and line rate set through
+// its configuration keys.
+enum class Protocol : std::uint8_t { Nmea, Ubx };
+
 struct Options {
+    Protocol protocol = Protocol::Nmea;
     std::uint32_t seed = 1;
     std::uint32_t rate = 4800;        // line rate at start, bits per second
     bool unpaced = false;             // send as fast as the reader takes it
@@ -65,6 +73,10 @@ struct Options {
 // then its banner), $PSRF101 (hot, warm or cold restart), $PSRF103 (output periods),
 // $PSRF105 (debug) and, in binary mode,
 // messages 133 (DGPS source) and 129 (back to NMEA). Input with a bad checksum is ignored.
+// With Protocol::Ubx it is the UBX receiver instead: answers come from UbxReceiver, the
+// measurements follow its measurement period (in simulated time), NMEA comes only when its
+// keys switch it on, and a baud-rate change is answered at the old rate before it takes effect.
+// The line faults apply to NMEA lines only; a replay has no UBX mode.
 // All public operations are safe from any thread.
 class Simulator {
 public:
@@ -122,6 +134,9 @@ private:
     void receiveBinaryByte(std::uint8_t byte);
     void handleNmea(const std::string& line);
     void handleBinary(const std::vector<std::uint8_t>& payload);
+    void receiveUbx(const std::uint8_t* bytes, std::size_t count);
+    void queueUbxMeasurement(bool silent);
+    void switchRateIfAnswered(Clock::time_point now);
     void queueLine(std::string line);
     void queueSecond();
     void queueReplay();
@@ -183,6 +198,12 @@ private:
     std::uint32_t m_lineRate = 0;      // the rate the thread last saw, and the one before it
     std::uint32_t m_previousRate = 0;
     Clock::time_point m_rateChangedAt{};
+    std::unique_ptr<UbxReceiver> m_ubx;       // UBX mode only
+    Clock::time_point m_nextMeasurement{};
+    std::uint64_t m_measurementMs = 0;        // simulated time of the next measurement
+    // A baud-rate change waits until its answer, and what was queued before it, is written.
+    std::optional<std::uint32_t> m_rateAfterAnswer;
+    std::size_t m_bytesBeforeSwitch = 0;
 
     // Shared with the public operations.
     mutable std::mutex m_mutex;

@@ -39,13 +39,6 @@ constexpr std::array kLegacyOutputs{
     LegacyOutput{0xF0, 0x02, 0x209100c0},   LegacyOutput{0xF0, 0x03, 0x209100c5},
 };
 
-bool standardBaud(std::uint64_t baud)
-{
-    for (const std::uint64_t rate : {4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
-        if (baud == rate) return true;
-    return false;
-}
-
 void ack(std::vector<std::uint8_t>& out, bool accepted, std::uint8_t messageClass, std::uint8_t messageId)
 {
     const std::uint8_t payload[] = {messageClass, messageId};
@@ -67,7 +60,14 @@ std::int64_t scaled(double value, double unit) { return std::llround(value / uni
 
 }  // namespace
 
-UbxReceiver::UbxReceiver()
+bool UbxReceiver::validBaud(std::uint64_t baud)
+{
+    for (const std::uint64_t rate : {4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
+        if (baud == rate) return true;
+    return false;
+}
+
+UbxReceiver::UbxReceiver(std::uint32_t baud)
 {
     // Every listed key starts at a plausible factory value; this receiver speaks UBX, with the
     // navigation messages on and NMEA off.
@@ -84,7 +84,8 @@ UbxReceiver::UbxReceiver()
     m_defaults[0x20930001] = 41; // NMEA 4.11
     m_defaults[0x10930006] = 0;
     for (const std::uint32_t key : {kNavPvtUart1, kNavSatUart1, kNavSigUart1, kNavDopUart1}) m_defaults[key] = 1;
-    m_ram = m_defaults;
+    if (baud != m_defaults[kUart1Baud]) m_flash[kUart1Baud] = baud;
+    reset();
 }
 
 std::vector<std::uint8_t> UbxReceiver::receive(std::span<const std::uint8_t> bytes)
@@ -152,7 +153,7 @@ void UbxReceiver::handle(const binary::Frame& frame, std::vector<std::uint8_t>& 
         return;
     }
     case 0x00: {  // CFG-PRT for UART1: answered at the old rate, then the rate changes
-        const bool valid = payload.size() == 20 && in.u1(0) == 1 && standardBaud(in.u4(8));
+        const bool valid = payload.size() == 20 && in.u1(0) == 1 && validBaud(in.u4(8));
         ack(out, valid, kCfg, frame.ubxId);
         if (valid) m_ram[kUart1Baud] = in.u4(8);
         return;
@@ -268,7 +269,7 @@ bool UbxReceiver::acceptable(std::uint32_t key, std::uint64_t value) const
 {
     if (key == kRateMeas) return value >= 25;
     if (key == kRateNav) return value >= 1 && value <= 127;
-    if (key == kUart1Baud || key == 0x40530001) return standardBaud(value);
+    if (key == kUart1Baud || key == 0x40530001) return validBaud(value);
     if ((key >> 28 & 0x07) == 1) return value <= 1;
     return true;
 }

@@ -44,13 +44,18 @@ struct UbxEpoch {
 // NAV-SAT, NAV-SIG and NAV-DOP as the message-rate keys say.
 class UbxReceiver {
 public:
-    UbxReceiver();
+    // Starts at the factory settings, except for a line rate other than the factory 38400,
+    // which it holds as one saved in flash (a reset to defaults forgets it).
+    explicit UbxReceiver(std::uint32_t baud = 38400);
 
     // Bytes from the application; returns the receiver's answers (whole frames).
     std::vector<std::uint8_t> receive(std::span<const std::uint8_t> bytes);
     // The frames of one measurement; empty on measurements that are not navigation epochs
     // (CFG-RATE-NAV) or when UBX output is off.
     std::vector<std::uint8_t> measurement(const UbxEpoch& epoch);
+
+    // The line rates its UART takes.
+    static bool validBaud(std::uint64_t baud);
 
     // Current (RAM) settings.
     std::uint16_t measurementPeriodMs() const;

@@ -1,4 +1,5 @@
-// gpsdesk-sim: a simulated SiRF-type GPS receiver on a pseudo-terminal. Prints the device
+// gpsdesk-sim: a simulated GPS receiver (SiRF-type NMEA, or generation-9 UBX) on a
+// pseudo-terminal. Prints the device
 // path as its first line of output, then runs until killed or --duration ends.
 
 #include <csignal>
@@ -16,8 +17,10 @@ namespace {
 
 const char kUsage[] =
     "usage: gpsdesk-sim [options]\n"
+    "  --protocol nmea|ubx  a SiRF-type NMEA receiver (default) or a UBX receiver\n"
+    "                       configured through its keys\n"
     "  --seed N             scenario seed (default 1)\n"
-    "  --rate BPS           line rate at start (default 4800)\n"
+    "  --rate BPS           line rate at start (default 4800; with ubx 38400)\n"
     "  --unpaced            send as fast as the reader takes it\n"
     "  --speedup X          simulated seconds per real second (default 1)\n"
     "  --no-fix-spells      20 s without a fix in every 300 s lap\n"
@@ -53,6 +56,7 @@ int main(int argc, char** argv)
 {
     sim::Options options;
     double duration = -1.0;
+    bool rateGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto number = [&](double& out) {
@@ -73,12 +77,23 @@ int main(int argc, char** argv)
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (arg == "--protocol") {
+            const std::string protocol = text();
+            if (protocol == "nmea") {
+                options.protocol = sim::Protocol::Nmea;
+            } else if (protocol == "ubx") {
+                options.protocol = sim::Protocol::Ubx;
+            } else {
+                std::fprintf(stderr, "gpsdesk-sim: --protocol is nmea or ubx\n%s", kUsage);
+                return 2;
+            }
         } else if (arg == "--seed") {
             number(value);
             options.seed = static_cast<std::uint32_t>(value);
         } else if (arg == "--rate") {
             number(value);
             options.rate = static_cast<std::uint32_t>(value);
+            rateGiven = true;
         } else if (arg == "--unpaced") {
             options.unpaced = true;
         } else if (arg == "--speedup") {
@@ -127,6 +142,9 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+
+    // A generation-9 receiver leaves the factory at 38400 bit/s.
+    if (options.protocol == sim::Protocol::Ubx && !rateGiven) options.rate = 38400;
 
     // Block the ending signals before the simulator thread exists, so that only the wait
     // below receives them.
