@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "app/Connection.h"
+#include "sources/ByteSource.h"
+#include "sources/CorrectionQueue.h"
 #include "core/Alert.h"
 #include "core/ConnectionDoctor.h"
 #include "core/CycleWatch.h"
@@ -37,10 +39,84 @@ HeadlessSession::HeadlessSession(Sink reports, Sink messages, LineTap* tap)
 
 HeadlessSession::~HeadlessSession() = default;
 
+class HeadlessSession::Link {
+public:
+    enum class Read { Data, Quiet, HungUp, Closed };
+    virtual ~Link() = default;
+    // Whatever arrives within half a second into bytes.
+    virtual Read read(ByteBuffer& bytes) = 0;
+    virtual bool write(const std::vector<std::uint8_t>& bytes) = 0;
+    virtual std::uint64_t bytesRead() const = 0;
+};
+
+class HeadlessSession::SerialLink : public Link {
+public:
+    explicit SerialLink(Serial& serial) : m_serial(serial) {}
+    Read read(ByteBuffer& bytes) override
+    {
+        bytes = m_serial.readPortWithin(0.5);
+        if (!bytes.empty()) return Read::Data;
+        if (m_serial.hungUp()) return Read::HungUp;
+        if (!m_serial.isOpen() || m_serial.cancelled()) return Read::Closed;
+        return Read::Quiet;
+    }
+    bool write(const std::vector<std::uint8_t>& bytes) override
+    {
+        return m_serial.writePort(bytes) == bytes.size();
+    }
+    std::uint64_t bytesRead() const override { return m_serial.bytesReceived(); }
+
+private:
+    Serial& m_serial;
+};
+
+class HeadlessSession::SourceLink : public Link {
+public:
+    explicit SourceLink(ByteSource& source) : m_source(source) {}
+    Read read(ByteBuffer& bytes) override
+    {
+        bytes.resize(16384);
+        const ByteSource::ReadResult got = m_source.read(bytes, std::chrono::milliseconds(500));
+        bytes.resize(got.status == ByteSource::ReadStatus::Data ? got.count : 0);
+        m_read += bytes.size();
+        switch (got.status) {
+        case ByteSource::ReadStatus::Data: return Read::Data;
+        case ByteSource::ReadStatus::Quiet: return Read::Quiet;
+        case ByteSource::ReadStatus::HungUp: return Read::HungUp;
+        case ByteSource::ReadStatus::Cancelled: return Read::Closed;
+        }
+        return Read::Closed;
+    }
+    bool write(const std::vector<std::uint8_t>& bytes) override { return m_source.write(bytes); }
+    std::uint64_t bytesRead() const override { return m_read; }
+
+private:
+    ByteSource& m_source;
+    std::uint64_t m_read = 0;
+};
+
 void HeadlessSession::stop()
 {
     m_stopping.store(true);
     if (Serial* serial = m_serial.load()) serial->cancel();
+    if (ByteSource* source = m_source.load()) source->cancel();
+}
+
+bool HeadlessSession::runSource(ByteSource& source)
+{
+    m_source.store(&source);
+    if (m_stopping.load()) source.cancel();
+    if (!source.open(std::chrono::seconds(10))) {
+        m_messages(source.message().text());
+        m_source.store(nullptr);
+        return false;
+    }
+    m_messages("#### Open " + source.name());
+    SourceLink link(source);
+    readUntilStopped(link, source.name(), {});
+    m_source.store(nullptr);
+    source.close();
+    return true;
 }
 
 bool HeadlessSession::run(const std::string& port, const std::string& rate,
@@ -64,13 +140,14 @@ bool HeadlessSession::run(const std::string& port, const std::string& rate,
     m_messages("#### Open " + port + " at " + opened.rate);
     if (const auto warning = ConnectionDoctor().sharedUseWarning(port)) m_messages(*warning);
     std::vector<ByteBuffer> firstLines = Connection::initialise(*serial, port, opened.rate);
-    readUntilStopped(*serial, port, std::move(firstLines));
+    SerialLink link(*serial);
+    readUntilStopped(link, port, std::move(firstLines));
     m_serial.store(nullptr);
     serial->closePort();
     return true;
 }
 
-void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port,
+void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
                                        std::vector<ByteBuffer> firstLines)
 {
     ReceiverState state;
@@ -108,6 +185,7 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port,
             }
         }
         pending = 0;
+        if (m_cycleListener) m_cycleListener(state);
     };
     std::optional<std::uint32_t> ubxEpoch;  // time of week of the UBX epoch being gathered
     std::uint16_t lastRtcm = 0;
@@ -155,27 +233,31 @@ void HeadlessSession::readUntilStopped(Serial& serial, const std::string& port,
         if (cycle.endsCycle(result.sentenceKind->type)) report();
     };
     for (ByteBuffer& line : firstLines) take(pipeline.take(std::move(line)));
-    m_bytesRead.store(serial.bytesReceived());
+    m_bytesRead.store(link.bytesRead());
     std::vector<LineResult> results;
+    ByteBuffer bytes;
     while (!m_stopping.load()) {
+        // Corrections go to the receiver whole, each in one write, between reads: never in
+        // the middle of another write.
+        if (m_corrections)
+            for (const std::vector<std::uint8_t>& frame : m_corrections->takeAll()) (void)link.write(frame);
         // Whatever the line brings within half a second, cut into NMEA lines and UBX and
         // RTCM 3 frames.
-        const ByteBuffer bytes = serial.readPortWithin(0.5);
-        m_bytesRead.store(serial.bytesReceived());
+        const Link::Read got = link.read(bytes);
+        m_bytesRead.store(link.bytesRead());
         results.clear();
-        if (bytes.empty()) {
-            if (serial.hungUp()) {
-                pipeline.drain(results);
-                for (LineResult& result : results) take(std::move(result));
-                report();
-                m_messages(Alert::localizedStringWithKey("NSConnectionLost") + " " + port);
-                return;
-            }
-            if (!serial.isOpen() || serial.cancelled()) break;  // closed or cancelled
+        if (got == Link::Read::HungUp) {
             pipeline.drain(results);
-        } else {
-            pipeline.feed(bytes, results);
+            for (LineResult& result : results) take(std::move(result));
+            report();
+            m_messages(Alert::localizedStringWithKey("NSConnectionLost") + " " + port);
+            return;
         }
+        if (got == Link::Read::Closed) break;  // closed or cancelled
+        if (got == Link::Read::Quiet)
+            pipeline.drain(results);
+        else
+            pipeline.feed(bytes, results);
         for (LineResult& result : results) take(std::move(result));
     }
     report();  // the last cycle, cut short by the end

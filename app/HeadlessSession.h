@@ -10,7 +10,10 @@
 
 #include "core/ByteBuffer.h"
 
+class ByteSource;
+class CorrectionQueue;
 class LineTap;
+class ReceiverState;
 class Serial;
 
 // GPS Desk without a window: the same serial reader, receiver commands and receiver model as
@@ -34,8 +37,20 @@ public:
     // storedRate: tried first by the automatic rate, as the window tries its stored one.
     bool run(const std::string& port, const std::string& rate,
              const std::optional<std::string>& storedRate = std::nullopt);
+    // The same from a network source (tcp://, gpsd://): connects, reads until stop() or until
+    // the source hangs up. False when it could not connect (the reason went to `messages`).
+    bool runSource(ByteSource& source);
     // Ends run() soon, also while it waits on a quiet line. Any thread.
     void stop();
+
+    // Corrections to write to the receiver, each frame whole, between reads; not owned.
+    void setCorrections(CorrectionQueue* queue) { m_corrections = queue; }
+    // Told the receiver state after every reported cycle (for the correction source's GGA).
+    // Reader thread.
+    void setCycleListener(std::function<void(const ReceiverState&)> listener)
+    {
+        m_cycleListener = std::move(listener);
+    }
 
     std::uint64_t sentencesHandled() const { return m_handled.load(); }
     std::uint64_t linesRejected() const { return m_rejected.load(); }
@@ -43,13 +58,20 @@ public:
     std::uint64_t bytesRead() const { return m_bytesRead.load(); }
 
 private:
-    void readUntilStopped(Serial& serial, const std::string& port, std::vector<ByteBuffer> firstLines);
+    // What the read loop needs of a serial port or a network source.
+    class Link;
+    class SerialLink;
+    class SourceLink;
+    void readUntilStopped(Link& link, const std::string& name, std::vector<ByteBuffer> firstLines);
 
     Sink m_reports;
     Sink m_messages;
     LineTap* m_tap = nullptr;
     std::atomic<bool> m_stopping{false};
     std::atomic<Serial*> m_serial{nullptr};
+    std::atomic<ByteSource*> m_source{nullptr};
+    CorrectionQueue* m_corrections = nullptr;
+    std::function<void(const ReceiverState&)> m_cycleListener;
     std::atomic<std::uint64_t> m_handled{0};
     std::atomic<std::uint64_t> m_rejected{0};
     std::atomic<std::uint64_t> m_bytesRead{0};
