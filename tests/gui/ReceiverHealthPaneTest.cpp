@@ -86,7 +86,9 @@ TEST_F(ReceiverHealthPaneTest, ShowsUnknownUntilTheReceiverSpeaksThenItsWordsInC
     EXPECT_EQ(pane.valueLabel("health.details"), nullptr);
     EXPECT_EQ(pane.valueLabel("health.model")->text(), "unknown — the receiver has not sent its version report");
     for (QLabel* label : pane.findChildren<QLabel*>()) {
-        if (label->text() == "ROM BASE 0x118B2060") EXPECT_TRUE(label->isHidden());
+        if (label->text() == "ROM BASE 0x118B2060") {
+            EXPECT_TRUE(label->isHidden());
+        }
     }
 }
 
