@@ -122,6 +122,11 @@ TEST_F(ReceiverHealthTextTest, EveryStateIsNamedInWordsWithItsWeight)
         health.*field = value;
         return health;
     };
+    const auto jamming = [&](UbxJammingState state) { return with(&ReceiverHealth::jamming, state); };
+    const auto antenna = [&](UbxAntennaStatus status) { return with(&ReceiverHealth::antenna, status); };
+    const auto power = [&](UbxAntennaPower state) { return with(&ReceiverHealth::antennaPower, state); };
+    const auto spoofing = [&](UbxSpoofingState state) { return with(&ReceiverHealth::spoofing, state); };
+    const auto agc = [&](int count) { return with(&ReceiverHealth::agcCount, count); };
     const struct {
         const char* name;
         ReceiverHealth health;
@@ -129,32 +134,30 @@ TEST_F(ReceiverHealthTextTest, EveryStateIsNamedInWordsWithItsWeight)
         const char* value;
         HealthLevel level;
     } cases[] = {
-        {"no jamming", with(&ReceiverHealth::jamming, UbxJammingState::Ok), "health.jamming", "no interference", HealthLevel::Good},
-        {"jamming critical", with(&ReceiverHealth::jamming, UbxJammingState::Critical), "health.jamming",
+        {"no jamming", jamming(UbxJammingState::Ok), "health.jamming", "no interference", HealthLevel::Good},
+        {"jamming critical", jamming(UbxJammingState::Critical), "health.jamming",
          "critical — interference, no fix", HealthLevel::Critical},
-        {"jamming detector off", with(&ReceiverHealth::jamming, UbxJammingState::Unknown), "health.jamming",
+        {"jamming detector off", jamming(UbxJammingState::Unknown), "health.jamming",
          "unknown — the receiver's jamming detection is off", HealthLevel::Unknown},
-        {"antenna open", with(&ReceiverHealth::antenna, UbxAntennaStatus::Open), "health.antenna", "open circuit", HealthLevel::Warning},
-        {"antenna short", with(&ReceiverHealth::antenna, UbxAntennaStatus::Short), "health.antenna", "short circuit",
-         HealthLevel::Critical},
-        {"antenna starting", with(&ReceiverHealth::antenna, UbxAntennaStatus::Init), "health.antenna", "being checked",
-         HealthLevel::Unknown},
-        {"antenna supervisor off", with(&ReceiverHealth::antenna, UbxAntennaStatus::DontKnow), "health.antenna",
+        {"antenna open", antenna(UbxAntennaStatus::Open), "health.antenna", "open circuit", HealthLevel::Warning},
+        {"antenna short", antenna(UbxAntennaStatus::Short), "health.antenna", "short circuit", HealthLevel::Critical},
+        {"antenna starting", antenna(UbxAntennaStatus::Init), "health.antenna", "being checked", HealthLevel::Unknown},
+        {"antenna supervisor off", antenna(UbxAntennaStatus::DontKnow), "health.antenna",
          "unknown — the receiver's antenna supervisor is off", HealthLevel::Unknown},
-        {"antenna power off", with(&ReceiverHealth::antennaPower, UbxAntennaPower::Off), "health.antennaPower", "off", HealthLevel::Plain},
-        {"antenna power unknown", with(&ReceiverHealth::antennaPower, UbxAntennaPower::DontKnow), "health.antennaPower",
+        {"antenna power off", power(UbxAntennaPower::Off), "health.antennaPower", "off", HealthLevel::Plain},
+        {"antenna power unknown", power(UbxAntennaPower::DontKnow), "health.antennaPower",
          "unknown — the receiver's antenna supervisor is off", HealthLevel::Unknown},
-        {"spoofing indicated", with(&ReceiverHealth::spoofing, UbxSpoofingState::Indicated), "health.spoofing", "indicated",
+        {"spoofing indicated", spoofing(UbxSpoofingState::Indicated), "health.spoofing", "indicated",
          HealthLevel::Warning},
-        {"spoofing multiple", with(&ReceiverHealth::spoofing, UbxSpoofingState::Multiple), "health.spoofing", "multiple indications",
+        {"spoofing multiple", spoofing(UbxSpoofingState::Multiple), "health.spoofing", "multiple indications",
          HealthLevel::Critical},
-        {"spoofing detector off or absent", with(&ReceiverHealth::spoofing, UbxSpoofingState::Unknown), "health.spoofing",
+        {"spoofing detector off or absent", spoofing(UbxSpoofingState::Unknown), "health.spoofing",
          "unknown — the receiver's spoofing detection is off or missing", HealthLevel::Unknown},
-        {"gain control outside its range gets no share", with(&ReceiverHealth::agcCount, 9000), "health.agc", "9000", HealthLevel::Plain},
-        {"zero gain is a value, not nothing", with(&ReceiverHealth::agcCount, 0), "health.agc", "0 of 8191 (0 %)", HealthLevel::Plain},
-        {"full gain", with(&ReceiverHealth::agcCount, 8191), "health.agc", "8191 of 8191 (100 %)", HealthLevel::Plain},
-        {"no interference measured is a value", with(&ReceiverHealth::jamIndicator, 0), "health.jamIndicator", "0 of 255",
-         HealthLevel::Plain},
+        {"gain outside its range gets no share", agc(9000), "health.agc", "9000", HealthLevel::Plain},
+        {"zero gain is a value, not nothing", agc(0), "health.agc", "0 of 8191 (0 %)", HealthLevel::Plain},
+        {"full gain", agc(8191), "health.agc", "8191 of 8191 (100 %)", HealthLevel::Plain},
+        {"no interference measured is a value", with(&ReceiverHealth::jamIndicator, 0), "health.jamIndicator",
+         "0 of 255", HealthLevel::Plain},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
