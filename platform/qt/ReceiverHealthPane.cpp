@@ -54,8 +54,6 @@ ReceiverHealthPane::Line& ReceiverHealthPane::line(std::size_t index)
         added.label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         // Versions and states are worth copying into a bug report.
         added.value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        added.value->setWordWrap(true);
-        added.value->setMinimumWidth(260);
         const int row = static_cast<int>(m_lines.size());
         m_grid->addWidget(added.label, row, 0);
         m_grid->addWidget(added.value, row, 1);
@@ -97,6 +95,8 @@ void ReceiverHealthPane::refresh()
         Line& shown = line(i);
         shown.label->setText(QString::fromStdString(rows[i].label));
         shown.value->setText(QString::fromStdString(rows[i].value));
+        // Only the receiver's free list can grow long; the other values keep to one line.
+        shown.value->setWordWrap(rows[i].key == "health.details");
         style(shown.value, rows[i].level);
         shown.label->show();
         shown.value->show();
