@@ -33,6 +33,7 @@
 #include "platform/Services.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtFont.h"
+#include "platform/qt/ReceiverHealthPane.h"
 #include "platform/qt/ReceiverTestPane.h"
 
 namespace qtplatform {
@@ -130,6 +131,7 @@ MainWindow::MainWindow(QtApplication& application) : m_application(application)
     buildMonitorDrawer();
     buildSplashDrawer();
     buildReceiverTestPane();
+    buildReceiverHealthPane();
     connectControllers();
 }
 
@@ -395,6 +397,18 @@ void MainWindow::buildReceiverTestPane()
     layout->setContentsMargins(0, 0, 0, 0);
     m_receiverTestPane = new ReceiverTestPane(*m_receiverTestController, content);
     layout->addWidget(m_receiverTestPane);
+}
+
+void MainWindow::buildReceiverHealthPane()
+{
+    QtDrawer& pane = addPane({"receiverHealth", "pane.receiverHealth", "menu.receiverHealth",
+                              QtDrawer::Edge::Right, QKeySequence(Qt::CTRL | Qt::Key_5), nullptr});
+    auto* layout = new QVBoxLayout(pane.contentView());
+    layout->setContentsMargins(0, 0, 0, 0);
+    // The window controller comes later; until it does there is nothing to show.
+    layout->addWidget(new ReceiverHealthPane([this] {
+        return m_gpsController ? m_gpsController->receiverState().health() : ReceiverHealth{};
+    }, pane.contentView()));
 }
 
 void MainWindow::buildSplashDrawer()

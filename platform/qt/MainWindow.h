@@ -120,6 +120,7 @@ private:
     void buildSatelliteDrawer();
     void buildSplashDrawer();
     void buildReceiverTestPane();
+    void buildReceiverHealthPane();
     void connectControllers();
     void connectInstruments();
     void connectWindowController();

@@ -143,6 +143,7 @@ TEST_F(MainWindowTest, MenusCarryTheKeysAndDisableWhatNobodyProvides)
                      {"settings", QKeySequence(Qt::CTRL | Qt::Key_2)},
                      {"monitor", QKeySequence(Qt::CTRL | Qt::Key_3)},
                      {"receiverTest", QKeySequence(Qt::CTRL | Qt::Key_4)},
+                     {"receiverHealth", QKeySequence(Qt::CTRL | Qt::Key_5)},
                      {"connect", QKeySequence(Qt::CTRL | Qt::Key_K)},
                      {"quit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
                      {"help", QKeySequence(Qt::Key_F1)}};
