@@ -18,6 +18,7 @@
 #include "app/PositionFormatter.h"
 #include "app/SpeedFormatter.h"
 #include "app/Connection.h"
+#include "binary/UbxCommands.h"
 #include "app/ReceiverCommands.h"
 #include "app/ReceiverTestController.h"
 #include "platform/Alerts.h"
@@ -288,6 +289,7 @@ void GPSController::connectCommand(bool reportFailure)
     }
     m_connectedPort = *port;
     m_pipeline = SentencePipeline(m_lineTap);
+    m_askedVersion = false;
     m_connected.store(true);
     postToMain([this, text = "#### Open " + *port + " at " + usedRate] { updateMonitor(text); });
     postToMain([this] {
@@ -360,6 +362,13 @@ void GPSController::takeResult(LineResult result, double now)
 {
     Update update;
     update.result = std::move(result);
+    // A receiver that speaks UBX is asked once per connection who it is, for the identity
+    // and health pane.
+    if (update.result.kind == LineResult::Kind::Ubx && !m_askedVersion && m_serialPort) {
+        m_askedVersion = true;
+        const std::vector<std::uint8_t> poll = binary::ubxPollMonVer();
+        (void)m_serialPort->writePort(poll);
+    }
     switch (update.result.kind) {
     case LineResult::Kind::Dropped:
         return;

@@ -323,6 +323,7 @@ private:
     std::string m_connectedPort;
     SentencePipeline m_pipeline;  // of this connection
     std::vector<LineResult> m_results;  // scratch of readSentence()
+    bool m_askedVersion = false;        // the MON-VER poll went out on this connection
     double m_lastDrainRequest = -1.0;  // steady seconds
 
     // The update queue, guarded by m_queueMutex.

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/Connection.h"
+#include "binary/UbxCommands.h"
 #include "sources/ByteSource.h"
 #include "sources/CorrectionQueue.h"
 #include "core/Alert.h"
@@ -189,6 +190,7 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
     };
     std::optional<std::uint32_t> ubxEpoch;  // time of week of the UBX epoch being gathered
     std::uint16_t lastRtcm = 0;
+    bool askedVersion = false;
     const auto takeUbx = [&](const binary::UbxRecord& record) {
         // A UBX epoch ends when its end-of-epoch message comes, or when a message of the next
         // epoch (another time of week) arrives first.
@@ -211,6 +213,11 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
         }
         if (result.kind == LineResult::Kind::Ubx) {
             ++m_handled;
+            // A receiver that speaks UBX is asked once who it is (model, firmware, protocol).
+            if (!askedVersion) {
+                askedVersion = true;
+                (void)link.write(binary::ubxPollMonVer());
+            }
             if (result.ubx) takeUbx(*result.ubx);
             return;
         }

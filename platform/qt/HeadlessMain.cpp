@@ -14,7 +14,13 @@
 #include "core/Alert.h"
 #include "core/LineTap.h"
 #include "core/NmeaShare.h"
+#include "core/ReceiverState.h"
 #include "core/StreamRecorder.h"
+#include "sources/ByteSource.h"
+#include "sources/CorrectionQueue.h"
+#include "sources/GgaSentence.h"
+#include "sources/NtripClient.h"
+#include "sources/SourceUrl.h"
 #include "platform/Services.h"
 #include "platform/posix/JsonPreferences.h"
 #include "platform/posix/PosixClock.h"
@@ -78,8 +84,8 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
         simulatedPort ? simulatedPort
                       : (options.ports.empty() ? std::nullopt
                                                : std::optional<std::string>(options.ports.front()));
-    if (!port) {
-        std::fputs("gpsdesk: --headless needs --port PATH or --simulate\n", stderr);
+    if (!port && !options.source) {
+        std::fputs("gpsdesk: --headless needs --port PATH, --source URL or --simulate\n", stderr);
         return 2;
     }
     const std::string rate = options.rate.value_or(simulatedRate.value_or("4800"));
@@ -91,6 +97,38 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
     platform::Services& services = platform::services();
     services = {.bundle = &bundle, .clock = &clock, .sleeper = &sleeper};
 
+    // A network receiver instead of a port, and a correction source: both addresses checked
+    // before anything starts.
+    std::unique_ptr<ByteSource> source;
+    if (options.source) {
+        SourceMessage whyNot;
+        const auto url = SourceUrl::parse(*options.source, whyNot);
+        if (url && (url->kind == SourceUrl::Kind::Tcp || url->kind == SourceUrl::Kind::Gpsd))
+            source = makeByteSource(*url);
+        if (!source) {
+            std::fprintf(stderr, "gpsdesk: --source: %s\n",
+                         url ? "only tcp:// and gpsd:// addresses are read as a source" : whyNot.text().c_str());
+            services = platform::Services{};
+            return 2;
+        }
+    }
+    std::unique_ptr<NtripClient> ntrip;
+    CorrectionQueue corrections;
+    if (options.ntrip) {
+        SourceMessage whyNot;
+        const auto url = SourceUrl::parse(*options.ntrip, whyNot);
+        if (!url || url->kind != SourceUrl::Kind::Ntrip) {
+            std::fprintf(stderr, "gpsdesk: --ntrip: %s\n",
+                         url ? "needs an ntrip:// or ntrips:// address" : whyNot.text().c_str());
+            services = platform::Services{};
+            return 2;
+        }
+        ntrip = std::make_unique<NtripClient>(
+            NtripSettings::fromUrl(*url, ntripPasswordFromEnvironment()),
+            [&corrections](std::vector<std::uint8_t> frame) { corrections.push(std::move(frame)); },
+            [](const SourceMessage& said) { std::fprintf(stderr, "gpsdesk: %s\n", said.text().c_str()); });
+    }
+
     HeadlessTaps taps;
     std::atomic<bool> recordingFailed{false};
     taps.recorder.setStopListener([&](StreamRecorder::StopReason reason, int error) {
@@ -101,7 +139,7 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
         std::fprintf(stderr, "gpsdesk: %s %s\n", why.c_str(), taps.recorder.path().c_str());
     });
     if (options.recordPath &&
-        !taps.recorder.start(*options.recordPath, *port, rate)) {
+        !taps.recorder.start(*options.recordPath, port.value_or(options.source.value_or("")), rate)) {
         std::fprintf(stderr, "gpsdesk: cannot record: %s\n", taps.recorder.error().c_str());
         services = platform::Services{};
         return 1;
@@ -150,7 +188,25 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
         }
         session.stop();
     });
-    const bool used = session.run(*port, rate, rate == GPSSettingsController::kAutomaticRate ? storedRate() : std::nullopt);
+    if (ntrip) {
+        session.setCorrections(&corrections);
+        // The caster gets the receiver's position for its GGA once per reported cycle.
+        session.setCycleListener([client = ntrip.get()](const ReceiverState& state) {
+            if (!state.position() || state.mode() < 2) return;
+            GgaPosition position;
+            position.latitudeDegrees = state.position()->latitudeDegrees;
+            position.longitudeDegrees = state.position()->longitudeDegrees;
+            position.altitudeMeters = state.altitudeMeters().value_or(0.0f);
+            position.quality = state.fixQuality().value_or(1);
+            position.satellites = static_cast<int>(state.satellitesUsed());
+            if (state.hdop()) position.hdop = *state.hdop();
+            client->setPosition(position);
+        });
+        ntrip->start();
+    }
+    const bool used = source ? session.runSource(*source)
+                             : session.run(*port, rate, rate == GPSSettingsController::kAutomaticRate ? storedRate() : std::nullopt);
+    if (ntrip) ntrip->stop();
     done.store(true);
     watcher.join();
     taps.share.stop();

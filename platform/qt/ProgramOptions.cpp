@@ -53,7 +53,8 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
         }
         const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after"
                                 || name == "--rate" || name == "--record" || name == "--replay"
-                                || name == "--speed" || name == "--share";
+                                || name == "--speed" || name == "--share" || name == "--source"
+                                || name == "--ntrip";
         if (takesValue && !value) {
             if (i + 1 >= arguments.size()) {
                 options.error = name + " needs a value";
@@ -113,6 +114,13 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
                 return options;
             }
             options.share = *value;
+        } else if (name == "--source" || name == "--ntrip") {
+            // Checked where the addresses are parsed; a password never belongs here.
+            if (value->empty()) {
+                options.error = name + " needs an address";
+                return options;
+            }
+            (name == "--source" ? options.source : options.ntrip) = *value;
         } else if (name == "--simulate") {
             options.simulate = true;
         } else if (name == "--help" || name == "-h") {
@@ -133,7 +141,8 @@ std::string ProgramOptions::usage(const std::string& program)
            " [--port PATH]... [--rate RATE] [--simulate] [--screenshot FILE.png]\n"
            "       [--quit-after SECONDS] [--record FILE] [--replay FILE [--speed N|max]]\n"
            "       [--share [ADDRESS:]PORT]\n"
-           "       " + program + " --headless (--port PATH | --simulate) [--rate RATE]\n"
+           "       " + program + " --headless (--port PATH | --source URL | --simulate | --replay FILE)\n"
+           "       [--rate RATE] [--ntrip URL] [--record FILE] [--share [ADDRESS:]PORT]\n"
            "       [--quit-after SECONDS]\n"
            "       " + program + " --help | --version\n"
            "\n"
@@ -165,6 +174,13 @@ std::string ProgramOptions::usage(const std::string& program)
            "  --share [ADDRESS:]PORT re-send valid sentences to TCP clients (default address\n"
            "                         127.0.0.1) and on a pseudo-terminal linked at\n"
            "                         $XDG_RUNTIME_DIR/gpsdesk/nmea\n"
+           "  --source URL           read a receiver over the network (headless): tcp://HOST:PORT\n"
+           "                         for one sending NMEA or UBX over TCP, gpsd://HOST[:PORT]\n"
+           "                         [/DEVICE] to read through a running gpsd (no configuration)\n"
+           "  --ntrip URL            corrections for an RTK receiver from an NTRIP caster,\n"
+           "                         ntrip://USER@HOST:PORT/MOUNT (ntrips:// for TLS), written\n"
+           "                         whole to the receiver; the password comes from\n"
+           "                         GPSDESK_NTRIP_PASSWORD, never from the command line\n"
            "  --help                 show this text\n"
            "  --version              show the version\n";
 }

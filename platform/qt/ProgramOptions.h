@@ -18,6 +18,8 @@ struct ProgramOptions {
     std::optional<std::string> replayPath;   // --replay FILE
     double replaySpeed = 1.0;                // --speed N|max (max: 0)
     std::optional<std::string> share;        // --share [ADDRESS:]PORT, checked
+    std::optional<std::string> source;       // --source tcp://HOST:PORT | gpsd://HOST[:PORT][/DEVICE]
+    std::optional<std::string> ntrip;        // --ntrip ntrip[s]://USER@HOST:PORT/MOUNT
     bool help = false;                       // --help / -h
     bool version = false;                    // --version
     std::string error;                       // not empty: the command line is unusable

@@ -8,10 +8,17 @@
 #include <thread>
 #include <vector>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "app/GPSSettingsController.h"
 #include "app/HeadlessSession.h"
+#include "sources/ByteSource.h"
+#include "sources/CorrectionQueue.h"
+#include "sources/SourceUrl.h"
 #include "core/LineTap.h"
 #include "fakes/PseudoTerminal.h"
 
@@ -126,6 +133,81 @@ TEST(HeadlessSession, AnAutomaticRateCutShortSaysSo)
     EXPECT_FALSE(used.load());
     EXPECT_TRUE(seen.saidSomething("NSDoctorRateCutShort"));
     EXPECT_FALSE(seen.saidSomething("NSDoctorRateNotFound"));
+}
+
+// Corrections reach the receiver whole, between reads, and nothing else is written inside
+// them.
+TEST(HeadlessSession, CorrectionsAreWrittenToTheReceiverWholeBetweenReads)
+{
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    Collected seen;
+    CorrectionQueue corrections;
+    HeadlessSession session([](const std::string&) {},
+                            [&](const std::string& line) {
+                                std::lock_guard lock(seen.mutex);
+                                seen.messages.push_back(line);
+                            });
+    session.setCorrections(&corrections);
+    std::thread reader([&] { session.run(pty.slavePath(), "4800"); });
+    ASSERT_TRUE(until([&] { return seen.saidSomething("#### Open"); }, 5000ms));
+    ASSERT_TRUE(pty.write("$Version test\r\n"));  // ends the wait for the banner
+    std::string written = pty.readAll(std::chrono::milliseconds(700));  // the setup sentences
+    const std::vector<std::uint8_t> first{0xD3, 0x00, 0x03, 0x3E, 0xD0, 0x00, 0x11, 0x22, 0x33};
+    const std::vector<std::uint8_t> second{0xD3, 0x00, 0x02, 0x40, 0xE0, 0xAA, 0xBB, 0xCC};
+    corrections.push(first);
+    corrections.push(second);
+    written = pty.readAll(std::chrono::milliseconds(1500));
+    session.stop();
+    reader.join();
+    const std::string expected(first.begin(), first.end());
+    const std::string expectedToo(second.begin(), second.end());
+    EXPECT_EQ(written, expected + expectedToo);
+}
+
+// A receiver on the network (tcp://) is read through the same road as a serial port.
+TEST(HeadlessSession, ATcpSourceIsReadLikeAPort)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int port = ntohs(address.sin_port);
+    std::thread server([listener] {
+        const int client = ::accept(listener, nullptr, nullptr);
+        if (client < 0) return;
+        std::string lines;
+        for (int second = 0; second < 3; ++second) {
+            char body[96];
+            std::snprintf(body, sizeof body, "GPRMC,1300%02d.00,A,4807.038,N,01131.000,E,0.5,54.7,081226,,,A", second);
+            lines += withChecksum(body);
+        }
+        (void)!::write(client, lines.data(), lines.size());
+        std::this_thread::sleep_for(300ms);
+        ::close(client);  // the receiver goes away: the session ends
+    });
+    SourceMessage whyNot;
+    const auto url = SourceUrl::parse("tcp://127.0.0.1:" + std::to_string(port), whyNot);
+    ASSERT_TRUE(url);
+    auto source = makeByteSource(*url);
+    ASSERT_TRUE(source);
+    Collected seen;
+    HeadlessSession session(
+        [&](const std::string& line) {
+            std::lock_guard lock(seen.mutex);
+            seen.reports.push_back(line);
+        },
+        [](const std::string&) {});
+    EXPECT_TRUE(session.runSource(*source));  // ends when the server hangs up
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(seen.countReports("\"class\":\"TPV\""), 3u);
+    EXPECT_EQ(seen.countReports("\"time\":\"2026-12-08T13:00:02.000Z\""), 1u);
 }
 
 }  // namespace
