@@ -191,6 +191,51 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
     std::optional<std::uint32_t> ubxEpoch;  // time of week of the UBX epoch being gathered
     std::uint16_t lastRtcm = 0;
     bool askedVersion = false;
+    // The configuration's writes, one at a time, each waiting for its answer.
+    struct Write {
+        std::vector<std::uint8_t> frame;
+        std::uint8_t messageId = 0;  // of class CFG
+        std::string what;            // for the messages
+    };
+    std::vector<Write> writes;
+    if (!m_configuration.empty()) {
+        std::string what;
+        for (const binary::UbxConfigValue& value : m_configuration)
+            what += (what.empty() ? "" : ", ") + binary::formatUbxConfigValue(value);
+        writes.push_back({binary::ubxValSet(binary::ubxlayers::kRam, m_configuration), 0x8A, what});
+    }
+    if (m_saveConfiguration)
+        writes.push_back({binary::ubxSaveConfig(), 0x09, Alert::localizedStringWithKey("NSConfigSaveWhat")});
+    std::size_t nextWrite = 0;
+    std::optional<double> sentAt;
+    constexpr double kAnswerSeconds = 3.0;
+    const auto sendNext = [&] {
+        if (nextWrite >= writes.size() || sentAt) return;
+        (void)link.write(writes[nextWrite].frame);
+        sentAt = nowSeconds();
+    };
+    const auto answered = [&](const binary::UbxAck& ack) {
+        if (!sentAt || nextWrite >= writes.size() || ack.messageClass != 0x06 ||
+            ack.messageId != writes[nextWrite].messageId)
+            return;
+        m_messages(Alert::localizedStringWithKey(ack.accepted ? "NSConfigAccepted" : "NSConfigRefused",
+                                                 {writes[nextWrite].what}));
+        if (!ack.accepted) {
+            m_configurationFailed.store(true);
+            nextWrite = writes.size();  // nothing is saved after a refusal
+        } else {
+            ++nextWrite;
+        }
+        sentAt.reset();
+        sendNext();
+    };
+    const auto checkAnswerTime = [&] {
+        if (!sentAt || nowSeconds() - *sentAt < kAnswerSeconds) return;
+        m_messages(Alert::localizedStringWithKey("NSConfigNoAnswer", {writes[nextWrite].what}));
+        m_configurationFailed.store(true);
+        nextWrite = writes.size();
+        sentAt.reset();
+    };
     const auto takeUbx = [&](const binary::UbxRecord& record) {
         // A UBX epoch ends when its end-of-epoch message comes, or when a message of the next
         // epoch (another time of week) arrives first.
@@ -218,7 +263,10 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
                 askedVersion = true;
                 (void)link.write(binary::ubxPollMonVer());
             }
-            if (result.ubx) takeUbx(*result.ubx);
+            if (result.ubx) {
+                if (const auto* ack = std::get_if<binary::UbxAck>(&*result.ubx)) answered(*ack);
+                takeUbx(*result.ubx);
+            }
             return;
         }
         if (result.kind == LineResult::Kind::Rtcm3) {
@@ -243,7 +291,10 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
     m_bytesRead.store(link.bytesRead());
     std::vector<LineResult> results;
     ByteBuffer bytes;
+    // The configuration goes out as soon as the receiver is read.
+    sendNext();
     while (!m_stopping.load()) {
+        checkAnswerTime();
         // Corrections go to the receiver whole, each in one write, between reads: never in
         // the middle of another write.
         if (m_corrections)

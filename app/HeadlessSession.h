@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "binary/UbxConfigKeys.h"
 #include "core/ByteBuffer.h"
 
 class ByteSource;
@@ -43,6 +44,18 @@ public:
     // Ends run() soon, also while it waits on a quiet line. Any thread.
     void stop();
 
+    // Configuration for a u-blox receiver of generation 9 or later, sent once the receiver
+    // speaks: the values (CFG-VALSET to its RAM), then, with save, CFG-CFG to keep the
+    // configuration in battery-backed RAM and flash. Every write waits for its ACK or NAK,
+    // told to `messages` with the keys named.
+    void setConfiguration(std::vector<binary::UbxConfigValue> values, bool save)
+    {
+        m_configuration = std::move(values);
+        m_saveConfiguration = save;
+    }
+    // The receiver refused or did not answer a configuration write. Any thread.
+    bool configurationFailed() const { return m_configurationFailed.load(); }
+
     // Corrections to write to the receiver, each frame whole, between reads; not owned.
     void setCorrections(CorrectionQueue* queue) { m_corrections = queue; }
     // Told the receiver state after every reported cycle (for the correction source's GGA).
@@ -71,6 +84,9 @@ private:
     std::atomic<Serial*> m_serial{nullptr};
     std::atomic<ByteSource*> m_source{nullptr};
     CorrectionQueue* m_corrections = nullptr;
+    std::vector<binary::UbxConfigValue> m_configuration;
+    bool m_saveConfiguration = false;
+    std::atomic<bool> m_configurationFailed{false};
     std::function<void(const ReceiverState&)> m_cycleListener;
     std::atomic<std::uint64_t> m_handled{0};
     std::atomic<std::uint64_t> m_rejected{0};

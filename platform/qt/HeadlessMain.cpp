@@ -188,6 +188,12 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
         }
         session.stop();
     });
+    if (!options.settings.empty() || options.save) {
+        std::vector<binary::UbxConfigValue> values;
+        for (const std::string& text : options.settings)
+            values.push_back(*binary::parseUbxConfigAssignment(text).value);  // checked by the options
+        session.setConfiguration(std::move(values), options.save);
+    }
     if (ntrip) {
         session.setCorrections(&corrections);
         // The caster gets the receiver's position for its GGA once per reported cycle.
@@ -212,7 +218,7 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
     taps.share.stop();
     taps.recorder.stop();
     services = platform::Services{};
-    if (recordingFailed.load()) return 1;
+    if (recordingFailed.load() || session.configurationFailed()) return 1;
     return used ? 0 : 1;
 }
 

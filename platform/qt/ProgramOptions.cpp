@@ -1,5 +1,7 @@
 #include "platform/qt/ProgramOptions.h"
 
+#include "binary/UbxConfigKeys.h"
+
 #include "app/GPSSettingsController.h"
 #include "core/Serial.h"
 
@@ -54,7 +56,7 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
         const bool takesValue = name == "--port" || name == "--screenshot" || name == "--quit-after"
                                 || name == "--rate" || name == "--record" || name == "--replay"
                                 || name == "--speed" || name == "--share" || name == "--source"
-                                || name == "--ntrip";
+                                || name == "--ntrip" || name == "--set";
         if (takesValue && !value) {
             if (i + 1 >= arguments.size()) {
                 options.error = name + " needs a value";
@@ -121,6 +123,16 @@ ProgramOptions ProgramOptions::parse(const std::vector<std::string>& arguments)
                 return options;
             }
             (name == "--source" ? options.source : options.ntrip) = *value;
+        } else if (name == "--set") {
+            const binary::UbxConfigParse parsed = binary::parseUbxConfigAssignment(*value);
+            if (!parsed.value) {
+                options.error = "--set needs KEY=VALUE with a key the receiver's configuration knows "
+                                "(for example CFG-RATE-MEAS=200), not \"" + *value + "\"";
+                return options;
+            }
+            options.settings.push_back(*value);
+        } else if (name == "--save") {
+            options.save = true;
         } else if (name == "--simulate") {
             options.simulate = true;
         } else if (name == "--help" || name == "-h") {
@@ -143,7 +155,7 @@ std::string ProgramOptions::usage(const std::string& program)
            "       [--share [ADDRESS:]PORT]\n"
            "       " + program + " --headless (--port PATH | --source URL | --simulate | --replay FILE)\n"
            "       [--rate RATE] [--ntrip URL] [--record FILE] [--share [ADDRESS:]PORT]\n"
-           "       [--quit-after SECONDS]\n"
+           "       [--set KEY=VALUE]... [--save] [--quit-after SECONDS]\n"
            "       " + program + " --help | --version\n"
            "\n"
            "GPS Desk shows time, position, fix, speed and course from a GPS receiver on a\n"
@@ -181,6 +193,10 @@ std::string ProgramOptions::usage(const std::string& program)
            "                         ntrip://USER@HOST:PORT/MOUNT (ntrips:// for TLS), written\n"
            "                         whole to the receiver; the password comes from\n"
            "                         GPSDESK_NTRIP_PASSWORD, never from the command line\n"
+           "  --set KEY=VALUE        configure a u-blox receiver of generation 9 or later with\n"
+           "                         its own key names (CFG-RATE-MEAS=200); repeatable; every\n"
+           "                         write is confirmed or refused by the receiver (headless)\n"
+           "  --save                 keep the configuration in battery-backed RAM and flash\n"
            "  --help                 show this text\n"
            "  --version              show the version\n";
 }

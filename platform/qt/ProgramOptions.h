@@ -20,6 +20,8 @@ struct ProgramOptions {
     std::optional<std::string> share;        // --share [ADDRESS:]PORT, checked
     std::optional<std::string> source;       // --source tcp://HOST:PORT | gpsd://HOST[:PORT][/DEVICE]
     std::optional<std::string> ntrip;        // --ntrip ntrip[s]://USER@HOST:PORT/MOUNT
+    std::vector<std::string> settings;       // --set KEY=VALUE, repeatable, checked
+    bool save = false;                       // --save
     bool help = false;                       // --help / -h
     bool version = false;                    // --version
     std::string error;                       // not empty: the command line is unusable

@@ -21,6 +21,7 @@
 #include "sources/SourceUrl.h"
 #include "core/LineTap.h"
 #include "fakes/PseudoTerminal.h"
+#include "tools/sim/Simulator.h"
 
 namespace {
 
@@ -208,6 +209,51 @@ TEST(HeadlessSession, ATcpSourceIsReadLikeAPort)
     ::close(listener);
     EXPECT_EQ(seen.countReports("\"class\":\"TPV\""), 3u);
     EXPECT_EQ(seen.countReports("\"time\":\"2026-12-08T13:00:02.000Z\""), 1u);
+}
+
+// Configuration end to end against the simulated generation-9 receiver: a rate the receiver
+// takes makes reports come five times a second; a value it refuses is told with the key named
+// and fails the run.
+TEST(HeadlessSession, ConfigurationIsConfirmedOrRefusedByTheReceiver)
+{
+    for (const bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "refused" : "taken");
+        sim::Options options;
+        options.protocol = sim::Protocol::Ubx;
+        options.rate = 38400;
+        sim::Simulator simulator(options);
+        ASSERT_TRUE(simulator.start()) << simulator.error();
+        Collected seen;
+        HeadlessSession session(
+            [&](const std::string& line) {
+                std::lock_guard lock(seen.mutex);
+                seen.reports.push_back(line);
+            },
+            [&](const std::string& line) {
+                std::lock_guard lock(seen.mutex);
+                seen.messages.push_back(line);
+            });
+        const auto value = binary::parseUbxConfigAssignment(refused ? "CFG-UART1-BAUDRATE=12345" : "CFG-RATE-MEAS=200");
+        ASSERT_TRUE(value.value);
+        session.setConfiguration({*value.value}, false);
+        std::thread reader([&] { session.run(simulator.devicePath(), "38400"); });
+        const std::string answer = refused ? "NSConfigRefused" : "NSConfigAccepted";
+        EXPECT_TRUE(until([&] { return seen.saidSomething(answer); }, 10000ms));
+        const std::size_t before = seen.countReports("\"class\":\"TPV\"");
+        std::this_thread::sleep_for(2000ms);
+        const std::size_t inTwoSeconds = seen.countReports("\"class\":\"TPV\"") - before;
+        session.stop();
+        reader.join();
+        simulator.stop();
+        EXPECT_EQ(session.configurationFailed(), refused);
+        if (refused) {
+            EXPECT_LE(inTwoSeconds, 4u);  // still once a second
+        } else {
+            // Five a second where the line has room for every epoch; clearly more than one a
+            // second even when the simulated line drops an epoch that does not fit.
+            EXPECT_GE(inTwoSeconds, 5u);
+        }
+    }
 }
 
 }  // namespace
