@@ -16,6 +16,8 @@
 #include "binary/UbxConfigKeys.h"
 #include "binary/UbxFrame.h"
 #include "binary/UbxMessages.h"
+#include "core/GpsdReport.h"
+#include "core/ReceiverState.h"
 
 namespace {
 
@@ -95,7 +97,23 @@ void checkUbx(std::uint8_t messageClass, std::uint8_t messageId, std::span<const
 {
     const UbxDecoded decoded = decodeUbx(messageClass, messageId, payload);
     check(decoded.record.has_value() == (decoded.problem == UbxProblem::None));
-    if (decoded.record) std::visit(RangeCheck{}, *decoded.record);
+    if (!decoded.record) return;
+    std::visit(RangeCheck{}, *decoded.record);
+    // Folded into the receiver state, whatever the message says, the state stays one a window
+    // can show and a report can write.
+    static ReceiverState state;
+    static double now = 0.0;
+    now += 0.25;
+    state.apply(*decoded.record, now);
+    check(state.satellitesUsed() <= state.satellitesInView());
+    for (const SatelliteInView& s : state.satellites()) {
+        check(!s.elevationDegrees || (*s.elevationDegrees >= 0 && *s.elevationDegrees <= 90));
+        check(!s.azimuthDegrees || (*s.azimuthDegrees >= 0 && *s.azimuthDegrees < 360));
+    }
+    if (const auto& position = state.position())
+        check(std::isfinite(position->latitudeDegrees) && std::fabs(position->latitudeDegrees) <= 90.0 &&
+              std::isfinite(position->longitudeDegrees) && std::fabs(position->longitudeDegrees) <= 180.0);
+    check(!gpsdreport::tpv(state).empty() && !gpsdreport::sky(state).empty());
 }
 
 }  // namespace
