@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Position, time and course read-outs, the staleness watch and the window's proportions.
 // Main thread.
 

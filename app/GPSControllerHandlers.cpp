@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The sentence handlers of the window controller, and the locale-free number readings of the
 // text entry points. Main thread.
 

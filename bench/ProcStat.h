@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 // CPU time from a /proc stat file (a process's or one of its threads').
 

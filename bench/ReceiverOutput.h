@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 // Receiver output for the end-to-end runners: whole lines as a GPS-only receiver sends them.
 

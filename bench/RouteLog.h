@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 // The simulated receiver's own route as a log, for runners that keep a line full by replaying
 // it in a loop at the line rate.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The binary road per frame: a mixed stream (UBX navigation messages of a simulated dual-band
 // receiver, NMEA lines, RTCM3 frames) through the framer, and the framed UBX messages through
 // their decoders. Figures are frames per CPU-second.

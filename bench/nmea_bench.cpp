@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The codec path per sentence over the benchmark input. The input file is taken from
 // GPSDESK_BENCH_INPUT (written by ../shared/testdata/make-bench); without it, the sentence
 // lines of the recorded logs are used directly, which is the same mix for one pass.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Whole-process figure for the codec: reads sentence lines from a file (or standard input)
 // the way the reader thread does, line feed included and a NUL appended, runs the codec
 // path over each and prints the lines per second. Usage: nmea_runner [FILE]

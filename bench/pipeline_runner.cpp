@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Whole-pipeline figures: the simulator's terminal, the real Serial, the real reader thread
 // with its decoders, the real Qt hand-off of queued updates to the main thread (offscreen)
 // and the handlers; the controls are minimal stand-ins. Prints sentences handled per second

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Whole-program figures: the real gpsdesk (real Qt widgets, monitor drawer open, offscreen)
 // as a separate process on the simulated receiver's pseudo-terminal. The simulator runs in
 // this process, so the CPU read from /proc/PID/stat is gpsdesk's alone. gpsdesk is started

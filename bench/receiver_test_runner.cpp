@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A day of a receiver at 1 Hz through the receiver test, as fast as it computes: 86,400
 // fixes scattered about a metre and 86,400 updates of 32 satellites (four systems, rising
 // and setting, some lost behind an obstruction). Prints the resident set and the bytes

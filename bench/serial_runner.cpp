@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // CPU cost of the reader loop: readPortUntilChar(10, 256) over and over on the simulated
 // receiver, which replays its own route back to back at the line rate (the line is always
 // full: the most reads a second the port can be asked for).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The share seen from the reader thread: how long handing a sentence to it takes with no
 // client, and with 16 clients of which one never reads; whether the stuck client is dropped,
 // what the others receive and whether memory stays flat.

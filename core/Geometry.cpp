@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "core/Geometry.h"
 
 std::shared_ptr<PointModel> PointModel::pointModelWithPoint(const platform::Point& point)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The receiver state's fold of UBX messages; the NMEA fold is in ReceiverState.cpp.
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The lower half of the receiver test: the signal strip chart and the obstruction map.
 #include "core/ReceiverTestView.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "core/WrongRateWatch.h"
 
 void WrongRateWatch::reset(double now, std::uint64_t bytesReceived)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Arbitrary bytes through the framer (in pieces cut where the input says), every frame it
 // gives through the UBX table or the RTCM3 decoder, and the bytes also straight into every
 // UBX decoder and the configuration answer reader: no crash, every frame's check holds, every

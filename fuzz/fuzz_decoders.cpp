@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Arbitrary field texts through every decoder of the sentence table (whatever type the
 // address names) and into a receiver state: no crash, and no record may carry a value outside
 // the range its decoder promises.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Arbitrary receiver lines through the reader's checks and the window controller's handlers,
 // with the window assembled from fakes: no line may crash, hang or read out of bounds.
 // The first input byte chooses whether lines must pass the checksum (as on the wire) or

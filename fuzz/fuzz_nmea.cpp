@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Arbitrary bytes as a line from the serial port, through everything the reader thread and
 // the handlers do with it, whether or not the checksum holds.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Caster answers, chunked streams, source tables and RTCM 3 streams from the network are
 // untrusted: none of them may crash or hang the parsers, whatever the bytes.
 #include <cstddef>

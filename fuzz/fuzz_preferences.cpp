@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Arbitrary bytes as the preferences file: reading must never crash, hang or recurse out of
 // stack, and whatever was read must be written back as a file that reads the same again
 // (entries the record cannot represent included), never one that would be put aside.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Arbitrary armoured payloads read with arbitrary field ranges.
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // Plain value types shared by the platform interfaces. Points, y growing upward.

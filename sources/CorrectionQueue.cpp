@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "sources/CorrectionQueue.h"
 
 void CorrectionQueue::push(std::vector<std::uint8_t> frame)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "sources/NtripRequest.h"
 
 std::string NtripRequest::base64(std::string_view bytes)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "sources/Rtcm3Framer.h"
 
 #include "binary/Crc24q.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "sources/Waker.h"
 
 #include <fcntl.h>

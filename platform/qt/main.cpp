@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // gpsdesk: the desktop program. Makes the Qt application and the platform services, loads the
 // main window description, wakes it, and runs the event loop until the application ends.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Following a dark desktop: when the program takes a dark palette, and how the instruments
 // draw on it.
 #include <gtest/gtest.h>

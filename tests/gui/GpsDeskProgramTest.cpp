@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The gpsdesk program as a user or a script starts it.
 #include <gtest/gtest.h>
 

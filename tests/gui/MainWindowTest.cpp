@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The main window description: controls in place, panes on four sides of one window, menus
 // and keys, every text from the message tables, one picture with the sheets in it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The manual page names every option the program's --help names, and every place a user
 // reads about the program names every feature it has.
 #include <gtest/gtest.h>

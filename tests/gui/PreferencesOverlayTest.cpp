@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A run on the simulated receiver must not overwrite the user's own port and rate.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The Qt canvas flips the views' y-up geometry onto QPainter's y-down pixels.
 #include <gtest/gtest.h>
 

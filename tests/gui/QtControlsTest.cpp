@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Behaviour of the Qt controls that the controllers rely on.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The reader thread's way into the user interface: order, waiting, and the end of the loop.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The connection doctor on the real system: an unprivileged user before a dialout device,
 // and Debian's gpsd holding a pseudo-terminal.
 

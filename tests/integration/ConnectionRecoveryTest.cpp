@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Getting connected without help: the automatic rate against the simulator at its own line
 // speed, and the reconnect when an unplugged receiver comes back.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Lines cut in two on the way must never reach the read-outs: with the simulator cutting 30 %
 // of its lines, every value the window shows is one the whole stream carried.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The reader thread, connection management and the hand-off to the main thread, with the
 // real Serial against the simulated receiver.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Every recorded receiver log, replayed by the simulator into the real reader thread and
 // handlers: what is shown must match an independent reading of the log.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Headless on a pseudo-terminal: the same road as the window, from the first line on.
 
 #include <atomic>

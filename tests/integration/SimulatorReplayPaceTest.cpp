@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The simulated receiver replaying a log at its own pace, faster, as fast as read, paused
 // and moved, read on its pseudo-terminal as an application would.
 

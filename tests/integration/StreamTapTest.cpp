@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The recorder and the share on the real reader thread, fed by the simulated receiver, and
 // read by gpsd's own tools where Debian's gpsd is installed.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Reports once per receiver cycle: where a cycle ends is learnt from the stream.
 
 #include <string>

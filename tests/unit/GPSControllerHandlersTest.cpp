@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The six sentence handlers and the catch-all, driven directly on the main thread.
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Wake-up, user commands, connection-closed clean-up, the staleness watch without a
 // connection, and the window's proportions.
 

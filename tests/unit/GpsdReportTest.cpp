@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The receiver state as gpsd-style JSON lines: the shape scripts written for gpsd read.
 #include <clocale>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Everything GPS Desk writes for other programs — the simulator's sentences, the receiver
 // test's figures, gpsd-shaped reports — must carry a decimal point under any locale. A
 // German desktop session once turned the simulator's HDOP 1.2 into "1,2" with a valid

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The codec against recorded receiver logs and their reference decodes, read in place from
 // ../shared/testdata. The expectations are computed here independently of the codec (plain
 // XOR and hex reading, the reference tables' own figures).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "core/PortCatalog.h"
 
 #include <gtest/gtest.h>

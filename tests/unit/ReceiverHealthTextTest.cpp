@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The identity and health rows as the user reads them, through the shipped message tables:
 // folded from the receiver's own messages, every state in words, nothing unknown passed off
 // as fine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The receiver state: satellites of every constellation, each GSV stream replacing only its
 // own, used-in-fix from GSA, and the recorded logs against gpsd's reading of them.
 

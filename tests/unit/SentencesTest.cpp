@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The typed decoders: one real sentence each and the record it must give, then the values
 // a decoder must refuse.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The recorded UBX and mixed logs through the one pipeline and the receiver state, compared
 // with what a recent gpsd reported for them (the .chk beside each log): position at every
 // epoch within 1e-7 degrees, fix mode and RTK status, and satellites per constellation.

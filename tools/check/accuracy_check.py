@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Accuracy figures of a recorded NMEA log, computed apart from GPS Desk's own code.
 
 Takes the position of every GGA sentence with a fix (one per second), turns it into metres

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Replays recorded NMEA logs through a pseudo-terminal into `gpsdesk --headless` and compares
 its SKY and TPV reports with gpsd's own reading of the same log (the .chk file beside it).
 

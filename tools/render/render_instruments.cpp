@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Draws the sky plot, the compass tape, the data-ready lamp and the receiver test through the same canvas the
 // program uses, into PNG files, so the instruments can be looked at without a receiver.
 // Each recorded NMEA log named after the folder gives one more sky plot, of the sky at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // gpsdesk-sim: a simulated GPS receiver (SiRF-type NMEA, or generation-9 UBX) on a
 // pseudo-terminal. Prints the device
 // path as its first line of output, then runs until killed or --duration ends.

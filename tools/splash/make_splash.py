@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Draws the splash picture of GPS Desk (a sky plot over a compass tape, with the title)
 and writes it as a PNG to resources/splash.png, the name the splash drawer looks up.
 
