@@ -27,6 +27,17 @@ std::optional<Constellation> constellationOf(binary::UbxGnss gnss)
     return std::nullopt;
 }
 
+// MON-HW and each MON-RF block say the same of the RF front end, under the same names.
+void takeRf(ReceiverHealth& health, const auto& block)
+{
+    health.jamming = block.jamming;
+    health.jamIndicator = block.jamIndicator;
+    health.agcCount = block.agcCount;
+    health.noisePerMs = block.noisePerMs;
+    health.antenna = block.antennaStatus;
+    health.antennaPower = block.antennaPower;
+}
+
 template <typename T>
 ReceiverState::Changes keep(std::optional<T>& kept, const std::optional<T>& value, ReceiverState::Changes change)
 {
@@ -165,12 +176,7 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxMonVer& ver)
 ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxMonHw& hw)
 {
     ReceiverHealth health = m_health;
-    health.jamming = hw.jamming;
-    health.jamIndicator = hw.jamIndicator;
-    health.agcCount = hw.agcCount;
-    health.noisePerMs = hw.noisePerMs;
-    health.antenna = hw.antennaStatus;
-    health.antennaPower = hw.antennaPower;
+    takeRf(health, hw);
     if (health == m_health) return 0;
     m_health = std::move(health);
     return kHealth;
@@ -184,12 +190,7 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxMonRf& rf)
     const binary::UbxRfBlock* worst = &rf.blocks.front();
     for (const binary::UbxRfBlock& block : rf.blocks)
         if (block.jamIndicator > worst->jamIndicator) worst = &block;
-    health.jamming = worst->jamming;
-    health.jamIndicator = worst->jamIndicator;
-    health.agcCount = worst->agcCount;
-    health.noisePerMs = worst->noisePerMs;
-    health.antenna = worst->antennaStatus;
-    health.antennaPower = worst->antennaPower;
+    takeRf(health, *worst);
     if (health == m_health) return 0;
     m_health = std::move(health);
     return kHealth;
