@@ -120,7 +120,14 @@ std::string tpv(const ReceiverState& state)
         if (state.altitudeMeters())
             appendNumber(out, "geoidSep", "%.3f",
                          *state.altitudeEllipsoidMeters() - static_cast<double>(*state.altitudeMeters()));
+    } else if (mode == 3 && state.altitudeMeters() && state.geoidSeparationMeters()) {
+        // NMEA gives the height above the geoid and the geoid's height: gpsd adds them.
+        appendNumber(out, "altHAE", "%.4f",
+                     static_cast<double>(*state.altitudeMeters()) + static_cast<double>(*state.geoidSeparationMeters()));
+        appendNumber(out, "geoidSep", "%.3f", static_cast<double>(*state.geoidSeparationMeters()));
     }
+    if (mode >= 2 && state.dgpsAgeSeconds()) appendNumber(out, "dgpsAge", "%.1f", *state.dgpsAgeSeconds());
+    if (mode >= 2 && state.dgpsStation()) out += formatText(",\"dgpsSta\":%d", *state.dgpsStation());
     if (mode >= 2 && state.horizontalErrorMeters()) appendNumber(out, "eph", "%.3f", *state.horizontalErrorMeters());
     if (mode == 3 && state.verticalErrorMeters()) appendNumber(out, "epv", "%.3f", *state.verticalErrorMeters());
     return out + "}";

@@ -78,6 +78,11 @@ ReceiverState::Changes ReceiverState::apply(const GGA& gga, double)
     Changes changes = takeTime(gga.time);
     changes |= takePosition(gga.position) | takeAltitude(gga.altitudeMeters);
     changes |= store(m_fixQuality, gga.fixQuality, kFix);
+    // Of this sentence alone: a GGA without corrections says there are none.
+    if (m_dgpsAge != gga.dgpsAgeSeconds || m_dgpsStation != gga.dgpsStation) changes |= kFix;
+    m_dgpsAge = gga.dgpsAgeSeconds;
+    m_dgpsStation = gga.dgpsStation;
+    changes |= store(m_geoidSeparation, gga.geoidSeparationMeters, kAltitude);
     if (gga.fixQuality) {
         const bool valid = *gga.fixQuality > 0;
         if (valid != m_positionValid) changes |= kFix;

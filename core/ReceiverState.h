@@ -110,6 +110,12 @@ public:
     const std::optional<double>& horizontalErrorMeters() const { return m_horizontalError; }
     const std::optional<double>& verticalErrorMeters() const { return m_verticalError; }
     const ReceiverHealth& health() const { return m_health; }
+    // Age of the differential corrections (seconds) and the reference station's id, as the
+    // last GGA gave them; nothing without corrections.
+    const std::optional<float>& dgpsAgeSeconds() const { return m_dgpsAge; }
+    const std::optional<std::int32_t>& dgpsStation() const { return m_dgpsStation; }
+    // Height of the geoid above the ellipsoid, metres, as GGA gives it.
+    const std::optional<float>& geoidSeparationMeters() const { return m_geoidSeparation; }
     // Whether UBX navigation (NAV-PVT) or sky (NAV-SAT) messages have been seen.
     bool ubxNavigation() const { return m_ubxNavigation; }
 
@@ -177,6 +183,9 @@ private:
     std::optional<double> m_altitudeEllipsoid;
     std::optional<double> m_horizontalError, m_verticalError;
     ReceiverHealth m_health;
+    std::optional<float> m_dgpsAge;
+    std::optional<std::int32_t> m_dgpsStation;
+    std::optional<float> m_geoidSeparation;
     bool m_ubxNavigation = false, m_ubxSky = false, m_ubxDop = false;
     bool m_ubxPvt = false;       // NAV-PVT seen: the legacy messages are left alone
     bool m_timeOnly = false;     // a timing receiver on its surveyed position

@@ -256,6 +256,8 @@ Decoded decodeGGA(const SentenceFields& fields)
     gga.fixQuality = ranged<std::int32_t>(fields, 6, 0, 9, DecodeProblem::BadNumber, gga.dropped);
     if (gga.fixQuality == 0 || (!gga.fixQuality && !gga.fixQualityEmpty)) gga.position.reset();
     readFixQuality(fields, 11, gga);
+    gga.dgpsAgeSeconds = ranged<float>(fields, 13, 0.0f, 99999.0f, DecodeProblem::BadNumber, gga.dropped);
+    gga.dgpsStation = ranged<std::int32_t>(fields, 14, 0, 4095, DecodeProblem::BadNumber, gga.dropped);
     return accept(std::move(gga));
 }
 

@@ -96,6 +96,8 @@ struct GGA {
     std::optional<float> hdop;
     std::optional<float> altitudeMeters;  // above mean sea level
     std::optional<float> geoidSeparationMeters;
+    std::optional<float> dgpsAgeSeconds;      // age of the differential corrections
+    std::optional<std::int32_t> dgpsStation;  // the reference station's id, 0..4095
     DroppedFields dropped;
 };
 

@@ -43,7 +43,7 @@ TEST(GpsdReportTest, TpvAndSkyCarryWhatTheReceiverSaidAndNothingElse)
     EXPECT_EQ(gpsdreport::tpv(state),
               R"({"class":"TPV","time":"1994-11-19T22:54:46.000Z","mode":3,)"
               R"("lat":49.274166667,"lon":-123.185333333,"altMSL":545.400,)"
-              R"("speed":0.257,"track":54.7000})");
+              R"("speed":0.257,"track":54.7000,"altHAE":592.3000,"geoidSep":46.900})");
     EXPECT_EQ(gpsdreport::sky(state),
               R"({"class":"SKY","hdop":1.30,"vdop":2.10,"pdop":2.50,"nSat":2,"uSat":2,)"
               R"("satellites":[{"PRN":4,"gnssid":0,"svid":4,"el":40,"az":83,"ss":46,"used":true},)"
