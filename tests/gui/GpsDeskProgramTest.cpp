@@ -156,26 +156,31 @@ TEST(GpsDeskProgramTest, ARecordingCutShortByAFullDiskFailsTheRun)
     const QByteArray rmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
     for (int i = 0; i < 20000; ++i) file.write(rmc);
     file.close();
-    const QString recording = home.filePath(QStringLiteral("recording.nmea"));
-    // The limit's signal ignored, so a write past it fails as one on a full disk does.
+    // The limit's signal ignored, so a write past it fails as one on a full disk does. Both
+    // faces: the window and headless.
     const QString script = QStringLiteral("trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$@\"");
-    auto* process = new QProcess();
-    std::unique_ptr<QProcess> owner(process);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-    environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("en"));
-    process->setProcessEnvironment(environment);
-    process->start(QStringLiteral("/bin/sh"),
-                   {QStringLiteral("-c"), script, QStringLiteral(GPSDESK_BINARY), QStringLiteral("--replay"), log,
-                    QStringLiteral("--speed"), QStringLiteral("max"), QStringLiteral("--record"), recording,
-                    QStringLiteral("--quit-after"), QStringLiteral("8")});
-    ASSERT_TRUE(process->waitForFinished(60000));
-    EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process->exitCode(), 1);
-    const QByteArray told = process->readAllStandardError();
-    EXPECT_TRUE(told.contains("Recording stopped") && told.contains(recording.toUtf8())) << told.toStdString();
-    EXPECT_GT(QFileInfo(recording).size(), 0);
+    for (const bool headless : {false, true}) {
+        SCOPED_TRACE(headless ? "headless" : "window");
+        const QString recording = home.filePath(headless ? QStringLiteral("headless.nmea") : QStringLiteral("recording.nmea"));
+        auto* process = new QProcess();
+        std::unique_ptr<QProcess> owner(process);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("en"));
+        process->setProcessEnvironment(environment);
+        QStringList arguments{QStringLiteral("-c"), script, QStringLiteral(GPSDESK_BINARY)};
+        if (headless) arguments << QStringLiteral("--headless");
+        arguments << QStringLiteral("--replay") << log << QStringLiteral("--speed") << QStringLiteral("max")
+                  << QStringLiteral("--record") << recording << QStringLiteral("--quit-after") << QStringLiteral("8");
+        process->start(QStringLiteral("/bin/sh"), arguments);
+        ASSERT_TRUE(process->waitForFinished(60000));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), 1);
+        const QByteArray told = process->readAllStandardError();
+        EXPECT_TRUE(told.contains("Recording stopped") && told.contains(recording.toUtf8())) << told.toStdString();
+        EXPECT_GT(QFileInfo(recording).size(), 0);
+    }
 }
 
 // The picture is a file the user names: a link planted at the name is not written through,
