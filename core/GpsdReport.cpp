@@ -126,8 +126,13 @@ std::string tpv(const ReceiverState& state)
                      static_cast<double>(*state.altitudeMeters()) + static_cast<double>(*state.geoidSeparationMeters()));
         appendNumber(out, "geoidSep", "%.3f", static_cast<double>(*state.geoidSeparationMeters()));
     }
-    if (mode >= 2 && state.dgpsAgeSeconds()) appendNumber(out, "dgpsAge", "%.1f", *state.dgpsAgeSeconds());
-    if (mode >= 2 && state.dgpsStation()) out += formatText(",\"dgpsSta\":%d", *state.dgpsStation());
+    // Only a fix that uses corrections has a correction age and station; a receiver without
+    // them often fills the station field with zeros.
+    const auto corrected = state.status();
+    if (mode >= 2 && corrected && *corrected >= 2 && *corrected <= 4) {
+        if (state.dgpsAgeSeconds()) appendNumber(out, "dgpsAge", "%.1f", *state.dgpsAgeSeconds());
+        if (state.dgpsStation()) out += formatText(",\"dgpsSta\":%d", *state.dgpsStation());
+    }
     if (mode >= 2 && state.horizontalErrorMeters()) appendNumber(out, "eph", "%.3f", *state.horizontalErrorMeters());
     if (mode == 3 && state.verticalErrorMeters()) appendNumber(out, "epv", "%.3f", *state.verticalErrorMeters());
     return out + "}";
