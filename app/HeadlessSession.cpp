@@ -100,23 +100,32 @@ private:
 void HeadlessSession::stop()
 {
     m_stopping.store(true);
-    if (Serial* serial = m_serial.load()) serial->cancel();
-    if (ByteSource* source = m_source.load()) source->cancel();
+    std::lock_guard lock(m_linkMutex);
+    if (m_serial) m_serial->cancel();
+    if (m_source) m_source->cancel();
 }
 
 bool HeadlessSession::runSource(ByteSource& source)
 {
-    m_source.store(&source);
-    if (m_stopping.load()) source.cancel();
+    {
+        std::lock_guard lock(m_linkMutex);
+        m_source = &source;
+        // stop() may have come before the source was set.
+        if (m_stopping.load()) source.cancel();
+    }
+    const auto forget = [this] {
+        std::lock_guard lock(m_linkMutex);
+        m_source = nullptr;
+    };
     if (!source.open(std::chrono::seconds(10))) {
         m_messages(source.message().text());
-        m_source.store(nullptr);
+        forget();
         return false;
     }
     m_messages("#### Open " + source.name());
     SourceLink link(source);
     readUntilStopped(link, source.name(), {});
-    m_source.store(nullptr);
+    forget();
     source.close();
     return true;
 }
@@ -136,15 +145,21 @@ bool HeadlessSession::run(const std::string& port, const std::string& rate,
         return false;
     }
     std::unique_ptr<Serial> serial = std::move(opened.port);
-    m_serial.store(serial.get());
-    // stop() may have come before the port existed.
-    if (m_stopping.load()) serial->cancel();
+    {
+        std::lock_guard lock(m_linkMutex);
+        m_serial = serial.get();
+        // stop() may have come before the port existed.
+        if (m_stopping.load()) serial->cancel();
+    }
     m_messages("#### Open " + port + " at " + opened.rate);
     if (const auto warning = ConnectionDoctor().sharedUseWarning(port)) m_messages(*warning);
     std::vector<ByteBuffer> firstLines = Connection::initialise(*serial, port, opened.rate);
     SerialLink link(*serial);
     readUntilStopped(link, port, std::move(firstLines));
-    m_serial.store(nullptr);
+    {
+        std::lock_guard lock(m_linkMutex);
+        m_serial = nullptr;
+    }
     serial->closePort();
     return true;
 }

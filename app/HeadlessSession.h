@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,8 +83,11 @@ private:
     Sink m_messages;
     LineTap* m_tap = nullptr;
     std::atomic<bool> m_stopping{false};
-    std::atomic<Serial*> m_serial{nullptr};
-    std::atomic<ByteSource*> m_source{nullptr};
+    // The port or source being read, for stop() to cancel. Set and cleared under the lock, so
+    // stop() never cancels one that is being destroyed.
+    std::mutex m_linkMutex;
+    Serial* m_serial = nullptr;
+    ByteSource* m_source = nullptr;
     CorrectionQueue* m_corrections = nullptr;
     std::vector<binary::UbxConfigValue> m_configuration;
     bool m_saveConfiguration = false;

@@ -392,6 +392,8 @@ TEST(NmeaShareTest, IdleClientsMakeRoomAndStalledOnesAreDroppedOnTime)
     EXPECT_TRUE(eventually([&] { return share.clientCount() == 1; }));
     ::close(second);
     ::close(third);
+    // The share's thread tells the listener until it stops: stop it before the events go.
+    share.stop();
 }
 
 }  // namespace
