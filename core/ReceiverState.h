@@ -161,6 +161,10 @@ private:
     Changes applyUbx(const binary::UbxNavPosLlh& position);
     Changes applyUbx(const binary::UbxNavVelNed& velocity);
     Changes applyUbx(const binary::UbxNavTimeUtc& time);
+    // The fix of NAV-PVT or NAV-STATUS into mode, quality, carrier solution and validity; true
+    // with a fix. timeOnlyIsFix: a timing receiver's "time only" counts as a 3D fix.
+    bool takeUbxFix(binary::UbxFixType type, bool fixOk, bool differential,
+                    binary::UbxCarrierSolution carrier, bool timeOnlyIsFix, Changes& changes);
     Changes takeUbxTime(const binary::UbxTimeOfDay& time, const std::optional<binary::UbxDate>& date);
 
     std::optional<UtcTime> m_time;

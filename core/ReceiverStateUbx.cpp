@@ -27,6 +27,16 @@ std::optional<Constellation> constellationOf(binary::UbxGnss gnss)
     return std::nullopt;
 }
 
+GeoPosition geoPosition(double latitudeDegrees, double longitudeDegrees)
+{
+    GeoPosition position;
+    position.latitudeDegrees = latitudeDegrees;
+    position.longitudeDegrees = longitudeDegrees;
+    position.latitudeDegrees32 = static_cast<float>(latitudeDegrees);
+    position.longitudeDegrees32 = static_cast<float>(longitudeDegrees);
+    return position;
+}
+
 // MON-HW and each MON-RF block say the same of the RF front end, under the same names.
 void takeRf(ReceiverHealth& health, const auto& block)
 {
@@ -75,28 +85,10 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavPvt& pvt, dou
     m_ubxPvt = true;
     Changes changes = 0;
     if (pvt.time) changes |= takeUbxTime(*pvt.time, pvt.date);
-    const bool fix = pvt.gnssFixOk && (pvt.fixType == binary::UbxFixType::Fix2D ||
-                                       pvt.fixType == binary::UbxFixType::Fix3D ||
-                                       pvt.fixType == binary::UbxFixType::GnssDeadReckoning);
-    const std::int32_t mode = !fix ? 1 : pvt.fixType == binary::UbxFixType::Fix2D ? 2 : 3;
-    changes |= keep(m_fixType, std::optional<std::int32_t>(mode), kFix);
-    changes |= keep(m_fixQuality, std::optional<std::int32_t>(fix ? (pvt.differential ? 2 : 1) : 0), kFix);
-    const std::optional<std::int32_t> carrier =
-        fix && pvt.carrier != binary::UbxCarrierSolution::None
-            ? std::optional<std::int32_t>(static_cast<std::int32_t>(pvt.carrier))
-            : std::nullopt;
-    changes |= keep(m_carrierSolution, carrier, kFix);
-    if (m_differential != (fix && pvt.differential)) changes |= kFix;
-    m_differential = fix && pvt.differential;
-    m_timeOnly = false;
-    m_positionValid = fix;
+    const bool fix = takeUbxFix(pvt.fixType, pvt.gnssFixOk, pvt.differential, pvt.carrier, false, changes);
+    const std::int32_t mode = m_fixType.value_or(1);
     if (fix && pvt.latitudeDeg && pvt.longitudeDeg) {
-        GeoPosition position;
-        position.latitudeDegrees = *pvt.latitudeDeg;
-        position.longitudeDegrees = *pvt.longitudeDeg;
-        position.latitudeDegrees32 = static_cast<float>(*pvt.latitudeDeg);
-        position.longitudeDegrees32 = static_cast<float>(*pvt.longitudeDeg);
-        changes |= takePosition(position);
+        changes |= takePosition(geoPosition(*pvt.latitudeDeg, *pvt.longitudeDeg));
         m_positioned = true;
     }
     if (mode == 3 && pvt.heightMslM) changes |= takeAltitude(static_cast<float>(*pvt.heightMslM));
@@ -196,6 +188,27 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxMonRf& rf)
     return kHealth;
 }
 
+bool ReceiverState::takeUbxFix(binary::UbxFixType type, bool fixOk, bool differential,
+                               binary::UbxCarrierSolution carrier, bool timeOnlyIsFix, Changes& changes)
+{
+    const bool timeOnly = type == binary::UbxFixType::TimeOnly;
+    const bool fix = fixOk && ((timeOnlyIsFix && timeOnly) || type == binary::UbxFixType::Fix2D ||
+                               type == binary::UbxFixType::Fix3D || type == binary::UbxFixType::GnssDeadReckoning);
+    const std::int32_t mode = !fix ? 1 : type == binary::UbxFixType::Fix2D ? 2 : 3;
+    changes |= keep(m_fixType, std::optional<std::int32_t>(mode), kFix);
+    changes |= keep(m_fixQuality, std::optional<std::int32_t>(fix ? (differential ? 2 : 1) : 0), kFix);
+    const std::optional<std::int32_t> solution =
+        fix && carrier != binary::UbxCarrierSolution::None
+            ? std::optional<std::int32_t>(static_cast<std::int32_t>(carrier))
+            : std::nullopt;
+    changes |= keep(m_carrierSolution, solution, kFix);
+    if (m_differential != (fix && differential)) changes |= kFix;
+    m_differential = fix && differential;
+    m_timeOnly = fix && timeOnly;
+    m_positionValid = fix;
+    return fix;
+}
+
 ReceiverState::Changes ReceiverState::takeUbxTime(const binary::UbxTimeOfDay& time,
                                                   const std::optional<binary::UbxDate>& date)
 {
@@ -223,12 +236,7 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavPosLlh& llh)
 {
     m_ubxNavigation = true;
     if (!m_positionValid) return 0;
-    GeoPosition position;
-    position.latitudeDegrees = llh.latitudeDeg;
-    position.longitudeDegrees = llh.longitudeDeg;
-    position.latitudeDegrees32 = static_cast<float>(llh.latitudeDeg);
-    position.longitudeDegrees32 = static_cast<float>(llh.longitudeDeg);
-    Changes changes = takePosition(position);
+    Changes changes = takePosition(geoPosition(llh.latitudeDeg, llh.longitudeDeg));
     m_positioned = true;
     const bool threeD = m_fixType == 3;
     if (threeD) changes |= takeAltitude(static_cast<float>(llh.heightMslM));
@@ -256,20 +264,7 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavStatus& statu
     if (m_ubxPvt) return changes;
     // Without NAV-PVT the fix comes from here. A timing receiver on its surveyed position
     // reports "time only": a fixed 3D position, as gpsd counts it.
-    const bool timeOnly = status.fixType == binary::UbxFixType::TimeOnly;
-    const bool fix = status.gnssFixOk && (timeOnly || status.fixType == binary::UbxFixType::Fix2D ||
-                                          status.fixType == binary::UbxFixType::Fix3D ||
-                                          status.fixType == binary::UbxFixType::GnssDeadReckoning);
-    const std::int32_t mode = !fix ? 1 : status.fixType == binary::UbxFixType::Fix2D ? 2 : 3;
-    changes |= keep(m_fixType, std::optional<std::int32_t>(mode), kFix);
-    changes |= keep(m_fixQuality, std::optional<std::int32_t>(fix ? (status.differential ? 2 : 1) : 0), kFix);
-    const std::optional<std::int32_t> carrier =
-        fix && status.carrierSolutionValid && status.carrier != binary::UbxCarrierSolution::None
-            ? std::optional<std::int32_t>(static_cast<std::int32_t>(status.carrier))
-            : std::nullopt;
-    changes |= keep(m_carrierSolution, carrier, kFix);
-    m_differential = fix && status.differential;
-    m_timeOnly = fix && timeOnly;
-    m_positionValid = fix;
+    takeUbxFix(status.fixType, status.gnssFixOk, status.differential,
+               status.carrierSolutionValid ? status.carrier : binary::UbxCarrierSolution::None, true, changes);
     return changes;
 }

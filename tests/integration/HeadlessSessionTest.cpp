@@ -55,6 +55,22 @@ struct Collected {
         for (const auto& r : reports) n += r.find(part) != std::string::npos;
         return n;
     }
+    // Sinks for a session that keep what it writes and says.
+    HeadlessSession::Sink toReports()
+    {
+        return [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            reports.push_back(line);
+        };
+    }
+    HeadlessSession::Sink toMessages()
+    {
+        return [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            messages.push_back(line);
+        };
+    }
+
     bool saidSomething(const std::string& part)
     {
         std::lock_guard lock(mutex);
@@ -84,14 +100,8 @@ TEST(HeadlessSession, TheLinesReadWhileTheBannerIsAwaitedAreReportedAndTapped)
     Collected seen;
     CountingTap tap;
     HeadlessSession session(
-        [&](const std::string& line) {
-            std::lock_guard lock(seen.mutex);
-            seen.reports.push_back(line);
-        },
-        [&](const std::string& line) {
-            std::lock_guard lock(seen.mutex);
-            seen.messages.push_back(line);
-        },
+        seen.toReports(),
+        seen.toMessages(),
         &tap);
     std::thread reader([&] { session.run(pty.slavePath(), "4800"); });
     ASSERT_TRUE(until([&] { return seen.saidSomething("#### Open"); }, 5000ms));
@@ -123,10 +133,7 @@ TEST(HeadlessSession, AnAutomaticRateCutShortSaysSo)
     ASSERT_TRUE(pty.ok());
     Collected seen;
     HeadlessSession session([](const std::string&) {},
-                            [&](const std::string& line) {
-                                std::lock_guard lock(seen.mutex);
-                                seen.messages.push_back(line);
-                            });
+                            seen.toMessages());
     std::atomic<bool> used{true};
     std::thread reader([&] { used = session.run(pty.slavePath(), GPSSettingsController::kAutomaticRate); });
     std::this_thread::sleep_for(500ms);
@@ -146,10 +153,7 @@ TEST(HeadlessSession, CorrectionsAreWrittenToTheReceiverWholeBetweenReads)
     Collected seen;
     CorrectionQueue corrections;
     HeadlessSession session([](const std::string&) {},
-                            [&](const std::string& line) {
-                                std::lock_guard lock(seen.mutex);
-                                seen.messages.push_back(line);
-                            });
+                            seen.toMessages());
     session.setCorrections(&corrections);
     std::thread reader([&] { session.run(pty.slavePath(), "4800"); });
     ASSERT_TRUE(until([&] { return seen.saidSomething("#### Open"); }, 5000ms));
@@ -200,10 +204,7 @@ TEST(HeadlessSession, ATcpSourceIsReadLikeAPort)
     ASSERT_TRUE(source);
     Collected seen;
     HeadlessSession session(
-        [&](const std::string& line) {
-            std::lock_guard lock(seen.mutex);
-            seen.reports.push_back(line);
-        },
+        seen.toReports(),
         [](const std::string&) {});
     EXPECT_TRUE(session.runSource(*source));  // ends when the server hangs up
     server.join();
@@ -226,14 +227,8 @@ TEST(HeadlessSession, ConfigurationIsConfirmedOrRefusedByTheReceiver)
         ASSERT_TRUE(simulator.start()) << simulator.error();
         Collected seen;
         HeadlessSession session(
-            [&](const std::string& line) {
-                std::lock_guard lock(seen.mutex);
-                seen.reports.push_back(line);
-            },
-            [&](const std::string& line) {
-                std::lock_guard lock(seen.mutex);
-                seen.messages.push_back(line);
-            });
+            seen.toReports(),
+            seen.toMessages());
         const auto value = binary::parseUbxConfigAssignment(refused ? "CFG-UART1-BAUDRATE=12345" : "CFG-RATE-MEAS=200");
         ASSERT_TRUE(value.value);
         session.setConfiguration({*value.value}, false);
