@@ -114,7 +114,8 @@ std::string tpv(const ReceiverState& state)
         appendNumber(out, "speed", "%.3f", *state.speedKnots() * kMetersPerSecondPerKnot);
     if (mode >= 2 && state.courseDegrees())
         appendNumber(out, "track", "%.4f", *state.courseDegrees());
-    if (const auto status = state.status(); status && mode >= 2) out += formatText(",\"status\":%d", *status);
+    const std::optional<std::int32_t> status = state.status();
+    if (status && mode >= 2) out += formatText(",\"status\":%d", *status);
     if (mode == 3 && state.altitudeEllipsoidMeters()) {
         appendNumber(out, "altHAE", "%.4f", *state.altitudeEllipsoidMeters());
         if (state.altitudeMeters())
@@ -128,8 +129,7 @@ std::string tpv(const ReceiverState& state)
     }
     // Only a fix that uses corrections has a correction age and station; a receiver without
     // them often fills the station field with zeros.
-    const auto corrected = state.status();
-    if (mode >= 2 && corrected && *corrected >= 2 && *corrected <= 4) {
+    if (mode >= 2 && status && *status >= 2 && *status <= 4) {
         if (state.dgpsAgeSeconds()) appendNumber(out, "dgpsAge", "%.1f", *state.dgpsAgeSeconds());
         if (state.dgpsStation()) out += formatText(",\"dgpsSta\":%d", *state.dgpsStation());
     }

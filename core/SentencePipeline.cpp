@@ -2,6 +2,7 @@
 #include "core/SentencePipeline.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "binary/Frame.h"
 #include "binary/UbxMessages.h"
@@ -103,7 +104,7 @@ void SentencePipeline::takeFrames(std::vector<LineResult>& out)
 {
     while (m_framer.next(m_frame)) {
         if (m_frame.kind == binary::FrameKind::Nmea) {
-            out.push_back(take(ByteBuffer(m_frame.bytes.begin(), m_frame.bytes.end())));
+            out.push_back(take(std::move(m_frame.bytes)));  // the framer fills a fresh one next
             continue;
         }
         if (m_tap) m_tap->lineReceived(m_frame.bytes);
