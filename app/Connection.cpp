@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "app/Connection.h"
 
-#include "app/GPSSettingsController.h"
 #include "app/RateHunt.h"
 #include "app/ReceiverCommands.h"
 #include "core/Alert.h"
@@ -19,7 +18,7 @@ Connection::Opened Connection::open(const std::string& port, const std::string& 
     const auto tell = [this](const std::string& text) {
         if (m_events.message) m_events.message(text);
     };
-    if (rate != GPSSettingsController::kAutomaticRate) {
+    if (rate != RateHunt::kAutomaticRate) {
         auto serial = std::make_unique<Serial>();
         if (serial->openPort(port, rate, false)) {
             opened.port = std::move(serial);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/RateHunt.h"
 #include "core/PortCatalog.h"
 
 namespace platform {
@@ -26,7 +27,7 @@ class Timer;
 class GPSSettingsController {
 public:
     // The rate list's item that has the reader find the rate by itself.
-    static constexpr const char* kAutomaticRate = "Automatic";
+    static constexpr const char* kAutomaticRate = RateHunt::kAutomaticRate;
 
     GPSSettingsController();
     ~GPSSettingsController();

@@ -17,6 +17,9 @@ class Serial;
 // thread; one hunt per object.
 class RateHunt {
 public:
+    // The rate choice that has the reader find the rate by itself.
+    static constexpr const char* kAutomaticRate = "Automatic";
+
     // The rates a port is offered at, in the settings list's order.
     static const std::vector<std::string>& listRates();
     // The order of the hunt: the stored rate first (when it is a real rate), then the rates

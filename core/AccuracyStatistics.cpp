@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "core/FormatText.h"
-#include "core/SatelliteStore.h"
+#include "core/PositionError.h"
 
 namespace {
 
@@ -116,7 +116,7 @@ void AccuracyStatistics::summarise() const
     if (hdops > 0) {
         s.meanHdop = sumHdop / static_cast<double>(hdops);
         s.receiverEstimateMetres =
-            static_cast<double>(SatelliteStore::epeForHdop(static_cast<float>(*s.meanHdop))) /
+            static_cast<double>(estimatedPositionErrorFeet(static_cast<float>(*s.meanHdop))) /
             kFeetPerMetre;
     }
     s.moving = m_fixes.newest().fix.speedKnots > kMovingKnots;

@@ -6,44 +6,24 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/Alert.h"
+#include "core/Numbers.h"
 #include "core/Serial.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// The lines of a colon-separated table (/etc/passwd, /etc/group), split into fields.
-std::vector<std::vector<std::string>> readTable(const fs::path& path)
-{
-    std::vector<std::vector<std::string>> rows;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> fields;
-        std::istringstream split(line);
-        for (std::string field; std::getline(split, field, ':');) fields.push_back(field);
-        if (!line.empty() && line.back() == ':') fields.emplace_back();
-        rows.push_back(std::move(fields));
-    }
-    return rows;
-}
-
 std::optional<long> number(const std::string& text)
 {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    return digitsValue<long>(text);
 }
 
 std::string firstLine(const fs::path& path)
@@ -98,8 +78,8 @@ ConnectionDoctor::ConnectionDoctor()
 {
 }
 
-ConnectionDoctor::ConnectionDoctor(Roots roots, Identity identity)
-    : m_roots(std::move(roots)), m_identity(std::move(identity))
+ConnectionDoctor::ConnectionDoctor(Roots roots, Identity identity, const Accounts& accounts)
+    : m_roots(std::move(roots)), m_identity(std::move(identity)), m_accounts(&accounts)
 {
 }
 
@@ -151,9 +131,9 @@ std::string ConnectionDoctor::explainPermission(const std::string& path) const
     struct stat info;
     if (::stat(path.c_str(), &info) != 0)
         return text("NSDoctorOther", {path, std::system_category().message(EACCES)});
-    const std::string owner = userName(info.st_uid).value_or(std::to_string(info.st_uid));
-    const std::string group = groupName(info.st_gid).value_or(std::to_string(info.st_gid));
-    const std::string user = userName(m_identity.uid).value_or(std::to_string(m_identity.uid));
+    const std::string owner = m_accounts->userName(info.st_uid).value_or(std::to_string(info.st_uid));
+    const std::string group = m_accounts->groupName(info.st_gid).value_or(std::to_string(info.st_gid));
+    const std::string user = m_accounts->userName(m_identity.uid).value_or(std::to_string(m_identity.uid));
 
     std::string advice;
     const auto& carried = m_identity.processGroups;
@@ -164,7 +144,7 @@ std::string ConnectionDoctor::explainPermission(const std::string& path) const
         advice = text("NSDoctorModeDenies");
     } else if (std::find(carried.begin(), carried.end(), info.st_gid) != carried.end()) {
         advice = text("NSDoctorModeDenies");
-    } else if (listedInGroup(info.st_gid, user) || primaryGroup(m_identity.uid) == info.st_gid) {
+    } else if (m_accounts->listedInGroup(info.st_gid, user) || m_accounts->primaryGroup(m_identity.uid) == info.st_gid) {
         advice = text("NSDoctorLoginAgain", {group});
     } else {
         advice = text("NSDoctorAddToGroup", {group, group});
@@ -282,35 +262,94 @@ std::vector<ConnectionDoctor::Process> ConnectionDoctor::likelyHolders() const
                           [](const fs::path&, const std::string& name) { return isServiceThatTakesPorts(name); });
 }
 
-std::optional<std::string> ConnectionDoctor::userName(uid_t uid) const
+namespace {
+
+// Buffer size for the reentrant lookups; grown on ERANGE (a group with many members).
+std::size_t lookupBufferSize(int name)
 {
-    for (const auto& row : readTable(fs::path(m_roots.etc) / "passwd"))
-        if (row.size() >= 3 && number(row[2]) == static_cast<long>(uid)) return row[0];
-    return std::nullopt;
+    const long size = ::sysconf(name);
+    return size > 0 ? static_cast<std::size_t>(size) : 4096;
 }
 
-std::optional<gid_t> ConnectionDoctor::primaryGroup(uid_t uid) const
+template <class Record, class Lookup>
+std::optional<Record> lookUp(int sizeName, Lookup lookup)
 {
-    for (const auto& row : readTable(fs::path(m_roots.etc) / "passwd"))
-        if (row.size() >= 4 && number(row[2]) == static_cast<long>(uid))
-            if (const auto gid = number(row[3])) return static_cast<gid_t>(*gid);
-    return std::nullopt;
-}
-
-std::optional<std::string> ConnectionDoctor::groupName(gid_t gid) const
-{
-    for (const auto& row : readTable(fs::path(m_roots.etc) / "group"))
-        if (row.size() >= 3 && number(row[2]) == static_cast<long>(gid)) return row[0];
-    return std::nullopt;
-}
-
-bool ConnectionDoctor::listedInGroup(gid_t gid, const std::string& user) const
-{
-    for (const auto& row : readTable(fs::path(m_roots.etc) / "group")) {
-        if (row.size() < 4 || number(row[2]) != static_cast<long>(gid)) continue;
-        std::istringstream members(row[3]);
-        for (std::string member; std::getline(members, member, ',');)
-            if (member == user) return true;
+    std::vector<char> buffer(lookupBufferSize(sizeName));
+    Record record{};
+    Record* found = nullptr;
+    for (;;) {
+        const int error = lookup(&record, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (std::size_t{1} << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (error != 0 || !found) return std::nullopt;
+        return record;
     }
-    return false;
+}
+
+class SystemAccounts : public ConnectionDoctor::Accounts {
+public:
+    std::optional<std::string> userName(uid_t uid) const override
+    {
+        std::optional<std::string> name;
+        lookUp<passwd>(_SC_GETPW_R_SIZE_MAX, [&](passwd* record, char* buffer, std::size_t size, passwd** found) {
+            const int error = ::getpwuid_r(uid, record, buffer, size, found);
+            if (error == 0 && *found) name = record->pw_name;
+            return error;
+        });
+        return name;
+    }
+    std::optional<gid_t> primaryGroup(uid_t uid) const override
+    {
+        std::optional<gid_t> gid;
+        lookUp<passwd>(_SC_GETPW_R_SIZE_MAX, [&](passwd* record, char* buffer, std::size_t size, passwd** found) {
+            const int error = ::getpwuid_r(uid, record, buffer, size, found);
+            if (error == 0 && *found) gid = record->pw_gid;
+            return error;
+        });
+        return gid;
+    }
+    std::optional<std::string> groupName(gid_t gid) const override
+    {
+        std::optional<std::string> name;
+        lookUp<group>(_SC_GETGR_R_SIZE_MAX, [&](group* record, char* buffer, std::size_t size, group** found) {
+            const int error = ::getgrgid_r(gid, record, buffer, size, found);
+            if (error == 0 && *found) name = record->gr_name;
+            return error;
+        });
+        return name;
+    }
+    bool listedInGroup(gid_t gid, const std::string& user) const override
+    {
+        // getgrouplist asks every source NSS knows, where the group file alone would miss
+        // memberships kept in a directory service.
+        std::optional<gid_t> primary;
+        lookUp<passwd>(_SC_GETPW_R_SIZE_MAX, [&](passwd* record, char* buffer, std::size_t size, passwd** found) {
+            const int error = ::getpwnam_r(user.c_str(), record, buffer, size, found);
+            if (error == 0 && *found) primary = record->pw_gid;
+            return error;
+        });
+        if (!primary) return false;
+        int count = 64;
+        std::vector<gid_t> groups;
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            groups.resize(static_cast<std::size_t>(count));
+            int asked = count;
+            if (::getgrouplist(user.c_str(), *primary, groups.data(), &asked) >= 0) {
+                groups.resize(static_cast<std::size_t>(asked));
+                return std::find(groups.begin(), groups.end(), gid) != groups.end();
+            }
+            count = std::max(asked, count * 2);
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+const ConnectionDoctor::Accounts& ConnectionDoctor::systemAccounts()
+{
+    static const SystemAccounts accounts;
+    return accounts;
 }

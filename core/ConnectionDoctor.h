@@ -8,17 +8,30 @@
 #include <sys/types.h>
 
 // Turns a failed open (an errno and the device path) into plain words and what to do, and
-// finds the other processes that have a device open. Reads the system through roots that
-// tests point at a fake tree: /proc (open descriptors and process names) and /etc (passwd
-// and group). The texts are message keys in the user's language.
+// finds the other processes that have a device open. Reads /proc (open descriptors and
+// process names) through a root that tests point at a fake tree, and users and groups
+// through an account database: the C library's by default, which also sees NSS sources
+// (LDAP, systemd-homed) that /etc/passwd and /etc/group do not list. The texts are message
+// keys in the user's language.
 //
 // Any thread; an object holds only what it was given.
 class ConnectionDoctor {
 public:
     struct Roots {
         std::string proc = "/proc";
-        std::string etc = "/etc";
     };
+    // Users and groups by number; tests give a fixed table.
+    class Accounts {
+    public:
+        virtual ~Accounts() = default;
+        virtual std::optional<std::string> userName(uid_t uid) const = 0;
+        virtual std::optional<gid_t> primaryGroup(uid_t uid) const = 0;
+        virtual std::optional<std::string> groupName(gid_t gid) const = 0;
+        // The user belongs to the group: a listed member, or by its primary group.
+        virtual bool listedInGroup(gid_t gid, const std::string& user) const = 0;
+    };
+    // The C library's database (getpwuid_r, getgrgid_r, getgrouplist).
+    static const Accounts& systemAccounts();
     // Who asks: the real user and the groups this process carries (which lag behind
     // /etc/group until the next login).
     struct Identity {
@@ -33,7 +46,8 @@ public:
     };
     // The running process's identity and the real roots.
     ConnectionDoctor();
-    ConnectionDoctor(Roots roots, Identity identity);
+    // accounts must outlive the doctor.
+    ConnectionDoctor(Roots roots, Identity identity, const Accounts& accounts = systemAccounts());
 
     static Identity currentIdentity();
 
@@ -55,11 +69,8 @@ private:
     std::string explainBusy(const std::string& path) const;
     std::string explainGone(const std::string& path) const;
     std::string remedyFor(const Process& holder) const;
-    std::optional<std::string> userName(uid_t uid) const;
-    std::optional<gid_t> primaryGroup(uid_t uid) const;
-    std::optional<std::string> groupName(gid_t gid) const;
-    bool listedInGroup(gid_t gid, const std::string& user) const;
 
     Roots m_roots;
     Identity m_identity;
+    const Accounts* m_accounts;
 };

@@ -402,12 +402,3 @@ std::string NMEA::getAsciiBits(const std::vector<bool>& bits, std::uint32_t firs
     const auto firstKept = std::find_if_not(text.begin(), last, blank);
     return std::string(firstKept, last);
 }
-
-std::shared_ptr<NMEA> NMEA::nmeaWithSelector(Selector selector)
-{
-    return std::make_shared<NMEA>(std::move(selector));
-}
-
-NMEA::NMEA(Selector selector) : m_selector(std::move(selector)) {}
-
-const NMEA::Selector& NMEA::selector() const { return m_selector; }

@@ -2,15 +2,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/ByteBuffer.h"
 
-// The sentence codec for NMEA 0183 lines, and the handler record of the dispatch table.
+// The sentence codec for NMEA 0183 lines.
 //
 // Class-level operations are stateless and thread-safe on buffers the caller owns. Texts
 // they return are new and belong to the caller. Bytes above 0x7F are taken as ISO-8859-1
@@ -18,10 +16,6 @@
 // are always counted in bytes of the buffer.
 class NMEA {
 public:
-    // A handler operation of the window controller: runs on the main thread with the
-    // verified sentence buffer, which stays valid for the call.
-    using Selector = std::function<void(ByteBuffer&)>;
-
     // Accepts a line as read (start character, fields, "*hh", CR LF, appended NUL) when it
     // starts with "$" or "!" and its checksum matches, or when it has no "*" but a carriage
     // return. On acceptance the text ends with the last data field: the "*" (or the CR) is
@@ -72,12 +66,5 @@ public:
     static std::string getAsciiBits(const std::vector<bool>& bits, std::uint32_t first,
                                     std::uint32_t width);
 
-    // Handler record: an immutable holder of one handler operation, shared by whoever keeps
-    // it (the dispatch table keeps it for the life of the window controller).
-    static std::shared_ptr<NMEA> nmeaWithSelector(Selector selector);
-    explicit NMEA(Selector selector);
-    const Selector& selector() const;
-
-private:
-    Selector m_selector;
+    NMEA() = delete;
 };

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
+#include "core/Numbers.h"
 #include "core/NmeaShare.h"
 
 #include <algorithm>
@@ -72,17 +73,13 @@ std::optional<std::pair<std::string, std::uint16_t>> NmeaShare::parseEndpoint(
         if (address.find(':') != std::string::npos) return std::nullopt;  // IPv6 needs [ ]
     }
     if (port.empty() || port.size() > 5 || address.empty()) return std::nullopt;
-    unsigned value = 0;
-    for (const char c : port) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value == 0 || value > 65535) return std::nullopt;
+    const auto value = digitsValue<unsigned>(port);
+    if (!value || *value == 0 || *value > 65535) return std::nullopt;
     in6_addr probe;
     if (::inet_pton(AF_INET, address.c_str(), &probe) != 1
         && ::inet_pton(AF_INET6, address.c_str(), &probe) != 1)
         return std::nullopt;
-    return std::make_pair(address, static_cast<std::uint16_t>(value));
+    return std::make_pair(address, static_cast<std::uint16_t>(*value));
 }
 
 bool NmeaShare::isLoopback(const std::string& address)

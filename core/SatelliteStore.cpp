@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "core/SatelliteStore.h"
+#include "core/PositionError.h"
 
 #include <algorithm>
 
@@ -84,7 +85,7 @@ void SatelliteStore::setAltitude(float feet)
 
 float SatelliteStore::epe() const
 {
-    return epeForHdop(m_hDop);
+    return estimatedPositionErrorFeet(m_hDop);
 }
 
 void SatelliteStore::close()

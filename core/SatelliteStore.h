@@ -57,7 +57,6 @@ public:
     bool meters() const { return m_meters; }
     // Estimated horizontal position error in feet: 24.5 feet per unit of HDOP.
     float epe() const;
-    static float epeForHdop(float hdop) { return 24.5f * hdop; }
 
     // reset, then closes the drawer.
     void close();

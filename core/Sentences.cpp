@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "core/Numbers.h"
 #include "core/NMEA.h"
 #include "core/SatelliteNumbering.h"
 
@@ -52,9 +53,9 @@ std::optional<std::int64_t> readInteger(std::string_view text)
         text.remove_prefix(1);
     }
     if (!allDigits(text) || text.size() > 15) return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : text) value = value * 10 + (c - '0');
-    return negative ? -value : value;
+    const auto value = digitsValue<std::int64_t>(text);
+    if (!value) return std::nullopt;
+    return negative ? -*value : *value;
 }
 
 // Reads field `index` as a number within [low, high]. Nothing for an empty field; a field

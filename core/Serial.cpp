@@ -18,8 +18,6 @@
 
 namespace {
 
-std::atomic<void*> g_owner{nullptr};
-
 constexpr int kReadAttempts = 10;
 constexpr cc_t kReadTimeoutDeciseconds = 5;
 // One attempt waits as long as VTIME would; the wait is a poll so that cancel() can end it.
@@ -78,7 +76,6 @@ void closeIfOpen(int& fd)
 
 Serial::Serial()
 {
-    g_owner.store(nullptr);
     int wake[2];
     if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) == 0) {
         m_wakeRead = aboveStandardStreams(wake[0]);
@@ -96,17 +93,6 @@ Serial::~Serial()
     closePort();
     closeIfOpen(m_wakeRead);
     closeIfOpen(m_wakeWrite);
-    g_owner.store(nullptr);
-}
-
-void Serial::setOwner(void* owner)
-{
-    g_owner.store(owner);
-}
-
-void* Serial::owner()
-{
-    return g_owner.load();
 }
 
 bool Serial::openPort(const std::string& path, const std::string& rate, bool softwareFlowControl)
@@ -589,11 +575,3 @@ std::optional<std::vector<std::string>> Serial::listPorts()
     return paths;
 }
 
-std::uint32_t Serial::listPorts(platform::ComboBox* box)
-{
-    const auto paths = listPorts();
-    if (!paths) return 0;
-    if (box)
-        for (const auto& path : *paths) box->addItemWithObjectValue(path);
-    return static_cast<std::uint32_t>(paths->size());
-}

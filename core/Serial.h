@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/ComboBox.h"
 #include "core/ByteBuffer.h"
 
 // One open serial device in raw 8N1 mode with a half-second read time-out, plus the
@@ -82,17 +81,10 @@ public:
     // ended at the CR does not count. Reading thread.
     bool waitForInput(double seconds);
 
-    // An object reference shared by the class, not owned; construction and destruction of
-    // any port object clear it.
-    static void setOwner(void* owner);
-    static void* owner();
-
     // Device listing: every serial device that the kernel's tty class shows with a device
     // behind it (or an rfcomm link), less phantom on-board ports and entries without a
     // character device node, in natural order (ttyUSB2 before ttyUSB10); then the extra
     // ports, without duplicates. Main thread.
-    // Appends one item per path to box (when given) and returns the count.
-    static std::uint32_t listPorts(platform::ComboBox* box);
     // The paths; nothing when the tty class cannot be read and there are no extra ports.
     static std::optional<std::vector<std::string>> listPorts();
 

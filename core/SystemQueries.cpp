@@ -12,25 +12,7 @@
 
 namespace {
 
-bool systemVersionAbove(std::int32_t packed)
-{
-    const platform::SystemInfo* info = platform::services().systemInfo;
-    if (!info) return false;
-    const auto version = info->systemVersion();
-    return version && *version > packed;
-}
-
 }  // namespace
-
-bool SystemQueries::isOSXTenDotThree()
-{
-    return systemVersionAbove(0x102F);
-}
-
-bool SystemQueries::isOSXTenDotFour()
-{
-    return systemVersionAbove(0x103F);
-}
 
 bool SystemQueries::hasRAM()
 {
@@ -39,12 +21,6 @@ bool SystemQueries::hasRAM()
     // Compared as 64 bits: a 32-bit byte count wraps on machines of 2 GiB and more.
     const auto bytes = info->physicalMemoryBytes();
     return bytes && *bytes < (std::uint64_t{1} << 28);
-}
-
-bool SystemQueries::hasVelocityEngine()
-{
-    const platform::SystemInfo* info = platform::services().systemInfo;
-    return info && info->hasVectorUnit();
 }
 
 bool SystemQueries::hasScreen()

@@ -16,14 +16,8 @@ class SystemQueries {
 public:
     SystemQueries() = delete;
 
-    // Operating-system version at least 10.3 / 10.4 of the packed version query. Platforms
-    // without that query answer false.
-    static bool isOSXTenDotThree();
-    static bool isOSXTenDotFour();
     // True when the machine has less than 256 MiB of physical memory; false when unknown.
     static bool hasRAM();
-    // True when the processor has a vector unit.
-    static bool hasVelocityEngine();
     // True when the main screen is smaller than 1024 x 768 points, and when there is no
     // screen at all (no screen falls short of that too).
     static bool hasScreen();

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <limits>
 
+#include "core/Numbers.h"
 #include "core/NMEA.h"
 
 namespace {
@@ -159,9 +160,7 @@ TrackLog::StoredPoint TrackLog::pack(const TrackPoint& point)
     const std::string& t = point.timeUtc;
     if (t.size() == 20) {
         const auto number = [&](std::size_t at, std::size_t count) {
-            std::uint32_t value = 0;
-            for (std::size_t i = at; i < at + count; ++i) value = value * 10 + static_cast<std::uint32_t>(t[i] - '0');
-            return value;
+            return digitsValue<std::uint32_t>(std::string_view(t).substr(at, count)).value_or(0);
         };
         stored.date = number(0, 4) * 10000 + number(5, 2) * 100 + number(8, 2);
         stored.time = number(11, 2) * 10000 + number(14, 2) * 100 + number(17, 2);

@@ -34,11 +34,7 @@ public:
 class SystemInfo {
 public:
     virtual ~SystemInfo() = default;
-    // Packed operating-system version in the toolkit's form (0x1039 for 10.3.9); nothing
-    // where the platform has no such query.
-    virtual std::optional<std::int32_t> systemVersion() const = 0;
     virtual std::optional<std::uint64_t> physicalMemoryBytes() const = 0;
-    virtual bool hasVectorUnit() const = 0;
 };
 
 }  // namespace platform

@@ -23,19 +23,4 @@ std::optional<std::uint64_t> PosixSystemInfo::physicalMemoryBytes() const
     return count * size;
 }
 
-bool PosixSystemInfo::hasVectorUnit() const
-{
-#if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("sse2");
-#elif defined(__linux__) && defined(__aarch64__)
-    return (getauxval(AT_HWCAP) & HWCAP_ASIMD) != 0;
-#elif defined(__linux__) && defined(__arm__)
-    return (getauxval(AT_HWCAP) & HWCAP_ARM_NEON) != 0;
-#elif defined(__linux__) && defined(__powerpc__)
-    return (getauxval(AT_HWCAP) & PPC_FEATURE_HAS_ALTIVEC) != 0;
-#else
-    return false;
-#endif
-}
-
 }  // namespace platform::posix

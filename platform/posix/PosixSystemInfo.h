@@ -9,10 +9,8 @@ namespace platform::posix {
 // operating-system version here.
 class PosixSystemInfo : public platform::SystemInfo {
 public:
-    std::optional<std::int32_t> systemVersion() const override { return std::nullopt; }
     std::optional<std::uint64_t> physicalMemoryBytes() const override;
     // SSE2 on x86, Advanced SIMD on ARM, AltiVec on POWER.
-    bool hasVectorUnit() const override;
 };
 
 }  // namespace platform::posix

@@ -244,12 +244,8 @@ public:
 
 class FakeSystemInfo : public platform::SystemInfo {
 public:
-    std::optional<std::int32_t> version;
     std::optional<std::uint64_t> memory = 8ull << 30;
-    bool vector = true;
-    std::optional<std::int32_t> systemVersion() const override { return version; }
     std::optional<std::uint64_t> physicalMemoryBytes() const override { return memory; }
-    bool hasVectorUnit() const override { return vector; }
 };
 
 // Every fake service, installed into platform::services() for the lifetime of the object

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "core/ConnectionDoctor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -22,8 +23,50 @@ namespace {
 namespace fs = std::filesystem;
 using servicestest::writeFile;
 
-// A fake /etc and /proc. The device is a plain file that belongs to the test's own user and
-// group; /etc names them "root" and "dialout", so no privilege is needed to stage any case.
+// A fixed account table and a fake /proc. The device is a plain file that belongs to the
+// test's own user and group; the table names them "root" and "dialout", so no privilege is
+// needed to stage any case.
+class TableAccounts : public ConnectionDoctor::Accounts {
+public:
+    struct User {
+        uid_t uid;
+        std::string name;
+        gid_t primary;
+    };
+    struct Group {
+        gid_t gid;
+        std::string name;
+        std::vector<std::string> members;
+    };
+    std::vector<User> users;
+    std::vector<Group> groups;
+
+    std::optional<std::string> userName(uid_t uid) const override
+    {
+        for (const auto& u : users)
+            if (u.uid == uid) return u.name;
+        return std::nullopt;
+    }
+    std::optional<gid_t> primaryGroup(uid_t uid) const override
+    {
+        for (const auto& u : users)
+            if (u.uid == uid) return u.primary;
+        return std::nullopt;
+    }
+    std::optional<std::string> groupName(gid_t gid) const override
+    {
+        for (const auto& g : groups)
+            if (g.gid == gid) return g.name;
+        return std::nullopt;
+    }
+    bool listedInGroup(gid_t gid, const std::string& user) const override
+    {
+        for (const auto& g : groups)
+            if (g.gid == gid) return std::find(g.members.begin(), g.members.end(), user) != g.members.end();
+        return false;
+    }
+};
+
 class ConnectionDoctorTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -37,22 +80,16 @@ protected:
         // Root's own group would be no group to join; root may give the file another one.
         const gid_t gid = ::geteuid() == 0 ? 20 : ::getegid();
         ASSERT_EQ(::chown(device.c_str(), static_cast<uid_t>(-1), gid), 0);
-        const std::string owner = std::to_string(::geteuid());
-        const std::string group = std::to_string(gid);
-        writeFile(dir.path() / "etc/passwd",
-                  "root:x:" + owner + ":" + owner + "::/root:/bin/sh\n"
-                  "alice:x:4001:4001::/home/alice:/bin/sh\n"
-                  "bob:x:4002:4002::/home/bob:/bin/sh\n"
-                  "carol:x:4003:" + group + "::/home/carol:/bin/sh\n");
-        writeFile(dir.path() / "etc/group", "dialout:x:" + group + ":bob,dave\nalice:x:4001:\n");
+        accounts.users = {{::geteuid(), "root", ::geteuid()}, {4001, "alice", 4001},
+                          {4002, "bob", 4002}, {4003, "carol", gid}};
+        accounts.groups = {{gid, "dialout", {"bob", "dave"}}, {4001, "alice", {}}};
         fs::create_directories(dir.path() / "proc");
     }
     void TearDown() override { platform::services() = saved; }
 
     ConnectionDoctor doctor(uid_t uid, std::vector<gid_t> groups = {}) const
     {
-        return ConnectionDoctor({(dir.path() / "proc").string(), (dir.path() / "etc").string()},
-                                {uid, std::move(groups), 555});
+        return ConnectionDoctor({(dir.path() / "proc").string()}, {uid, std::move(groups), 555}, accounts);
     }
 
     void process(int pid, const std::string& name, const std::vector<std::string>& fds)
@@ -68,6 +105,7 @@ protected:
                                            std::vector<std::string>{"en"}};
     platform::Services saved;
     servicestest::TempDir dir;
+    TableAccounts accounts;
     std::string device;
 };
 
@@ -167,6 +205,22 @@ TEST_F(ConnectionDoctorTest, GoneDeviceNamesThePortsThereNowOtherErrorsTheSystem
         EXPECT_EQ(empty.find("is not there"), std::string::npos) << empty;
         EXPECT_NE(empty.find(device + " is there, but no device answers"), std::string::npos) << empty;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The C library's database: every system has root as user and group 0.
+TEST(ConnectionDoctorAccounts, SystemDatabaseKnowsRoot)
+{
+    const auto& accounts = ConnectionDoctor::systemAccounts();
+    EXPECT_EQ(accounts.userName(0), "root");
+    EXPECT_EQ(accounts.groupName(0), "root");
+    EXPECT_EQ(accounts.primaryGroup(0), gid_t{0});
+    EXPECT_TRUE(accounts.listedInGroup(0, "root")) << "the primary group counts";
+    EXPECT_FALSE(accounts.listedInGroup(0, "no-such-user-gpsdesk"));
+    EXPECT_FALSE(accounts.userName(static_cast<uid_t>(-2)).has_value());
 }
 
 }  // namespace

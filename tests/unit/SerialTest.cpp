@@ -467,17 +467,4 @@ TEST_F(SerialTest, ExclusiveAccessRefusesASecondOpenerUntilClosed)
     EXPECT_EQ(openAsNobody(pty.slavePath()), 0) << "exclusive mode outlived the close";
 }
 
-TEST(SerialOwner, IsClearedByEveryPortObject)
-{
-    int marker = 0;
-    Serial::setOwner(&marker);
-    EXPECT_EQ(Serial::owner(), &marker);
-    {
-        Serial port;
-        EXPECT_EQ(Serial::owner(), nullptr);
-        Serial::setOwner(&marker);
-    }
-    EXPECT_EQ(Serial::owner(), nullptr);
-}
-
 }  // namespace

@@ -18,24 +18,6 @@ protected:
     fakes::FakePlatform fake;
 };
 
-TEST_F(SystemQueriesTest, VersionQueriesCompareThePackedVersionAndAnswerNoWithoutOne)
-{
-    struct Case {
-        std::optional<std::int32_t> version;
-        bool tenThree, tenFour;
-    };
-    const Case cases[] = {{0x1030, true, false}, {0x102F, false, false}, {0x1039, true, false},
-                          {0x1040, true, true},  {std::nullopt, false, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.version ? *c.version : -1);
-        fake.systemInfo.version = c.version;
-        EXPECT_EQ(SystemQueries::isOSXTenDotThree(), c.tenThree);
-        EXPECT_EQ(SystemQueries::isOSXTenDotFour(), c.tenFour);
-    }
-    platform::services().systemInfo = nullptr;
-    EXPECT_FALSE(SystemQueries::isOSXTenDotThree());
-}
-
 TEST_F(SystemQueriesTest, HasRAMMarksLessThan256MiB)
 {
     struct Case {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "tools/sim/Simulator.h"
 
+#include "core/Numbers.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -56,13 +58,8 @@ bool isValidRate(long rate)
 
 std::optional<long> integer(const std::string& text)
 {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    long value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
+    if (text.size() > 9) return std::nullopt;
+    return digitsValue<long>(text);
 }
 
 std::vector<std::string> split(const std::string& text)
