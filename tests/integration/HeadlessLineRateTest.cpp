@@ -16,9 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/HeadlessSession.h"
 #include "binary/UbxConfigKeys.h"
 #include "fakes/PseudoTerminal.h"
+#include "platform/Services.h"
+#include "platform/posix/StringsBundle.h"
 #include "tools/sim/Simulator.h"
 #include "tools/sim/UbxReceiver.h"
 
@@ -89,7 +93,22 @@ struct RateRun {
     }
 };
 
-TEST(HeadlessLineRate, TheSimulatedReceiverIsFollowedToAnotherRateAndBack)
+// The English tables, so that what is asserted is what the user reads.
+class HeadlessLineRate : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = platform::services();
+        platform::services().bundle = &english;
+    }
+    void TearDown() override { platform::services() = saved; }
+
+    platform::posix::StringsBundle english{std::filesystem::path(GPSDESK_SOURCE_DIR) / "resources",
+                                           std::vector<std::string>{"en"}};
+    platform::Services saved;
+};
+
+TEST_F(HeadlessLineRate, TheSimulatedReceiverIsFollowedToAnotherRateAndBack)
 {
     sim::Options options;
     options.protocol = sim::Protocol::Ubx;
@@ -117,7 +136,7 @@ TEST(HeadlessLineRate, TheSimulatedReceiverIsFollowedToAnotherRateAndBack)
 // A receiver that acknowledges the new rate but whose UART stays at the old one (it was told
 // on another port, say): the port goes back to the old rate, where the receiver answers, and
 // the run counts as failed.
-TEST(HeadlessLineRate, AReceiverNotHeardAtTheNewRateIsFoundAgainAtTheOldOne)
+TEST_F(HeadlessLineRate, AReceiverNotHeardAtTheNewRateIsFoundAgainAtTheOldOne)
 {
     testpty::PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
