@@ -195,10 +195,7 @@ void GPSController::presentFrame(const LineResult& result)
 {
     sentenceArrived();
     if (m_dataReadyView) m_dataReadyView->drawDataReady(kDataReadyHandled);
-    if (m_monitorController) {
-        m_monitorController->append(result.description, true);
-        m_monitorController->append("\n", true);
-    }
+    if (m_monitorController) m_monitorController->appendFrame(result.description);
     if (!result.ubx) return;
     const platform::Clock* clock = platform::services().clock;
     const double now = clock ? clock->now() : 0.0;

@@ -2,10 +2,12 @@
 #include "app/HeadlessSession.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <memory>
 
 #include "app/Connection.h"
+#include "app/ReceiverConfiguration.h"
 #include "binary/UbxCommands.h"
 #include "sources/ByteSource.h"
 #include "sources/CorrectionQueue.h"
@@ -49,27 +51,71 @@ public:
     virtual Read read(ByteBuffer& bytes) = 0;
     virtual bool write(const std::vector<std::uint8_t>& bytes) = 0;
     virtual std::uint64_t bytesRead() const = 0;
+    // The line rate it runs at, for a port; nothing for a network source.
+    virtual std::optional<std::uint32_t> lineRate() const { return std::nullopt; }
+    // Reopens the port at another line rate, for a receiver told to change it. False when the
+    // link has no line rate or the port would not open at it.
+    virtual bool reopenAt(std::uint32_t baud)
+    {
+        (void)baud;
+        return false;
+    }
 };
 
 class HeadlessSession::SerialLink : public Link {
 public:
-    explicit SerialLink(Serial& serial) : m_serial(serial) {}
+    // serial: the session's port, replaced when the port is reopened at another rate.
+    SerialLink(HeadlessSession& session, std::unique_ptr<Serial>& serial, std::string path, const std::string& rate)
+        : m_session(session), m_serial(serial), m_path(std::move(path)), m_rate(parsedRate(rate))
+    {
+    }
     Read read(ByteBuffer& bytes) override
     {
-        bytes = m_serial.readPortWithin(0.5);
+        bytes = m_serial->readPortWithin(0.5);
         if (!bytes.empty()) return Read::Data;
-        if (m_serial.hungUp()) return Read::HungUp;
-        if (!m_serial.isOpen() || m_serial.cancelled()) return Read::Closed;
+        if (m_serial->hungUp()) return Read::HungUp;
+        if (!m_serial->isOpen() || m_serial->cancelled()) return Read::Closed;
         return Read::Quiet;
     }
     bool write(const std::vector<std::uint8_t>& bytes) override
     {
-        return m_serial.writePort(bytes) == bytes.size();
+        return m_serial->writePort(bytes) == bytes.size();
     }
-    std::uint64_t bytesRead() const override { return m_serial.bytesReceived(); }
+    std::uint64_t bytesRead() const override { return m_earlierBytes + m_serial->bytesReceived(); }
+    std::optional<std::uint32_t> lineRate() const override { return m_rate; }
+    bool reopenAt(std::uint32_t baud) override
+    {
+        const std::string rate = std::to_string(baud);
+        if (!Serial::isKnownRate(rate)) return false;
+        // The device is held exclusively: the old descriptor goes before the new one opens.
+        m_earlierBytes += m_serial->bytesReceived();
+        m_serial->closePort();
+        auto next = std::make_unique<Serial>();
+        if (!next->openPort(m_path, rate, false)) return false;
+        {
+            std::lock_guard lock(m_session.m_linkMutex);
+            m_session.m_serial = next.get();
+            if (m_session.m_stopping.load()) next->cancel();
+        }
+        m_serial = std::move(next);
+        m_rate = baud;
+        return true;
+    }
 
 private:
-    Serial& m_serial;
+    static std::optional<std::uint32_t> parsedRate(const std::string& rate)
+    {
+        std::uint32_t baud = 0;
+        const auto [end, error] = std::from_chars(rate.data(), rate.data() + rate.size(), baud);
+        if (error != std::errc{} || end != rate.data() + rate.size() || baud == 0) return std::nullopt;
+        return baud;
+    }
+
+    HeadlessSession& m_session;
+    std::unique_ptr<Serial>& m_serial;
+    std::string m_path;
+    std::optional<std::uint32_t> m_rate;
+    std::uint64_t m_earlierBytes = 0;
 };
 
 class HeadlessSession::SourceLink : public Link {
@@ -154,7 +200,7 @@ bool HeadlessSession::run(const std::string& port, const std::string& rate,
     m_messages("#### Open " + port + " at " + opened.rate);
     if (const auto warning = ConnectionDoctor().sharedUseWarning(port)) m_messages(*warning);
     std::vector<ByteBuffer> firstLines = Connection::initialise(*serial, port, opened.rate);
-    SerialLink link(*serial);
+    SerialLink link(*this, serial, port, opened.rate);
     readUntilStopped(link, port, std::move(firstLines));
     {
         std::lock_guard lock(m_linkMutex);
@@ -207,50 +253,23 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
     std::optional<std::uint32_t> ubxEpoch;  // time of week of the UBX epoch being gathered
     std::uint16_t lastRtcm = 0;
     bool askedVersion = false;
-    // The configuration's writes, one at a time, each waiting for its answer.
-    struct Write {
-        std::vector<std::uint8_t> frame;
-        std::uint8_t messageId = 0;  // of class CFG
-        std::string what;            // for the messages
-    };
-    std::vector<Write> writes;
-    if (!m_configuration.empty()) {
-        std::string what;
-        for (const binary::UbxConfigValue& value : m_configuration)
-            what += (what.empty() ? "" : ", ") + binary::formatUbxConfigValue(value);
-        writes.push_back({binary::ubxValSet(binary::ubxlayers::kRam, m_configuration), 0x8A, what});
+    // The configuration, sent once the receiver is read; each write waits for its answer,
+    // and a line-rate change is followed by reopening the port.
+    std::unique_ptr<ReceiverConfiguration> configuration;
+    if (!m_configuration.empty() || m_saveConfiguration) {
+        ReceiverConfiguration::Hooks hooks;
+        hooks.send = [&link](std::vector<std::uint8_t> frame) { (void)link.write(frame); };
+        hooks.message = [this](const std::string& text, bool) { m_messages(text); };
+        hooks.reopenAt = [&link](std::uint32_t baud) { return link.reopenAt(baud); };
+        hooks.now = nowSeconds;
+        configuration = std::make_unique<ReceiverConfiguration>(std::move(hooks));
+        configuration->setLineRate(link.lineRate());
     }
-    if (m_saveConfiguration)
-        writes.push_back({binary::ubxSaveConfig(), 0x09, Alert::localizedStringWithKey("NSConfigSaveWhat")});
-    std::size_t nextWrite = 0;
-    std::optional<double> sentAt;
-    constexpr double kAnswerSeconds = 3.0;
-    const auto sendNext = [&] {
-        if (nextWrite >= writes.size() || sentAt) return;
-        (void)link.write(writes[nextWrite].frame);
-        sentAt = nowSeconds();
-    };
-    const auto answered = [&](const binary::UbxAck& ack) {
-        if (!sentAt || nextWrite >= writes.size() || ack.messageClass != 0x06 ||
-            ack.messageId != writes[nextWrite].messageId)
-            return;
-        m_messages(Alert::localizedStringWithKey(ack.accepted ? "NSConfigAccepted" : "NSConfigRefused",
-                                                 {writes[nextWrite].what}));
-        if (!ack.accepted) {
-            m_configurationFailed.store(true);
-            nextWrite = writes.size();  // nothing is saved after a refusal
-        } else {
-            ++nextWrite;
-        }
-        sentAt.reset();
-        sendNext();
-    };
-    const auto checkAnswerTime = [&] {
-        if (!sentAt || nowSeconds() - *sentAt < kAnswerSeconds) return;
-        m_messages(Alert::localizedStringWithKey("NSConfigNoAnswer", {writes[nextWrite].what}));
-        m_configurationFailed.store(true);
-        nextWrite = writes.size();
-        sentAt.reset();
+    const auto configure = [&] {
+        if (!configuration) return;
+        if (m_configuration.empty()) configuration->save();
+        else configuration->apply(m_configuration, m_saveConfiguration);
+        if (configuration->failed()) m_configurationFailed.store(true);
     };
     const auto takeUbx = [&](const binary::UbxRecord& record) {
         // A UBX epoch ends when its end-of-epoch message comes, or when a message of the next
@@ -280,7 +299,10 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
                 (void)link.write(binary::ubxPollMonVer());
             }
             if (result.ubx) {
-                if (const auto* ack = std::get_if<binary::UbxAck>(&*result.ubx)) answered(*ack);
+                if (configuration) {
+                    configuration->onUbxRecord(*result.ubx);
+                    if (configuration->failed()) m_configurationFailed.store(true);
+                }
                 takeUbx(*result.ubx);
             }
             return;
@@ -308,9 +330,12 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
     std::vector<LineResult> results;
     ByteBuffer bytes;
     // The configuration goes out as soon as the receiver is read.
-    sendNext();
+    configure();
     while (!m_stopping.load()) {
-        checkAnswerTime();
+        if (configuration) {
+            configuration->tick();
+            if (configuration->failed()) m_configurationFailed.store(true);
+        }
         // Corrections go to the receiver whole, each in one write, between reads: never in
         // the middle of another write.
         if (m_corrections)

@@ -37,9 +37,20 @@ void MonitorController::onGPSMonitorClear()
 
 void MonitorController::append(const std::string& text, bool recognised)
 {
+    appendColoured(text, recognised ? platform::Color::Green : platform::Color::Yellow);
+}
+
+void MonitorController::appendFrame(const std::string& description)
+{
+    if (description.empty()) return;
+    appendColoured(description, platform::Color::Cyan);
+    appendColoured("\n", platform::Color::Cyan);
+}
+
+void MonitorController::appendColoured(const std::string& text, platform::Color color)
+{
     if (!m_start || text.empty() || !m_monitorTextView) return;
-    m_monitorTextView->appendText(text,
-                                  recognised ? platform::Color::Green : platform::Color::Yellow);
+    m_monitorTextView->appendText(text, color);
     m_characters += text.size();
     std::size_t from = 0;
     for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', from)) {

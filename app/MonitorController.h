@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/Drawer.h"
+#include "platform/Drawing.h"
 
 namespace platform {
 class Button;
@@ -13,7 +14,7 @@ class TextView;
 }  // namespace platform
 
 // The monitor drawer: the raw sentence stream, green for sentences the program understood,
-// yellow for everything else. Start/Stop toggles monitoring; lines that arrive while it is
+// yellow for everything else, binary frames (UBX, RTCM 3) one line each in cyan. Start/Stop toggles monitoring; lines that arrive while it is
 // stopped are dropped, not queued. The shown text keeps only the newest kMaxLines lines, and
 // no more than kMaxCharacters of them (lines of garbage can each be a thousand bytes long),
 // so a receiver left running for days, or a stream of noise, costs neither memory nor
@@ -42,6 +43,8 @@ public:
     // Appends the text as plain text, green when recognised, yellow otherwise; nothing
     // while stopped or for an empty text.
     void append(const std::string& text, bool recognised);
+    // One binary frame's line ("UBX NAV-PVT 92 bytes"), ended, in the frames' own colour.
+    void appendFrame(const std::string& description);
     // Closes the drawer, stops monitoring and clears the text.
     void close();
     void drawerDidClose() override;
@@ -49,6 +52,8 @@ public:
     bool isRunning() const { return m_start; }
 
 private:
+    void appendColoured(const std::string& text, platform::Color color);
+
     platform::Drawer* m_monitorDrawer = nullptr;
     platform::TextView* m_monitorTextView = nullptr;
     platform::Button* m_startButton = nullptr;

@@ -34,6 +34,7 @@
 #include "platform/Services.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtFont.h"
+#include "platform/qt/ReceiverConfigPane.h"
 #include "platform/qt/ReceiverHealthPane.h"
 #include "platform/qt/ReceiverTestPane.h"
 
@@ -252,6 +253,15 @@ void MainWindow::buildMenu()
     QMenu* receiver = bar->addMenu(text("menu.receiver"));
     m_connectItem = addMenuItem(receiver, "connect", "menu.connect", QKeySequence(Qt::CTRL | Qt::Key_K));
     m_disconnectItem = addMenuItem(receiver, "disconnect", "menu.disconnect");
+    // Opened to change something, then closed: a window of its own rather than a pane.
+    m_receiverConfigPane = new ReceiverConfigPane({}, widget);
+    m_receiverConfigPane->setWindowFlag(Qt::Window);
+    m_receiverConfigPane->setWindowTitle(text("ConfigTitle"));
+    addMenuItem(receiver, "configure", "menu.configure")->setAction([this] {
+        m_receiverConfigPane->show();
+        m_receiverConfigPane->raise();
+        m_receiverConfigPane->activateWindow();
+    });
 
     m_viewMenu = bar->addMenu(text("menu.view"));
 

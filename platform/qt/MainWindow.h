@@ -35,6 +35,7 @@ class QMenu;
 namespace qtplatform {
 
 class QtApplication;
+class ReceiverConfigPane;
 class ReceiverTestPane;
 
 // The main window description: makes the window, its read-outs, instruments, buttons and
@@ -102,6 +103,8 @@ public:
     ReceiverTestController& receiverTestController() { return *m_receiverTestController; }
     QtMenuItem& connectMenuItem() { return *m_connectItem; }
     QtMenuItem& quitMenuItem() { return *m_quitItem; }
+    // Receiver › Configure…: a window of its own, to be linked to the reader.
+    ReceiverConfigPane& receiverConfigPane() { return *m_receiverConfigPane; }
     QtButton& launchButton() { return *m_launchButton; }
 
 private:
@@ -167,6 +170,7 @@ private:
     QtDrawer* m_splashDrawer = nullptr;
     QtDrawer* m_receiverTestDrawer = nullptr;
     ReceiverTestPane* m_receiverTestPane = nullptr;
+    ReceiverConfigPane* m_receiverConfigPane = nullptr;
     QtImageView* m_splashImageView = nullptr;
     QtButton* m_launchButton = nullptr;
     QtButton* m_learnMoreButton = nullptr;

@@ -54,6 +54,26 @@ TEST_F(MonitorControllerTest, ColoursTellRecognisedFromOther)
     EXPECT_EQ(text.runs[3].color, Color::Yellow);
 }
 
+// A binary frame is one whole line in a colour of its own, between sentences of either kind.
+TEST_F(MonitorControllerTest, BinaryFramesAreOneLineEachInTheirOwnColour)
+{
+    monitor.append("$GPGGA,1", true);
+    monitor.append("\n", true);
+    monitor.appendFrame("UBX NAV-PVT 92 bytes");
+    monitor.appendFrame("RTCM3 1077 station 0 244 bytes");
+    monitor.appendFrame("");
+    monitor.append("$GPZDA,2", false);
+    monitor.append("\n", false);
+    EXPECT_EQ(text.string(), "$GPGGA,1\nUBX NAV-PVT 92 bytes\nRTCM3 1077 station 0 244 bytes\n$GPZDA,2\n");
+    EXPECT_EQ(text.lineCount(), 4u);
+    ASSERT_EQ(text.runs.size(), 8u);
+    const Color frame = text.runs[2].color;
+    EXPECT_NE(frame, Color::Green);
+    EXPECT_NE(frame, Color::Yellow);
+    for (std::size_t i = 2; i < 6; ++i) EXPECT_EQ(text.runs[i].color, frame) << i;
+    EXPECT_EQ(text.runs[6].color, Color::Yellow);
+}
+
 TEST_F(MonitorControllerTest, StoppedDropsLinesAndEmptyTextsAddNothing)
 {
     monitor.append("", true);

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binary/UbxConfigKeys.h"
+#include "binary/UbxRecords.h"
+
+// Configures a u-blox receiver of generation 9 or later through its configuration keys: reads
+// the values a user changes most (CFG-VALGET), writes changes to its RAM (CFG-VALSET), keeps
+// them (CFG-CFG save) or goes back to the factory settings (CFG-CFG clear and load). One
+// request is on the wire at a time; each waits for its ACK or NAK, at most kAnswerSeconds,
+// and its outcome is told in plain words with the keys named. Nothing is sent after a
+// refusal or a silence, so a save never keeps half of what was asked.
+//
+// A change of CFG-UART1-BAUDRATE (or a reset that brings back another factory rate) is
+// followed: once the receiver has acknowledged it at the old rate, the port is reopened at
+// the new rate and the receiver asked who it is (MON-VER) until it answers, for at most
+// kHearSeconds; when it does not, the port goes back to the old rate and that is said.
+//
+// The receiver is reached only through the hooks and onUbxFrame(). One thread (the main
+// thread in the window, the reader thread in headless); call tick() a few times a second.
+class ReceiverConfiguration {
+public:
+    static constexpr double kAnswerSeconds = 3.0;
+    static constexpr double kHearSeconds = 4.0;
+    static constexpr double kProbeSeconds = 1.0;  // between the questions for the rate
+
+    // How a shown setting is edited.
+    enum class SettingKind : std::uint8_t { Number, OnOff, LineRate };
+    struct Setting {
+        std::uint32_t key;
+        SettingKind kind;
+        std::string_view label;  // message-table key, or the name itself (constellations)
+    };
+    // The settings a configuration pane shows, in its order.
+    static std::span<const Setting> shownSettings();
+    // The line rates offered for CFG-UART1-BAUDRATE.
+    static std::span<const std::uint32_t> lineRates();
+
+    struct Hooks {
+        // Writes one whole frame to the receiver's port. Required.
+        std::function<void(std::vector<std::uint8_t> frame)> send;
+        // A result for the user; problem is true for a refusal, a silence or a lost receiver.
+        std::function<void(const std::string& text, bool problem)> message;
+        // The read-back values or the busy state moved (a pane redraws). May be empty.
+        std::function<void()> changed;
+        // Reopens the port at baud; false when it could not. Empty where the port cannot be
+        // reopened (a network source): a rate change is then only told.
+        std::function<bool(std::uint32_t baud)> reopenAt;
+        // Seconds on any steady clock; empty: the platform clock.
+        std::function<double()> now;
+    };
+
+    explicit ReceiverConfiguration(Hooks hooks);
+    ReceiverConfiguration(const ReceiverConfiguration&) = delete;
+    ReceiverConfiguration& operator=(const ReceiverConfiguration&) = delete;
+
+    // The rate the port is open at now; nothing for a source without one.
+    void setLineRate(std::optional<std::uint32_t> baud) { m_lineRate = baud; }
+    std::optional<std::uint32_t> lineRate() const { return m_lineRate; }
+
+    // Asks for the current (RAM) values of the shown settings.
+    void readBack();
+    // Writes the values to RAM: all but the line rate in one message, then the line rate;
+    // with save, then keeps the configuration. False when nothing could be framed.
+    bool apply(const std::vector<binary::UbxConfigValue>& values, bool save = false);
+    // Keeps the current configuration in battery-backed RAM and flash.
+    void save();
+    // Clears what is kept and loads the factory settings, then reads them back.
+    void resetToDefaults();
+
+    // Every UBX frame the receiver sends (whole checksum-checked frames).
+    void onUbxFrame(std::uint8_t messageClass, std::uint8_t messageId, std::span<const std::uint8_t> payload);
+    // The same for a message already decoded (an ACK-ACK or ACK-NAK, a MON-VER); the
+    // answers to CFG-VALGET come only through onUbxFrame().
+    void onUbxRecord(const binary::UbxRecord& record);
+    // Time-outs and the rate questions.
+    void tick();
+
+    // A request is waiting for its answer or more are queued.
+    bool busy() const { return m_active.has_value() || !m_queue.empty(); }
+    // Something was refused, went unanswered or a rate change could not be followed.
+    bool failed() const { return m_failed; }
+    // The value read back or written last; nothing when not known.
+    std::optional<std::uint64_t> value(std::uint32_t key) const;
+    // False once the receiver refused to tell the key (it does not have it).
+    bool supported(std::uint32_t key) const { return !m_unsupported.contains(key); }
+
+private:
+    enum class StepKind : std::uint8_t { Read, Write, Save, ReadDefaultRate, Reset, ReadAfterReset };
+    struct Step {
+        StepKind kind = StepKind::Read;
+        std::vector<std::uint32_t> keys;             // Read, ReadDefaultRate
+        std::vector<binary::UbxConfigValue> values;  // Write
+        std::vector<std::uint8_t> frame;
+        std::uint8_t messageId = 0;  // of class CFG, what the ACK names
+        std::string what;            // for the messages
+    };
+    // Following a line-rate change: first at the new rate, then back at the old one.
+    struct RateFollow {
+        std::uint32_t from = 0;
+        std::uint32_t to = 0;
+        bool fallingBack = false;
+        double deadline = 0.0;
+        double lastProbe = -1e9;
+    };
+
+    void enqueue(Step step);
+    void sendNext();
+    void finishActive();
+    void abandon();  // after a failure: nothing more goes out
+    void onAck(const binary::UbxAck& ack);
+    void answered(bool accepted);
+    void takeValues(const binary::UbxValGetResponse& response);
+    void startFollowing(std::uint32_t from, std::uint32_t to);
+    void heard();
+    void say(const std::string& text, bool problem);
+    void notify();
+    double now() const;
+
+    Hooks m_hooks;
+    std::optional<std::uint32_t> m_lineRate;
+    std::deque<Step> m_queue;
+    std::optional<Step> m_active;
+    double m_sentAt = 0.0;
+    std::optional<RateFollow> m_follow;
+    std::optional<std::uint32_t> m_defaultLineRate;  // read before a reset
+    std::map<std::uint32_t, std::uint64_t> m_values;
+    std::set<std::uint32_t> m_unsupported;
+    bool m_failed = false;
+};
