@@ -240,7 +240,7 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
         // replayed at full speed would otherwise work them out thousands of times a second.
         const double now = nowSeconds();
         if (now - lastTestTime >= 1.0) {
-            std::string testLine = test->jsonLine();
+            std::string testLine = gpsdreport::test(*test);
             if (testLine != lastTest) {
                 m_reports(testLine);
                 lastTest = std::move(testLine);

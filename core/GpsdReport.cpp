@@ -7,6 +7,7 @@
 
 #include "core/FormatText.h"
 #include "core/ReceiverState.h"
+#include "core/ReceiverTest.h"
 
 namespace gpsdreport {
 
@@ -22,7 +23,32 @@ void appendNumber(std::string& out, const char* name, const char* format, double
     out += formatText(format, value);
 }
 
+// A number, or null for none (JSON has no NaN).
+std::string numberOrNull(std::optional<double> value, const char* format)
+{
+    if (!value || !std::isfinite(*value)) return "null";
+    return formatText(format, *value);
+}
+
 }  // namespace
+
+std::string test(const ReceiverTest& receiverTest)
+{
+    const auto& summary = receiverTest.accuracy().summary();
+    std::optional<double> ttff2d, ttff3d;
+    if (!receiverTest.firstFix().runs().empty()) {
+        ttff2d = receiverTest.firstFix().runs().newest().first2dFix;
+        ttff3d = receiverTest.firstFix().runs().newest().first3dFix;
+    }
+    const auto figure = [&summary](double AccuracySummary::*field) {
+        return numberOrNull(summary ? std::optional(*summary.*field) : std::nullopt, "%.3f");
+    };
+    return "{\"class\":\"TEST\",\"points\":" + std::to_string(receiverTest.accuracy().size())
+           + ",\"cep50\":" + figure(&AccuracySummary::cep50Metres)
+           + ",\"cep95\":" + figure(&AccuracySummary::cep95Metres)
+           + ",\"drms2\":" + figure(&AccuracySummary::drms2Metres)
+           + ",\"ttff2d\":" + numberOrNull(ttff2d, "%.1f") + ",\"ttff3d\":" + numberOrNull(ttff3d, "%.1f") + "}";
+}
 
 std::string rtcm3(const binary::Rtcm3Decoded& message, std::size_t length)
 {

@@ -9,6 +9,7 @@
 #include "core/Constellation.h"
 
 class ReceiverState;
+class ReceiverTest;
 
 // The receiver state as one-line JSON reports in the shape of gpsd's, so that scripts and
 // tools written for gpsd's output read GPS Desk's too. Numbers are written the C way
@@ -28,6 +29,10 @@ std::string sky(const ReceiverState& state);
 // {"class":"RTCM3","type":1005,"length":19,"station_id":..} for one RTCM 3 message, with the
 // base position of 1005/1006 ("system", "refstation", "sro", "x", "y", "z" in metres ECEF,
 // "h" antenna height for 1006) as gpsd writes them.
+// {"class":"TEST","points":N,"cep50":..,"cep95":..,"drms2":..,"ttff2d":..,"ttff3d":..}: the
+// receiver test's figures for scripts, in metres and seconds; null where there is none yet.
+std::string test(const ReceiverTest& receiverTest);
+
 std::string rtcm3(const binary::Rtcm3Decoded& message, std::size_t length);
 
 // gpsd's PRN for a satellite: the number in the combined NMEA ranges (GLONASS 65-96,

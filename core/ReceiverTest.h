@@ -33,10 +33,6 @@ public:
     const SignalHistory& signalHistory() const { return m_signals; }
     const ObstructionMap& obstructions() const { return m_obstructions; }
 
-    // The figures as one JSON line for scripts: points, the empirical CEP50 and CEP95 and the
-    // 2DRMS in metres, the current run's 2D and 3D time to first fix in seconds (null where
-    // there is none yet).
-    std::string jsonLine() const;
 
 private:
     FirstFixTimer m_firstFix;

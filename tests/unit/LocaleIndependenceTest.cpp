@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/GpsdReport.h"
 #include "core/AccuracyStatistics.h"
 #include "core/ReceiverTest.h"
 #include "fakes/GermanLocale.h"
@@ -44,7 +45,7 @@ Written writeEverything()
         test.position(fix.timeSeconds, 3, fix);
     }
     out.csv = test.accuracy().csv();
-    out.json = test.jsonLine();
+    out.json = gpsdreport::test(test);
     return out;
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
+#include "core/GpsdReport.h"
 #include "core/ReceiverTest.h"
 
 #include <vector>
@@ -8,7 +9,7 @@
 TEST(ReceiverTestTest, JsonLineCarriesTheFiguresAndNullWhereThereAreNone)
 {
     ReceiverTest test;
-    EXPECT_EQ(test.jsonLine(),
+    EXPECT_EQ(gpsdreport::test(test),
               R"({"class":"TEST","points":0,"cep50":null,"cep95":null,"drms2":null,"ttff2d":null,"ttff3d":null})");
 
     test.started(0.0, RunStart::Connect);
@@ -23,11 +24,11 @@ TEST(ReceiverTestTest, JsonLineCarriesTheFiguresAndNullWhereThereAreNone)
     stray.position = plane.toGeodetic({500.0, 0.0, 0.0});
     test.position(13.0, 0, stray);
     test.position(20.5, 3, std::nullopt);
-    EXPECT_EQ(test.jsonLine(),
+    EXPECT_EQ(gpsdreport::test(test),
               R"({"class":"TEST","points":4,"cep50":1.500,"cep95":2.000,"drms2":3.162,"ttff2d":12.0,"ttff3d":20.5})");
 
     // Reset starts the scatter over but keeps the runs.
     test.reset();
-    EXPECT_EQ(test.jsonLine(),
+    EXPECT_EQ(gpsdreport::test(test),
               R"({"class":"TEST","points":0,"cep50":null,"cep95":null,"drms2":null,"ttff2d":12.0,"ttff3d":20.5})");
 }
