@@ -82,7 +82,8 @@ int gpsdPrn(Constellation system, int svid)
 {
     switch (system) {
     case Constellation::GPS: return svid;
-    case Constellation::SBAS: return svid;
+    // gpsd writes the NMEA numbers 33-64 for PRN 120-151, and 152-158 as they are.
+    case Constellation::SBAS: return svid >= 120 && svid <= 151 ? svid - 87 : svid;
     case Constellation::Galileo: return 300 + svid;
     case Constellation::BeiDou: return 400 + svid;
     case Constellation::QZSS: return 192 + svid;
@@ -183,19 +184,32 @@ std::string sky(const ReceiverState& state)
     field(",\"uSat\":", static_cast<long long>(state.satellitesUsed()));
     out += ",\"satellites\":[";
     bool first = true;
-    for (const SatelliteInView& satellite : satellites) {
+    // One entry per satellite, or as gpsd one per signal where the receiver reports signals:
+    // the satellite's number and place repeated, the signal's own strength, quality, health
+    // and use. sigid 0 (L1 C/A, E1, B1I) is left out as gpsd leaves it out.
+    const auto entry = [&](const SatelliteInView& satellite, const SignalInView* signal) {
         out += first ? "{" : ",{";
         first = false;
         field("\"PRN\":", gpsdPrn(satellite.constellation, satellite.svid));
         field(",\"gnssid\":", gpsdGnssId(satellite.constellation));
         field(",\"svid\":", satellite.svid);
+        if (signal && signal->sigId != 0) field(",\"sigid\":", signal->sigId);
+        if (signal && signal->freqId) field(",\"freqid\":", *signal->freqId);
         // As gpsd: a place the receiver did not give is left out, not written as 0.
         if (satellite.elevationDegrees) field(",\"el\":", *satellite.elevationDegrees);
         if (satellite.azimuthDegrees) field(",\"az\":", *satellite.azimuthDegrees);
-        if (satellite.snrDbHz) field(",\"ss\":", *satellite.snrDbHz);
-        if (satellite.quality) field(",\"qual\":", *satellite.quality);
-        if (satellite.health) field(",\"health\":", *satellite.health);
-        out += satellite.usedInFix ? ",\"used\":true}" : ",\"used\":false}";
+        const auto& snr = signal ? signal->snrDbHz : satellite.snrDbHz;
+        const auto& quality = signal ? signal->quality : satellite.quality;
+        const auto& health = signal ? signal->health : satellite.health;
+        if (snr) field(",\"ss\":", *snr);
+        if (quality) field(",\"qual\":", *quality);
+        if (health) field(",\"health\":", *health);
+        const bool used = signal ? signal->usedInFix : satellite.usedInFix;
+        out += used ? ",\"used\":true}" : ",\"used\":false}";
+    };
+    for (const SatelliteInView& satellite : satellites) {
+        if (satellite.signalList.empty()) entry(satellite, nullptr);
+        for (const SignalInView& signal : satellite.signalList) entry(satellite, &signal);
     }
     return out + "]}";
 }

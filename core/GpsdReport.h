@@ -22,8 +22,10 @@ namespace gpsdreport {
 std::string tpv(const ReceiverState& state);
 
 // {"class":"SKY","hdop":..,"vdop":..,"pdop":..,"nSat":N,"uSat":N,"satellites":[{"PRN":..,
-//  "gnssid":..,"svid":..,"el":..,"az":..,"ss":..,"used":..}]}; "ss" only for a tracked signal,
-//  "el" and "az" only where the receiver gave them.
+//  "gnssid":..,"svid":..,"sigid":..,"freqid":..,"el":..,"az":..,"ss":..,"qual":..,"health":..,
+//  "used":..}]}; one entry per signal where the receiver reports signals, else per satellite.
+//  nSat and uSat count satellites. "ss" only for a tracked signal, "el" and "az" only where the
+//  receiver gave them, "sigid" only when not 0, "freqid" (GLONASS slot + 7) where known.
 std::string sky(const ReceiverState& state);
 
 // {"class":"RTCM3","type":1005,"length":19,"station_id":..} for one RTCM 3 message, with the
@@ -36,7 +38,7 @@ std::string test(const ReceiverTest& receiverTest);
 std::string rtcm3(const binary::Rtcm3Decoded& message, std::size_t length);
 
 // gpsd's PRN for a satellite: the number in the combined NMEA ranges (GLONASS 65-96,
-// Galileo 301-336, BeiDou 401-463, QZSS 193-202, SBAS 120-158).
+// Galileo 301-336, BeiDou 401-463, QZSS 193-202, SBAS 120-151 as 33-64 and 152-158).
 int gpsdPrn(Constellation system, int svid);
 
 // Text as a JSON string literal, quotes included; control characters escaped.

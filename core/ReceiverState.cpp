@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core/SatelliteNumbering.h"
+#include "core/SignalNames.h"
 
 namespace {
 
@@ -219,12 +220,16 @@ ReceiverState::Changes ReceiverState::apply(const GSV& gsv, double nowSeconds)
         satellite.azimuthDegrees = block.azimuthDegrees;
         satellite.order = static_cast<std::uint32_t>(4 * (gsv.number - 1)) + block.position;
         satellite.lastSeen = nowSeconds;
+        // A stream of one signal id (NMEA 4.10) reports that signal of each of its satellites;
+        // the streams of one cycle merge into one satellite with a signal each.
+        const std::optional<std::int32_t> sigId =
+            gsv.signalId ? sigIdOfNmeaSignal(placed->constellation, *gsv.signalId) : std::nullopt;
         auto report = std::find_if(satellite.reports.begin(), satellite.reports.end(),
                                    [&](const Report& r) { return r.group == group; });
         if (report == satellite.reports.end())
-            satellite.reports.push_back({group, block.snrDbHz});
+            satellite.reports.push_back({group, block.snrDbHz, sigId});
         else
-            report->snrDbHz = block.snrDbHz;
+            *report = Report{group, block.snrDbHz, sigId};
         if (cycle.started) cycle.seen.push_back(key);
     }
 
@@ -254,7 +259,13 @@ ReceiverState::Changes ReceiverState::expire(double nowSeconds)
     std::erase_if(m_satellites, [&](const auto& entry) {
         return nowSeconds - entry.second.lastSeen > kSatelliteLifetimeSeconds;
     });
-    return m_satellites.size() != before ? Changes{kSatellites} : Changes{0};
+    Changes changes = m_satellites.size() != before ? Changes{kSatellites} : Changes{0};
+    // A receiver told to stop NAV-SIG leaves its last signals behind, not shown for ever.
+    if (!m_ubxSignals.empty() && nowSeconds - m_ubxSignalsSeen > kSatelliteLifetimeSeconds) {
+        m_ubxSignals.clear();
+        changes |= kSatellites;
+    }
+    return changes;
 }
 
 std::optional<std::int32_t> ReceiverState::status() const
@@ -278,6 +289,32 @@ std::int32_t ReceiverState::mode() const
     return m_altitudeMeters ? 3 : 2;
 }
 
+bool ReceiverState::used(const Key& key) const
+{
+    const auto used = m_used.find(key.first);
+    return used != m_used.end() && std::binary_search(used->second.begin(), used->second.end(), key.second);
+}
+
+std::vector<SignalInView> ReceiverState::signalsOf(const Key& key, const Tracked& tracked, bool usedInFix) const
+{
+    if (const auto ubx = m_ubxSignals.find(key); ubx != m_ubxSignals.end()) return ubx->second;
+    std::vector<SignalInView> signals;
+    for (const Report& report : tracked.reports) {
+        if (!report.sigId) continue;
+        auto same = std::find_if(signals.begin(), signals.end(),
+                                 [&](const SignalInView& s) { return s.sigId == *report.sigId; });
+        if (same == signals.end()) {
+            signals.push_back(SignalInView{});
+            same = std::prev(signals.end());
+            same->sigId = *report.sigId;
+        }
+        if (report.snrDbHz && (!same->snrDbHz || *report.snrDbHz > *same->snrDbHz)) same->snrDbHz = report.snrDbHz;
+        // GSA names satellites, not signals: a used satellite uses the signals it tracks.
+        same->usedInFix = usedInFix && same->snrDbHz.has_value();
+    }
+    return signals;
+}
+
 std::vector<SatelliteInView> ReceiverState::satellites() const
 {
     std::vector<std::pair<std::uint32_t, SatelliteInView>> ordered;
@@ -290,13 +327,14 @@ std::vector<SatelliteInView> ReceiverState::satellites() const
         satellite.azimuthDegrees = tracked.azimuthDegrees;
         satellite.health = tracked.health;
         satellite.quality = tracked.quality;
-        for (const Report& report : tracked.reports)
-            if (report.snrDbHz && (!satellite.snrDbHz || *report.snrDbHz > *satellite.snrDbHz))
-                satellite.snrDbHz = report.snrDbHz;
-        const auto used = m_used.find(key.first);
-        satellite.usedInFix = used != m_used.end() &&
-                              std::binary_search(used->second.begin(), used->second.end(), key.second);
-        ordered.emplace_back(tracked.order, satellite);
+        satellite.usedInFix = used(key);
+        satellite.signalList = signalsOf(key, tracked, satellite.usedInFix);
+        const auto stronger = [&satellite](const std::optional<std::int32_t>& snr) {
+            if (snr && (!satellite.snrDbHz || *snr > *satellite.snrDbHz)) satellite.snrDbHz = snr;
+        };
+        for (const Report& report : tracked.reports) stronger(report.snrDbHz);
+        for (const SignalInView& signal : satellite.signalList) stronger(signal.snrDbHz);
+        ordered.emplace_back(tracked.order, std::move(satellite));
     }
     std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
         if (a.second.constellation != b.second.constellation)
@@ -305,17 +343,14 @@ std::vector<SatelliteInView> ReceiverState::satellites() const
     });
     std::vector<SatelliteInView> result;
     result.reserve(ordered.size());
-    for (auto& entry : ordered) result.push_back(entry.second);
+    for (auto& entry : ordered) result.push_back(std::move(entry.second));
     return result;
 }
 
 std::size_t ReceiverState::satellitesUsed() const
 {
     std::size_t count = 0;
-    for (const auto& [key, tracked] : m_satellites) {
-        const auto used = m_used.find(key.first);
-        if (used != m_used.end() && std::binary_search(used->second.begin(), used->second.end(), key.second))
-            ++count;
-    }
+    for (const auto& [key, tracked] : m_satellites)
+        if (used(key)) ++count;
     return count;
 }

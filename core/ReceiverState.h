@@ -73,9 +73,11 @@ public:
     // A decoded UBX message. When the receiver speaks both UBX and NMEA, one source wins per
     // field, from the first UBX message of its kind on: NAV-PVT owns time, date, position,
     // fix, motion and heights (GGA, RMC, GLL, GNS, VTG and ZDA are then left alone); NAV-SAT
-    // owns the satellites and their used flags (GSV and GSA left alone); NAV-DOP owns the
-    // DOPs. The binary messages carry full precision and their own validity flags, where the
-    // NMEA sentences of the same receiver are rounded copies.
+    // owns the satellites, their places and their used flags (GSV and GSA left alone); NAV-SIG
+    // owns the signals of the satellites listed otherwise (the signal ids of GSV left alone);
+    // NAV-DOP owns the DOPs. The binary messages carry full precision and their own validity
+    // flags, where the NMEA sentences of the same receiver are rounded copies. Used counts
+    // count satellites, never signals.
     Changes apply(const binary::UbxRecord& record, double nowSeconds);
     // False for a sentence whose fields a UBX message owns now (see above).
     bool takesFromNmea(const SentenceRecord& record) const;
@@ -131,6 +133,7 @@ private:
     struct Report {
         Group group;
         std::optional<std::int32_t> snrDbHz;
+        std::optional<std::int32_t> sigId;  // the signal of an NMEA 4.10 stream, where known
     };
     struct Tracked {
         std::optional<std::int32_t> elevationDegrees;
@@ -152,6 +155,7 @@ private:
     Changes setUsed(Constellation system, std::vector<std::int32_t> svids);
     Changes applyUbx(const binary::UbxNavPvt& pvt, double nowSeconds);
     Changes applyUbx(const binary::UbxNavSat& sat, double nowSeconds);
+    Changes applyUbx(const binary::UbxNavSig& sig, double nowSeconds);
     Changes applyUbx(const binary::UbxNavDop& dop);
     Changes applyUbx(const binary::UbxMonVer& ver);
     Changes applyUbx(const binary::UbxMonHw& hw);
@@ -166,6 +170,9 @@ private:
     bool takeUbxFix(binary::UbxFixType type, bool fixOk, bool differential,
                     binary::UbxCarrierSolution carrier, bool timeOnlyIsFix, Changes& changes);
     Changes takeUbxTime(const binary::UbxTimeOfDay& time, const std::optional<binary::UbxDate>& date);
+    bool used(const Key& key) const;
+    // The signals of one satellite: NAV-SIG's where it came, else those of the GSV streams.
+    std::vector<SignalInView> signalsOf(const Key& key, const Tracked& tracked, bool usedInFix) const;
 
     std::optional<UtcTime> m_time;
     std::optional<UtcDate> m_date;
@@ -182,6 +189,8 @@ private:
     std::map<Key, Tracked> m_satellites;
     std::map<Group, Cycle> m_cycles;
     std::map<Constellation, std::vector<std::int32_t>> m_used;  // sorted svids
+    std::map<Key, std::vector<SignalInView>> m_ubxSignals;     // the last NAV-SIG
+    double m_ubxSignalsSeen = 0.0;
     std::optional<std::int32_t> m_carrierSolution;  // UBX: 1 float, 2 fixed
     bool m_differential = false;                    // UBX: a differential solution
     std::optional<double> m_altitudeEllipsoid;

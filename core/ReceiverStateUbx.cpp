@@ -63,7 +63,8 @@ ReceiverState::Changes ReceiverState::apply(const binary::UbxRecord& record, dou
     return std::visit(
         [&](const auto& typed) -> Changes {
             using T = std::decay_t<decltype(typed)>;
-            if constexpr (std::is_same_v<T, binary::UbxNavPvt> || std::is_same_v<T, binary::UbxNavSat>)
+            if constexpr (std::is_same_v<T, binary::UbxNavPvt> || std::is_same_v<T, binary::UbxNavSat> ||
+                          std::is_same_v<T, binary::UbxNavSig>)
                 return applyUbx(typed, nowSeconds);
             else if constexpr (std::is_same_v<T, binary::UbxNavDop> || std::is_same_v<T, binary::UbxMonVer> ||
                                std::is_same_v<T, binary::UbxMonHw> || std::is_same_v<T, binary::UbxMonRf> ||
@@ -119,7 +120,7 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavSat& sat, dou
             tracked.elevationDegrees = *s.elevationDeg;
         if (s.azimuthDeg && *s.azimuthDeg >= 0 && *s.azimuthDeg <= 360)
             tracked.azimuthDegrees = *s.azimuthDeg % 360;
-        tracked.reports.push_back(Report{0xFFFF, s.cnoDbHz > 0 ? std::optional<std::int32_t>(s.cnoDbHz) : std::nullopt});
+        tracked.reports.push_back(Report{0xFFFF, s.cnoDbHz > 0 ? std::optional<std::int32_t>(s.cnoDbHz) : std::nullopt, std::nullopt});
         if (s.health != binary::UbxHealth::Unknown) tracked.health = static_cast<std::int32_t>(s.health);
         tracked.quality = s.quality;
         tracked.order = order++;
@@ -136,6 +137,37 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavSat& sat, dou
     if (used != m_used) changes |= kUsed;
     m_used = std::move(used);
     return changes;
+}
+
+// NAV-SIG: every signal of every satellite, with its C/N0, quality, health and use in the
+// solution. The satellites themselves and their places stay NAV-SAT's (or GSV's): a signal
+// of a satellite not listed there is not shown.
+ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavSig& sig, double nowSeconds)
+{
+    std::map<Key, std::vector<SignalInView>> signals;
+    for (const binary::UbxSignal& s : sig.signalList) {
+        const auto system = constellationOf(s.gnss);
+        if (!system) continue;
+        SignalInView signal;
+        signal.sigId = s.sigId;
+        if (*system == Constellation::GLONASS && s.glonassFrequency)
+            signal.freqId = *s.glonassFrequency + 7;
+        if (s.cnoDbHz > 0) signal.snrDbHz = s.cnoDbHz;
+        signal.usedInFix = s.pseudorangeUsed || s.carrierRangeUsed || s.dopplerUsed;
+        if (s.health != binary::UbxHealth::Unknown) signal.health = static_cast<std::int32_t>(s.health);
+        // 0..7 by the receiver's description; a garbled byte is no quality.
+        if (s.quality <= 7) signal.quality = s.quality;
+        auto& list = signals[{*system, s.svId}];
+        // A signal listed twice is kept once, as last said.
+        const auto same = std::find_if(list.begin(), list.end(),
+                                       [&](const SignalInView& kept) { return kept.sigId == signal.sigId; });
+        if (same == list.end()) list.push_back(signal);
+        else *same = signal;
+    }
+    m_ubxSignalsSeen = nowSeconds;
+    if (signals == m_ubxSignals) return 0;
+    m_ubxSignals = std::move(signals);
+    return kSatellites;
 }
 
 ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavDop& dop)

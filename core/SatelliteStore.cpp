@@ -23,6 +23,7 @@ void SatelliteStore::awakeFromNib()
 void SatelliteStore::clear()
 {
     for (const auto& record : m_satelliteArray) record->clear();
+    m_inView.clear();
 }
 
 void SatelliteStore::setSatellitesInView(std::vector<SatelliteInView> satellites)
@@ -42,6 +43,7 @@ void SatelliteStore::setSatellitesInView(std::vector<SatelliteInView> satellites
         else
             m_satelliteArray[i]->clear();
     }
+    m_inView = std::move(satellites);
     update();
 }
 

@@ -40,6 +40,9 @@ public:
     // constellation (in the enum's order), each group in the order given, from slot 0;
     // slots past the last satellite up to the twelfth stay empty. No upper limit.
     void setSatellitesInView(std::vector<SatelliteInView> satellites);
+    // The satellites of the last setSatellitesInView with their signals, in slot order (entry
+    // i fills slot i); empty after clear.
+    const std::vector<SatelliteInView>& satellitesInView() const { return m_inView; }
     // Asks the sky plot to redraw.
     void update();
     // clear, altitude 0, DOP values 0 (redraws).
@@ -67,6 +70,7 @@ private:
     platform::Drawer* m_satelliteDrawer = nullptr;
     SkyPlotView* m_satelliteView = nullptr;
     std::vector<std::shared_ptr<Satellite>> m_satelliteArray;
+    std::vector<SatelliteInView> m_inView;
     float m_pDop = 0.0f;
     float m_hDop = 0.0f;
     float m_vDop = 0.0f;

@@ -110,6 +110,11 @@ void checkUbx(std::uint8_t messageClass, std::uint8_t messageId, std::span<const
     for (const SatelliteInView& s : state.satellites()) {
         check(!s.elevationDegrees || (*s.elevationDegrees >= 0 && *s.elevationDegrees <= 90));
         check(!s.azimuthDegrees || (*s.azimuthDegrees >= 0 && *s.azimuthDegrees < 360));
+        for (const SignalInView& signal : s.signalList) {
+            check(!signal.freqId || (*signal.freqId >= 0 && *signal.freqId <= 13));
+            check(!signal.quality || (*signal.quality >= 0 && *signal.quality <= 7));
+            check(!signal.snrDbHz || !s.snrDbHz || *signal.snrDbHz <= *s.snrDbHz);
+        }
     }
     if (const auto& position = state.position())
         check(std::isfinite(position->latitudeDegrees) && std::fabs(position->latitudeDegrees) <= 90.0 &&
