@@ -92,21 +92,63 @@ void drawLabelBox(Canvas& canvas, const Satellite& satellite, const std::string&
     }
 }
 
-void drawMarker(Canvas& canvas, const Satellite& satellite, bool lettered, float r)
+// The box of a satellite's marker: its lower-left corner sits half a label right of and
+// above the point (r, r) + offset, so a 16 x 18 label centres on the satellite's place in the
+// plot; the letter widens the box to both sides of that centre.
+Rect markerBox(Canvas& canvas, const Satellite& satellite, const std::string& label, const Font& font,
+               float r)
+{
+    const Size plain = canvas.measureText(numberLabel(satellite.number()), font);
+    const Size size = canvas.measureText(label, font);
+    const Point offset = skyOffset(satellite.elevation(), satellite.degrees(), r);
+    return {r + offset.x + plain.width / 2.0f - (size.width - plain.width) / 2.0f,
+            r + offset.y + size.height / 2.0f, size.width, size.height};
+}
+
+void drawMarker(Canvas& canvas, const Satellite& satellite, float r)
 {
     if (!placeable(satellite)) return;
     const std::string number = numberLabel(satellite.number());
-    const Font& font = lettered ? kLetteredLabelFont : kLabelFont;
-    const Size plain = canvas.measureText(number, font);
-    const std::string label = lettered ? rinexLetter(satellite.constellation()) + number : number;
-    const Size size = lettered ? canvas.measureText(label, font) : plain;
-    // The lower-left corner of a plain marker sits half a label right of and above the point
-    // (r, r) + offset, so a 16 x 18 label centres on the satellite's place in the plot; the
-    // letter widens the box to both sides of that centre.
-    const Point offset = skyOffset(satellite.elevation(), satellite.degrees(), r);
-    const Rect marker{r + offset.x + plain.width / 2.0f - (size.width - plain.width) / 2.0f,
-                      r + offset.y + size.height / 2.0f, size.width, size.height};
-    drawLabelBox(canvas, satellite, label, marker, font);
+    drawLabelBox(canvas, satellite, number, markerBox(canvas, satellite, number, kLabelFont, r), kLabelFont);
+}
+
+bool boxesOverlap(const Rect& a, const Rect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+// Lettered markers of a crowded sky: a satellite whose label would cover one already drawn
+// gets a dot at its place instead, so every label stays legible. Satellites used in the fix
+// are labelled first, then the stronger ones.
+void drawLetteredMarkers(Canvas& canvas, std::vector<const Satellite*> satellites, float r)
+{
+    std::stable_sort(satellites.begin(), satellites.end(), [](const Satellite* a, const Satellite* b) {
+        if (a->usedInFix() != b->usedInFix()) return a->usedInFix();
+        return a->strength() > b->strength();
+    });
+    constexpr float kDot = 6.0f;
+    std::vector<Rect> labelled;
+    for (const Satellite* satellite : satellites) {
+        if (!placeable(*satellite)) continue;
+        const std::string label = rinexLetter(satellite->constellation()) + numberLabel(satellite->number());
+        const Rect box = markerBox(canvas, *satellite, label, kLetteredLabelFont, r);
+        const bool crowded = std::any_of(labelled.begin(), labelled.end(),
+                                         [&](const Rect& other) { return boxesOverlap(box, other); });
+        if (!crowded) {
+            drawLabelBox(canvas, *satellite, label, box, kLetteredLabelFont);
+            labelled.push_back(box);
+            continue;
+        }
+        const Point offset = skyOffset(satellite->elevation(), satellite->degrees(), r);
+        const Rect dot{16.0f + r + offset.x - kDot / 2.0f, 18.0f + r + offset.y - kDot / 2.0f, kDot, kDot};
+        canvas.setColor(signalColor(*satellite));
+        canvas.fillOval(dot);
+        if (satellite->usedInFix()) {
+            canvas.setColor(Color::Black);
+            canvas.setLineWidth(1.0f);
+            canvas.strokeOval(dot);
+        }
+    }
 }
 
 // One column per slot under the plot's right half: the number, and above it a bar as high as
@@ -301,10 +343,11 @@ void SkyPlotView::drawRect(Canvas& canvas, const Rect& dirty)
     const bool lettered = counts.size() > 1;
     const bool slotColumns = !lettered && store.size() <= SatelliteStore::kSlots;
 
+    if (lettered) drawLetteredMarkers(canvas, present, r);
     for (std::uint32_t i = 0; i < store.size(); ++i) {
         const Satellite* satellite = store.satellite(i);
-        if (!satellite || satellite->number() == 0) continue;
-        drawMarker(canvas, *satellite, lettered, r);
+        if (!satellite || satellite->number() == 0 || lettered) continue;
+        drawMarker(canvas, *satellite, r);
         if (slotColumns) drawSlotColumn(canvas, *satellite, i, d);
     }
     if (slotColumns || present.empty()) return;

@@ -374,6 +374,52 @@ TEST(SkyPlotViewTest, SixtyFourSatellitesStayInsideTheirStripWithoutOverlap)
             EXPECT_FALSE(overlap(bars[a], bars[b])) << a << " overlaps " << b;
 }
 
+// Sixty satellites crowd a small plot: no label covers another; a satellite whose label
+// would gets a dot at its place, and those used in the fix are labelled before the rest.
+TEST(SkyPlotViewTest, ACrowdedSkyKeepsItsLabelsApartAndDotsTheRest)
+{
+    Plot plot;
+    std::vector<SatelliteInView> sky;
+    for (int i = 0; i < 60; ++i)
+        sky.push_back({static_cast<Constellation>(i % 4), 1 + i, 10 + i % 70, i * 47 % 360,
+                       20 + i % 25, i % 5 == 0, {}, {}});
+    plot.store.setSatellitesInView(sky);
+    fakes::FakeCanvas canvas;
+    canvas.metric = [](const std::string& text, const platform::Font& font) {
+        return platform::Size{static_cast<float>(text.size()) * font.pointSize * 0.6f, font.pointSize + 2};
+    };
+    plot.view.drawRect(canvas, plot.host.bounds());
+
+    std::vector<fakes::FakeCanvas::Call> labels;
+    std::size_t usedLabelled = 0;
+    for (const auto& text : canvas.callsOf("drawText")) {
+        if (text.font != platform::Font{FontKind::Label, 10}) continue;
+        labels.push_back(text);
+        const int number = std::stoi(text.text.substr(1));
+        if ((number - 1) % 5 == 0) ++usedLabelled;
+    }
+    const auto dots = canvas.callsOf("fillOval");
+    EXPECT_EQ(labels.size() + dots.size(), 60u) << "every satellite is on the plot once";
+    EXPECT_FALSE(dots.empty()) << "the sky is crowded";
+    EXPECT_EQ(usedLabelled, 12u) << "every used satellite carries its label";
+    for (std::size_t a = 0; a < labels.size(); ++a) {
+        const platform::Size size = canvas.metric(labels[a].text, labels[a].font);
+        for (std::size_t b = a + 1; b < labels.size(); ++b) {
+            const platform::Size other = canvas.metric(labels[b].text, labels[b].font);
+            const bool apart = labels[a].args[0] + size.width <= labels[b].args[0] ||
+                               labels[b].args[0] + other.width <= labels[a].args[0] ||
+                               labels[a].args[1] + size.height <= labels[b].args[1] ||
+                               labels[b].args[1] + other.height <= labels[a].args[1];
+            EXPECT_TRUE(apart) << labels[a].text << " covers " << labels[b].text;
+        }
+    }
+    // A dot sits on the satellite's own place: inside the horizon ring (centre 116, 118).
+    for (const auto& dot : dots) {
+        const float x = dot.args[0] + dot.args[2] / 2 - 116, y = dot.args[1] + dot.args[3] / 2 - 118;
+        EXPECT_LE(std::hypot(x, y), 100.0f + 0.01f);
+    }
+}
+
 // A receiver that lists a satellite without elevation or azimuth does not know where it is:
 // no marker at the horizon or at north, but its bar.
 TEST(SkyPlotViewTest, AnUnknownPlaceDrawsNoMarkerButTheBar)
