@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 // The satellite systems a receiver reports, and one satellite in view as the receiver model
 // keeps it and the sky plot draws it.
@@ -68,6 +69,17 @@ constexpr std::optional<Constellation> constellationOfTalker(std::string_view ta
     return std::nullopt;
 }
 
+// One signal of a satellite; a dual-band receiver tracks two or more per satellite.
+struct SignalInView {
+    std::int32_t sigId = 0;               // gpsd's sigid within the constellation (0 = L1 C/A, E1, B1I, ...)
+    std::optional<std::int32_t> freqId;   // GLONASS frequency slot plus 7 (gpsd's freqid, 0..13) where known
+    std::optional<std::int32_t> snrDbHz;  // nothing when not tracked
+    bool usedInFix = false;
+    std::optional<std::int32_t> health;   // 1 healthy, 2 unhealthy; nothing when not said
+    std::optional<std::int32_t> quality;  // the receiver's 0..7 tracking quality; nothing when not said
+    bool operator==(const SignalInView&) const = default;
+};
+
 // One satellite in view. The number is the one the receiver sent (svid within its system
 // where the talker names the system); no signal is kept as nothing, not as 0.
 struct SatelliteInView {
@@ -79,4 +91,8 @@ struct SatelliteInView {
     bool usedInFix = false;
     std::optional<std::int32_t> health;   // 1 healthy, 2 unhealthy; nothing when not said
     std::optional<std::int32_t> quality;  // the receiver's 0..7 tracking quality; nothing when not said
+    // Each signal the receiver reported, in its order. Empty when it says nothing per signal;
+    // snrDbHz is then the one signal, else the strongest signal's. Not "signals": that is a
+    // macro wherever Qt is included.
+    std::vector<SignalInView> signalList;
 };
