@@ -13,6 +13,7 @@
 #include "core/Alert.h"
 #include "core/FormatText.h"
 #include "core/SatelliteStore.h"
+#include "core/SignalNames.h"
 
 using platform::Canvas;
 using platform::Color;
@@ -105,11 +106,27 @@ Rect markerBox(Canvas& canvas, const Satellite& satellite, const std::string& la
             r + offset.y + size.height / 2.0f, size.width, size.height};
 }
 
+// A satellite tracked on two or more bands carries a blue frame two points outside its
+// marker.
+void markMultiBand(Canvas& canvas, const Satellite& satellite, const Rect& marker, bool oval)
+{
+    if (!satellite.multiBand()) return;
+    const Rect around{marker.x - 2.0f, marker.y - 2.0f, marker.width + 4.0f, marker.height + 4.0f};
+    canvas.setColor(Color::Blue);
+    canvas.setLineWidth(1.0f);
+    if (oval)
+        canvas.strokeOval(around);
+    else
+        canvas.strokeRect(around);
+}
+
 void drawMarker(Canvas& canvas, const Satellite& satellite, float r)
 {
     if (!placeable(satellite)) return;
     const std::string number = numberLabel(satellite.number());
-    drawLabelBox(canvas, satellite, number, markerBox(canvas, satellite, number, kLabelFont, r), kLabelFont);
+    const Rect box = markerBox(canvas, satellite, number, kLabelFont, r);
+    drawLabelBox(canvas, satellite, number, box, kLabelFont);
+    markMultiBand(canvas, satellite, box, false);
 }
 
 bool boxesOverlap(const Rect& a, const Rect& b)
@@ -132,11 +149,14 @@ void drawLetteredMarkers(Canvas& canvas, std::vector<const Satellite*> satellite
         if (!placeable(*satellite)) continue;
         const std::string label = rinexLetter(satellite->constellation()) + numberLabel(satellite->number());
         const Rect box = markerBox(canvas, *satellite, label, kLetteredLabelFont, r);
+        const float frame = satellite->multiBand() ? 2.0f : 0.0f;
+        const Rect taken{box.x - frame, box.y - frame, box.width + 2 * frame, box.height + 2 * frame};
         const bool crowded = std::any_of(labelled.begin(), labelled.end(),
-                                         [&](const Rect& other) { return boxesOverlap(box, other); });
+                                         [&](const Rect& other) { return boxesOverlap(taken, other); });
         if (!crowded) {
             drawLabelBox(canvas, *satellite, label, box, kLetteredLabelFont);
-            labelled.push_back(box);
+            markMultiBand(canvas, *satellite, box, false);
+            labelled.push_back(taken);
             continue;
         }
         const Point offset = skyOffset(satellite->elevation(), satellite->degrees(), r);
@@ -148,6 +168,7 @@ void drawLetteredMarkers(Canvas& canvas, std::vector<const Satellite*> satellite
             canvas.setLineWidth(1.0f);
             canvas.strokeOval(dot);
         }
+        markMultiBand(canvas, *satellite, dot, true);
     }
 }
 
@@ -213,6 +234,78 @@ float drawLegend(Canvas& canvas, const std::vector<SystemCount>& counts, float l
     return y;
 }
 
+// Bars of a satellite's signals: one per signal, coloured by its band.
+constexpr float kSignalBarWidth = 4.0f;
+constexpr float kSignalBarGap = 1.0f;
+
+Color bandColor(binary::SignalBand band)
+{
+    switch (band) {
+    case binary::SignalBand::L1: return Color::Green;
+    case binary::SignalBand::L2: return Color::Blue;
+    case binary::SignalBand::L5: return Color::Orange;
+    case binary::SignalBand::E6: return Color::Purple;
+    case binary::SignalBand::Unknown: break;
+    }
+    return Color::Cyan;
+}
+
+// How many bars a satellite gets: one per signal when the receiver listed them, else one.
+std::size_t barCount(const Satellite& satellite)
+{
+    return std::max<std::size_t>(1, satellite.signalList().size());
+}
+
+float signalBarsWidth(std::size_t count)
+{
+    return static_cast<float>(count) * (kSignalBarWidth + kSignalBarGap) - kSignalBarGap;
+}
+
+// The key to the signal bars: every signal drawn, by name, in its band's colour, lines
+// flowing from top down between left and right. Returns the lowest y it drew at (top when
+// nothing was drawn).
+float drawSignalKey(Canvas& canvas, const std::vector<const Satellite*>& present, float left,
+                    float right, float top)
+{
+    struct Named {
+        std::string name;
+        binary::SignalBand band;
+    };
+    std::vector<Named> names;
+    bool anyMultiBand = false;
+    for (const Satellite* satellite : present) {
+        anyMultiBand = anyMultiBand || satellite->multiBand();
+        if (satellite->signalList().size() < 2) continue;
+        for (const SignalInView& signal : satellite->signalList()) {
+            std::string name(signalShortName(satellite->constellation(), signal.sigId));
+            if (name.empty()) name = "?";
+            const auto known = std::find_if(names.begin(), names.end(), [&](const Named& n) { return n.name == name; });
+            if (known == names.end())
+                names.push_back({name, signalBand(satellite->constellation(), signal.sigId)});
+        }
+    }
+    if (names.empty() && !anyMultiBand) return top;
+    // Bands in order, so that the colours read as a scale.
+    std::stable_sort(names.begin(), names.end(), [](const Named& a, const Named& b) { return a.band < b.band; });
+
+    const float lineHeight = canvas.measureText("L1", kLegendFont).height;
+    const float space = canvas.measureText(" ", kLegendFont).width + 2.0f;
+    float y = top - lineHeight;
+    float x = left;
+    auto place = [&](const std::string& text, Color color) {
+        const float width = canvas.measureText(text, kLegendFont).width;
+        if (x + width > right && x > left) {
+            y -= lineHeight;
+            x = left;
+        }
+        canvas.drawText(text, Point{x, y}, kLegendFont, color);
+        x += width + space;
+    };
+    for (const Named& named : names) place(named.name, bandColor(named.band));
+    if (anyMultiBand) place(Alert::localizedStringWithKey("skyPlot.multiBandKey"), Color::Blue);
+    return y;
+}
+
 // Bars grouped by system in rows between bottom and top: each group opens with its letter
 // (repeated when a group carries over to the next row), the columns are as narrow as the
 // widest number allows, and the rows share the height. Rows that would leave a bar less
@@ -235,6 +328,7 @@ void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& presen
         Constellation system;
         float x;
         int row;
+        float width = 0.0f;
     };
     std::vector<Cell> cells;
     float x = left;
@@ -244,7 +338,9 @@ void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& presen
         const std::string letter(1, rinexLetter(system));
         const float letterWidth = canvas.measureText(letter, kBarLabelFont).width + kGap;
         bool opensGroup = i == 0 || present[i - 1]->constellation() != system;
-        if (x + (opensGroup ? letterWidth : 0.0f) + columnWidth > right && x > left) {
+        const std::size_t bars = barCount(*present[i]);
+        const float width = bars > 1 ? std::max(columnWidth, signalBarsWidth(bars)) : columnWidth;
+        if (x + (opensGroup ? letterWidth : 0.0f) + width > right && x > left) {
             ++row;
             x = left;
             opensGroup = true;
@@ -253,8 +349,8 @@ void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& presen
             cells.push_back({nullptr, system, x, row});
             x += letterWidth;
         }
-        cells.push_back({present[i], system, x, row});
-        x += columnWidth + kGap;
+        cells.push_back({present[i], system, x, row, width});
+        x += width + kGap;
     }
 
     const float height = top - bottom;
@@ -274,11 +370,25 @@ void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& presen
             continue;
         }
         const Satellite& satellite = *cell.satellite;
+        const float labelX = cell.x + (cell.width - columnWidth) / 2.0f;
         drawLabelBox(canvas, satellite, numberLabel(satellite.number()),
-                     Rect{cell.x, base, columnWidth, labelHeight}, kBarLabelFont);
-        canvas.setColor(signalColor(satellite));
-        canvas.fillRect(Rect{cell.x, base + labelHeight + 2.0f, columnWidth,
-                             static_cast<float>(satellite.strength()) * barScale});
+                     Rect{labelX, base, columnWidth, labelHeight}, kBarLabelFont);
+        const float barBase = base + labelHeight + 2.0f;
+        if (barCount(satellite) == 1) {
+            canvas.setColor(signalColor(satellite));
+            canvas.fillRect(Rect{labelX, barBase, columnWidth,
+                                 static_cast<float>(satellite.strength()) * barScale});
+            continue;
+        }
+        // A signal not tracked shows as a red stub, so the count of signals stays visible.
+        float barX = cell.x + (cell.width - signalBarsWidth(barCount(satellite))) / 2.0f;
+        for (const SignalInView& signal : satellite.signalList()) {
+            const bool tracked = signal.snrDbHz && Satellite::strengthForSnr(*signal.snrDbHz) > 0;
+            canvas.setColor(tracked ? bandColor(signalBand(satellite.constellation(), signal.sigId)) : Color::Red);
+            const float height = tracked ? static_cast<float>(Satellite::strengthForSnr(*signal.snrDbHz)) * barScale : 2.0f;
+            canvas.fillRect(Rect{barX, barBase, kSignalBarWidth, height});
+            barX += kSignalBarWidth + kSignalBarGap;
+        }
     }
 }
 
@@ -341,7 +451,10 @@ void SkyPlotView::drawRect(Canvas& canvas, const Rect& dirty)
     });
     const std::vector<SystemCount> counts = countSystems(present);
     const bool lettered = counts.size() > 1;
-    const bool slotColumns = !lettered && store.size() <= SatelliteStore::kSlots;
+    // A receiver that lists signals one by one gets the grouped bars, one per signal.
+    const bool perSignal = std::any_of(present.begin(), present.end(),
+                                       [](const Satellite* s) { return s->signalList().size() > 1; });
+    const bool slotColumns = !lettered && !perSignal && store.size() <= SatelliteStore::kSlots;
 
     if (lettered) drawLetteredMarkers(canvas, present, r);
     for (std::uint32_t i = 0; i < store.size(); ++i) {
@@ -355,5 +468,6 @@ void SkyPlotView::drawRect(Canvas& canvas, const Rect& dirty)
     const float left = d + 30.0f;
     const float right = view.width - 2.0f;
     const float legendBottom = drawLegend(canvas, counts, left, right, d + 18.0f);
-    drawGroupedBars(canvas, present, left, right, 0.0f, legendBottom - 4.0f);
+    const float keyBottom = drawSignalKey(canvas, present, left, right, legendBottom);
+    drawGroupedBars(canvas, present, left, right, 0.0f, keyBottom - 4.0f);
 }

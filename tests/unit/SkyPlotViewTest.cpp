@@ -420,6 +420,74 @@ TEST(SkyPlotViewTest, ACrowdedSkyKeepsItsLabelsApartAndDotsTheRest)
     }
 }
 
+// A dual-band receiver: one thin bar per signal in its band's colour, grouped over the
+// satellite's number; a signal not tracked is a red stub; the key names each signal; dual-band
+// markers carry a blue frame; the legend counts satellites, not signals.
+TEST(SkyPlotViewTest, SignalsGetABarEachGroupedBySatelliteAndDualBandIsMarked)
+{
+    Plot plot;
+    plot.platform.bundle.entries["NSUsedInView"] = "used/in view";
+    plot.platform.bundle.entries["skyPlot.multiBandKey"] = "dual-band";
+    SatelliteInView g05{Constellation::GPS, 5, 60, 90, 40, true, {}, {}};
+    g05.signalList = {{0, {}, 40, true, {}, {}}, {6, {}, 35, true, {}, {}}};  // L1 C/A, L5
+    SatelliteInView g09{Constellation::GPS, 9, 20, 300, 22, false, {}, {}};
+    g09.signalList = {{0, {}, 22, false, {}, {}}};
+    SatelliteInView e11{Constellation::Galileo, 11, 45, 200, 30, true, {}, {}};
+    e11.signalList = {{0, {}, 30, true, {}, {}}, {3, {}, std::nullopt, false, {}, {}}};  // E1, E5a
+    plot.store.setSatellitesInView({g05, g09, e11});
+    const auto canvas = plot.draw();
+
+    std::vector<fakes::FakeCanvas::Call> thin;
+    for (const auto& fill : canvas.callsOf("fillRect"))
+        if (std::fabs(fill.args[2] - 4.0f) < 0.01f) thin.push_back(fill);
+    ASSERT_EQ(thin.size(), 4u);
+    EXPECT_EQ(thin[0].color, Color::Green);   // G05 L1 C/A
+    EXPECT_EQ(thin[1].color, Color::Orange);  // G05 L5
+    EXPECT_NEAR(thin[1].args[0] - thin[0].args[0], 5.0f, 0.01f) << "side by side";
+    EXPECT_NEAR(thin[0].args[3], Satellite::strengthForSnr(40) * thin[1].args[3] / Satellite::strengthForSnr(35), 0.01f);
+    EXPECT_EQ(thin[2].color, Color::Green);   // E11 E1
+    EXPECT_EQ(thin[3].color, Color::Red);     // E11 E5a, not tracked
+    EXPECT_FLOAT_EQ(thin[3].args[3], 2.0f);
+    // G09 reported one signal: its one bar is as wide as its number.
+    const auto g09Label = canvas.texts("09");
+    ASSERT_EQ(g09Label.size(), 1u);
+    bool g09Bar = false;
+    for (const auto& fill : canvas.callsOf("fillRect"))
+        g09Bar = g09Bar || (fill.args[0] == g09Label[0].args[0] && fill.args[1] > g09Label[0].args[1] &&
+                            std::fabs(fill.args[2] - 15.0f) < 0.01f);
+    EXPECT_TRUE(g09Bar);
+
+    for (const char* name : {"L1 C/A", "E1", "L5", "E5a"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(canvas.texts(name).size(), 1u);
+    }
+    ASSERT_EQ(canvas.texts("dual-band").size(), 1u);
+    EXPECT_EQ(canvas.texts("dual-band")[0].color, Color::Blue);
+    EXPECT_EQ(canvas.texts("G GPS 1/2").size(), 1u);
+    EXPECT_EQ(canvas.texts("E Galileo 1/1").size(), 1u);
+
+    int blueFrames = 0;
+    for (const auto& frame : canvas.callsOf("strokeRect"))
+        if (frame.color == Color::Blue) ++blueFrames;
+    EXPECT_EQ(blueFrames, 2) << "G05 and E11, not G09";
+}
+
+// One system whose receiver lists its signals leaves the twelve slot columns for the bars
+// per signal.
+TEST(SkyPlotViewTest, OneSystemWithSignalsDrawsABarPerSignal)
+{
+    Plot plot;
+    SatelliteInView g05{Constellation::GPS, 5, 60, 90, 40, true, {}, {}};
+    g05.signalList = {{0, {}, 40, true, {}, {}}, {3, {}, 33, true, {}, {}}};  // L1 C/A, L2 CL
+    plot.store.setSatellitesInView({g05});
+    const auto canvas = plot.draw();
+    std::vector<Color> thin;
+    for (const auto& fill : canvas.callsOf("fillRect"))
+        if (std::fabs(fill.args[2] - 4.0f) < 0.01f) thin.push_back(fill.color);
+    EXPECT_EQ(thin, (std::vector<Color>{Color::Green, Color::Blue}));
+    EXPECT_EQ(canvas.texts("L2C").size(), 1u);
+}
+
 // A receiver that lists a satellite without elevation or azimuth does not know where it is:
 // no marker at the horizon or at north, but its bar.
 TEST(SkyPlotViewTest, AnUnknownPlaceDrawsNoMarkerButTheBar)
