@@ -278,8 +278,8 @@ bool overlap(const fakes::FakeCanvas::Call& a, const fakes::FakeCanvas::Call& b)
 TEST(SkyPlotViewTest, GpsOnlySkyFromTheModelKeepsTheSlotColumnsAndFramesUsedSatellites)
 {
     Plot plot;
-    plot.store.setSatellitesInView({{Constellation::GPS, 7, 45, 90, 30, true, {}, {}},
-                                    {Constellation::GPS, 12, 90, 0, std::nullopt, false, {}, {}}});
+    plot.store.setSatellitesInView({{Constellation::GPS, 7, 45, 90, 30, true, {}, {}, {}},
+                                    {Constellation::GPS, 12, 90, 0, std::nullopt, false, {}, {}, {}}});
     const auto canvas = plot.draw();
 
     const auto fills = canvas.callsOf("fillRect");
@@ -305,10 +305,10 @@ TEST(SkyPlotViewTest, SeveralSystemsGetLettersALegendAndGroupedBars)
 {
     Plot plot;
     plot.platform.bundle.entries["NSUsedInView"] = "used/in view";
-    plot.store.setSatellitesInView({{Constellation::GLONASS, 71, 30, 200, 35, true, {}, {}},
-                                    {Constellation::GPS, 5, 60, 90, 40, true, {}, {}},
-                                    {Constellation::GPS, 9, 20, 300, 22, false, {}, {}},
-                                    {Constellation::SBAS, 133, 35, 160, std::nullopt, false, {}, {}}});
+    plot.store.setSatellitesInView({{Constellation::GLONASS, 71, 30, 200, 35, true, {}, {}, {}},
+                                    {Constellation::GPS, 5, 60, 90, 40, true, {}, {}, {}},
+                                    {Constellation::GPS, 9, 20, 300, 22, false, {}, {}, {}},
+                                    {Constellation::SBAS, 133, 35, 160, std::nullopt, false, {}, {}, {}}});
     const auto canvas = plot.draw();
 
     // Markers carry the system's letter; the box widens to both sides of the plain place.
@@ -339,7 +339,7 @@ TEST(SkyPlotViewTest, SixtyFourSatellitesStayInsideTheirStripWithoutOverlap)
     std::vector<SatelliteInView> sky;
     for (int i = 0; i < 64; ++i)
         sky.push_back({static_cast<Constellation>(i % 7), 1 + i, i % 91, i * 23 % 360, 20 + i % 30,
-                       i % 3 == 0, {}, {}});
+                       i % 3 == 0, {}, {}, {}});
     plot.store.setSatellitesInView(sky);
     fakes::FakeCanvas canvas;  // text as wide as half its point size a character
     plot.view.drawRect(canvas, plot.host.bounds());
@@ -382,7 +382,7 @@ TEST(SkyPlotViewTest, ACrowdedSkyKeepsItsLabelsApartAndDotsTheRest)
     std::vector<SatelliteInView> sky;
     for (int i = 0; i < 60; ++i)
         sky.push_back({static_cast<Constellation>(i % 4), 1 + i, 10 + i % 70, i * 47 % 360,
-                       20 + i % 25, i % 5 == 0, {}, {}});
+                       20 + i % 25, i % 5 == 0, {}, {}, {}});
     plot.store.setSatellitesInView(sky);
     fakes::FakeCanvas canvas;
     canvas.metric = [](const std::string& text, const platform::Font& font) {
@@ -428,11 +428,11 @@ TEST(SkyPlotViewTest, SignalsGetABarEachGroupedBySatelliteAndDualBandIsMarked)
     Plot plot;
     plot.platform.bundle.entries["NSUsedInView"] = "used/in view";
     plot.platform.bundle.entries["skyPlot.multiBandKey"] = "dual-band";
-    SatelliteInView g05{Constellation::GPS, 5, 60, 90, 40, true, {}, {}};
+    SatelliteInView g05{Constellation::GPS, 5, 60, 90, 40, true, {}, {}, {}};
     g05.signalList = {{0, {}, 40, true, {}, {}}, {6, {}, 35, true, {}, {}}};  // L1 C/A, L5
-    SatelliteInView g09{Constellation::GPS, 9, 20, 300, 22, false, {}, {}};
+    SatelliteInView g09{Constellation::GPS, 9, 20, 300, 22, false, {}, {}, {}};
     g09.signalList = {{0, {}, 22, false, {}, {}}};
-    SatelliteInView e11{Constellation::Galileo, 11, 45, 200, 30, true, {}, {}};
+    SatelliteInView e11{Constellation::Galileo, 11, 45, 200, 30, true, {}, {}, {}};
     e11.signalList = {{0, {}, 30, true, {}, {}}, {3, {}, std::nullopt, false, {}, {}}};  // E1, E5a
     plot.store.setSatellitesInView({g05, g09, e11});
     const auto canvas = plot.draw();
@@ -477,7 +477,7 @@ TEST(SkyPlotViewTest, SignalsGetABarEachGroupedBySatelliteAndDualBandIsMarked)
 TEST(SkyPlotViewTest, OneSystemWithSignalsDrawsABarPerSignal)
 {
     Plot plot;
-    SatelliteInView g05{Constellation::GPS, 5, 60, 90, 40, true, {}, {}};
+    SatelliteInView g05{Constellation::GPS, 5, 60, 90, 40, true, {}, {}, {}};
     g05.signalList = {{0, {}, 40, true, {}, {}}, {3, {}, 33, true, {}, {}}};  // L1 C/A, L2 CL
     plot.store.setSatellitesInView({g05});
     const auto canvas = plot.draw();
@@ -493,10 +493,10 @@ TEST(SkyPlotViewTest, OneSystemWithSignalsDrawsABarPerSignal)
 TEST(SkyPlotViewTest, AnUnknownPlaceDrawsNoMarkerButTheBar)
 {
     Plot plot;
-    plot.store.setSatellitesInView({{Constellation::GPS, 4, std::nullopt, std::nullopt, 30, true, {}, {}},
-                                    {Constellation::GPS, 5, 0, std::nullopt, 30, false, {}, {}},
-                                    {Constellation::GPS, 6, std::nullopt, 0, 30, false, {}, {}},
-                                    {Constellation::Galileo, 11, 45, 45, 30, false, {}, {}}});
+    plot.store.setSatellitesInView({{Constellation::GPS, 4, std::nullopt, std::nullopt, 30, true, {}, {}, {}},
+                                    {Constellation::GPS, 5, 0, std::nullopt, 30, false, {}, {}, {}},
+                                    {Constellation::GPS, 6, std::nullopt, 0, 30, false, {}, {}, {}},
+                                    {Constellation::Galileo, 11, 45, 45, 30, false, {}, {}, {}}});
     const auto canvas = plot.draw();
     for (const char* label : {"04", "05", "06"}) {
         SCOPED_TRACE(label);
@@ -525,8 +525,8 @@ TEST(SkyPlotViewTest, ImpossiblePlacesAndNumbersDrawNoMarkerAndShortLabels)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Plot plot;
-        plot.store.setSatellitesInView({{Constellation::GPS, c.number, c.elevation, c.azimuth, 30, true, {}, {}},
-                                        {Constellation::Galileo, 11, 45, 45, 30, false, {}, {}}});
+        plot.store.setSatellitesInView({{Constellation::GPS, c.number, c.elevation, c.azimuth, 30, true, {}, {}, {}},
+                                        {Constellation::Galileo, 11, 45, 45, 30, false, {}, {}, {}}});
         const auto canvas = plot.draw();
         const bool placed = c.elevation >= 0 && c.elevation <= 90 && c.azimuth >= 0 && c.azimuth < 360;
         EXPECT_EQ(canvas.texts(std::string("G") + c.label).size(), placed ? 1u : 0u);
