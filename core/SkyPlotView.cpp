@@ -144,21 +144,29 @@ void drawLetteredMarkers(Canvas& canvas, std::vector<const Satellite*> satellite
         return a->strength() > b->strength();
     });
     constexpr float kDot = 6.0f;
-    std::vector<Rect> labelled;
+    struct Label {
+        const Satellite* satellite;
+        std::string text;
+        Rect box;
+    };
+    std::vector<Label> labels;
+    std::vector<Rect> taken;
+    std::vector<const Satellite*> dotted;
     for (const Satellite* satellite : satellites) {
         if (!placeable(*satellite)) continue;
-        const std::string label = rinexLetter(satellite->constellation()) + numberLabel(satellite->number());
-        const Rect box = markerBox(canvas, *satellite, label, kLetteredLabelFont, r);
+        std::string text = rinexLetter(satellite->constellation()) + numberLabel(satellite->number());
+        const Rect box = markerBox(canvas, *satellite, text, kLetteredLabelFont, r);
         const float frame = satellite->multiBand() ? 2.0f : 0.0f;
-        const Rect taken{box.x - frame, box.y - frame, box.width + 2 * frame, box.height + 2 * frame};
-        const bool crowded = std::any_of(labelled.begin(), labelled.end(),
-                                         [&](const Rect& other) { return boxesOverlap(taken, other); });
-        if (!crowded) {
-            drawLabelBox(canvas, *satellite, label, box, kLetteredLabelFont);
-            markMultiBand(canvas, *satellite, box, false);
-            labelled.push_back(taken);
+        const Rect around{box.x - frame, box.y - frame, box.width + 2 * frame, box.height + 2 * frame};
+        if (std::any_of(taken.begin(), taken.end(), [&](const Rect& other) { return boxesOverlap(around, other); })) {
+            dotted.push_back(satellite);
             continue;
         }
+        labels.push_back({satellite, std::move(text), box});
+        taken.push_back(around);
+    }
+    // Dots first, so that no dot covers a label's text.
+    for (const Satellite* satellite : dotted) {
         const Point offset = skyOffset(satellite->elevation(), satellite->degrees(), r);
         const Rect dot{16.0f + r + offset.x - kDot / 2.0f, 18.0f + r + offset.y - kDot / 2.0f, kDot, kDot};
         canvas.setColor(signalColor(*satellite));
@@ -169,6 +177,10 @@ void drawLetteredMarkers(Canvas& canvas, std::vector<const Satellite*> satellite
             canvas.strokeOval(dot);
         }
         markMultiBand(canvas, *satellite, dot, true);
+    }
+    for (const Label& label : labels) {
+        drawLabelBox(canvas, *label.satellite, label.text, label.box, kLetteredLabelFont);
+        markMultiBand(canvas, *label.satellite, label.box, false);
     }
 }
 
