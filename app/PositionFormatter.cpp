@@ -18,17 +18,23 @@ std::optional<std::string> PositionFormatter::formatPosition(float value) const
     const double absolute = static_cast<double>(std::fabs(value));
     // Infinite or huge values have no whole degrees in an int; a position never has.
     if (!(absolute < 2147483648.0)) return std::nullopt;
-    const int degrees = static_cast<int>(absolute);
-    // Minutes are not rounded into the degrees: 5.999999 reads 05º60.00'.
-    const double minutes = (absolute - degrees) * 60.0;
+    int degrees = static_cast<int>(absolute);
+    // The minutes are printed to hundredths; a value that rounds up to 60.00 is the next
+    // whole degree (5.999999 reads 06º00.00', not 05º60.00'). Above 2^23 a float has no
+    // fraction, so the carry cannot overflow.
+    std::string minutes = formatText("%05.2f", (absolute - degrees) * 60.0);
+    if (minutes == "60.00") {
+        ++degrees;
+        minutes = "00.00";
+    }
 
     std::string text;
     if (m_orientation != 0)
-        text = formatText("%03d%s%05.2f%c", degrees, kDegreeMark, minutes, '\'');
+        text = formatText("%03d%s%s%c", degrees, kDegreeMark, minutes.c_str(), '\'');
     else if (m_align)
-        text = formatText("  %02d%s%05.2f%c", degrees, kDegreeMark, minutes, '\'');
+        text = formatText("  %02d%s%s%c", degrees, kDegreeMark, minutes.c_str(), '\'');
     else
-        text = formatText("%02d%s%05.2f%c", degrees, kDegreeMark, minutes, '\'');
+        text = formatText("%02d%s%s%c", degrees, kDegreeMark, minutes.c_str(), '\'');
     // Negative zero counts as north/east.
     if (m_orientation != 0)
         text += value >= 0.0f ? 'E' : 'W';

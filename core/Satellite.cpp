@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "core/SignalNames.h"
+
 std::shared_ptr<Satellite> Satellite::satellite()
 {
     return std::make_shared<Satellite>();
@@ -25,6 +27,8 @@ void Satellite::set(std::int32_t number, std::int32_t elevation, std::int32_t az
     m_strength = strengthForSnr(snr);
     m_constellation = Constellation::GPS;
     m_usedInFix = false;
+    m_multiBand = false;
+    m_signals.clear();
 }
 
 void Satellite::set(const SatelliteInView& satellite)
@@ -35,6 +39,8 @@ void Satellite::set(const SatelliteInView& satellite)
     m_strength = satellite.snrDbHz ? strengthForSnr(*satellite.snrDbHz) : 0;
     m_constellation = satellite.constellation;
     m_usedInFix = satellite.usedInFix;
+    m_multiBand = isMultiBand(satellite);
+    m_signals = satellite.signalList;
 }
 
 void Satellite::clear()

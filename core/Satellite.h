@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/Constellation.h"
 
@@ -20,7 +21,8 @@ public:
     // (decibels). Nothing is validated or clamped. The record becomes a GPS satellite not
     // used in the fix.
     void set(std::int32_t number, std::int32_t elevation, std::int32_t azimuth, std::int32_t snr);
-    // Takes a satellite of the receiver model: its system, number, place and use in the fix.
+    // Takes a satellite of the receiver model: its system, number, place, use in the fix and
+    // its signals.
     // No signal (nothing) gives strength 0, which the plot shows red; an unknown elevation or
     // azimuth gives kNoPlace, which the plot does not place.
     void set(const SatelliteInView& satellite);
@@ -34,6 +36,11 @@ public:
     std::int32_t strength() const { return m_strength; }
     Constellation constellation() const { return m_constellation; }
     bool usedInFix() const { return m_usedInFix; }
+    // The signals the receiver reported one by one; empty when it did not (strength() is then
+    // the one signal's). Not "signals": a macro wherever Qt is included.
+    const std::vector<SignalInView>& signalList() const { return m_signals; }
+    // Signals on two or more bands.
+    bool multiBand() const { return m_multiBand; }
 
     // The display strength for a signal-to-noise ratio: e^(snr / 11.12), truncated, with the
     // ratio capped at 50 so that the bars top out just under the plot's height.
@@ -46,4 +53,6 @@ private:
     std::int32_t m_strength = 0;
     Constellation m_constellation = Constellation::GPS;
     bool m_usedInFix = false;
+    bool m_multiBand = false;
+    std::vector<SignalInView> m_signals;
 };

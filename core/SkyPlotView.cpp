@@ -13,6 +13,7 @@
 #include "core/Alert.h"
 #include "core/FormatText.h"
 #include "core/SatelliteStore.h"
+#include "core/SignalNames.h"
 
 using platform::Canvas;
 using platform::Color;
@@ -92,21 +93,95 @@ void drawLabelBox(Canvas& canvas, const Satellite& satellite, const std::string&
     }
 }
 
-void drawMarker(Canvas& canvas, const Satellite& satellite, bool lettered, float r)
+// The box of a satellite's marker: its lower-left corner sits half a label right of and
+// above the point (r, r) + offset, so a 16 x 18 label centres on the satellite's place in the
+// plot; the letter widens the box to both sides of that centre.
+Rect markerBox(Canvas& canvas, const Satellite& satellite, const std::string& label, const Font& font,
+               float r)
+{
+    const Size plain = canvas.measureText(numberLabel(satellite.number()), font);
+    const Size size = canvas.measureText(label, font);
+    const Point offset = skyOffset(satellite.elevation(), satellite.degrees(), r);
+    return {r + offset.x + plain.width / 2.0f - (size.width - plain.width) / 2.0f,
+            r + offset.y + size.height / 2.0f, size.width, size.height};
+}
+
+// A satellite tracked on two or more bands carries a blue frame two points outside its
+// marker.
+void markMultiBand(Canvas& canvas, const Satellite& satellite, const Rect& marker, bool oval)
+{
+    if (!satellite.multiBand()) return;
+    const Rect around{marker.x - 2.0f, marker.y - 2.0f, marker.width + 4.0f, marker.height + 4.0f};
+    canvas.setColor(Color::Blue);
+    canvas.setLineWidth(1.0f);
+    if (oval)
+        canvas.strokeOval(around);
+    else
+        canvas.strokeRect(around);
+}
+
+void drawMarker(Canvas& canvas, const Satellite& satellite, float r)
 {
     if (!placeable(satellite)) return;
     const std::string number = numberLabel(satellite.number());
-    const Font& font = lettered ? kLetteredLabelFont : kLabelFont;
-    const Size plain = canvas.measureText(number, font);
-    const std::string label = lettered ? rinexLetter(satellite.constellation()) + number : number;
-    const Size size = lettered ? canvas.measureText(label, font) : plain;
-    // The lower-left corner of a plain marker sits half a label right of and above the point
-    // (r, r) + offset, so a 16 x 18 label centres on the satellite's place in the plot; the
-    // letter widens the box to both sides of that centre.
-    const Point offset = skyOffset(satellite.elevation(), satellite.degrees(), r);
-    const Rect marker{r + offset.x + plain.width / 2.0f - (size.width - plain.width) / 2.0f,
-                      r + offset.y + size.height / 2.0f, size.width, size.height};
-    drawLabelBox(canvas, satellite, label, marker, font);
+    const Rect box = markerBox(canvas, satellite, number, kLabelFont, r);
+    drawLabelBox(canvas, satellite, number, box, kLabelFont);
+    markMultiBand(canvas, satellite, box, false);
+}
+
+bool boxesOverlap(const Rect& a, const Rect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+// Lettered markers of a crowded sky: a satellite whose label would cover one already drawn
+// gets a dot at its place instead, so every label stays legible. Satellites used in the fix
+// are labelled first, then the stronger ones.
+void drawLetteredMarkers(Canvas& canvas, std::vector<const Satellite*> satellites, float r)
+{
+    std::stable_sort(satellites.begin(), satellites.end(), [](const Satellite* a, const Satellite* b) {
+        if (a->usedInFix() != b->usedInFix()) return a->usedInFix();
+        return a->strength() > b->strength();
+    });
+    constexpr float kDot = 6.0f;
+    struct Label {
+        const Satellite* satellite;
+        std::string text;
+        Rect box;
+    };
+    std::vector<Label> labels;
+    std::vector<Rect> taken;
+    std::vector<const Satellite*> dotted;
+    for (const Satellite* satellite : satellites) {
+        if (!placeable(*satellite)) continue;
+        std::string text = rinexLetter(satellite->constellation()) + numberLabel(satellite->number());
+        const Rect box = markerBox(canvas, *satellite, text, kLetteredLabelFont, r);
+        const float frame = satellite->multiBand() ? 2.0f : 0.0f;
+        const Rect around{box.x - frame, box.y - frame, box.width + 2 * frame, box.height + 2 * frame};
+        if (std::any_of(taken.begin(), taken.end(), [&](const Rect& other) { return boxesOverlap(around, other); })) {
+            dotted.push_back(satellite);
+            continue;
+        }
+        labels.push_back({satellite, std::move(text), box});
+        taken.push_back(around);
+    }
+    // Dots first, so that no dot covers a label's text.
+    for (const Satellite* satellite : dotted) {
+        const Point offset = skyOffset(satellite->elevation(), satellite->degrees(), r);
+        const Rect dot{16.0f + r + offset.x - kDot / 2.0f, 18.0f + r + offset.y - kDot / 2.0f, kDot, kDot};
+        canvas.setColor(signalColor(*satellite));
+        canvas.fillOval(dot);
+        if (satellite->usedInFix()) {
+            canvas.setColor(Color::Black);
+            canvas.setLineWidth(1.0f);
+            canvas.strokeOval(dot);
+        }
+        markMultiBand(canvas, *satellite, dot, true);
+    }
+    for (const Label& label : labels) {
+        drawLabelBox(canvas, *label.satellite, label.text, label.box, kLetteredLabelFont);
+        markMultiBand(canvas, *label.satellite, label.box, false);
+    }
 }
 
 // One column per slot under the plot's right half: the number, and above it a bar as high as
@@ -171,6 +246,78 @@ float drawLegend(Canvas& canvas, const std::vector<SystemCount>& counts, float l
     return y;
 }
 
+// Bars of a satellite's signals: one per signal, coloured by its band.
+constexpr float kSignalBarWidth = 4.0f;
+constexpr float kSignalBarGap = 1.0f;
+
+Color bandColor(binary::SignalBand band)
+{
+    switch (band) {
+    case binary::SignalBand::L1: return Color::Green;
+    case binary::SignalBand::L2: return Color::Blue;
+    case binary::SignalBand::L5: return Color::Orange;
+    case binary::SignalBand::E6: return Color::Purple;
+    case binary::SignalBand::Unknown: break;
+    }
+    return Color::Cyan;
+}
+
+// How many bars a satellite gets: one per signal when the receiver listed them, else one.
+std::size_t barCount(const Satellite& satellite)
+{
+    return std::max<std::size_t>(1, satellite.signalList().size());
+}
+
+float signalBarsWidth(std::size_t count)
+{
+    return static_cast<float>(count) * (kSignalBarWidth + kSignalBarGap) - kSignalBarGap;
+}
+
+// The key to the signal bars: every signal drawn, by name, in its band's colour, lines
+// flowing from top down between left and right. Returns the lowest y it drew at (top when
+// nothing was drawn).
+float drawSignalKey(Canvas& canvas, const std::vector<const Satellite*>& present, float left,
+                    float right, float top)
+{
+    struct Named {
+        std::string name;
+        binary::SignalBand band;
+    };
+    std::vector<Named> names;
+    bool anyMultiBand = false;
+    for (const Satellite* satellite : present) {
+        anyMultiBand = anyMultiBand || satellite->multiBand();
+        if (satellite->signalList().size() < 2) continue;
+        for (const SignalInView& signal : satellite->signalList()) {
+            std::string name(signalShortName(satellite->constellation(), signal.sigId));
+            if (name.empty()) name = "?";
+            const auto known = std::find_if(names.begin(), names.end(), [&](const Named& n) { return n.name == name; });
+            if (known == names.end())
+                names.push_back({name, signalBand(satellite->constellation(), signal.sigId)});
+        }
+    }
+    if (names.empty() && !anyMultiBand) return top;
+    // Bands in order, so that the colours read as a scale.
+    std::stable_sort(names.begin(), names.end(), [](const Named& a, const Named& b) { return a.band < b.band; });
+
+    const float lineHeight = canvas.measureText("L1", kLegendFont).height;
+    const float space = canvas.measureText(" ", kLegendFont).width + 2.0f;
+    float y = top - lineHeight;
+    float x = left;
+    auto place = [&](const std::string& text, Color color) {
+        const float width = canvas.measureText(text, kLegendFont).width;
+        if (x + width > right && x > left) {
+            y -= lineHeight;
+            x = left;
+        }
+        canvas.drawText(text, Point{x, y}, kLegendFont, color);
+        x += width + space;
+    };
+    for (const Named& named : names) place(named.name, bandColor(named.band));
+    if (anyMultiBand) place(Alert::localizedStringWithKey("skyPlot.multiBandKey"), Color::Blue);
+    return y;
+}
+
 // Bars grouped by system in rows between bottom and top: each group opens with its letter
 // (repeated when a group carries over to the next row), the columns are as narrow as the
 // widest number allows, and the rows share the height. Rows that would leave a bar less
@@ -193,6 +340,7 @@ void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& presen
         Constellation system;
         float x;
         int row;
+        float width = 0.0f;
     };
     std::vector<Cell> cells;
     float x = left;
@@ -202,7 +350,9 @@ void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& presen
         const std::string letter(1, rinexLetter(system));
         const float letterWidth = canvas.measureText(letter, kBarLabelFont).width + kGap;
         bool opensGroup = i == 0 || present[i - 1]->constellation() != system;
-        if (x + (opensGroup ? letterWidth : 0.0f) + columnWidth > right && x > left) {
+        const std::size_t bars = barCount(*present[i]);
+        const float width = bars > 1 ? std::max(columnWidth, signalBarsWidth(bars)) : columnWidth;
+        if (x + (opensGroup ? letterWidth : 0.0f) + width > right && x > left) {
             ++row;
             x = left;
             opensGroup = true;
@@ -211,8 +361,8 @@ void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& presen
             cells.push_back({nullptr, system, x, row});
             x += letterWidth;
         }
-        cells.push_back({present[i], system, x, row});
-        x += columnWidth + kGap;
+        cells.push_back({present[i], system, x, row, width});
+        x += width + kGap;
     }
 
     const float height = top - bottom;
@@ -232,11 +382,25 @@ void drawGroupedBars(Canvas& canvas, const std::vector<const Satellite*>& presen
             continue;
         }
         const Satellite& satellite = *cell.satellite;
+        const float labelX = cell.x + (cell.width - columnWidth) / 2.0f;
         drawLabelBox(canvas, satellite, numberLabel(satellite.number()),
-                     Rect{cell.x, base, columnWidth, labelHeight}, kBarLabelFont);
-        canvas.setColor(signalColor(satellite));
-        canvas.fillRect(Rect{cell.x, base + labelHeight + 2.0f, columnWidth,
-                             static_cast<float>(satellite.strength()) * barScale});
+                     Rect{labelX, base, columnWidth, labelHeight}, kBarLabelFont);
+        const float barBase = base + labelHeight + 2.0f;
+        if (barCount(satellite) == 1) {
+            canvas.setColor(signalColor(satellite));
+            canvas.fillRect(Rect{labelX, barBase, columnWidth,
+                                 static_cast<float>(satellite.strength()) * barScale});
+            continue;
+        }
+        // A signal not tracked shows as a red stub, so the count of signals stays visible.
+        float barX = cell.x + (cell.width - signalBarsWidth(barCount(satellite))) / 2.0f;
+        for (const SignalInView& signal : satellite.signalList()) {
+            const bool tracked = signal.snrDbHz && Satellite::strengthForSnr(*signal.snrDbHz) > 0;
+            canvas.setColor(tracked ? bandColor(signalBand(satellite.constellation(), signal.sigId)) : Color::Red);
+            const float height = tracked ? static_cast<float>(Satellite::strengthForSnr(*signal.snrDbHz)) * barScale : 2.0f;
+            canvas.fillRect(Rect{barX, barBase, kSignalBarWidth, height});
+            barX += kSignalBarWidth + kSignalBarGap;
+        }
     }
 }
 
@@ -299,12 +463,16 @@ void SkyPlotView::drawRect(Canvas& canvas, const Rect& dirty)
     });
     const std::vector<SystemCount> counts = countSystems(present);
     const bool lettered = counts.size() > 1;
-    const bool slotColumns = !lettered && store.size() <= SatelliteStore::kSlots;
+    // A receiver that lists signals one by one gets the grouped bars, one per signal.
+    const bool perSignal = std::any_of(present.begin(), present.end(),
+                                       [](const Satellite* s) { return s->signalList().size() > 1; });
+    const bool slotColumns = !lettered && !perSignal && store.size() <= SatelliteStore::kSlots;
 
+    if (lettered) drawLetteredMarkers(canvas, present, r);
     for (std::uint32_t i = 0; i < store.size(); ++i) {
         const Satellite* satellite = store.satellite(i);
-        if (!satellite || satellite->number() == 0) continue;
-        drawMarker(canvas, *satellite, lettered, r);
+        if (!satellite || satellite->number() == 0 || lettered) continue;
+        drawMarker(canvas, *satellite, r);
         if (slotColumns) drawSlotColumn(canvas, *satellite, i, d);
     }
     if (slotColumns || present.empty()) return;
@@ -312,5 +480,6 @@ void SkyPlotView::drawRect(Canvas& canvas, const Rect& dirty)
     const float left = d + 30.0f;
     const float right = view.width - 2.0f;
     const float legendBottom = drawLegend(canvas, counts, left, right, d + 18.0f);
-    drawGroupedBars(canvas, present, left, right, 0.0f, legendBottom - 4.0f);
+    const float keyBottom = drawSignalKey(canvas, present, left, right, legendBottom);
+    drawGroupedBars(canvas, present, left, right, 0.0f, keyBottom - 4.0f);
 }

@@ -14,8 +14,11 @@ class SatelliteStore;
 // One system with at most twelve slots draws one column per slot under the numbers. A sky of
 // several systems (or more than twelve satellites) tags each marker with the system's RINEX
 // letter, draws a legend of the systems with used/in-view counts under the captions, and
-// packs narrower bars, grouped by system, into as many rows as they need. Satellites used
-// in the fix carry a black frame.
+// packs narrower bars, grouped by system, into as many rows as they need; a crowded plot
+// labels what it can without overlap and dots the rest. A receiver that lists each signal
+// gets one thin bar per signal, grouped by satellite and coloured by band, with the signals'
+// names as the key. Satellites used in the fix carry a black frame, those tracked on two or
+// more bands a blue one around it.
 class SkyPlotView : public platform::View {
 public:
     // Not owned; nullptr draws the plot of an empty store.

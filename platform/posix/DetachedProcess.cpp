@@ -24,6 +24,7 @@ namespace {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGPIPE, SIG_DFL);
+    signal(SIGXFSZ, SIG_DFL);
     setsid();
     if (devNull >= 0) {
         dup2(devNull, STDIN_FILENO);

@@ -54,7 +54,7 @@ constexpr int kLampSize = 20;
 constexpr int kSkyPlotHeight = 236;
 constexpr int kSkyPlotWidth = 460;
 // How far below its first size the window's content may be made smaller.
-constexpr double kSmallestContentShare = 0.75;
+constexpr double kSmallestContentShare = 0.65;
 
 // The user's language's text for a message key (the key itself when no table has it).
 QString text(const std::string& key)
@@ -668,13 +668,17 @@ void MainWindow::restoreWindowState()
     if (!upright.isEmpty()) widget->resizeDocks(upright, widths, Qt::Horizontal);
     if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
     // Side panes are as high as the read-outs, whose proportions are fixed: a side pane
-    // that wants more height gets it through a wider window.
-    QWidget* central = widget->centralWidget();
-    int sideHeight = 0;
-    for (QDockWidget* dock : upright) sideHeight = std::max(sideHeight, dock->sizeHint().height());
-    const QSize smallest = central->minimumSize();
-    if (sideHeight > central->height() && smallest.height() > 0) {
-        const int taller = sideHeight - central->height();
+    // that wants more height gets it through a wider window. What the pane really gets is
+    // measured after each layout pass (tabs, separators and rounding take their share), so
+    // that it does not start a few points short, with both scroll bars.
+    const QSize smallest = widget->centralWidget()->minimumSize();
+    for (int round = 0; round < 4 && smallest.height() > 0; ++round) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        if (widget->layout()) widget->layout()->activate();
+        int taller = 0;
+        for (QDockWidget* dock : upright)
+            taller = std::max(taller, dock->sizeHint().height() - dock->height());
+        if (taller <= 0) break;
         const int wider = (taller * smallest.width() + smallest.height() - 1) / smallest.height();
         widget->resize(widget->width() + wider, widget->height() + taller);
         widget->resizeDocks(upright, widths, Qt::Horizontal);

@@ -34,8 +34,9 @@ private:
 namespace {
 
 // What a pane keeps of its own when the window is made small: room for its scroll bars and
-// a glimpse of its content.
-const QSize kMinimumPaneSize(120, 100);
+// a glimpse of its content. Small enough that the read-outs and a pane on each side fit a
+// window of about 640 x 400.
+const QSize kMinimumPaneSize(72, 80);
 
 // Asks for its content's room, as far as a share of the screen goes (Qt's own scroll area
 // asks for a fixed size), and scrolls only when the window cannot give that. It hears of

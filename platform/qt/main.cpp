@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -106,6 +107,10 @@ int main(int argc, char** argv)
     }
 #endif
 
+    // A write past the file-size limit (ulimit -f) must fail with EFBIG, which the recorder
+    // and the track log report, instead of ending the program. Set before any thread starts,
+    // so every thread has it.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Without a window the ending signals are waited for, not caught: blocked before the
     // simulated receiver's thread starts, which would otherwise take them and die of them.
     if (options.headless) blockEndingSignals();

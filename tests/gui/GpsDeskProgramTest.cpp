@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "GuiTestApp.h"
@@ -156,9 +157,9 @@ TEST(GpsDeskProgramTest, ARecordingCutShortByAFullDiskFailsTheRun)
     const QByteArray rmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
     for (int i = 0; i < 20000; ++i) file.write(rmc);
     file.close();
-    // The limit's signal ignored, so a write past it fails as one on a full disk does. Both
-    // faces: the window and headless.
-    const QString script = QStringLiteral("trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$@\"");
+    // The program starts with the limit's signal at its default: the program itself must
+    // ignore it, so that a write past the limit fails as one on a full disk does instead of
+    // killing it. Both faces: the window and headless.
     for (const bool headless : {false, true}) {
         SCOPED_TRACE(headless ? "headless" : "window");
         const QString recording = home.filePath(headless ? QStringLiteral("headless.nmea") : QStringLiteral("recording.nmea"));
@@ -169,11 +170,16 @@ TEST(GpsDeskProgramTest, ARecordingCutShortByAFullDiskFailsTheRun)
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
         environment.insert(QStringLiteral("LANGUAGE"), QStringLiteral("en"));
         process->setProcessEnvironment(environment);
-        QStringList arguments{QStringLiteral("-c"), script, QStringLiteral(GPSDESK_BINARY)};
+        process->setChildProcessModifier([] {
+            ::signal(SIGXFSZ, SIG_DFL);
+            const rlimit limit{64 * 1024, 64 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        QStringList arguments;
         if (headless) arguments << QStringLiteral("--headless");
         arguments << QStringLiteral("--replay") << log << QStringLiteral("--speed") << QStringLiteral("max")
                   << QStringLiteral("--record") << recording << QStringLiteral("--quit-after") << QStringLiteral("8");
-        process->start(QStringLiteral("/bin/sh"), arguments);
+        process->start(QStringLiteral(GPSDESK_BINARY), arguments);
         ASSERT_TRUE(process->waitForFinished(60000));
         EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process->exitCode(), 1);

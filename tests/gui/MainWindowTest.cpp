@@ -328,6 +328,10 @@ TEST_F(MainWindowTest, StartsWithItsDrawersAndKeepsItsProportionsWithLargerTextW
     QWidget* content = window->centralWidget();
     const QSize minimum = content->minimumSize();
     ASSERT_EQ(content->width(), minimum.width()) << "first start: the smallest window";
+    // With its first panes open (a pane on each side and one below) the window can still be
+    // made as small as a corner of a laptop's screen: the panes scroll.
+    EXPECT_LE(window->minimumWidth(), 660);
+    EXPECT_LE(window->minimumHeight(), 420);
     QtTextField& latitude = mainWindow.readoutField(MainWindow::Latitude);
     const qreal fontBefore = latitude.font().pointSizeF();
     const QSize around = window->size() - content->size();

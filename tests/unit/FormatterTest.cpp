@@ -35,8 +35,11 @@ TEST(PositionFormatterTest, DegreesAndDecimalMinutesWithHemisphere)
         {&aligned, -33.8688f, "  33\u00BA52.13'S"},
         {&latitude, 0.0f, "00\u00BA00.00'N"},
         {&latitude, -0.0f, "00\u00BA00.00'N"},
-        // The minutes round up to 60.00 in the text; the degrees stay 5.
-        {&latitude, 5.999999f, "05\u00BA60.00'N"},
+        // Minutes that round up to 60.00 carry into the degrees, on either side of zero.
+        {&latitude, 5.999999f, "06\u00BA00.00'N"},
+        {&aligned, -89.99999f, "  90\u00BA00.00'S"},
+        {&longitude, -179.99992f, "180\u00BA00.00'W"},
+        {&longitude, 9.99991f, "009\u00BA59.99'E"},
         {&longitude, -122.4194f, "122\u00BA25.16'W"},
         {&longitude, 151.2093f, "151\u00BA12.56'E"},
         {&longitude, 0.0f, "000\u00BA00.00'E"},

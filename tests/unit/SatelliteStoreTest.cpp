@@ -151,7 +151,7 @@ TEST(SatelliteStoreTest, WholeSkyIsGroupedByConstellationWithoutATwelveSlotLimit
     const Constellation order[] = {Constellation::GLONASS, Constellation::GPS,
                                    Constellation::Galileo};
     for (int i = 0; i < 70; ++i)
-        sky.push_back({order[i % 3], i + 1, 10 + i % 80, i * 5 % 360, 30, i % 2 == 0, {}, {}});
+        sky.push_back({order[i % 3], i + 1, 10 + i % 80, i * 5 % 360, 30, i % 2 == 0, {}, {}, {}});
     sky[1].snrDbHz.reset();  // GPS 2: not tracked
     store.controller.setSatellitesInView(sky);
 
@@ -173,7 +173,7 @@ TEST(SatelliteStoreTest, WholeSkyIsGroupedByConstellationWithoutATwelveSlotLimit
 
     // A smaller sky shrinks back to twelve slots, the rest empty; the legacy set() makes a
     // slot plain GPS again.
-    store.controller.setSatellitesInView({{Constellation::BeiDou, 14, 40, 100, 25, true, {}, {}}});
+    store.controller.setSatellitesInView({{Constellation::BeiDou, 14, 40, 100, 25, true, {}, {}, {}}});
     ASSERT_EQ(store.controller.size(), 12u);
     EXPECT_EQ(store.controller.satellite(0)->constellation(), Constellation::BeiDou);
     EXPECT_EQ(store.controller.satellite(11)->number(), 0);
