@@ -288,27 +288,42 @@ std::optional<Record> lookUp(int sizeName, Lookup lookup)
     }
 }
 
+// The name and primary group of a user, by number or by name.
+struct UserRecord {
+    std::string name;
+    gid_t primary = 0;
+};
+
+template <class Lookup>
+std::optional<UserRecord> userRecord(Lookup lookup)
+{
+    std::optional<UserRecord> user;
+    lookUp<passwd>(_SC_GETPW_R_SIZE_MAX, [&](passwd* record, char* buffer, std::size_t size, passwd** found) {
+        const int error = lookup(record, buffer, size, found);
+        if (error == 0 && *found) user = UserRecord{record->pw_name, record->pw_gid};
+        return error;
+    });
+    return user;
+}
+
+std::optional<UserRecord> userById(uid_t uid)
+{
+    return userRecord([uid](passwd* record, char* buffer, std::size_t size, passwd** found) {
+        return ::getpwuid_r(uid, record, buffer, size, found);
+    });
+}
+
 class SystemAccounts : public ConnectionDoctor::Accounts {
 public:
     std::optional<std::string> userName(uid_t uid) const override
     {
-        std::optional<std::string> name;
-        lookUp<passwd>(_SC_GETPW_R_SIZE_MAX, [&](passwd* record, char* buffer, std::size_t size, passwd** found) {
-            const int error = ::getpwuid_r(uid, record, buffer, size, found);
-            if (error == 0 && *found) name = record->pw_name;
-            return error;
-        });
-        return name;
+        const auto user = userById(uid);
+        return user ? std::optional(user->name) : std::nullopt;
     }
     std::optional<gid_t> primaryGroup(uid_t uid) const override
     {
-        std::optional<gid_t> gid;
-        lookUp<passwd>(_SC_GETPW_R_SIZE_MAX, [&](passwd* record, char* buffer, std::size_t size, passwd** found) {
-            const int error = ::getpwuid_r(uid, record, buffer, size, found);
-            if (error == 0 && *found) gid = record->pw_gid;
-            return error;
-        });
-        return gid;
+        const auto user = userById(uid);
+        return user ? std::optional(user->primary) : std::nullopt;
     }
     std::optional<std::string> groupName(gid_t gid) const override
     {
@@ -324,19 +339,16 @@ public:
     {
         // getgrouplist asks every source NSS knows, where the group file alone would miss
         // memberships kept in a directory service.
-        std::optional<gid_t> primary;
-        lookUp<passwd>(_SC_GETPW_R_SIZE_MAX, [&](passwd* record, char* buffer, std::size_t size, passwd** found) {
-            const int error = ::getpwnam_r(user.c_str(), record, buffer, size, found);
-            if (error == 0 && *found) primary = record->pw_gid;
-            return error;
+        const auto named = userRecord([&user](passwd* record, char* buffer, std::size_t size, passwd** found) {
+            return ::getpwnam_r(user.c_str(), record, buffer, size, found);
         });
-        if (!primary) return false;
+        if (!named) return false;
         int count = 64;
         std::vector<gid_t> groups;
         for (int attempt = 0; attempt < 8; ++attempt) {
             groups.resize(static_cast<std::size_t>(count));
             int asked = count;
-            if (::getgrouplist(user.c_str(), *primary, groups.data(), &asked) >= 0) {
+            if (::getgrouplist(user.c_str(), named->primary, groups.data(), &asked) >= 0) {
                 groups.resize(static_cast<std::size_t>(asked));
                 return std::find(groups.begin(), groups.end(), gid) != groups.end();
             }
