@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
+#include <vector>
 
 #include "core/Alert.h"
 #include "core/ReceiverTest.h"
@@ -35,21 +37,16 @@ std::string seconds(const std::optional<double>& value)
     return value ? text("%.1f", *value) : std::string("-");
 }
 
-}  // namespace
-
-Color ReceiverTestView::colorOf(Constellation system)
+// A point of the sky map: elevation 90 at the centre, 0 on the ring of the given radius;
+// azimuth clockwise from north (up).
+Point skyPoint(const Point& centre, float radius, double elevation, double azimuth)
 {
-    switch (system) {
-    case Constellation::GPS: return Color::Blue;
-    case Constellation::SBAS: return Color::Brown;
-    case Constellation::Galileo: return Color::Purple;
-    case Constellation::BeiDou: return Color::Orange;
-    case Constellation::QZSS: return Color::Magenta;
-    case Constellation::GLONASS: return Color::Red;
-    case Constellation::NavIC: return Color::Cyan;
-    }
-    return Color::Black;
+    const double rho = (90.0 - elevation) / 90.0 * radius;
+    const double a = azimuth * std::numbers::pi / 180.0;
+    return {centre.x + static_cast<float>(rho * std::sin(a)), centre.y + static_cast<float>(rho * std::cos(a))};
 }
+
+}  // namespace
 
 Color ReceiverTestView::colorOfSnr(int snrDbHz)
 {
@@ -76,7 +73,9 @@ void ReceiverTestView::drawRect(platform::Canvas& canvas, const Rect& dirty)
     const float halfHeight = view.height / 2.0f;
     drawFirstFix(canvas, Rect{0.0f, halfHeight, halfWidth, halfHeight});
     drawScatter(canvas, Rect{halfWidth, halfHeight, halfWidth, halfHeight});
-    drawSignals(canvas, Rect{0.0f, 0.0f, halfWidth, halfHeight});
+    const Rect signals{0.0f, 0.0f, halfWidth, halfHeight};
+    drawTitle(canvas, signals, "NSTestSignalsTitle");
+    m_signals.draw(canvas, signals, m_test ? &m_test->signalHistory() : nullptr, m_now);
     drawObstructions(canvas, Rect{halfWidth, 0.0f, halfWidth, halfHeight});
 
     canvas.setColor(Color::ControlShadow);
@@ -145,7 +144,8 @@ void ReceiverTestView::drawFirstFix(platform::Canvas& canvas, const Rect& area) 
     for (std::size_t s = 0; s < kConstellationCount; ++s) {
         if (!shown[s]) continue;
         const auto system = static_cast<Constellation>(s);
-        canvas.drawText(std::string(1, rinexLetter(system)), Point{cx, y}, kTextFont, colorOf(system));
+        canvas.drawText(std::string(1, rinexLetter(system)), Point{cx, y}, kTextFont,
+                        SignalStripChart::colorOf(system));
         cx += systemWidth;
     }
     canvas.setColor(Color::ControlShadow);
@@ -277,4 +277,60 @@ void ReceiverTestView::drawScatter(platform::Canvas& canvas, const Rect& area) c
         y -= kRow + 4.0f;
         canvas.drawText(label("NSTestMoving"), Point{legendX, y}, kTextFont, Color::Red);
     }
+}
+
+void ReceiverTestView::drawObstructions(platform::Canvas& canvas, const Rect& area) const
+{
+    drawTitle(canvas, area, "NSTestSkyTitle");
+    const float legendWidth = 150.0f;
+    const float radius = std::max(10.0f, std::min((area.width - legendWidth) / 2.0f - 2.0f * kMargin,
+                                                  (area.height - kRow) / 2.0f - 2.0f * kMargin));
+    const Point centre{area.x + 2.0f * kMargin + radius, area.y + kMargin + radius};
+
+    if (m_test) {
+        const ObstructionMap& map = m_test->obstructions();
+        for (int e = 0; e < ObstructionMap::kElevationCells; ++e) {
+            for (int a = 0; a < ObstructionMap::kAzimuthCells; ++a) {
+                const auto median = map.medianSnr(a, e);
+                if (!median) continue;
+                const double low = e * ObstructionMap::kCellDegrees;
+                const double high = low + ObstructionMap::kCellDegrees;
+                const double west = a * ObstructionMap::kCellDegrees;
+                const double east = west + ObstructionMap::kCellDegrees;
+                std::vector<Point> cell;
+                for (double az = west; az <= east + 1e-9; az += 2.5) cell.push_back(skyPoint(centre, radius, low, az));
+                for (double az = east; az >= west - 1e-9; az -= 2.5) cell.push_back(skyPoint(centre, radius, high, az));
+                canvas.setColor(colorOfSnr(*median));
+                canvas.fillPolygon(cell);
+            }
+        }
+    }
+
+    canvas.setColor(Color::ControlShadow);
+    canvas.setLineWidth(1.0f);
+    for (const float elevation : {0.0f, 30.0f, 60.0f}) {
+        const float r = (90.0f - elevation) / 90.0f * radius;
+        canvas.strokeOval(Rect{centre.x - r, centre.y - r, 2.0f * r, 2.0f * r});
+    }
+    canvas.strokeLine(Point{centre.x - radius, centre.y}, Point{centre.x + radius, centre.y});
+    canvas.strokeLine(Point{centre.x, centre.y - radius}, Point{centre.x, centre.y + radius});
+    canvas.drawText("N", Point{centre.x - 4.0f, centre.y + radius + 2.0f}, kTextFont, Color::Black);
+    canvas.drawText("E", Point{centre.x + radius + 3.0f, centre.y - 6.0f}, kTextFont, Color::Black);
+
+    // Legend: what each shade means.
+    const float lx = centre.x + radius + 3.0f * kMargin;
+    float ly = centre.y + radius - 2.0f * kRow;
+    const struct {
+        int snr;
+        const char* key;
+    } shades[] = {{40, "NSTestSnrStrong"}, {30, "NSTestSnrMiddling"}, {15, "NSTestSnrWeak"}, {0, "NSTestSnrNone"}};
+    for (const auto& shade : shades) {
+        canvas.setColor(colorOfSnr(shade.snr));
+        canvas.fillRect(Rect{lx, ly, 12.0f, 10.0f});
+        canvas.drawText(Alert::localizedStringWithKey(shade.key), Point{lx + 18.0f, ly - 1.0f}, kTextFont,
+                        Color::Black);
+        ly -= kRow;
+    }
+    canvas.drawText(Alert::localizedStringWithKey("NSTestSkyNote"), Point{lx, ly - 4.0f}, kTextFont,
+                    Color::ControlShadow);
 }

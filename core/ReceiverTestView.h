@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/Constellation.h"
+#include "core/SignalStripChart.h"
 #include "platform/Drawing.h"
 #include "platform/View.h"
 
@@ -23,8 +23,6 @@ public:
     bool isOpaque() const override { return false; }
     void drawRect(platform::Canvas& canvas, const platform::Rect& dirty) override;
 
-    // Colour of a constellation in the strip chart and its legend.
-    static platform::Color colorOf(Constellation system);
     // Colour of an obstruction cell by its median ratio: no signal red, weak orange,
     // middling yellow, strong green.
     static platform::Color colorOfSnr(int snrDbHz);
@@ -35,17 +33,17 @@ public:
 private:
     void drawFirstFix(platform::Canvas& canvas, const platform::Rect& area) const;
     void drawScatter(platform::Canvas& canvas, const platform::Rect& area) const;
-    void drawSignals(platform::Canvas& canvas, const platform::Rect& area) const;
     void drawObstructions(platform::Canvas& canvas, const platform::Rect& area) const;
     // Draws a quarter's title in its top-left corner; returns the title's baseline.
     static float drawTitle(platform::Canvas& canvas, const platform::Rect& area, const char* key);
 
-    // Shared by the four quarters, which are drawn from two source files.
+    // Shared by the four quarters; the strip chart is given them too.
     static constexpr platform::Font kTitleFont{platform::FontKind::BoldSystem, 13.0f};
     static constexpr platform::Font kTextFont{platform::FontKind::Label, 11.0f};
     static constexpr float kRow = 15.0f;
     static constexpr float kMargin = 8.0f;
 
+    SignalStripChart m_signals{kTextFont, kRow, kMargin};
     const ReceiverTest* m_test = nullptr;
     double m_now = 0.0;
 };

@@ -13,9 +13,16 @@
 #include <thread>
 #include <vector>
 
+#include "tools/sim/PseudoTerminal.h"
+#include "tools/sim/RecordFile.h"
 #include "tools/sim/ReplayLog.h"
+#include "tools/sim/ReplayPacer.h"
 #include "tools/sim/Scenario.h"
+#include "tools/sim/SerialLine.h"
+#include "tools/sim/SirfCommandReader.h"
 #include "tools/sim/UbxReceiver.h"
+#include "tools/sim/UbxSession.h"
+#include "tools/sim/WakePipe.h"
 
 namespace sim {
 
@@ -107,9 +114,9 @@ public:
     void setReplaySpeed(double speed);  // as Options::replaySpeed; a slower one is raised
     double replaySpeed() const;
     void seekReplay(double fraction);   // 0 = start, 1 = end of the file
-    double replayPosition() const { return m_replayPosition.load(); }  // 0..1
-    bool replayFinished() const { return m_replayFinished.load(); }
-    std::uint64_t replayLinesSent() const { return m_replayLinesSent.load(); }
+    double replayPosition() const { return m_replayer.position(); }  // 0..1
+    bool replayFinished() const { return m_replayer.finished(); }
+    std::uint64_t replayLinesSent() const { return m_replayer.linesSent(); }
 
     // What the receiver is doing now.
     std::uint32_t rate() const;
@@ -131,22 +138,11 @@ private:
 
     void run();
     void receive(const std::uint8_t* bytes, std::size_t count);
-    void receiveNmeaByte(std::uint8_t byte);
-    void receiveBinaryByte(std::uint8_t byte);
-    void handleNmea(const std::string& line);
-    void handleBinary(const std::vector<std::uint8_t>& payload);
-    void receiveUbx(const std::uint8_t* bytes, std::size_t count);
-    void queueUbxMeasurement(bool silent);
+    void apply(const SirfCommand& command);
     void switchRateIfAnswered(Clock::time_point now);
-    void queueLine(std::string line);
     void queueSecond();
-    void queueReplay();
-    // Queues what is due at the log's pace; returns when the next line is due.
-    Clock::time_point queuePacedReplay(Clock::time_point now, double speed);
-    std::optional<ReplayLog::Line> nextReplayLine();
-    void cutOutput();  // finish the line on the wire, drop the rest
     void closeTerminal();
-    void wake();
+    void wake() { m_wake.wake(); }
     // Applies change under the lock, then wakes the loop to act on it.
     template <class Change>
     void requestUnderLock(Change change)
@@ -157,54 +153,29 @@ private:
         }
         wake();
     }
-    double chance();
-    bool lineSpeedMatches(std::uint32_t rate) const;
-    std::string garble(const void* bytes, std::size_t count);
 
     Options m_options;
     Scenario m_scenario;
 
     // Owned by the thread once started.
-    int m_master = -1;
-    int m_slave = -1;  // held so the terminal outlives application reconnects
-    int m_wakeRead = -1;
-    int m_wakeWrite = -1;
-    int m_record = -1;
+    PseudoTerminal m_terminal;
+    SerialLine m_line;  // refers to m_options.faults
+    SirfCommandReader m_reader;
+    WakePipe m_wake;
+    RecordFile m_record;
     std::thread m_thread;
-    std::string m_pending;            // bytes not yet on the wire
-    bool m_midLine = false;           // the last byte sent was not a line feed
-    Clock::time_point m_paceStart;
-    std::uint64_t m_pacedBytes = 0;
     Clock::time_point m_started;
     std::uint64_t m_cycle = 0;
     bool m_replaying = false;
-    ReplayLog m_replay;
-    std::optional<ReplayLog::Line> m_replayAhead;  // read, not yet due
-    std::uint64_t m_replayAheadMs = 0;
-    std::uint64_t m_untimedMs = 0;         // one cycle a second for logs without times
-    std::uint64_t m_lastTimedMs = 0;
-    std::string m_cycleTime;
-    bool m_replayRebase = true;
-    bool m_replayWrapped = false;          // a loop began a new pass: it starts a cycle later
+    ReplayPacer m_replayer;
     bool m_replayHeld = false;
-    Clock::time_point m_lastInput{};            // the next line is due now; the pace counts on
-    Clock::time_point m_replayBase;
-    std::uint64_t m_replayBaseMs = 0;
-    std::string m_nmeaInput;
-    bool m_nmeaInputActive = false;
-    std::vector<std::uint8_t> m_binaryInput;
-    std::uint64_t m_random;
+    Clock::time_point m_lastInput{};  // when the application last wrote; zero: not yet
     bool m_scheduledSilenceDone = false;
     std::array<bool, kSentenceCount> m_queryOnce{};
     std::uint32_t m_lineRate = 0;      // the rate the thread last saw, and the one before it
     std::uint32_t m_previousRate = 0;
     Clock::time_point m_rateChangedAt{};
-    std::unique_ptr<UbxReceiver> m_ubx;       // UBX mode only
-    Clock::time_point m_nextMeasurement{};
-    std::uint64_t m_measurementMs = 0;        // simulated time of the next measurement
-    // A baud-rate change waits until its answer, and what was queued before it, is written.
-    std::optional<std::uint32_t> m_rateAfterAnswer;
-    std::size_t m_bytesBeforeSwitch = 0;
+    std::unique_ptr<UbxSession> m_ubx;  // UBX mode only
 
     // Shared with the public operations.
     mutable std::mutex m_mutex;
@@ -228,9 +199,6 @@ private:
     double m_replaySpeed;
     std::optional<double> m_seekTo;
     std::atomic<bool> m_replayPaused{false};
-    std::atomic<bool> m_replayFinished{false};
-    std::atomic<double> m_replayPosition{0.0};
-    std::atomic<std::uint64_t> m_replayLinesSent{0};
 };
 
 }  // namespace sim
