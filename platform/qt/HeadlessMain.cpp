@@ -28,6 +28,10 @@
 #include "platform/posix/PosixSleeper.h"
 #include "platform/posix/StringsBundle.h"
 #include "platform/qt/ProgramOptions.h"
+#include "platform/qt/QtSecretStore.h"
+#include "app/CorrectionsController.h"
+
+#include <QCoreApplication>
 
 namespace qtplatform {
 
@@ -59,6 +63,29 @@ std::optional<std::string> storedRate()
     const auto value = preferences.objectForKey("rate");
     const auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
     return text ? std::optional<std::string>(*text) : std::nullopt;
+}
+
+// The caster's password: GPSDESK_NTRIP_PASSWORD first, then the desktop's secret store, where
+// the window keeps it. Never from the command line.
+std::string ntripPassword(const SourceUrl& url)
+{
+    if (std::string fromEnvironment = ntripPasswordFromEnvironment(); !fromEnvironment.empty())
+        return fromEnvironment;
+    if (url.user.empty()) return {};
+    // The secret store talks D-Bus through Qt, which needs an application object for its calls.
+    static int argc = 1;
+    static char name[] = "gpsdesk";
+    static char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> qt;
+    if (!QCoreApplication::instance()) qt = std::make_unique<QCoreApplication>(argc, argv);
+    QtSecretStore store(5000);
+    const platform::SecretStore::Result found = store.read(CorrectionsSettings::secretName(url));
+    if (found.status == platform::SecretStore::Status::Stored) return found.secret;
+    const SourceMessage note = found.status == platform::SecretStore::Status::NotFound
+                                   ? SourceMessage{"corrections.password.missing", {url.user, url.hostAndPort()}}
+                                   : SourceMessage{"corrections.password.unavailable", {found.detail}};
+    std::fprintf(stderr, "gpsdesk: %s\n", note.text().c_str());
+    return {};
 }
 
 sigset_t endingSignals()
@@ -125,7 +152,7 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
             return 2;
         }
         ntrip = std::make_unique<NtripClient>(
-            NtripSettings::fromUrl(*url, ntripPasswordFromEnvironment()),
+            NtripSettings::fromUrl(*url, ntripPassword(*url)),
             [&corrections](std::vector<std::uint8_t> frame) { corrections.push(std::move(frame)); },
             [](const SourceMessage& said) { std::fprintf(stderr, "gpsdesk: %s\n", said.text().c_str()); });
     }
