@@ -20,6 +20,7 @@
 #include "sources/ByteSource.h"
 #include "sources/CorrectionQueue.h"
 #include "sources/GgaSentence.h"
+#include "sources/GpsdSource.h"
 #include "sources/NtripClient.h"
 #include "sources/SourceUrl.h"
 #include "platform/Services.h"
@@ -151,8 +152,12 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
             services = platform::Services{};
             return 2;
         }
+        NtripSettings ntripSettings = NtripSettings::fromUrl(*url, ntripPassword(*url));
+        // The window's interval for the position to the caster holds here too.
+        platform::posix::JsonPreferences preferences(platform::posix::JsonPreferences::defaultPath());
+        ntripSettings.ggaInterval = std::chrono::seconds(CorrectionsSettings::load(preferences).ggaSeconds);
         ntrip = std::make_unique<NtripClient>(
-            NtripSettings::fromUrl(*url, ntripPassword(*url)),
+            std::move(ntripSettings),
             [&corrections](std::vector<std::uint8_t> frame) { corrections.push(std::move(frame)); },
             [](const SourceMessage& said) { std::fprintf(stderr, "gpsdesk: %s\n", said.text().c_str()); });
     }
@@ -216,7 +221,15 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
         }
         session.stop();
     });
-    if (!options.settings.empty() || options.save) {
+    // gpsd keeps the receiver to itself and passes its data on read-only: a configuration
+    // would never reach it, so it is refused at once rather than waited for.
+    const bool configurationRefused = (!options.settings.empty() || options.save) && source &&
+                                      dynamic_cast<GpsdSource*>(source.get()) != nullptr;
+    if (configurationRefused) {
+        std::vector<std::uint8_t> none;
+        (void)source->write(none);
+        std::fprintf(stderr, "gpsdesk: %s\n", source->message().text().c_str());
+    } else if (!options.settings.empty() || options.save) {
         std::vector<binary::UbxConfigValue> values;
         for (const std::string& text : options.settings)
             values.push_back(*binary::parseUbxConfigAssignment(text).value);  // checked by the options
@@ -246,7 +259,7 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
     taps.share.stop();
     taps.recorder.stop();
     services = platform::Services{};
-    if (recordingFailed.load() || session.configurationFailed()) return 1;
+    if (recordingFailed.load() || session.configurationFailed() || configurationRefused) return 1;
     return used ? 0 : 1;
 }
 
