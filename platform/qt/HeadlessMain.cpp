@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <variant>
@@ -70,8 +71,15 @@ std::optional<std::string> storedRate()
 // the window keeps it. Never from the command line.
 std::string ntripPassword(const SourceUrl& url)
 {
-    if (std::string fromEnvironment = ntripPasswordFromEnvironment(); !fromEnvironment.empty())
+    constexpr const char* kVariable = "GPSDESK_NTRIP_PASSWORD";
+    if (char* value = std::getenv(kVariable); value && *value) {
+        std::string fromEnvironment(value);
+        // Out of the environment once read: no child inherits it, and "ps e", which shows the
+        // environment block the process started with, shows it blanked.
+        explicit_bzero(value, fromEnvironment.size());
+        ::unsetenv(kVariable);
         return fromEnvironment;
+    }
     if (url.user.empty()) return {};
     // The secret store talks D-Bus through Qt, which needs an application object for its calls.
     static int argc = 1;

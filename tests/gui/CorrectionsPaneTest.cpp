@@ -93,8 +93,9 @@ TEST_F(CorrectionsPaneTest, SettingsKeepThePasswordOutOfThePreferencesAndRefuseW
     EXPECT_EQ(std::get<std::string>(preferences.values["NtripURL"]), "ntrip://rover@127.0.0.1:9/NEAR");
     EXPECT_EQ(std::get<std::int64_t>(preferences.values["NtripGgaSeconds"]), 5);
     for (const auto& [key, value] : preferences.values)
-        if (const auto* text = std::get_if<std::string>(&value))
+        if (const auto* text = std::get_if<std::string>(&value)) {
             EXPECT_EQ(text->find(secret.toStdString()), std::string::npos) << key;
+        }
     EXPECT_TRUE(corrections.running());
     EXPECT_FALSE(settings.note().contains(secret));
     corrections.stop();

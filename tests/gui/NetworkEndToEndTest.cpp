@@ -115,6 +115,9 @@ TEST(NetworkEndToEndTest, CasterFramesReachTheReceiverByteExactAndTheCasterGetsG
     const std::string commandLine = readFile("/proc/" + std::to_string(program->processId()) + "/cmdline");
     EXPECT_FALSE(commandLine.empty());
     EXPECT_EQ(commandLine.find(TestCaster::kPassword), std::string::npos);
+    const std::string environment = readFile("/proc/" + std::to_string(program->processId()) + "/environ");
+    EXPECT_NE(environment.find("QT_QPA_PLATFORM"), std::string::npos);
+    EXPECT_EQ(environment.find(TestCaster::kPassword), std::string::npos) << "ps e would show it";
     ASSERT_TRUE(program->waitForFinished(40000));
     EXPECT_EQ(program->exitCode(), 0);
     receiver->stop();
@@ -137,7 +140,9 @@ TEST(NetworkEndToEndTest, CasterFramesReachTheReceiverByteExactAndTheCasterGetsG
     const QByteArray said = program->readAllStandardOutput() + program->readAllStandardError();
     EXPECT_FALSE(said.contains(TestCaster::kPassword));
     QFile preferences(home.filePath(QStringLiteral("gpsdesk/preferences.json")));
-    if (preferences.open(QIODevice::ReadOnly)) EXPECT_FALSE(preferences.readAll().contains(TestCaster::kPassword));
+    if (preferences.open(QIODevice::ReadOnly)) {
+        EXPECT_FALSE(preferences.readAll().contains(TestCaster::kPassword));
+    }
 }
 
 // Debian's gpsd, started by the test on the simulator's terminal on a port of its own.
@@ -199,6 +204,23 @@ protected:
         return found;
     }
 
+    static bool listening(std::uint16_t port)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            address.sin_port = htons(port);
+            const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            ::close(fd);
+            if (connected) return true;
+            std::this_thread::sleep_for(100ms);
+        }
+        return false;
+    }
+
     QString url() const
     {
         return QStringLiteral("gpsd://127.0.0.1:%1%2").arg(port).arg(QString::fromStdString(receiver->devicePath()));
@@ -213,8 +235,8 @@ protected:
 
 TEST_F(GpsdEndToEndTest, TheReceiverIsReadThroughGpsdAndAConfigurationWriteIsRefused)
 {
-    // gpsd takes a moment to listen; the program's own reconnect covers it.
-    std::this_thread::sleep_for(500ms);
+    // gpsd takes a moment to listen.
+    ASSERT_TRUE(listening(port)) << "gpsd did not listen on port " << port;
     auto reading = startProgram({"--headless", "--source", url(), "--quit-after", "8"}, home.path());
     ASSERT_TRUE(reading->waitForFinished(40000));
     const QByteArray errors = reading->readAllStandardError();

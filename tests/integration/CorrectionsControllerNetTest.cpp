@@ -147,8 +147,9 @@ TEST_F(CorrectionsControllerNetTest, TheSourceTableComesNearestFirst)
     EXPECT_EQ(answer->mountpoints[0].name, "ONCE");
     EXPECT_EQ(answer->mountpoints[1].name, "VRS");
     for (std::size_t i = 1; i < answer->mountpoints.size(); ++i)
-        if (answer->mountpoints[i].distanceKm)
+        if (answer->mountpoints[i].distanceKm) {
             EXPECT_LE(answer->mountpoints[i - 1].distanceKm.value_or(0), *answer->mountpoints[i].distanceKm);
+        }
     EXPECT_EQ(answer->mountpoints.back().name, "NOISE") << "no position (0/0): last";
 
     corrections.requestSourceTable("ntrip://rover@127.0.0.1:1/X");

@@ -62,9 +62,14 @@ TEST_F(CorrectionsControllerTest, RecordedBaseStreamGivesGpsdsTypesStationAndPos
     nlohmann::json lastBase;
     std::optional<int> lastStation;
     std::ifstream chk(root / "rtcm3/ublox-zed-f9t-rtcm3.log.chk");
+    std::string previous;
     for (std::string line; std::getline(chk, line);) {
         const auto report = nlohmann::json::parse(line, nullptr, false);
         if (!report.is_object() || report.value("class", "") != "RTCM3") continue;
+        // gpsd writes most epochs' 1230 twice in a row: the log holds 26 of them (182 frames,
+        // 7 per epoch), its check file 48 lines.
+        if (line == previous) continue;
+        previous = line;
         ++expectedCounts[report["type"].get<std::uint16_t>()];
         if (report["type"] == 1005) lastBase = report;
         if (report.contains("station_id")) lastStation = report["station_id"].get<int>();
@@ -134,7 +139,9 @@ TEST_F(CorrectionsControllerTest, AgeAndRatesFollowTheClockPerType)
     status = corrections.status();
     EXPECT_NEAR(status.ageSeconds.value_or(-1), 21.0, 1e-9);
     for (const auto& row : CorrectionsStatusText::rows(status))
-        if (row.key == "corrections.age") EXPECT_TRUE(row.warning) << "stale corrections stand out";
+        if (row.key == "corrections.age") {
+            EXPECT_TRUE(row.warning) << "stale corrections stand out";
+        }
 }
 
 TEST_F(CorrectionsControllerTest, BaselineIsTheStraightLineFromTheBaseOnWgs84)
@@ -166,8 +173,9 @@ TEST_F(CorrectionsControllerTest, SettingsKeepNoPasswordAndThePasswordGoesToTheS
     EXPECT_EQ(corrections.storePassword(settings.casterUrl, "s3cret").key, "corrections.password.stored");
     EXPECT_EQ(secrets.secrets["ntrip:rover@caster.example:2101"], "s3cret");
     for (const auto& [key, value] : preferences.values)
-        if (const auto* text = std::get_if<std::string>(&value))
+        if (const auto* text = std::get_if<std::string>(&value)) {
             EXPECT_EQ(text->find("s3cret"), std::string::npos) << key;
+        }
     EXPECT_EQ(corrections.storePassword("ntrip://caster.example/NEAR", "x").key, "corrections.password.noUser");
     EXPECT_EQ(corrections.storePassword("tcp://caster.example:1", "x").key, "corrections.notCaster");
 
