@@ -66,7 +66,8 @@ TEST_F(CorrectionsPaneTest, ShowsTheBaseStationItsPositionAndEveryMessageType)
     for (const char* type : {"rtcm.1005", "rtcm.1077", "rtcm.1087", "rtcm.1097", "rtcm.1127", "rtcm.1230", "rtcm.4072"})
         EXPECT_NE(pane.valueLabel(type), nullptr) << type;
     EXPECT_EQ(pane.valueLabel("rtcm.1005")->text(), QStringLiteral("26"));
-    EXPECT_EQ(pane.valueLabel("rtcm.1230")->text(), QStringLiteral("48"));
+    // One a frame: gpsd's check file writes most of the 26 twice.
+    EXPECT_EQ(pane.valueLabel("rtcm.1230")->text(), QStringLiteral("26"));
     EXPECT_NE(pane.valueLabel("corrections.age"), nullptr);
 }
 
