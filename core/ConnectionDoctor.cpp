@@ -153,9 +153,9 @@ std::string ConnectionDoctor::explainPermission(const std::string& path) const
            + "\n" + advice;
 }
 
-std::string ConnectionDoctor::remedyFor(const Process& holder) const
+std::string ConnectionDoctor::remedyFor(const Process& holder, const std::string& path) const
 {
-    if (holder.name == "gpsd") return text("NSDoctorRemedyGpsd");
+    if (holder.name == "gpsd") return text("NSDoctorRemedyGpsd") + "\n" + text("DoctorGpsdSource", {gpsdSourceUrl(path)});
     if (holder.name == "ModemManager") return text("NSDoctorRemedyModemManager");
     return text("NSDoctorRemedyOther", {holder.name});
 }
@@ -171,7 +171,7 @@ std::string ConnectionDoctor::explainBusy(const std::string& path) const
         if (holder.name == "gpsdesk") {
             out += text("NSDoctorHeldByOurs", {path, pid});
         } else {
-            out += text("NSDoctorHeldBy", {path, holder.name, pid}) + "\n" + remedyFor(holder);
+            out += text("NSDoctorHeldBy", {path, holder.name, pid}) + "\n" + remedyFor(holder, path);
         }
     }
     if (!out.empty()) return out;
@@ -180,7 +180,7 @@ std::string ConnectionDoctor::explainBusy(const std::string& path) const
         for (const Process& likely : likelyHolders()) {
             if (!out.empty()) out += "\n";
             out += text("NSDoctorLikelyHolder", {likely.name, std::to_string(likely.pid), path})
-                   + "\n" + remedyFor(likely);
+                   + "\n" + remedyFor(likely, path);
         }
         if (!out.empty()) return out;
     }
@@ -217,6 +217,22 @@ std::optional<std::string> ConnectionDoctor::sharedUseWarning(const std::string&
         out += text(key, {holder.name, std::to_string(holder.pid), path});
     }
     return out;
+}
+
+std::string ConnectionDoctor::gpsdSourceUrl(const std::string& path)
+{
+    // gpsd names its devices by the path it was given; localhost reaches its default listener.
+    return "gpsd://localhost" + (path.empty() || path.front() == '/' ? path : "/" + path);
+}
+
+std::optional<std::string> ConnectionDoctor::gpsdSourceFor(const std::string& path) const
+{
+    bool unreadable = false;
+    std::vector<Process> found = holders(path, &unreadable);
+    if (found.empty() && unreadable) found = likelyHolders();
+    for (const Process& holder : found)
+        if (holder.name == "gpsd") return gpsdSourceUrl(path);
+    return std::nullopt;
 }
 
 std::vector<ConnectionDoctor::Process> ConnectionDoctor::holders(const std::string& path,

@@ -56,6 +56,12 @@ public:
     // A warning when another process has path open too; nothing when none can be found.
     std::optional<std::string> sharedUseWarning(const std::string& path) const;
 
+    // The address that reads path through gpsd (gpsd://localhost/dev/ttyACM0) when gpsd holds
+    // it, or is running and likely does where descriptors cannot be looked into; nothing when
+    // gpsd is not in the way. gpsd keeps the device, but passes its data on read-only.
+    std::optional<std::string> gpsdSourceFor(const std::string& path) const;
+    static std::string gpsdSourceUrl(const std::string& path);
+
     // Other processes with a descriptor on the device (same path or same device number),
     // by pid. unreadable: set when some process's descriptors could not be read.
     std::vector<Process> holders(const std::string& path, bool* unreadable = nullptr) const;
@@ -68,7 +74,7 @@ private:
     std::string explainPermission(const std::string& path) const;
     std::string explainBusy(const std::string& path) const;
     std::string explainGone(const std::string& path) const;
-    std::string remedyFor(const Process& holder) const;
+    std::string remedyFor(const Process& holder, const std::string& path) const;
 
     Roots m_roots;
     Identity m_identity;

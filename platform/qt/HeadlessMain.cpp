@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <variant>
@@ -20,6 +21,7 @@
 #include "sources/ByteSource.h"
 #include "sources/CorrectionQueue.h"
 #include "sources/GgaSentence.h"
+#include "sources/GpsdSource.h"
 #include "sources/NtripClient.h"
 #include "sources/SourceUrl.h"
 #include "platform/Services.h"
@@ -28,6 +30,10 @@
 #include "platform/posix/PosixSleeper.h"
 #include "platform/posix/StringsBundle.h"
 #include "platform/qt/ProgramOptions.h"
+#include "platform/qt/QtSecretStore.h"
+#include "app/CorrectionsController.h"
+
+#include <QCoreApplication>
 
 namespace qtplatform {
 
@@ -59,6 +65,36 @@ std::optional<std::string> storedRate()
     const auto value = preferences.objectForKey("rate");
     const auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
     return text ? std::optional<std::string>(*text) : std::nullopt;
+}
+
+// The caster's password: GPSDESK_NTRIP_PASSWORD first, then the desktop's secret store, where
+// the window keeps it. Never from the command line.
+std::string ntripPassword(const SourceUrl& url)
+{
+    constexpr const char* kVariable = "GPSDESK_NTRIP_PASSWORD";
+    if (char* value = std::getenv(kVariable); value && *value) {
+        std::string fromEnvironment(value);
+        // Out of the environment once read: no child inherits it, and "ps e", which shows the
+        // environment block the process started with, shows it blanked.
+        explicit_bzero(value, fromEnvironment.size());
+        ::unsetenv(kVariable);
+        return fromEnvironment;
+    }
+    if (url.user.empty()) return {};
+    // The secret store talks D-Bus through Qt, which needs an application object for its calls.
+    static int argc = 1;
+    static char name[] = "gpsdesk";
+    static char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> qt;
+    if (!QCoreApplication::instance()) qt = std::make_unique<QCoreApplication>(argc, argv);
+    QtSecretStore store(5000);
+    const platform::SecretStore::Result found = store.read(CorrectionsSettings::secretName(url));
+    if (found.status == platform::SecretStore::Status::Stored) return found.secret;
+    const SourceMessage note = found.status == platform::SecretStore::Status::NotFound
+                                   ? SourceMessage{"corrections.password.missing", {url.user, url.hostAndPort()}}
+                                   : SourceMessage{"corrections.password.unavailable", {found.detail}};
+    std::fprintf(stderr, "gpsdesk: %s\n", note.text().c_str());
+    return {};
 }
 
 sigset_t endingSignals()
@@ -124,8 +160,12 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
             services = platform::Services{};
             return 2;
         }
+        NtripSettings ntripSettings = NtripSettings::fromUrl(*url, ntripPassword(*url));
+        // The window's interval for the position to the caster holds here too.
+        platform::posix::JsonPreferences preferences(platform::posix::JsonPreferences::defaultPath());
+        ntripSettings.ggaInterval = std::chrono::seconds(CorrectionsSettings::load(preferences).ggaSeconds);
         ntrip = std::make_unique<NtripClient>(
-            NtripSettings::fromUrl(*url, ntripPasswordFromEnvironment()),
+            std::move(ntripSettings),
             [&corrections](std::vector<std::uint8_t> frame) { corrections.push(std::move(frame)); },
             [](const SourceMessage& said) { std::fprintf(stderr, "gpsdesk: %s\n", said.text().c_str()); });
     }
@@ -189,7 +229,15 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
         }
         session.stop();
     });
-    if (!options.settings.empty() || options.save) {
+    // gpsd keeps the receiver to itself and passes its data on read-only: a configuration
+    // would never reach it, so it is refused at once rather than waited for.
+    const bool configurationRefused = (!options.settings.empty() || options.save) && source &&
+                                      dynamic_cast<GpsdSource*>(source.get()) != nullptr;
+    if (configurationRefused) {
+        std::vector<std::uint8_t> none;
+        (void)source->write(none);
+        std::fprintf(stderr, "gpsdesk: %s\n", source->message().text().c_str());
+    } else if (!options.settings.empty() || options.save) {
         std::vector<binary::UbxConfigValue> values;
         for (const std::string& text : options.settings)
             values.push_back(*binary::parseUbxConfigAssignment(text).value);  // checked by the options
@@ -219,7 +267,7 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
     taps.share.stop();
     taps.recorder.stop();
     services = platform::Services{};
-    if (recordingFailed.load() || session.configurationFailed()) return 1;
+    if (recordingFailed.load() || session.configurationFailed() || configurationRefused) return 1;
     return used ? 0 : 1;
 }
 

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QTimer>
+#include <cstdio>
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -31,11 +33,16 @@
 #include "app/SplashController.h"
 #include "core/Settings.h"
 #include "platform/Alerts.h"
+#include "platform/Preferences.h"
 #include "platform/Services.h"
 #include "platform/qt/QtApplication.h"
 #include "platform/qt/QtFont.h"
 #include "platform/qt/ReceiverConfigPane.h"
 #include "platform/qt/ReceiverHealthPane.h"
+#include "platform/qt/CorrectionsPane.h"
+#include "platform/qt/QtSecretStore.h"
+#include "platform/qt/SourceSettingsPane.h"
+#include "app/CorrectionsController.h"
 #include "platform/qt/ReceiverTestPane.h"
 
 namespace qtplatform {
@@ -134,6 +141,7 @@ MainWindow::MainWindow(QtApplication& application) : m_application(application)
     buildSplashDrawer();
     buildReceiverTestPane();
     buildReceiverHealthPane();
+    buildCorrectionsPane();
     connectControllers();
 }
 
@@ -420,6 +428,35 @@ void MainWindow::buildReceiverHealthPane()
     layout->addWidget(new ReceiverHealthPane([this] {
         return m_gpsController ? m_gpsController->receiverState().health() : ReceiverHealth{};
     }, pane.contentView()));
+}
+
+void MainWindow::buildCorrectionsPane()
+{
+    m_secretStore = std::make_unique<QtSecretStore>();
+    m_correctionsController = std::make_unique<CorrectionsController>(m_secretStore.get());
+    QtDrawer& pane = addPane({"corrections", "pane.corrections", "menu.corrections", QtDrawer::Edge::Right,
+                              QKeySequence(Qt::CTRL | Qt::Key_6), nullptr});
+    auto* layout = new QVBoxLayout(pane.contentView());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new CorrectionsPane(*m_correctionsController, [this]() -> const ReceiverState* {
+        return m_gpsController ? &m_gpsController->receiverState() : nullptr;
+    }, pane.contentView()));
+    if (platform::Preferences* preferences = platform::services().preferences) {
+        layout->addWidget(new SourceSettingsPane(*m_correctionsController, *preferences, [preferences]() {
+            const auto value = preferences->objectForKey("serialPort");
+            const auto* port = value ? std::get_if<std::string>(&*value) : nullptr;
+            return port ? std::optional<std::string>(*port) : std::nullopt;
+        }, pane.contentView()), 1);
+        // Corrections chosen earlier start with the program, once its loop runs: the secret
+        // store may ask to be unlocked.
+        const CorrectionsSettings stored = CorrectionsSettings::load(*preferences);
+        if (!stored.casterUrl.empty())
+            QTimer::singleShot(0, this, [this, stored] {
+                SourceMessage whyNot;
+                if (!m_correctionsController->start(stored, whyNot))
+                    std::fprintf(stderr, "gpsdesk: %s\n", whyNot.text().c_str());
+            });
+    }
 }
 
 void MainWindow::buildSplashDrawer()

@@ -30,7 +30,12 @@ class DataLampView;
 class SkyPlotView;
 class SplashController;
 class ReceiverTestController;
+class CorrectionsController;
 class QMenu;
+
+namespace platform {
+class SecretStore;
+}
 
 namespace qtplatform {
 
@@ -101,6 +106,7 @@ public:
     QtDrawer& splashDrawer() { return *m_splashDrawer; }
     QtDrawer& receiverTestDrawer() { return *m_receiverTestDrawer; }
     ReceiverTestController& receiverTestController() { return *m_receiverTestController; }
+    CorrectionsController& correctionsController() { return *m_correctionsController; }
     QtMenuItem& connectMenuItem() { return *m_connectItem; }
     QtMenuItem& quitMenuItem() { return *m_quitItem; }
     // Receiver › Configure…: a window of its own, to be linked to the reader.
@@ -125,6 +131,7 @@ private:
     void buildSplashDrawer();
     void buildReceiverTestPane();
     void buildReceiverHealthPane();
+    void buildCorrectionsPane();
     void connectControllers();
     void connectInstruments();
     void connectWindowController();
@@ -185,6 +192,9 @@ private:
     std::unique_ptr<GPSSettingsController> m_gpsSettingsController;
     std::unique_ptr<MonitorController> m_monitorController;
     std::unique_ptr<AppController> m_appController;
+    // Before the window controller: its reader writes the corrections' queue until joined.
+    std::unique_ptr<platform::SecretStore> m_secretStore;
+    std::unique_ptr<CorrectionsController> m_correctionsController;
     // Last of all: its reader thread reads the settings controller until it is joined.
     std::unique_ptr<GPSController> m_gpsController;
 };

@@ -154,10 +154,13 @@ TEST_F(ConnectionDoctorTest, BusyNamesTheHolderAndItsRemedy)
     EXPECT_EQ(doctor.holders(device), expected);
 
     const std::string text = doctor.explainOpenFailure(EBUSY, device);
-    for (const char* part : {"is held by gpsd (process 321)", "sudo systemctl stop gpsd.socket gpsd",
+    const std::vector<std::string> parts = {"is held by gpsd (process 321)", "sudo systemctl stop gpsd.socket gpsd",
                              "held by ModemManager (process 322)", "sudo systemctl stop ModemManager",
-                             "another GPS Desk (process 323)"})
+                             "another GPS Desk (process 323)",
+                             "use the source gpsd://localhost" + device};
+    for (const std::string& part : parts)
         EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    EXPECT_EQ(doctor.gpsdSourceFor(device), "gpsd://localhost" + device);
     EXPECT_EQ(text.find("555"), std::string::npos) << "our own descriptor is no other holder";
 
     const auto warning = doctor.sharedUseWarning(device);
@@ -171,6 +174,7 @@ TEST_F(ConnectionDoctorTest, HiddenHoldersFallBackToRunningServicesElseTheStaleM
     EXPECT_NE(doctor.explainOpenFailure(EBUSY, device).find("no running program holds it"),
               std::string::npos) << "nothing holds it: the exclusive mark outlived its owner";
     EXPECT_FALSE(doctor.sharedUseWarning(device));
+    EXPECT_FALSE(doctor.gpsdSourceFor(device)) << "gpsd is not in the way: nothing to offer";
 
     // Another user's gpsd: its name is visible, its descriptors are not.
     writeFile(dir.path() / "proc/700/comm", "gpsd\n");
@@ -178,6 +182,7 @@ TEST_F(ConnectionDoctorTest, HiddenHoldersFallBackToRunningServicesElseTheStaleM
     const std::string text = doctor.explainOpenFailure(EBUSY, device);
     EXPECT_NE(text.find("gpsd (process 700) is running and is the likely holder"), std::string::npos) << text;
     EXPECT_NE(text.find("systemctl stop gpsd.socket gpsd"), std::string::npos);
+    EXPECT_EQ(doctor.gpsdSourceFor(device), "gpsd://localhost" + device);
     ASSERT_TRUE(doctor.sharedUseWarning(device));
     EXPECT_NE(doctor.sharedUseWarning(device)->find("gpsd (process 700) is running and may have"),
               std::string::npos);
