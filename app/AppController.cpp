@@ -19,7 +19,7 @@ AppController::~AppController()
             application->setDelegate(nullptr);
 }
 
-void AppController::awakeFromNib()
+void AppController::start()
 {
     platform::Application* application = platform::services().application;
     if (!application) return;
@@ -40,7 +40,7 @@ void AppController::saveSettings()
     if (m_gpsController) m_gpsController->updateMonitor(text);
 }
 
-bool AppController::validateMenuItem(platform::MenuItem* item)
+bool AppController::isMenuItemEnabled(platform::MenuItem* item)
 {
     (void)item;
     return true;

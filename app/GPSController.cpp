@@ -97,7 +97,7 @@ GPSController::~GPSController()
     if (m_sogField) m_sogField->setFormatter(nullptr);
 }
 
-void GPSController::awakeFromNib()
+void GPSController::start()
 {
     if (m_gpsWindow) m_gpsWindow->center();
     loadSettings();
@@ -479,13 +479,13 @@ void GPSController::onGPSConnect()
 {
     if (!m_gpsSettingsController) return;
     if (!m_gpsSettingsController->port() || !m_gpsSettingsController->rate()) {
-        if (m_gpsWindow) m_gpsWindow->makeKeyAndOrderFront();
+        if (m_gpsWindow) m_gpsWindow->show();
         m_gpsSettingsController->open();
-        if (m_gpsWindow) m_gpsWindow->makeKeyAndOrderFront();
+        if (m_gpsWindow) m_gpsWindow->show();
         return;
     }
     if (!hasConnection()) m_threadCommand.store(kConnect);
-    if (m_gpsWindow) m_gpsWindow->makeKeyAndOrderFront();
+    if (m_gpsWindow) m_gpsWindow->show();
 }
 
 void GPSController::onGPSSettingsChange()
@@ -505,7 +505,7 @@ void GPSController::releaseSerial()
     if (m_gpsWindow) m_gpsWindow->close();
 }
 
-bool GPSController::validateMenuItem(platform::MenuItem* item)
+bool GPSController::isMenuItemEnabled(platform::MenuItem* item)
 {
     if (item && item == m_gpsConnectMenuItem)
         return m_gpsSettingsController && m_gpsSettingsController->canConnect();

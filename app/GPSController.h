@@ -63,7 +63,7 @@ struct SentenceKind;
 // counts them (the monitor shows the count). The main thread talks to the reader through threadCommand and reads the
 // connection state from a flag the reader keeps, never from the port object.
 //
-// Outlets are set before awakeFromNib() and are not owned. The controller owns its four
+// Outlets are set before start() and are not owned. The controller owns its four
 // formatters, the dispatch table, the timer and the reader thread; shutdown() (also run by
 // the destructor) stops and joins the thread.
 class GPSController : public platform::WindowDelegate {
@@ -111,16 +111,16 @@ public:
     // connection or while another command waits for the reader.
     bool requestRestart(RestartDepth depth);
     // The reader thread's way into the UI and its sleep; platform::services() when not set.
-    // Set before awakeFromNib().
+    // Set before start().
     void setMainThread(platform::MainThread* mainThread) { m_mainThread = mainThread; }
     void setSleeper(platform::Sleeper* sleeper) { m_sleeper = sleeper; }
     // Sees every line on the reader thread (recording, sharing). Not owned; set before
-    // awakeFromNib() and kept until shutdown().
+    // start() and kept until shutdown().
     void setLineTap(LineTap* tap) { m_lineTap = tap; }
 
     // Wake-up: centres the window, attaches the formatters, clears and sizes the read-outs,
     // starts the reader thread and the 15-second staleness timer.
-    void awakeFromNib();
+    void start();
     void loadSettings() {}
     void saveSettings() {}
     // Stops the reader thread: no more commands are taken, a sleep or a hand-off to the main
@@ -135,7 +135,7 @@ public:
     void onGPSSettingsChange();
     void closeConnection();
     void releaseSerial();
-    bool validateMenuItem(platform::MenuItem* item);
+    bool isMenuItemEnabled(platform::MenuItem* item);
 
     // Run on the main thread at the reader thread's request.
     void connectionClosed();

@@ -59,7 +59,7 @@ std::optional<int> indexOf(const std::optional<platform::PreferenceValue>& value
 
 }  // namespace
 
-void GPSSettingsController::awakeFromNib()
+void GPSSettingsController::start()
 {
     if (m_rateComboBox) {
         for (const auto& rate : RateHunt::listRates()) m_rateComboBox->addItemWithObjectValue(rate);

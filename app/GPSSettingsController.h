@@ -38,7 +38,7 @@ public:
     void setPortComboBox(platform::ComboBox* box) { m_portComboBox = box; }
     void setUnitsComboBox(platform::ComboBox* box) { m_unitsComboBox = box; }
     // The units shown until the user chooses (0 miles, 1 kilometres): kilometres where the
-    // desktop's locale measures in metres. Set before awakeFromNib.
+    // desktop's locale measures in metres. Set before start.
     void setDefaultUnits(std::uint32_t units) { m_defaultUnits = units; }
     void setSettingsDrawer(platform::Drawer* drawer) { m_settingsDrawer = drawer; }
 
@@ -47,10 +47,10 @@ public:
     // whose default answer ends the program; "Wait for a receiver" lets it run on. The port
     // list shows what each port is; the port captured and stored is its stable path
     // (/dev/serial/by-id/...) where it has one.
-    void awakeFromNib();
+    void start();
     // Lists the ports anew when they changed, keeping the selection; with nothing chosen yet,
     // selects and captures the stored port or a known receiver that appeared. Run every
-    // second by a timer from awakeFromNib(). Main thread.
+    // second by a timer from start(). Main thread.
     void rescanPorts();
     void open();
     void close();

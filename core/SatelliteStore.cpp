@@ -6,7 +6,7 @@
 #include "platform/Drawer.h"
 #include "core/SkyPlotView.h"
 
-void SatelliteStore::awakeFromNib()
+void SatelliteStore::start()
 {
     m_satelliteArray.clear();
     m_satelliteArray.reserve(kSlots);

@@ -302,7 +302,7 @@ int main(int argc, char** argv)
             }
         }
         if (exitCode == 0) {
-            mainWindow.awakeFromNib();
+            mainWindow.start();
             // Once the loop runs, over the window: what became of the preferences file.
             QTimer::singleShot(0, &application, [&] { tellAboutPreferences(userPreferences); });
         }

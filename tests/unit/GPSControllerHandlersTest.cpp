@@ -298,7 +298,7 @@ TEST_F(GPSControllerHandlersTest, VoidFixSpeedAndCourseAreShownGreyed)
     EXPECT_FLOAT_EQ(*w.sog.value, 10.0f);
     EXPECT_FLOAT_EQ(*w.cog.value, 90.0f);
     SpeedFormatter miles;
-    EXPECT_EQ(miles.stringForObjectValue(*w.sog.value), "11.5 MPH");
+    EXPECT_EQ(miles.format(*w.sog.value), "11.5 MPH");
     EXPECT_TRUE(w.sog.stale);
     EXPECT_TRUE(w.cog.stale);
     EXPECT_EQ(w.compass.heading(), 45u);
