@@ -29,7 +29,6 @@ void AppController::start()
 
 void AppController::saveSettings()
 {
-    if (m_gpsController) m_gpsController->saveSettings();
     if (m_gpsSettingsController) m_gpsSettingsController->saveSettings();
     if (m_saveWindowState) m_saveWindowState();
     std::string failure;

@@ -81,7 +81,7 @@ void GPSSettingsController::start()
 
     // Without any serial device there is nothing to connect to: the program ends unless the
     // user chooses to wait, and then the list fills when the receiver is plugged in.
-    if (m_deviceCount.load() == 0) {
+    if (m_deviceCount.load() == 0 && !m_receiverElsewhere) {
         if (application) application->beep();
         if (Alert::showQuit("NSNoGPS") && application) application->terminate();
     }

@@ -70,6 +70,9 @@ public:
     std::uint32_t units() const;
     // true when at least one serial device is listed. Any thread.
     bool canConnect() const;
+    // The receiver is read over the network: start() does not ask to end the program when
+    // there is no serial device. Before start().
+    void setReceiverElsewhere(bool elsewhere) { m_receiverElsewhere = elsewhere; }
 
     // Writes the captured port and rate and the units index; the caller flushes the store.
     void saveSettings();
@@ -96,5 +99,6 @@ private:
     std::optional<std::string> m_portString;  // guarded by m_mutex
     std::optional<std::string> m_rateString;  // guarded by m_mutex
     std::optional<std::string> m_storedRate;  // guarded by m_mutex
+    bool m_receiverElsewhere = false;
     std::atomic<int> m_deviceCount{0};
 };

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "app/Connection.h"
+#include "app/SerialLink.h"
+#include "app/SourceLink.h"
 #include "binary/UbxCommands.h"
 #include "sources/ByteSource.h"
 #include "sources/CorrectionQueue.h"
@@ -24,6 +26,8 @@
 
 namespace {
 
+// A read returns after this long on a quiet line, so stop() and the answer clock are seen soon.
+constexpr double kReadWaitSeconds = 0.5;
 
 double nowSeconds()
 {
@@ -40,62 +44,6 @@ HeadlessSession::HeadlessSession(Sink reports, Sink messages, LineTap* tap)
 }
 
 HeadlessSession::~HeadlessSession() = default;
-
-class HeadlessSession::Link {
-public:
-    enum class Read { Data, Quiet, HungUp, Closed };
-    virtual ~Link() = default;
-    // Whatever arrives within half a second into bytes.
-    virtual Read read(ByteBuffer& bytes) = 0;
-    virtual bool write(const std::vector<std::uint8_t>& bytes) = 0;
-    virtual std::uint64_t bytesRead() const = 0;
-};
-
-class HeadlessSession::SerialLink : public Link {
-public:
-    explicit SerialLink(Serial& serial) : m_serial(serial) {}
-    Read read(ByteBuffer& bytes) override
-    {
-        bytes = m_serial.readPortWithin(0.5);
-        if (!bytes.empty()) return Read::Data;
-        if (m_serial.hungUp()) return Read::HungUp;
-        if (!m_serial.isOpen() || m_serial.cancelled()) return Read::Closed;
-        return Read::Quiet;
-    }
-    bool write(const std::vector<std::uint8_t>& bytes) override
-    {
-        return m_serial.writePort(bytes) == bytes.size();
-    }
-    std::uint64_t bytesRead() const override { return m_serial.bytesReceived(); }
-
-private:
-    Serial& m_serial;
-};
-
-class HeadlessSession::SourceLink : public Link {
-public:
-    explicit SourceLink(ByteSource& source) : m_source(source) {}
-    Read read(ByteBuffer& bytes) override
-    {
-        bytes.resize(16384);
-        const ByteSource::ReadResult got = m_source.read(bytes, std::chrono::milliseconds(500));
-        bytes.resize(got.status == ByteSource::ReadStatus::Data ? got.count : 0);
-        m_read += bytes.size();
-        switch (got.status) {
-        case ByteSource::ReadStatus::Data: return Read::Data;
-        case ByteSource::ReadStatus::Quiet: return Read::Quiet;
-        case ByteSource::ReadStatus::HungUp: return Read::HungUp;
-        case ByteSource::ReadStatus::Cancelled: return Read::Closed;
-        }
-        return Read::Closed;
-    }
-    bool write(const std::vector<std::uint8_t>& bytes) override { return m_source.write(bytes); }
-    std::uint64_t bytesRead() const override { return m_read; }
-
-private:
-    ByteSource& m_source;
-    std::uint64_t m_read = 0;
-};
 
 void HeadlessSession::stop()
 {
@@ -164,7 +112,7 @@ bool HeadlessSession::run(const std::string& port, const std::string& rate,
     return true;
 }
 
-void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
+void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port,
                                        std::vector<ByteBuffer> firstLines)
 {
     ReceiverState state;
@@ -317,18 +265,18 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
             for (const std::vector<std::uint8_t>& frame : m_corrections->takeAll()) (void)link.write(frame);
         // Whatever the line brings within half a second, cut into NMEA lines and UBX and
         // RTCM 3 frames.
-        const Link::Read got = link.read(bytes);
+        const ReaderLink::Read got = link.read(bytes, kReadWaitSeconds);
         m_bytesRead.store(link.bytesRead());
         results.clear();
-        if (got == Link::Read::HungUp) {
+        if (got == ReaderLink::Read::HungUp) {
             pipeline.drain(results);
             for (LineResult& result : results) take(std::move(result));
             report();
             m_messages(Alert::localizedStringWithKey("NSConnectionLost") + " " + port);
             return;
         }
-        if (got == Link::Read::Closed) break;  // closed or cancelled
-        if (got == Link::Read::Quiet)
+        if (got == ReaderLink::Read::Closed) break;  // closed or cancelled
+        if (got == ReaderLink::Read::Quiet)
             pipeline.drain(results);
         else
             pipeline.feed(bytes, results);

@@ -68,6 +68,7 @@ private:
     platform::Drawer* m_satelliteDrawer = nullptr;
     SkyPlotView* m_satelliteView = nullptr;
     std::vector<std::shared_ptr<Satellite>> m_satelliteArray;
+    std::vector<SatelliteInView> m_inView;  // as last shown, sorted
     float m_pDop = 0.0f;
     float m_hDop = 0.0f;
     float m_vDop = 0.0f;

@@ -265,6 +265,8 @@ int main(int argc, char** argv)
             QTimer::singleShot(static_cast<int>(milliseconds), &application,
                                [&] { application.terminate(); });
         }
+        // A network receiver instead of the serial port (the preferences may name one too).
+        if (options.source) mainWindow.gpsController().setSource(*options.source);
         StreamTaps taps(mainWindow.gpsController(), mainThread);
         mainWindow.gpsController().setLineTap(&taps);
         taps.attachTo(mainWindow);

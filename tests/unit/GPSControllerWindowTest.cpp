@@ -64,7 +64,7 @@ TEST_F(GPSControllerWindowTest, WakeUpPreparesTheWindow)
     EXPECT_FALSE(c().hasConnection());
 
     // The latitude read-out now shows its number through the position formatter.
-    c().setPosition("120000", "4807.038", "N", "01131.000", "E", "A", std::nullopt);
+    w.handle("$GPGLL,4807.038,N,01131.000,E,120000,A");
     EXPECT_NE(w.latitude.stringValue(), "");
     EXPECT_NE(w.latitude.stringValue().find("48"), std::string::npos);
 }
