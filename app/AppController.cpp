@@ -19,7 +19,7 @@ AppController::~AppController()
             application->setDelegate(nullptr);
 }
 
-void AppController::awakeFromNib()
+void AppController::start()
 {
     platform::Application* application = platform::services().application;
     if (!application) return;
@@ -29,7 +29,6 @@ void AppController::awakeFromNib()
 
 void AppController::saveSettings()
 {
-    if (m_gpsController) m_gpsController->saveSettings();
     if (m_gpsSettingsController) m_gpsSettingsController->saveSettings();
     if (m_saveWindowState) m_saveWindowState();
     std::string failure;
@@ -40,7 +39,7 @@ void AppController::saveSettings()
     if (m_gpsController) m_gpsController->updateMonitor(text);
 }
 
-bool AppController::validateMenuItem(platform::MenuItem* item)
+bool AppController::isMenuItemEnabled(platform::MenuItem* item)
 {
     (void)item;
     return true;

@@ -20,7 +20,7 @@ public:
     AppController& operator=(const AppController&) = delete;
     ~AppController() override;
 
-    // Outlets, set by the window description before awakeFromNib; not owned.
+    // Outlets, set by the window description before start; not owned.
     void setGpsController(GPSController* controller) { m_gpsController = controller; }
     void setGpsSettingsController(GPSSettingsController* controller)
     {
@@ -31,12 +31,12 @@ public:
     void setSaveWindowState(std::function<void()> save) { m_saveWindowState = std::move(save); }
 
     // Becomes the application's delegate.
-    void awakeFromNib();
+    void start();
     // The window controller's settings, the settings drawer's port, rate and units, the
     // window's state, then a flush of the preferences store. A failed flush is told on
     // standard error and in the monitor.
     void saveSettings();
-    bool validateMenuItem(platform::MenuItem* item);
+    bool isMenuItemEnabled(platform::MenuItem* item);
     // Saves the settings; only the first call of a run does, so that an end reached by two
     // ways at once (a signal during Quit) writes once.
     void applicationWillTerminate() override;

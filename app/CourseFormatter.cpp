@@ -11,7 +11,7 @@ void CourseFormatter::setMagnetic(bool magnetic)
     if (!magnetic) setVariation(0.0f);
 }
 
-std::optional<std::string> CourseFormatter::stringForObjectValue(std::optional<float> value) const
+std::optional<std::string> CourseFormatter::format(std::optional<float> value) const
 {
     if (!value) return std::string();
     double course = static_cast<double>(*value) - static_cast<double>(m_variation);

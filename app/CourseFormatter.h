@@ -19,7 +19,7 @@ public:
     void setMagnetic(bool magnetic);
 
     // No value: the empty text. No text for a course that is not a finite number.
-    std::optional<std::string> stringForObjectValue(std::optional<float> value) const override;
+    std::optional<std::string> format(std::optional<float> value) const override;
 
 private:
     float m_variation = 0.0f;

@@ -59,7 +59,7 @@ std::optional<int> indexOf(const std::optional<platform::PreferenceValue>& value
 
 }  // namespace
 
-void GPSSettingsController::awakeFromNib()
+void GPSSettingsController::start()
 {
     if (m_rateComboBox) {
         for (const auto& rate : RateHunt::listRates()) m_rateComboBox->addItemWithObjectValue(rate);
@@ -81,7 +81,7 @@ void GPSSettingsController::awakeFromNib()
 
     // Without any serial device there is nothing to connect to: the program ends unless the
     // user chooses to wait, and then the list fills when the receiver is plugged in.
-    if (m_deviceCount.load() == 0) {
+    if (m_deviceCount.load() == 0 && !m_receiverElsewhere) {
         if (application) application->beep();
         if (Alert::showQuit("NSNoGPS") && application) application->terminate();
     }

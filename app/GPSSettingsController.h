@@ -39,7 +39,7 @@ public:
     void setPortComboBox(platform::ComboBox* box) { m_portComboBox = box; }
     void setUnitsComboBox(platform::ComboBox* box) { m_unitsComboBox = box; }
     // The units shown until the user chooses (0 miles, 1 kilometres): kilometres where the
-    // desktop's locale measures in metres. Set before awakeFromNib.
+    // desktop's locale measures in metres. Set before start.
     void setDefaultUnits(std::uint32_t units) { m_defaultUnits = units; }
     void setSettingsDrawer(platform::Drawer* drawer) { m_settingsDrawer = drawer; }
 
@@ -48,10 +48,10 @@ public:
     // whose default answer ends the program; "Wait for a receiver" lets it run on. The port
     // list shows what each port is; the port captured and stored is its stable path
     // (/dev/serial/by-id/...) where it has one.
-    void awakeFromNib();
+    void start();
     // Lists the ports anew when they changed, keeping the selection; with nothing chosen yet,
     // selects and captures the stored port or a known receiver that appeared. Run every
-    // second by a timer from awakeFromNib(). Main thread.
+    // second by a timer from start(). Main thread.
     void rescanPorts();
     void open();
     void close();
@@ -71,6 +71,9 @@ public:
     std::uint32_t units() const;
     // true when at least one serial device is listed. Any thread.
     bool canConnect() const;
+    // The receiver is read over the network: start() does not ask to end the program when
+    // there is no serial device. Before start().
+    void setReceiverElsewhere(bool elsewhere) { m_receiverElsewhere = elsewhere; }
 
     // Writes the captured port and rate and the units index; the caller flushes the store.
     void saveSettings();
@@ -97,5 +100,6 @@ private:
     std::optional<std::string> m_portString;  // guarded by m_mutex
     std::optional<std::string> m_rateString;  // guarded by m_mutex
     std::optional<std::string> m_storedRate;  // guarded by m_mutex
+    bool m_receiverElsewhere = false;
     std::atomic<int> m_deviceCount{0};
 };

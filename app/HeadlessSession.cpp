@@ -8,6 +8,8 @@
 
 #include "app/Connection.h"
 #include "app/ReceiverConfiguration.h"
+#include "app/SerialLink.h"
+#include "app/SourceLink.h"
 #include "binary/UbxCommands.h"
 #include "sources/ByteSource.h"
 #include "sources/CorrectionQueue.h"
@@ -26,6 +28,8 @@
 
 namespace {
 
+// A read returns after this long on a quiet line, so stop() and the answer clock are seen soon.
+constexpr double kReadWaitSeconds = 0.5;
 
 double nowSeconds()
 {
@@ -42,106 +46,6 @@ HeadlessSession::HeadlessSession(Sink reports, Sink messages, LineTap* tap)
 }
 
 HeadlessSession::~HeadlessSession() = default;
-
-class HeadlessSession::Link {
-public:
-    enum class Read { Data, Quiet, HungUp, Closed };
-    virtual ~Link() = default;
-    // Whatever arrives within half a second into bytes.
-    virtual Read read(ByteBuffer& bytes) = 0;
-    virtual bool write(const std::vector<std::uint8_t>& bytes) = 0;
-    virtual std::uint64_t bytesRead() const = 0;
-    // The line rate it runs at, for a port; nothing for a network source.
-    virtual std::optional<std::uint32_t> lineRate() const { return std::nullopt; }
-    // Reopens the port at another line rate, for a receiver told to change it. False when the
-    // link has no line rate or the port would not open at it.
-    virtual bool reopenAt(std::uint32_t baud)
-    {
-        (void)baud;
-        return false;
-    }
-};
-
-class HeadlessSession::SerialLink : public Link {
-public:
-    // serial: the session's port, replaced when the port is reopened at another rate.
-    SerialLink(HeadlessSession& session, std::unique_ptr<Serial>& serial, std::string path, const std::string& rate)
-        : m_session(session), m_serial(serial), m_path(std::move(path)), m_rate(parsedRate(rate))
-    {
-    }
-    Read read(ByteBuffer& bytes) override
-    {
-        bytes = m_serial->readPortWithin(0.5);
-        if (!bytes.empty()) return Read::Data;
-        if (m_serial->hungUp()) return Read::HungUp;
-        if (!m_serial->isOpen() || m_serial->cancelled()) return Read::Closed;
-        return Read::Quiet;
-    }
-    bool write(const std::vector<std::uint8_t>& bytes) override
-    {
-        return m_serial->writePort(bytes) == bytes.size();
-    }
-    std::uint64_t bytesRead() const override { return m_earlierBytes + m_serial->bytesReceived(); }
-    std::optional<std::uint32_t> lineRate() const override { return m_rate; }
-    bool reopenAt(std::uint32_t baud) override
-    {
-        const std::string rate = std::to_string(baud);
-        if (!Serial::isKnownRate(rate)) return false;
-        // The device is held exclusively: the old descriptor goes before the new one opens.
-        m_earlierBytes += m_serial->bytesReceived();
-        m_serial->closePort();
-        auto next = std::make_unique<Serial>();
-        if (!next->openPort(m_path, rate, false)) return false;
-        {
-            std::lock_guard lock(m_session.m_linkMutex);
-            m_session.m_serial = next.get();
-            if (m_session.m_stopping.load()) next->cancel();
-        }
-        m_serial = std::move(next);
-        m_rate = baud;
-        return true;
-    }
-
-private:
-    static std::optional<std::uint32_t> parsedRate(const std::string& rate)
-    {
-        std::uint32_t baud = 0;
-        const auto [end, error] = std::from_chars(rate.data(), rate.data() + rate.size(), baud);
-        if (error != std::errc{} || end != rate.data() + rate.size() || baud == 0) return std::nullopt;
-        return baud;
-    }
-
-    HeadlessSession& m_session;
-    std::unique_ptr<Serial>& m_serial;
-    std::string m_path;
-    std::optional<std::uint32_t> m_rate;
-    std::uint64_t m_earlierBytes = 0;
-};
-
-class HeadlessSession::SourceLink : public Link {
-public:
-    explicit SourceLink(ByteSource& source) : m_source(source) {}
-    Read read(ByteBuffer& bytes) override
-    {
-        bytes.resize(16384);
-        const ByteSource::ReadResult got = m_source.read(bytes, std::chrono::milliseconds(500));
-        bytes.resize(got.status == ByteSource::ReadStatus::Data ? got.count : 0);
-        m_read += bytes.size();
-        switch (got.status) {
-        case ByteSource::ReadStatus::Data: return Read::Data;
-        case ByteSource::ReadStatus::Quiet: return Read::Quiet;
-        case ByteSource::ReadStatus::HungUp: return Read::HungUp;
-        case ByteSource::ReadStatus::Cancelled: return Read::Closed;
-        }
-        return Read::Closed;
-    }
-    bool write(const std::vector<std::uint8_t>& bytes) override { return m_source.write(bytes); }
-    std::uint64_t bytesRead() const override { return m_read; }
-
-private:
-    ByteSource& m_source;
-    std::uint64_t m_read = 0;
-};
 
 void HeadlessSession::stop()
 {
@@ -200,17 +104,24 @@ bool HeadlessSession::run(const std::string& port, const std::string& rate,
     m_messages("#### Open " + port + " at " + opened.rate);
     if (const auto warning = ConnectionDoctor().sharedUseWarning(port)) m_messages(*warning);
     std::vector<ByteBuffer> firstLines = Connection::initialise(*serial, port, opened.rate);
-    SerialLink link(*this, serial, port, opened.rate);
+    SerialLink link(*serial, port, opened.rate);
+    // A receiver told to change its line rate is followed on a new port object, which stop()
+    // must be able to cancel too.
+    link.setReplacedListener([this](Serial& next) {
+        std::lock_guard lock(m_linkMutex);
+        m_serial = &next;
+        if (m_stopping.load()) next.cancel();
+    });
     readUntilStopped(link, port, std::move(firstLines));
     {
         std::lock_guard lock(m_linkMutex);
         m_serial = nullptr;
     }
-    serial->closePort();
+    link.close();
     return true;
 }
 
-void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
+void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port,
                                        std::vector<ByteBuffer> firstLines)
 {
     ReceiverState state;
@@ -342,18 +253,18 @@ void HeadlessSession::readUntilStopped(Link& link, const std::string& port,
             for (const std::vector<std::uint8_t>& frame : m_corrections->takeAll()) (void)link.write(frame);
         // Whatever the line brings within half a second, cut into NMEA lines and UBX and
         // RTCM 3 frames.
-        const Link::Read got = link.read(bytes);
+        const ReaderLink::Read got = link.read(bytes, kReadWaitSeconds);
         m_bytesRead.store(link.bytesRead());
         results.clear();
-        if (got == Link::Read::HungUp) {
+        if (got == ReaderLink::Read::HungUp) {
             pipeline.drain(results);
             for (LineResult& result : results) take(std::move(result));
             report();
             m_messages(Alert::localizedStringWithKey("NSConnectionLost") + " " + port);
             return;
         }
-        if (got == Link::Read::Closed) break;  // closed or cancelled
-        if (got == Link::Read::Quiet)
+        if (got == ReaderLink::Read::Closed) break;  // closed or cancelled
+        if (got == ReaderLink::Read::Quiet)
             pipeline.drain(results);
         else
             pipeline.feed(bytes, results);

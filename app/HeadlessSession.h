@@ -16,6 +16,7 @@
 class ByteSource;
 class CorrectionQueue;
 class LineTap;
+class ReaderLink;
 class ReceiverState;
 class Serial;
 
@@ -73,11 +74,7 @@ public:
     std::uint64_t bytesRead() const { return m_bytesRead.load(); }
 
 private:
-    // What the read loop needs of a serial port or a network source.
-    class Link;
-    class SerialLink;
-    class SourceLink;
-    void readUntilStopped(Link& link, const std::string& name, std::vector<ByteBuffer> firstLines);
+    void readUntilStopped(ReaderLink& link, const std::string& name, std::vector<ByteBuffer> firstLines);
 
     Sink m_reports;
     Sink m_messages;

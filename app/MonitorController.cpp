@@ -6,7 +6,7 @@
 #include "platform/TextView.h"
 #include "core/Alert.h"
 
-void MonitorController::awakeFromNib()
+void MonitorController::start()
 {
     if (m_monitorDrawer) m_monitorDrawer->setDelegate(this);
     onGPSMonitorStart();

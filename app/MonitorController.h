@@ -35,7 +35,7 @@ public:
     void setClearButton(platform::Button* button) { m_clearButton = button; }
 
     // Starts monitoring and opens the drawer.
-    void awakeFromNib();
+    void start();
     // Start/Stop button: toggles monitoring.
     void onGPSMonitorStart();
     // Clear button: empties the text.

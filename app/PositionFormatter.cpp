@@ -5,15 +5,15 @@
 
 #include "core/FormatText.h"
 
-PositionFormatter::PositionFormatter(int orientation, int format) : m_orientation(orientation)
+PositionFormatter::PositionFormatter(int orientation, int style) : m_orientation(orientation)
 {
-    setFormat(format);
+    setStyle(style);
     setAlign(false);
 }
 
 std::optional<std::string> PositionFormatter::formatPosition(float value) const
 {
-    if (m_format != 1) return std::nullopt;
+    if (m_style != 1) return std::nullopt;
     if (std::isnan(value)) return std::nullopt;
     const double absolute = static_cast<double>(std::fabs(value));
     // Infinite or huge values have no whole degrees in an int; a position never has.
@@ -43,7 +43,7 @@ std::optional<std::string> PositionFormatter::formatPosition(float value) const
     return text;
 }
 
-std::optional<std::string> PositionFormatter::stringForObjectValue(std::optional<float> value) const
+std::optional<std::string> PositionFormatter::format(std::optional<float> value) const
 {
     if (!value) return std::string();
     return formatPosition(*value);

@@ -13,7 +13,7 @@ const float kKilometresPerMile = std::bit_cast<float>(std::uint32_t{0x3FCDFF15})
 
 }  // namespace
 
-std::optional<std::string> SpeedFormatter::stringForObjectValue(std::optional<float> value) const
+std::optional<std::string> SpeedFormatter::format(std::optional<float> value) const
 {
     if (!value) return std::string();
     const float knots = *value;

@@ -16,7 +16,7 @@ public:
     void setUnits(std::uint32_t units) { m_units = units; }
 
     // No value: the empty text.
-    std::optional<std::string> stringForObjectValue(std::optional<float> value) const override;
+    std::optional<std::string> format(std::optional<float> value) const override;
 
 private:
     std::uint32_t m_units = 0;

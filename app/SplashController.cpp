@@ -33,7 +33,7 @@ void launchAndQuit(platform::Workspace& workspace, const std::string& path)
 
 }  // namespace
 
-void SplashController::awakeFromNib()
+void SplashController::start()
 {
     if (m_splashImageView) m_splashImageView->setImageNamed(kSplashImage);
     m_applicationFound = findApplication().has_value();

@@ -17,7 +17,7 @@ class View;
 // desktop's map; and to open the help page. Main thread only.
 class SplashController {
 public:
-    // Outlets, set by the window description before awakeFromNib; not owned.
+    // Outlets, set by the window description before start; not owned.
     void setSplashDrawer(platform::Drawer* drawer) { m_splashDrawer = drawer; }
     void setSplashImageView(platform::ImageView* view) { m_splashImageView = view; }
     void setSplashView(platform::View* view) { m_splashView = view; }
@@ -25,7 +25,7 @@ public:
     void setLaunchButton(platform::Button* button) { m_launchButton = button; }
 
     // Shows the picture, titles the first button after what it will do and opens the drawer.
-    void awakeFromNib();
+    void start();
     // The first button's action: onCorvane when the application was found on waking, else
     // onShowOnMap.
     void onLaunch();

@@ -252,10 +252,10 @@ int main(int argc, char** argv)
         controller.setSatelliteStore(&satellites);
         controller.setMonitorController(&monitor);
         controller.setMainThread(&mainThread);
-        settings.awakeFromNib();
-        monitor.awakeFromNib();
-        satellites.awakeFromNib();
-        controller.awakeFromNib();
+        settings.start();
+        monitor.start();
+        satellites.start();
+        controller.start();
 
         // The simulator's terminal, wherever discovery put it in the list.
         for (int i = 0; i < ports.numberOfItems(); ++i)

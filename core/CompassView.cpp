@@ -54,12 +54,14 @@ void CompassView::setVariation(float variation)
 
 void CompassView::disable()
 {
+    if (!m_enabled) return;
     m_enabled = false;
     setNeedsDisplay();
 }
 
 void CompassView::setBackgroundColor(Color color)
 {
+    if (color == m_backgroundColor) return;
     m_backgroundColor = color;
     setNeedsDisplay();
 }

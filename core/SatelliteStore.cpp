@@ -7,7 +7,7 @@
 #include "platform/Drawer.h"
 #include "core/SkyPlotView.h"
 
-void SatelliteStore::awakeFromNib()
+void SatelliteStore::start()
 {
     m_satelliteArray.clear();
     m_satelliteArray.reserve(kSlots);
@@ -16,9 +16,24 @@ void SatelliteStore::awakeFromNib()
         record->clear();
         m_satelliteArray.push_back(std::move(record));
     }
-    setDop(0.0f, 0.0f, 0.0f);
+    m_inView.clear();
+    m_pDop = m_hDop = m_vDop = 0.0f;
+    update();
     if (m_satelliteDrawer) m_satelliteDrawer->open();
 }
+
+namespace {
+
+bool sameSky(const std::vector<SatelliteInView>& a, const std::vector<SatelliteInView>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const SatelliteInView& x, const SatelliteInView& y) {
+        return x.constellation == y.constellation && x.svid == y.svid && x.elevationDegrees == y.elevationDegrees &&
+               x.azimuthDegrees == y.azimuthDegrees && x.snrDbHz == y.snrDbHz && x.usedInFix == y.usedInFix &&
+               x.health == y.health && x.quality == y.quality;
+    });
+}
+
+}  // namespace
 
 void SatelliteStore::clear()
 {
@@ -34,6 +49,9 @@ void SatelliteStore::setSatellitesInView(std::vector<SatelliteInView> satellites
                      [](const SatelliteInView& a, const SatelliteInView& b) {
                          return a.constellation < b.constellation;
                      });
+    // A cycle that brings the same sky is not drawn again.
+    if (sameSky(satellites, m_inView) && !m_satelliteArray.empty()) return;
+    m_inView = satellites;
     const std::size_t slots = std::max<std::size_t>(kSlots, satellites.size());
     m_satelliteArray.resize(slots);
     for (std::size_t i = 0; i < slots; ++i) {
@@ -67,12 +85,14 @@ void SatelliteStore::update()
 void SatelliteStore::reset()
 {
     clear();
-    setAltitude(0.0f);
-    setDop(0.0f, 0.0f, 0.0f);
+    m_altitudeFeet = 0.0f;
+    m_pDop = m_hDop = m_vDop = 0.0f;
+    update();
 }
 
 void SatelliteStore::setDop(float pdop, float hdop, float vdop)
 {
+    if (pdop == m_pDop && hdop == m_hDop && vdop == m_vDop) return;
     m_pDop = pdop;
     m_hDop = hdop;
     m_vDop = vdop;
@@ -81,6 +101,7 @@ void SatelliteStore::setDop(float pdop, float hdop, float vdop)
 
 void SatelliteStore::setAltitude(float feet)
 {
+    if (feet == m_altitudeFeet) return;
     m_altitudeFeet = feet;
     update();
 }

@@ -20,21 +20,21 @@ class SatelliteStore {
 public:
     static constexpr std::uint32_t kSlots = 12;
 
-    // Outlets, set by the window description before awakeFromNib; not owned.
+    // Outlets, set by the window description before start; not owned.
     void setSatelliteDrawer(platform::Drawer* drawer) { m_satelliteDrawer = drawer; }
     void setSatelliteView(SkyPlotView* view) { m_satelliteView = view; }
 
     // Creates the twelve empty slots, zeroes the DOP values (which redraws) and opens the
     // drawer.
-    void awakeFromNib();
+    void start();
 
     // Empties every slot; no redraw.
     void clear();
-    // The record in a slot, or nullptr at and past size() (and before awakeFromNib). Owned
-    // by the store; valid until the next setSatellitesInView or awakeFromNib.
+    // The record in a slot, or nullptr at and past size() (and before start). Owned
+    // by the store; valid until the next setSatellitesInView or start.
     Satellite* satellite(std::uint32_t index);
     const Satellite* satellite(std::uint32_t index) const;
-    // Number of slots: twelve after awakeFromNib, more while more satellites are in view.
+    // Number of slots: twelve after start, more while more satellites are in view.
     std::uint32_t size() const { return static_cast<std::uint32_t>(m_satelliteArray.size()); }
     // Replaces the whole sky at once and redraws. Satellites are kept grouped by
     // constellation (in the enum's order), each group in the order given, from slot 0;
@@ -70,7 +70,7 @@ private:
     platform::Drawer* m_satelliteDrawer = nullptr;
     SkyPlotView* m_satelliteView = nullptr;
     std::vector<std::shared_ptr<Satellite>> m_satelliteArray;
-    std::vector<SatelliteInView> m_inView;
+    std::vector<SatelliteInView> m_inView;  // as last shown, sorted
     float m_pDop = 0.0f;
     float m_hDop = 0.0f;
     float m_vDop = 0.0f;

@@ -10,7 +10,7 @@ namespace platform {
 class Formatter {
 public:
     virtual ~Formatter() = default;
-    virtual std::optional<std::string> stringForObjectValue(std::optional<float> value) const = 0;
+    virtual std::optional<std::string> format(std::optional<float> value) const = 0;
     // Text back into a value; the read-outs are display-only, so formatters refuse.
     virtual bool getObjectValue(std::optional<float>& value, const std::string& text,
                                 std::string* error) const

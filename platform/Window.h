@@ -18,7 +18,7 @@ class Window {
 public:
     virtual ~Window() = default;
     virtual void center() = 0;
-    virtual void makeKeyAndOrderFront() = 0;
+    virtual void show() = 0;
     virtual void close() = 0;
     virtual Size minSize() const = 0;
     virtual Size size() const = 0;

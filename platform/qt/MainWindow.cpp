@@ -521,7 +521,7 @@ void MainWindow::connectAppController()
     m_appController->setGpsSettingsController(m_gpsSettingsController.get());
     m_appController->setSaveWindowState([this] { saveWindowState(); });
     m_quitItem->setValidator(
-        [this](platform::MenuItem* item) { return m_appController->validateMenuItem(item); });
+        [this](platform::MenuItem* item) { return m_appController->isMenuItemEnabled(item); });
 }
 
 void MainWindow::connectWindowController()
@@ -557,7 +557,7 @@ void MainWindow::connectWindowController()
 
     m_connectItem->setAction([this] { m_gpsController->onGPSConnect(); });
     m_connectItem->setValidator(
-        [this](platform::MenuItem* item) { return m_gpsController->validateMenuItem(item); });
+        [this](platform::MenuItem* item) { return m_gpsController->isMenuItemEnabled(item); });
     m_disconnectItem->setAction([this] { m_gpsController->closeConnection(); });
     m_disconnectItem->setValidator(
         [this](platform::MenuItem*) { return m_gpsController->hasConnection(); });
@@ -621,16 +621,16 @@ void MainWindow::connectSplashController()
     m_learnMoreButton->setAction([this] { m_splashController->onLearnMore(); });
 }
 
-void MainWindow::awakeFromNib()
+void MainWindow::start()
 {
     // Start-up order: window controller, settings, monitor, satellite store, splash,
     // application controller.
-    m_gpsController->awakeFromNib();
-    m_gpsSettingsController->awakeFromNib();
-    m_monitorController->awakeFromNib();
-    m_satelliteStore->awakeFromNib();
-    m_splashController->awakeFromNib();
-    m_appController->awakeFromNib();
+    m_gpsController->start();
+    m_gpsSettingsController->start();
+    m_monitorController->start();
+    m_satelliteStore->start();
+    m_splashController->start();
+    m_appController->start();
     if (m_application.isTerminating()) return;
     // Panes opened while the window was hidden count in its size only once it shows. It
     // shows first off the screen, so that the desktop sees it once, at the size it keeps.
@@ -640,7 +640,7 @@ void MainWindow::awakeFromNib()
     restoreWindowState();
     widget->hide();
     widget->setAttribute(Qt::WA_DontShowOnScreen, false);
-    m_window.makeKeyAndOrderFront();
+    m_window.show();
     // Shown for real, the window has the desktop's frame around it, which must fit too.
     keepOnScreen(*widget);
     fitReadoutTexts();

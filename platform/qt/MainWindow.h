@@ -53,9 +53,9 @@ public:
     explicit MainWindow(QtApplication& application);
     ~MainWindow() override;
 
-    // Runs each object's awakeFromNib in start-up order, then shows the window (unless a
+    // Runs each object's start in start-up order, then shows the window (unless a
     // wake-up ended the application).
-    void awakeFromNib();
+    void start();
 
     QtWindow& window() { return m_window; }
     GPSController& gpsController() { return *m_gpsController; }

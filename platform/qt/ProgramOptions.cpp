@@ -153,7 +153,7 @@ std::string ProgramOptions::usage(const std::string& program)
     return "Usage: " + program +
            " [--port PATH]... [--rate RATE] [--simulate] [--screenshot FILE.png]\n"
            "       [--quit-after SECONDS] [--record FILE] [--replay FILE [--speed N|max]]\n"
-           "       [--share [ADDRESS:]PORT]\n"
+           "       [--share [ADDRESS:]PORT] [--source URL]\n"
            "       " + program + " --headless (--port PATH | --source URL | --simulate | --replay FILE)\n"
            "       [--rate RATE] [--ntrip URL] [--record FILE] [--share [ADDRESS:]PORT]\n"
            "       [--set KEY=VALUE]... [--save] [--quit-after SECONDS]\n"
@@ -187,7 +187,7 @@ std::string ProgramOptions::usage(const std::string& program)
            "  --share [ADDRESS:]PORT re-send valid sentences to TCP clients (default address\n"
            "                         127.0.0.1) and on a pseudo-terminal linked at\n"
            "                         $XDG_RUNTIME_DIR/gpsdesk/nmea\n"
-           "  --source URL           read a receiver over the network (headless): tcp://HOST:PORT\n"
+           "  --source URL           read a receiver over the network: tcp://HOST:PORT\n"
            "                         for one sending NMEA or UBX over TCP, gpsd://HOST[:PORT]\n"
            "                         [/DEVICE] to read through a running gpsd (no configuration)\n"
            "  --ntrip URL            corrections for an RTK receiver from an NTRIP caster,\n"

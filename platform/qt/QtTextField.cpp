@@ -48,7 +48,7 @@ void QtTextField::showValue()
     if (!m_value) {
         display(QString());
     } else if (m_formatter) {
-        const auto text = m_formatter->stringForObjectValue(m_value);
+        const auto text = m_formatter->format(m_value);
         display(text ? QString::fromStdString(*text) : QString());
     } else {
         display(QString::number(static_cast<double>(*m_value)));

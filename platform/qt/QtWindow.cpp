@@ -137,7 +137,7 @@ void QtWindow::center()
     m_widget->move(frame.topLeft());
 }
 
-void QtWindow::makeKeyAndOrderFront()
+void QtWindow::show()
 {
     m_widget->show();
     m_widget->raise();

@@ -22,7 +22,7 @@ public:
     QMainWindow* widget() const;
 
     void center() override;
-    void makeKeyAndOrderFront() override;
+    void show() override;
     void close() override;
     platform::Size minSize() const override;
     platform::Size size() const override;

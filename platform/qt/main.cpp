@@ -270,6 +270,8 @@ int main(int argc, char** argv)
             QTimer::singleShot(static_cast<int>(milliseconds), &application,
                                [&] { application.terminate(); });
         }
+        // A network receiver instead of the serial port (the preferences may name one too).
+        if (options.source) mainWindow.gpsController().setSource(*options.source);
         StreamTaps taps(mainWindow.gpsController(), mainThread);
         mainWindow.gpsController().setLineTap(&taps);
         taps.attachTo(mainWindow);
@@ -307,7 +309,7 @@ int main(int argc, char** argv)
             }
         }
         if (exitCode == 0) {
-            mainWindow.awakeFromNib();
+            mainWindow.start();
             // Once the loop runs, over the window: what became of the preferences file.
             QTimer::singleShot(0, &application, [&] { tellAboutPreferences(userPreferences); });
         }

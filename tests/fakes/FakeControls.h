@@ -57,7 +57,7 @@ public:
         if (!showsNumber) return text;
         if (!value) return {};
         if (!formatter) return std::to_string(*value);
-        return formatter->stringForObjectValue(value).value_or("");
+        return formatter->format(value).value_or("");
     }
 };
 
@@ -133,7 +133,7 @@ public:
     platform::WindowDelegate* delegate = nullptr;
 
     void center() override { ++centerCount; }
-    void makeKeyAndOrderFront() override {}
+    void show() override {}
     void close() override
     {
         ++closeCount;

@@ -87,7 +87,7 @@ TEST_F(MainWindowTest, PanesSitOnFourSidesOfOneWindowAndThePictureHoldsTheSheet)
 {
     MainWindow& mainWindow = *this->mainWindow;
     QMainWindow* window = mainWindow.window().widget();
-    mainWindow.awakeFromNib();
+    mainWindow.start();
     for (QtDrawer* drawer : {&mainWindow.settingsDrawer(), &mainWindow.monitorDrawer(),
                              &mainWindow.satelliteDrawer(), &mainWindow.splashDrawer()}) {
         drawer->open();
@@ -136,7 +136,7 @@ TEST_F(MainWindowTest, PanesSitOnFourSidesOfOneWindowAndThePictureHoldsTheSheet)
 TEST_F(MainWindowTest, MenusCarryTheKeysAndDisableWhatNobodyProvides)
 {
     MainWindow& mainWindow = *this->mainWindow;
-    mainWindow.awakeFromNib();
+    mainWindow.start();
     const struct {
         const char* name;
         QKeySequence keys;
@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, MenusCarryTheKeysAndDisableWhatNobodyProvides)
 
 TEST_F(MainWindowTest, RemembersItsPanesAndPlaceForTheNextRun)
 {
-    mainWindow->awakeFromNib();
+    mainWindow->start();
     QCoreApplication::processEvents();
     EXPECT_TRUE(mainWindow->monitorDrawer().isOpen()) << "first start: the controllers' panes";
     // Small enough to stand anywhere on the test's screen.
@@ -223,7 +223,7 @@ TEST_F(MainWindowTest, RemembersItsPanesAndPlaceForTheNextRun)
     EXPECT_EQ(std::get<std::string>(preferences.values.at("openPanes")), "settings,overview");
 
     remake();
-    mainWindow->awakeFromNib();
+    mainWindow->start();
     QCoreApplication::processEvents();
     EXPECT_FALSE(mainWindow->monitorDrawer().isOpen());
     EXPECT_TRUE(mainWindow->settingsDrawer().isOpen());
@@ -235,14 +235,14 @@ TEST_F(MainWindowTest, RemembersItsPanesAndPlaceForTheNextRun)
     // A damaged record is no reason not to start: the window takes its first-start place.
     preferences.values["windowGeometry"] = std::string("not a window");
     remake();
-    mainWindow->awakeFromNib();
+    mainWindow->start();
     EXPECT_TRUE(mainWindow->window().widget()->isVisible());
     EXPECT_TRUE(alerts.panels.empty());
 }
 
 TEST_F(MainWindowTest, EveryPaneOpenStaysOnTheScreenAndAStoredPlaceIsKeptOnIt)
 {
-    mainWindow->awakeFromNib();
+    mainWindow->start();
     QCoreApplication::processEvents();
     QMainWindow* window = mainWindow->window().widget();
     const QRect screen = window->screen()->availableGeometry();
@@ -256,7 +256,7 @@ TEST_F(MainWindowTest, EveryPaneOpenStaysOnTheScreenAndAStoredPlaceIsKeptOnIt)
     window->setGeometry(screen.right() - 100, screen.bottom() - 50, screen.width() * 2, screen.height() * 2);
     preferences.values["windowGeometry"] = window->saveGeometry().toBase64().toStdString();
     remake();
-    mainWindow->awakeFromNib();
+    mainWindow->start();
     window = mainWindow->window().widget();
     QCoreApplication::processEvents();
     EXPECT_TRUE(mainWindow->receiverTestDrawer().isOpen());
@@ -272,7 +272,7 @@ TEST_F(MainWindowTest, EveryPaneOpenStaysOnTheScreenAndAStoredPlaceIsKeptOnIt)
 TEST_F(MainWindowTest, ReadoutsFitTheirTextsAtTheFirstSize)
 {
     MainWindow& mainWindow = *this->mainWindow;
-    mainWindow.awakeFromNib();
+    mainWindow.start();
     QCoreApplication::processEvents();
     // The widest texts the read-outs show must not be cut off.
     const struct {
@@ -300,7 +300,7 @@ TEST_F(MainWindowTest, ReadoutsFitTheirTextsAtTheFirstSize)
 TEST_F(MainWindowTest, AStaleReadoutIsDrawnGreyed)
 {
     MainWindow& mainWindow = *this->mainWindow;
-    mainWindow.awakeFromNib();
+    mainWindow.start();
     QCoreApplication::processEvents();
     QtTextField& field = mainWindow.readoutField(MainWindow::Sog);
     field.setStringValue("11.5 MPH");
@@ -315,7 +315,7 @@ TEST_F(MainWindowTest, AStaleReadoutIsDrawnGreyed)
 TEST_F(MainWindowTest, StartsWithItsDrawersAndKeepsItsProportionsWithLargerTextWhenWidened)
 {
     MainWindow& mainWindow = *this->mainWindow;
-    mainWindow.awakeFromNib();
+    mainWindow.start();
     QCoreApplication::processEvents();
     EXPECT_TRUE(alerts.panels.empty()) << "a device is listed: no NSNoGPS panel";
     EXPECT_TRUE(mainWindow.monitorDrawer().isOpen());
@@ -395,7 +395,7 @@ TEST_F(MainWindowTest, EveryVisibleTextComesFromBothTables)
         platform::posix::StringsBundle texts(std::string(GPSDESK_SOURCE_DIR) + "/resources", {language});
         platform::services().bundle = &texts;
         remake();
-        mainWindow->awakeFromNib();
+        mainWindow->start();
         QCoreApplication::processEvents();
         for (const QString& text : visibleTexts(mainWindow->window().widget())) {
             EXPECT_TRUE(known.count(text)) << "not from the tables: \"" << text.toStdString() << "\"";

@@ -30,7 +30,7 @@ namespace {
 
 class HalfFormatter : public platform::Formatter {
 public:
-    std::optional<std::string> stringForObjectValue(std::optional<float> value) const override
+    std::optional<std::string> format(std::optional<float> value) const override
     {
         if (!value || *value < 0) return std::nullopt;
         return "v=" + std::to_string(static_cast<int>(*value / 2));
@@ -238,7 +238,7 @@ TEST(QtWindowTest, TakesTheDelegatesSizeAndTellsOfTheCloseOnce)
     ProportionalDelegate delegate;
     delegate.window = &window;
     window.setDelegate(&delegate);
-    window.makeKeyAndOrderFront();
+    window.show();
     window.widget()->resize(600, 220);  // the user drags wider
     EXPECT_EQ(window.size().width, 600.0f);
     EXPECT_EQ(window.size().height, 300.0f) << "1.5 times as wide, 1.5 times as high";
@@ -264,7 +264,7 @@ TEST(QtDrawerTest, IsAPaneOfTheWindowThatMakesRoomAndReportsEveryClose)
     right.open();
     bottom.open();
     window.widget()->resize(window.widget()->minimumSizeHint());
-    window.makeKeyAndOrderFront();
+    window.show();
     QCoreApplication::processEvents();
     EXPECT_TRUE(right.panel()->isVisible()) << "open before the window shows, visible after";
     EXPECT_FALSE(right.panel()->isWindow()) << "a pane is no window of its own";
@@ -301,7 +301,7 @@ TEST(QtAlertsTest, SheetReturnsAtOnceAndShowsTextLiterally)
 {
     guiTestApp();
     QtWindow window;
-    window.makeKeyAndOrderFront();
+    window.show();
     QtAlerts alerts;
     int ended = 0;
     alerts.beginSheet(&window, "100% <b>lost</b>", std::string("/dev/<i>tty</i>"), "OK",

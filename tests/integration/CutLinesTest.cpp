@@ -49,7 +49,7 @@ TEST_F(CutLinesTest, NoReadoutShowsAValueTheWholeStreamDidNotCarry)
         controllertest::MainWindow whole;
         whole.controller->setSleeper(&sleeper);
         whole.wakeDrawers();
-        whole.controller->awakeFromNib();
+        whole.controller->start();
         for (auto& [name, field] : readouts(whole)) field->keepHistory = true;
         sim::Scenario route(kSeed, false);
         for (int second = 0; second < 3600; ++second) {

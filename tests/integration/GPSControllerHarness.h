@@ -160,7 +160,7 @@ protected:
     void wake()
     {
         window->wakeDrawers();
-        controller().awakeFromNib();
+        controller().start();
     }
 
     bool until(const std::function<bool()>& done, double seconds = 10.0)

@@ -146,8 +146,8 @@ Expected expectedFor(const fs::path& log, const Expected& before)
         const float longitude = NMEA::position(lonText, field(lat + 3));
         if (!(longitude > -180.0f && longitude < 180.0f && latitude > -90.0f && latitude < 90.0f))
             continue;
-        expected.latitude = latitudeFormat.stringForObjectValue(latitude).value_or("");
-        expected.longitude = longitudeFormat.stringForObjectValue(longitude).value_or("");
+        expected.latitude = latitudeFormat.format(latitude).value_or("");
+        expected.longitude = longitudeFormat.format(longitude).value_or("");
     }
     return expected;
 }

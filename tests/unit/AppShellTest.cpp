@@ -39,14 +39,14 @@ struct Splash {
 TEST(SplashControllerTest, WakeShowsThePictureAndOpensTheDrawer)
 {
     Splash splash;
-    splash.controller.awakeFromNib();
+    splash.controller.start();
     EXPECT_EQ(splash.image.imageName, "splash.png");
     EXPECT_TRUE(splash.drawer.isOpen());
 
     // A missing picture is not an error: the drawer still opens, nothing is shown.
     Splash bare;
     bare.image.available = false;
-    bare.controller.awakeFromNib();
+    bare.controller.start();
     EXPECT_TRUE(bare.drawer.isOpen());
     EXPECT_TRUE(bare.platform.alerts.panels.empty());
 }
@@ -101,7 +101,7 @@ TEST(SplashControllerTest, WithoutTheApplicationTheButtonShowsThePositionOnTheMa
     Splash splash;
     fakes::FakeButton button;
     splash.controller.setLaunchButton(&button);
-    splash.controller.awakeFromNib();
+    splash.controller.start();
     EXPECT_EQ(button.currentTitle, "button.showOnMap");
     EXPECT_FALSE(button.enabled) << "no position yet";
     splash.controller.onLaunch();
@@ -125,7 +125,7 @@ TEST(SplashControllerTest, WithoutTheApplicationTheButtonShowsThePositionOnTheMa
     fakes::FakeButton start;
     installed.controller.setLaunchButton(&start);
     installed.platform.workspace.executables = {kInstalled};
-    installed.controller.awakeFromNib();
+    installed.controller.start();
     EXPECT_EQ(start.currentTitle, "button.startCompanion");
     EXPECT_TRUE(start.enabled);
     installed.controller.onLaunch();
@@ -228,7 +228,7 @@ struct Shell {
         app.setGpsSettingsController(&settings);
         splash.setSplashDrawer(&splashDrawer);
         splash.setSplashImageView(&image);
-        app.awakeFromNib();
+        app.start();
         units.items = {"Miles", "Kilometer", "Nautical Miles"};
         units.selected = 2;
     }
@@ -306,8 +306,8 @@ TEST(AppControllerTest, NoSaveWithoutAnEndAndEveryMenuItemEnabled)
     shell.splash.onCorvane();  // nowhere to be found: the application goes on
     EXPECT_EQ(shell.saves(), 0);
     fakes::FakeMenuItem item;
-    EXPECT_TRUE(shell.app.validateMenuItem(&item));
-    EXPECT_TRUE(shell.app.validateMenuItem(nullptr));
+    EXPECT_TRUE(shell.app.isMenuItemEnabled(&item));
+    EXPECT_TRUE(shell.app.isMenuItemEnabled(nullptr));
 }
 
 TEST(AppControllerTest, GoingAwayLeavesTheApplicationNoDelegate)
@@ -315,7 +315,7 @@ TEST(AppControllerTest, GoingAwayLeavesTheApplicationNoDelegate)
     fakes::FakePlatform platform;
     {
         AppController app;
-        app.awakeFromNib();
+        app.start();
         EXPECT_EQ(platform.application.delegate, &app);
     }
     EXPECT_EQ(platform.application.delegate, nullptr);

@@ -48,7 +48,7 @@ TEST(PositionFormatterTest, DegreesAndDecimalMinutesWithHemisphere)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
         EXPECT_EQ(c.formatter->formatPosition(c.value), c.expected);
-        EXPECT_EQ(c.formatter->stringForObjectValue(c.value), c.expected);
+        EXPECT_EQ(c.formatter->format(c.value), c.expected);
     }
 }
 
@@ -62,14 +62,14 @@ TEST(PositionFormatterTest, TheDegreeMarkIsValidUtf8)
 TEST(PositionFormatterTest, NoTextForOtherFormatsOrNonNumbersAndEmptyForNoValue)
 {
     PositionFormatter formatter(0, 2);
-    EXPECT_EQ(formatter.format(), 2);
+    EXPECT_EQ(formatter.style(), 2);
     EXPECT_FALSE(formatter.align());
     EXPECT_EQ(formatter.formatPosition(10.0f), std::nullopt);
-    formatter.setFormat(1);
+    formatter.setStyle(1);
     EXPECT_EQ(formatter.formatPosition(kNaN), std::nullopt);
     EXPECT_EQ(formatter.formatPosition(kInf), std::nullopt);
     EXPECT_EQ(formatter.formatPosition(-3e9f), std::nullopt);
-    EXPECT_EQ(formatter.stringForObjectValue(std::nullopt), "");
+    EXPECT_EQ(formatter.format(std::nullopt), "");
 
     std::optional<float> value = 1.0f;
     std::string error = "untouched";
@@ -98,13 +98,13 @@ TEST(SpeedFormatterTest, SpeedInTheChosenUnitWithSinglePrecisionSteps)
         {1, 238.8f, "442.2 KM/H"},
     };
     SpeedFormatter formatter;
-    EXPECT_EQ(formatter.stringForObjectValue(10.0f), "11.5 MPH");  // starts in miles per hour
+    EXPECT_EQ(formatter.format(10.0f), "11.5 MPH");  // starts in miles per hour
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
         formatter.setUnits(c.units);
-        EXPECT_EQ(formatter.stringForObjectValue(c.knots), c.expected);
+        EXPECT_EQ(formatter.format(c.knots), c.expected);
     }
-    EXPECT_EQ(formatter.stringForObjectValue(std::nullopt), "");
+    EXPECT_EQ(formatter.format(std::nullopt), "");
 }
 
 TEST(CourseFormatterTest, WholeDegreesWithOneWrapStepEachWay)
@@ -121,32 +121,32 @@ TEST(CourseFormatterTest, WholeDegreesWithOneWrapStepEachWay)
     CourseFormatter formatter;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
-        EXPECT_EQ(formatter.stringForObjectValue(c.course), c.expected);
+        EXPECT_EQ(formatter.format(c.course), c.expected);
     }
-    EXPECT_EQ(formatter.stringForObjectValue(std::nullopt), "");
-    EXPECT_EQ(formatter.stringForObjectValue(kNaN), std::nullopt);
-    EXPECT_EQ(formatter.stringForObjectValue(kInf), std::nullopt);
+    EXPECT_EQ(formatter.format(std::nullopt), "");
+    EXPECT_EQ(formatter.format(kNaN), std::nullopt);
+    EXPECT_EQ(formatter.format(kInf), std::nullopt);
 }
 
 TEST(CourseFormatterTest, VariationMarksTheCourseMagneticUntilMagneticIsTurnedOff)
 {
     CourseFormatter formatter;
     formatter.setVariation(15.0f);
-    EXPECT_EQ(formatter.stringForObjectValue(10.0f), "355\u00BA MAG");
+    EXPECT_EQ(formatter.format(10.0f), "355\u00BA MAG");
     formatter.setVariation(-0.01f);
-    EXPECT_EQ(formatter.stringForObjectValue(10.0f), "10\u00BA MAG");
+    EXPECT_EQ(formatter.format(10.0f), "10\u00BA MAG");
     formatter.setVariation(0.009f);
-    EXPECT_EQ(formatter.stringForObjectValue(10.0f), "9\u00BA TRUE");
+    EXPECT_EQ(formatter.format(10.0f), "9\u00BA TRUE");
 
     formatter.setVariation(15.0f);
     formatter.setMagnetic(true);  // keeps the variation
     EXPECT_EQ(formatter.variation(), 15.0f);
     formatter.setMagnetic(false);
     EXPECT_EQ(formatter.variation(), 0.0f);
-    EXPECT_EQ(formatter.stringForObjectValue(10.0f), "10\u00BA TRUE");
+    EXPECT_EQ(formatter.format(10.0f), "10\u00BA TRUE");
 
     formatter.setMagnetic(true);
-    EXPECT_EQ(formatter.stringForObjectValue(10.0f), "10\u00BA MAG");
+    EXPECT_EQ(formatter.format(10.0f), "10\u00BA MAG");
 }
 
 TEST(FormatterTest, AFieldShowsTheFormattersTextAndNothingForNoValue)
@@ -166,7 +166,7 @@ TEST(FormatterTest, TextsKeepTheDecimalPointUnderACommaLocale)
     if (!testlocale::switchToGerman(LC_NUMERIC))
         GTEST_SKIP() << "no locale with a decimal comma available (localedef failed)";
     SpeedFormatter speed;
-    const auto speedText = speed.stringForObjectValue(10.0f);
+    const auto speedText = speed.format(10.0f);
     const auto positionText = PositionFormatter(0, 1).formatPosition(37.7749f);
     testlocale::restore(LC_NUMERIC);
     EXPECT_EQ(speedText, "11.5 MPH");

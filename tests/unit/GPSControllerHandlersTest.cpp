@@ -2,7 +2,6 @@
 // The six sentence handlers and the catch-all, driven directly on the main thread.
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -14,7 +13,6 @@
 #include "core/SkyPlotView.h"
 #include "core/Serial.h"
 #include "core/SentenceTable.h"
-#include "fakes/GermanLocale.h"
 #include "unit/GPSControllerTestSupport.h"
 
 using controllertest::MainWindow;
@@ -172,7 +170,7 @@ TEST_F(GPSControllerHandlersTest, UnknownTypesShowYellowOnlyWhenTheyStartWithDol
 TEST_F(GPSControllerHandlersTest, MonitorEchoIsValidUtf8ForHighBytes)
 {
     ByteBuffer buffer = controllertest::sentence("$GPTXT,caf\xE9");
-    c().updateUnknown(buffer);
+    c().handleVerifiedSentence(buffer);  // a type the table ignores
     EXPECT_EQ(w.monitorText.string(), "$GPTXT,caf\xC3\xA9\n");
 }
 
@@ -239,8 +237,8 @@ TEST_F(GPSControllerHandlersTest, PositionsOutsideTheValidRangeAreNotShown)
         SCOPED_TRACE(k.name);
         w.latitude.value.reset();
         w.longitude.value.reset();
-        c().setPosition("120000", k.latitude, k.latitudeHemisphere, k.longitude,
-                        k.longitudeHemisphere, "A", std::nullopt);
+        w.handle(std::string("$GPGGA,120000,") + k.latitude + "," + k.latitudeHemisphere + "," + k.longitude + "," +
+                 k.longitudeHemisphere + ",1,08,0.9,545.4,M,46.9,M,,");
         EXPECT_EQ(w.latitude.value.has_value(), k.shown);
         EXPECT_EQ(w.longitude.value.has_value(), k.shown);
     }
@@ -248,15 +246,9 @@ TEST_F(GPSControllerHandlersTest, PositionsOutsideTheValidRangeAreNotShown)
 
 TEST_F(GPSControllerHandlersTest, UtcTextIsCutToWholeSeconds)
 {
-    EXPECT_EQ(GPSController::formatUtcToLocal("123519.00"), "12:35:19");
-    EXPECT_EQ(GPSController::formatUtcToLocal(""), "");
-    EXPECT_EQ(GPSController::formatUtcToLocal(std::nullopt), "");
-
-    c().setPosition("123519.00", std::nullopt, std::nullopt, std::nullopt, std::nullopt, "A",
-                    std::nullopt);
+    w.handle("$GPGGA,123519.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
     EXPECT_EQ(w.utc.text, "12:35:19");
-    c().setPosition("12352", std::nullopt, std::nullopt, std::nullopt, std::nullopt, "A",
-                    std::nullopt);
+    w.handle("$GPGGA,12352,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
     EXPECT_EQ(w.utc.text, "12:35:19");  // five characters: left alone
 }
 
@@ -298,20 +290,20 @@ TEST_F(GPSControllerHandlersTest, VoidFixSpeedAndCourseAreShownGreyed)
     EXPECT_FLOAT_EQ(*w.sog.value, 10.0f);
     EXPECT_FLOAT_EQ(*w.cog.value, 90.0f);
     SpeedFormatter miles;
-    EXPECT_EQ(miles.stringForObjectValue(*w.sog.value), "11.5 MPH");
+    EXPECT_EQ(miles.format(*w.sog.value), "11.5 MPH");
     EXPECT_TRUE(w.sog.stale);
     EXPECT_TRUE(w.cog.stale);
     EXPECT_EQ(w.compass.heading(), 45u);
     EXPECT_FALSE(c().receiverState().speedKnots()) << "no motion of a fix";
 
-    c().freshnessTimer();
+    c().readouts().freshnessTimer();
     EXPECT_TRUE(w.sog.stale) << "the freshness watch keeps them greyed";
     EXPECT_TRUE(w.cog.stale);
 
     w.handle("$GPRMC,081837,A,3751.65,S,14507.36,E,10.0,090.0,130998,,");
     EXPECT_FALSE(w.sog.stale);
     EXPECT_FALSE(w.cog.stale);
-    c().freshnessTimer();
+    c().readouts().freshnessTimer();
     EXPECT_FALSE(w.sog.stale);
     EXPECT_EQ(w.compass.heading(), 90u);
 }
@@ -346,13 +338,13 @@ TEST_F(GPSControllerHandlersTest, SpeedAndCourseTheEpochDoesNotSupplyAreBlank)
 
 TEST_F(GPSControllerHandlersTest, CompassHeadingStaysWithinTheCardForOddCourses)
 {
-    c().setCogSog("360.0", "5");
+    c().readouts().setCogSog(360.0f, 5.0f);
     EXPECT_EQ(w.compass.heading(), 0u);
-    c().setCogSog("-10.5", "5");
+    c().readouts().setCogSog(-10.5f, 5.0f);
     EXPECT_EQ(w.compass.heading(), 350u);
-    c().setCogSog("725", "5");
+    c().readouts().setCogSog(725.0f, 5.0f);
     EXPECT_EQ(w.compass.heading(), 5u);
-    c().setCogSog("1e39", "5");  // out of float range: no heading at all
+    c().readouts().setCogSog(std::numeric_limits<float>::infinity(), 5.0f);  // no heading at all
     EXPECT_EQ(w.compass.heading(), 5u);
 }
 
@@ -475,46 +467,6 @@ TEST_F(GPSControllerHandlersTest, GsvSentenceNumbersOfAnySizeAreHarmless)
         for (std::uint32_t i = 0; i < 12; ++i) EXPECT_NE(w.satellites.satellite(i)->number(), 7);
     }
     EXPECT_EQ(w.satellites.satellite(0)->number(), 5);
-}
-
-struct NumberCase {
-    const char* text;
-    std::int32_t whole;
-    float real;
-};
-const NumberCase kNumberCases[] = {
-    {"4807.038", 4807, 4807.038f}, {"  12.5xyz", 12, 12.5f}, {"-3", -3, -3.0f},
-    {"+7.25", 7, 7.25f},           {"", 0, 0.0f},            {"abc", 0, 0.0f},
-    {".5", 0, 0.5f},               {"1e3", 1, 1000.0f},      {"inf", 0, 0.0f},
-    {"nan", 0, 0.0f},              {"0x1A", 0, 0.0f},        {"3,5", 3, 3.0f},
-    {"99999999999", std::numeric_limits<std::int32_t>::max(), 99999999999.0f},
-    {"-99999999999", std::numeric_limits<std::int32_t>::min(), -99999999999.0f},
-};
-
-void expectLeadingNumbers()
-{
-    for (const NumberCase& k : kNumberCases) {
-        SCOPED_TRACE(k.text);
-        EXPECT_EQ(GPSController::intValue(k.text), k.whole);
-        EXPECT_FLOAT_EQ(GPSController::floatValue(k.text), k.real);
-    }
-    EXPECT_TRUE(std::isinf(GPSController::floatValue("1e39")));
-}
-
-TEST(GPSControllerNumbers, LeadingNumbersOfReceivedTexts)
-{
-    expectLeadingNumbers();
-}
-
-// A desktop session with a decimal comma (Qt sets the process locale from the
-// environment) must not turn "4807.038" into 4807.
-TEST(GPSControllerNumbers, ADecimalCommaLocaleChangesNothing)
-{
-    const bool german = testlocale::switchToGerman(LC_ALL);
-    if (!german) GTEST_SKIP() << "no German locale available (localedef failed)";
-    EXPECT_NE(std::strtof("4807.038", nullptr), 4807.038f) << "the locale is not in effect";
-    expectLeadingNumbers();
-    testlocale::restore(LC_ALL);
 }
 
 }  // namespace

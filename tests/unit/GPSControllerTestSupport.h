@@ -115,9 +115,9 @@ struct MainWindow {
     // The drawers' and store's wake-up, without the window controller's (no thread).
     void wakeDrawers()
     {
-        settings.awakeFromNib();
-        monitor.awakeFromNib();
-        satellites.awakeFromNib();
+        settings.start();
+        monitor.start();
+        satellites.start();
     }
 
     // Runs a sentence text (without checksum) through the sentence table and its handler,

@@ -47,7 +47,7 @@ TEST_F(GPSControllerWindowTest, WakeUpPreparesTheWindow)
     w.wakeDrawers();
     w.utc.setStringValue("stale");
     w.latitude.setObjectValue(1.0f);
-    c().awakeFromNib();
+    c().start();
 
     EXPECT_EQ(w.window.centerCount, 1);
     EXPECT_NE(w.latitude.formatter, nullptr);
@@ -64,7 +64,7 @@ TEST_F(GPSControllerWindowTest, WakeUpPreparesTheWindow)
     EXPECT_FALSE(c().hasConnection());
 
     // The latitude read-out now shows its number through the position formatter.
-    c().setPosition("120000", "4807.038", "N", "01131.000", "E", "A", std::nullopt);
+    w.handle("$GPGLL,4807.038,N,01131.000,E,120000,A");
     EXPECT_NE(w.latitude.stringValue(), "");
     EXPECT_NE(w.latitude.stringValue().find("48"), std::string::npos);
 }
@@ -107,14 +107,14 @@ TEST_F(GPSControllerWindowTest, SettingsChangeWithoutAUsableSelectionKeepsTheCon
 TEST_F(GPSControllerWindowTest, ConnectMenuItemFollowsTheDeviceList)
 {
     w.wakeDrawers();
-    EXPECT_TRUE(c().validateMenuItem(&w.connectMenuItem));
-    EXPECT_TRUE(c().validateMenuItem(&w.quitMenuItem));
+    EXPECT_TRUE(c().isMenuItemEnabled(&w.connectMenuItem));
+    EXPECT_TRUE(c().isMenuItemEnabled(&w.quitMenuItem));
 
     Serial::clearExtraPorts();
     MainWindow empty;
     empty.wakeDrawers();  // no device: the program is asked to end
-    EXPECT_FALSE(empty.controller->validateMenuItem(&empty.connectMenuItem));
-    EXPECT_TRUE(empty.controller->validateMenuItem(&empty.quitMenuItem));
+    EXPECT_FALSE(empty.controller->isMenuItemEnabled(&empty.connectMenuItem));
+    EXPECT_TRUE(empty.controller->isMenuItemEnabled(&empty.quitMenuItem));
 }
 
 TEST_F(GPSControllerWindowTest, ConnectionClosedClearsTheDisplay)
@@ -146,7 +146,7 @@ TEST_F(GPSControllerWindowTest, ConnectionClosedClearsTheDisplay)
 TEST_F(GPSControllerWindowTest, NoStalenessWarningWithoutAConnection)
 {
     w.wakeDrawers();
-    c().awakeFromNib();
+    c().start();
     for (int i = 0; i < 20; ++i) {
         platform.clock.advance(15);
         positionTimer()->fire();
@@ -192,7 +192,7 @@ TEST_F(GPSControllerWindowTest, ResizingKeepsTheMinimumSizesProportions)
 TEST_F(GPSControllerWindowTest, UnitsChangeShowsWithTheNextSpeed)
 {
     w.wakeDrawers();
-    c().awakeFromNib();
+    c().start();
     w.handle("$GPVTG,054.7,T,,M,10.0,N,,K");
     const std::string miles = w.sog.stringValue();
     w.unitsBox.selectItemAtIndex(2);
@@ -207,7 +207,7 @@ TEST_F(GPSControllerWindowTest, UnitsChangeShowsWithTheNextSpeed)
 TEST_F(GPSControllerWindowTest, WhatTheReceiverStoppedRefreshingTurnsGreyAndASilentLineTurnsTheLampRed)
 {
     w.wakeDrawers();
-    c().awakeFromNib();
+    c().start();
     fakes::FakeTimer* freshness = nullptr;
     for (fakes::FakeTimer* timer : platform.application.timers)
         if (timer->intervalSeconds == 1.0) freshness = timer;

@@ -43,7 +43,7 @@ protected:
 TEST_F(GPSSettingsControllerTest, FirstRunSelectsDefaultsButNoPort)
 {
     devices(2);
-    settings.awakeFromNib();
+    settings.start();
     EXPECT_EQ(rateBox.items, (std::vector<std::string>{"4800", "9600", "19200", "38400", "57600",
                                                         "115200", "230400", "460800", "921600",
                                                         "Automatic"}));
@@ -69,7 +69,7 @@ TEST_F(GPSSettingsControllerTest, AMetricDesktopStartsInKilometresUntilTheUserCh
 {
     devices(1);
     settings.setDefaultUnits(1);
-    settings.awakeFromNib();
+    settings.start();
     EXPECT_EQ(settings.units(), 1u);
 
     // A stored choice wins over the locale, also the choice of miles.
@@ -78,7 +78,7 @@ TEST_F(GPSSettingsControllerTest, AMetricDesktopStartsInKilometresUntilTheUserCh
     chosen.setUnitsComboBox(&units);
     chosen.setDefaultUnits(1);
     platform.preferences.values = {{"units", PreferenceValue(std::int64_t{0})}};
-    chosen.awakeFromNib();
+    chosen.start();
     EXPECT_EQ(chosen.units(), 0u);
 }
 
@@ -89,7 +89,7 @@ TEST_F(GPSSettingsControllerTest, WrongTypedKeysAreToldInOnePanelAndKeepTheirDef
     platform.preferences.values = {{"serialPort", PreferenceValue(std::int64_t{3})},
                                    {"rate", PreferenceValue(std::int64_t{4800})},
                                    {"units", PreferenceValue(std::string("2"))}};
-    settings.awakeFromNib();
+    settings.start();
     ASSERT_EQ(platform.alerts.panels.size(), 1u);
     EXPECT_EQ(platform.alerts.panels[0].message, "Unreadable: serialPort, rate, units.");
     EXPECT_EQ(portBox.selected, -1);
@@ -102,7 +102,7 @@ TEST_F(GPSSettingsControllerTest, RestoresStoredChoicesAndCapturesThem)
     platform.preferences.values = {{"serialPort", PreferenceValue(std::string("/dev/ttyUSB1"))},
                                    {"rate", PreferenceValue(std::string("19200"))},
                                    {"units", PreferenceValue(std::int64_t{2})}};
-    settings.awakeFromNib();
+    settings.start();
     EXPECT_EQ(portBox.selected, 1);
     EXPECT_EQ(rateBox.selected, 2);
     EXPECT_EQ(settings.port(), "/dev/ttyUSB1");
@@ -117,7 +117,7 @@ TEST_F(GPSSettingsControllerTest, UnusableStoredValuesFallBack)
     platform.preferences.values = {{"serialPort", PreferenceValue(std::string("/dev/gone"))},
                                    {"rate", PreferenceValue(std::string("2400"))},
                                    {"units", PreferenceValue(std::int64_t{7})}};
-    settings.awakeFromNib();
+    settings.start();
     EXPECT_EQ(portBox.selected, -1);
     EXPECT_EQ(rateBox.selected, 0);
     EXPECT_EQ(unitsBox.selected, 0);
@@ -135,7 +135,7 @@ TEST_F(GPSSettingsControllerTest, PortListShowsAtMostFourRows)
         fresh.setRateComboBox(&rates);
         fresh.setPortComboBox(&ports);
         fresh.setUnitsComboBox(&units);
-        fresh.awakeFromNib();
+        fresh.start();
         EXPECT_EQ(ports.numberOfItems(), count);
         EXPECT_EQ(ports.visibleItems, count <= 4 ? count : 4);
     }
@@ -147,7 +147,7 @@ TEST_F(GPSSettingsControllerTest, NoDeviceAsksWhetherToQuitOrWait)
 {
     platform.preferences.values = {{"units", PreferenceValue(std::int64_t{1})}};
     platform.alerts.panelAnswer = 0;  // Quit, the default button
-    settings.awakeFromNib();
+    settings.start();
     EXPECT_EQ(unitsBox.selected, 1);  // applied before the message
     EXPECT_EQ(platform.application.beepCount, 1);
     ASSERT_EQ(platform.alerts.panels.size(), 1u);
@@ -171,7 +171,7 @@ TEST_F(GPSSettingsControllerTest, NoDeviceAsksWhetherToQuitOrWait)
         fresh.setRateComboBox(&rates);
         fresh.setPortComboBox(&ports);
         fresh.setUnitsComboBox(&units);
-        fresh.awakeFromNib();
+        fresh.start();
         EXPECT_EQ(waiting.alerts.panels.size(), 1u);
         EXPECT_EQ(waiting.application.terminateCount, 0);
         EXPECT_EQ(waiting.application.timers.size(), 1u) << "the port list is rescanned";
@@ -182,7 +182,7 @@ TEST_F(GPSSettingsControllerTest, TheListFollowsDevicesAsTheyComeAndGo)
 {
     fakes::FakeDeviceTree tree;
     platform.alerts.panelAnswer = 1;  // wait for a receiver
-    settings.awakeFromNib();
+    settings.start();
     ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NSNoGPS, and the program runs on";
     EXPECT_FALSE(settings.canConnect());
     ASSERT_EQ(platform.application.timers.size(), 1u);
@@ -219,7 +219,7 @@ TEST_F(GPSSettingsControllerTest, AnOldPlainDevicePathIsStoredAgainAsTheStablePa
     tree.plugUsb("ttyUSB1", "067b", "2303", "USB-Serial Controller", "Prolific Technology Inc.", link);
     platform.preferences.values = {{"serialPort", PreferenceValue(tree.dev("ttyUSB1"))},
                                    {"rate", PreferenceValue(std::string("4800"))}};
-    settings.awakeFromNib();
+    settings.start();
     ASSERT_EQ(portBox.selected, 0);
     EXPECT_EQ(portBox.items[0], "USB-Serial Controller — ttyUSB1");
     EXPECT_EQ(settings.port(), tree.byId(link));
@@ -232,7 +232,7 @@ TEST_F(GPSSettingsControllerTest, SavingStoresTheLastCaptureNotTheShownSelection
     devices(2);
     platform.preferences.values = {{"serialPort", PreferenceValue(std::string("/dev/ttyUSB0"))},
                                    {"rate", PreferenceValue(std::string("9600"))}};
-    settings.awakeFromNib();
+    settings.start();
     portBox.selectItemAtIndex(1);
     rateBox.selectItemAtIndex(3);
     unitsBox.selectItemAtIndex(1);
@@ -247,7 +247,7 @@ TEST_F(GPSSettingsControllerTest, SavingStoresTheLastCaptureNotTheShownSelection
 TEST_F(GPSSettingsControllerTest, ACommandLinePortCountsAsADevice)
 {
     Serial::addExtraPort("/tmp/virtual-port");
-    settings.awakeFromNib();
+    settings.start();
     EXPECT_TRUE(settings.canConnect());
     EXPECT_EQ(platform.application.terminateCount, 0);
 }
@@ -256,7 +256,7 @@ TEST_F(GPSSettingsControllerTest, ACommandLinePortCountsAsADevice)
 TEST_F(GPSSettingsControllerTest, PortAndRateAreSafeToReadFromAnotherThread)
 {
     devices(2);
-    settings.awakeFromNib();
+    settings.start();
     std::atomic<bool> done{false};
     std::thread reader([&] {
         while (!done.load()) {

@@ -26,7 +26,7 @@ protected:
         monitor.setMonitorTextView(&text);
         monitor.setStartButton(&start);
         monitor.setClearButton(&clear);
-        monitor.awakeFromNib();
+        monitor.start();
     }
 };
 

@@ -51,7 +51,7 @@ TEST(SatelliteStoreTest, WakeMakesTwelveEmptySlotsAndOpensTheDrawer)
 {
     Store store;
     EXPECT_EQ(store.controller.satellite(0), nullptr);  // no table before wake-up
-    store.controller.awakeFromNib();
+    store.controller.start();
     for (std::uint32_t i = 0; i < 12; ++i) {
         SCOPED_TRACE(i);
         const Satellite* satellite = store.controller.satellite(i);
@@ -73,7 +73,7 @@ TEST(SatelliteStoreTest, WakeMakesTwelveEmptySlotsAndOpensTheDrawer)
 TEST(SatelliteStoreTest, EstimatedPositionErrorIsTwentyFourAndAHalfFeetPerHdop)
 {
     Store store;
-    store.controller.awakeFromNib();
+    store.controller.start();
     EXPECT_FLOAT_EQ(store.controller.epe(), 0.0f);
     store.controller.setDop(2.1f, 1.0f, 1.8f);
     EXPECT_FLOAT_EQ(store.controller.epe(), 24.5f);
@@ -86,7 +86,7 @@ TEST(SatelliteStoreTest, EstimatedPositionErrorIsTwentyFourAndAHalfFeetPerHdop)
 TEST(SatelliteStoreTest, RedrawsWhenShownDataChangeButNotOnClearOrUnit)
 {
     Store store;
-    store.controller.awakeFromNib();
+    store.controller.start();
     int expected = store.host.redrawRequests;
 
     // A GSV sequence: clear on message 1, store, update on the last message.
@@ -109,7 +109,7 @@ TEST(SatelliteStoreTest, RedrawsWhenShownDataChangeButNotOnClearOrUnit)
 TEST(SatelliteStoreTest, ResetAndCloseEmptyTheStore)
 {
     Store store;
-    store.controller.awakeFromNib();
+    store.controller.start();
     store.controller.satellite(11)->set(31, 12, 300, 20);
     store.controller.setDop(3, 2, 1);
     store.controller.setAltitude(120.0f);
@@ -135,7 +135,7 @@ TEST(SatelliteStoreTest, TransparencySetsTheWindowOpacity)
     EXPECT_FLOAT_EQ(store.host.windowAlpha, 1.0f);
 
     SatelliteStore bare;  // no drawer, no view: nothing to crash on
-    bare.awakeFromNib();
+    bare.start();
     bare.setTransparent(false);
     bare.close();
 }
@@ -143,7 +143,7 @@ TEST(SatelliteStoreTest, TransparencySetsTheWindowOpacity)
 TEST(SatelliteStoreTest, WholeSkyIsGroupedByConstellationWithoutATwelveSlotLimit)
 {
     Store store;
-    store.controller.awakeFromNib();
+    store.controller.start();
     const int redraws = store.host.redrawRequests;
 
     // Seventy satellites, systems interleaved as a GN receiver might list them.

@@ -36,7 +36,7 @@ struct Plot {
         view.setHost(&host);
         view.setSatelliteStore(&store);
         store.setSatelliteView(&view);
-        store.awakeFromNib();
+        store.start();
     }
 
     fakes::FakeCanvas draw()

@@ -218,7 +218,7 @@ int main(int argc, char** argv)
 
     // Ten satellites in view: strong, weak, one just risen, one without signal.
     SatelliteStore store;
-    store.awakeFromNib();
+    store.start();
     struct Sky {
         int number, elevation, azimuth, snr;
     };
@@ -250,7 +250,7 @@ int main(int argc, char** argv)
     for (int i = 2; i < argc; ++i) {
         const std::filesystem::path log = argv[i];
         SatelliteStore logStore;
-        logStore.awakeFromNib();
+        logStore.start();
         const auto inView = loadSky(log, logStore);
         if (!inView) {
             std::fprintf(stderr, "cannot read %s\n", log.c_str());
