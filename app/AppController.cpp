@@ -7,8 +7,8 @@
 #include "app/GPSController.h"
 #include "app/GPSSettingsController.h"
 #include "platform/Services.h"
-#include "core/Alert.h"
-#include "core/Settings.h"
+#include "platform/Alert.h"
+#include "platform/Settings.h"
 
 AppController::~AppController()
 {
@@ -34,7 +34,7 @@ void AppController::saveSettings()
     std::string failure;
     if (Settings::save(&failure)) return;
     // Said where it cannot hold up the end of the program: a panel now would.
-    const std::string text = Alert::localizedStringWithKey("NSSettingsNotSaved", {failure});
+    const std::string text = Alert::localizedStringWithKey("SettingsNotSaved", {failure});
     std::fprintf(stderr, "gpsdesk: %s\n", text.c_str());
     if (m_gpsController) m_gpsController->updateMonitor(text);
 }

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "core/ReceiverState.h"
+#include "receiver/ReceiverState.h"
 #include "platform/Preferences.h"
 #include "platform/SecretStore.h"
 #include "sources/Rtcm3Framer.h"
@@ -16,17 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Longer than a caster's GGA patience is no use, shorter floods it.
-constexpr int kMinGgaSeconds = 1;
-constexpr int kMaxGgaSeconds = 600;
-
-std::optional<std::string> textOf(const platform::Preferences& preferences, const char* key)
-{
-    const auto value = preferences.objectForKey(key);
-    const auto* text = value ? std::get_if<std::string>(&*value) : nullptr;
-    return text ? std::optional<std::string>(*text) : std::nullopt;
-}
-
 // The frame's message part (between the 3-byte head and the CRC).
 std::span<const std::uint8_t> messageOf(const std::vector<std::uint8_t>& frame)
 {
@@ -35,27 +24,6 @@ std::span<const std::uint8_t> messageOf(const std::vector<std::uint8_t>& frame)
 }
 
 }  // namespace
-
-CorrectionsSettings CorrectionsSettings::load(const platform::Preferences& preferences)
-{
-    CorrectionsSettings settings;
-    settings.casterUrl = textOf(preferences, kCasterKey).value_or("");
-    if (const auto value = preferences.objectForKey(kGgaSecondsKey))
-        if (const auto* seconds = std::get_if<std::int64_t>(&*value))
-            settings.ggaSeconds = static_cast<int>(std::clamp<std::int64_t>(*seconds, kMinGgaSeconds, kMaxGgaSeconds));
-    return settings;
-}
-
-void CorrectionsSettings::save(platform::Preferences& preferences) const
-{
-    preferences.setObject(kCasterKey, casterUrl);
-    preferences.setObject(kGgaSecondsKey, static_cast<std::int64_t>(std::clamp(ggaSeconds, kMinGgaSeconds, kMaxGgaSeconds)));
-}
-
-std::string CorrectionsSettings::secretName(const SourceUrl& url)
-{
-    return "ntrip:" + url.user + "@" + url.hostAndPort();
-}
 
 CorrectionsController::CorrectionsController(platform::SecretStore* secrets, TimeSource now)
     : m_secrets(secrets), m_now(std::move(now))
@@ -72,7 +40,9 @@ NtripSettings CorrectionsController::settingsFor(const SourceUrl& url, int ggaSe
 {
     std::string password;
     SourceMessage note;
-    if (!url.user.empty()) {
+    if (!url.user.empty() && !m_givenPassword.empty()) {
+        password = m_givenPassword;
+    } else if (!url.user.empty()) {
         if (!m_secrets) {
             note = {"corrections.password.unavailable", {"-"}};
         } else {
@@ -97,7 +67,7 @@ NtripSettings CorrectionsController::settingsFor(const SourceUrl& url, int ggaSe
         m_secretNote = std::move(note);
     }
     NtripSettings settings = NtripSettings::fromUrl(url, std::move(password));
-    settings.ggaInterval = std::chrono::seconds(std::clamp(ggaSeconds, kMinGgaSeconds, kMaxGgaSeconds));
+    settings.ggaInterval = std::chrono::seconds(std::clamp(ggaSeconds, CorrectionsSettings::kMinGgaSeconds, CorrectionsSettings::kMaxGgaSeconds));
     if (m_tune) m_tune(settings);
     return settings;
 }
@@ -113,7 +83,7 @@ bool CorrectionsController::start(const CorrectionsSettings& settings, SourceMes
         return false;
     }
     if (url->mountpoint.empty()) {
-        whyNot = {"NSNtripNoMountpoint", {url->hostAndPort()}};
+        whyNot = {"NtripNoMountpoint", {url->hostAndPort()}};
         return false;
     }
     {
@@ -317,7 +287,7 @@ void CorrectionsController::requestSourceTable(const std::string& casterUrl)
             if (m_fix) from = std::pair(m_fix->latitudeDegrees, m_fix->longitudeDegrees);
             answer.mountpoints = nearestFirst(*result.table, from);
         } else {
-            answer.error = result.error.empty() ? SourceMessage{"NSNtripNoSourceTable", {settings.host}} : result.error;
+            answer.error = result.error.empty() ? SourceMessage{"NtripNoSourceTable", {settings.host}} : result.error;
         }
         m_tableAnswer = std::move(answer);
     });

@@ -15,6 +15,7 @@
 
 #include "binary/Rtcm3.h"
 #include "sources/CorrectionQueue.h"
+#include "stream/CorrectionsSettings.h"
 #include "sources/NtripClient.h"
 #include "sources/SourceMessage.h"
 #include "sources/SourceTable.h"
@@ -26,23 +27,6 @@ namespace platform {
 class Preferences;
 class SecretStore;
 }  // namespace platform
-
-// What the corrections need from the preferences. The password is not among them: it lives
-// in the secret store under secretName().
-struct CorrectionsSettings {
-    static constexpr const char* kCasterKey = "NtripURL";        // text
-    static constexpr const char* kGgaSecondsKey = "NtripGgaSeconds";  // integer
-    static constexpr const char* kSourceKey = "SourceURL";       // text; empty: the serial port
-    static constexpr int kDefaultGgaSeconds = 10;
-
-    std::string casterUrl;  // ntrip://USER@HOST[:PORT]/MOUNT or ntrips://...; empty: off
-    int ggaSeconds = kDefaultGgaSeconds;
-
-    static CorrectionsSettings load(const platform::Preferences& preferences);
-    void save(platform::Preferences& preferences) const;
-    // The secret store's name for the password of this caster and user.
-    static std::string secretName(const SourceUrl& url);
-};
 
 // A copy of the corrections' state for the pane, taken at one moment.
 struct CorrectionsStatus {
@@ -93,6 +77,9 @@ public:
     // Keeps the password for the caster's address in the secret store; the answer says
     // whether it went there or is kept only for this session (no secret service).
     SourceMessage storePassword(const std::string& casterUrl, const std::string& password);
+    // A password for this run only (from the environment with --ntrip), used before the
+    // secret store's and never stored.
+    void setGivenPassword(std::string password) { m_givenPassword = std::move(password); }
 
     // The receiver's latest state: its position for the next GGA and the baseline, its fix
     // quality for the pane.
@@ -131,6 +118,7 @@ private:
     NtripSettings settingsFor(const SourceUrl& url, int ggaSeconds);
 
     platform::SecretStore* m_secrets;
+    std::string m_givenPassword;
     TimeSource m_now;
     std::function<void(NtripSettings&)> m_tune;
     CorrectionQueue m_queue;

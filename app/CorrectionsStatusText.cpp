@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "app/CorrectionsStatusText.h"
 
-#include "core/Alert.h"
-#include "core/FormatText.h"
+#include "platform/Alert.h"
+#include "base/FormatText.h"
 
 namespace {
 

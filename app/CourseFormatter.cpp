@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "core/FormatText.h"
+#include "base/FormatText.h"
 
 void CourseFormatter::setMagnetic(bool magnetic)
 {

@@ -7,10 +7,10 @@
 #include "app/GPSSettingsController.h"
 #include "app/MonitorController.h"
 #include "app/ReceiverTestController.h"
-#include "core/Alert.h"
-#include "core/DataLampView.h"
-#include "core/SatelliteStore.h"
-#include "core/Settings.h"
+#include "platform/Alert.h"
+#include "instruments/DataLampView.h"
+#include "instruments/SatelliteStore.h"
+#include "platform/Settings.h"
 #include "platform/Alerts.h"
 #include "platform/Application.h"
 #include "platform/MenuItem.h"
@@ -193,12 +193,12 @@ void GPSController::rateFound(const std::string& rate)
 void GPSController::wrongRate()
 {
     m_readouts.lamp(DataLampView::kUnhandled);
-    updateMonitor(Alert::localizedStringWithKey("NSDoctorWrongRate"));
+    updateMonitor(Alert::localizedStringWithKey("DoctorWrongRate"));
 }
 
 void GPSController::updatesDropped(std::uint64_t total)
 {
-    updateMonitor("#### " + Alert::localizedStringWithKey("NSUpdatesDropped") + " " + std::to_string(total));
+    updateMonitor("#### " + Alert::localizedStringWithKey("UpdatesDropped") + " " + std::to_string(total));
 }
 
 void GPSController::positionTimer()
@@ -213,7 +213,7 @@ void GPSController::positionTimer()
     // One warning on screen is enough: while it waits for the user, later ones only beep.
     if (m_stalenessSheetShown) return;
     m_stalenessSheetShown = true;
-    showSheet("NSNoGPSPositionData", std::nullopt, [this, alive = m_alive] {
+    showSheet("NoGPSPositionData", std::nullopt, [this, alive = m_alive] {
         if (*alive) m_stalenessSheetShown = false;
     });
 }
@@ -224,19 +224,19 @@ void GPSController::showSheet(const std::string& messageKey, const std::optional
     platform::Alerts* alerts = platform::services().alerts;
     if (!alerts) return;
     alerts->beginSheet(m_gpsWindow, Alert::localizedStringWithKey(messageKey), informative,
-                       Alert::localizedStringWithKey("NSOK"), std::move(didEnd));
+                       Alert::localizedStringWithKey("OK"), std::move(didEnd));
 }
 
 void GPSController::openPortFail(const std::string& port, const std::string& explanation)
 {
-    showSheet(m_reader.readsSource() ? "sourceOpenFailed" : "NSUnableToOpenPort",
+    showSheet(m_reader.readsSource() ? "sourceOpenFailed" : "UnableToOpenPort",
               explanation.empty() ? port : explanation, {});
 }
 
 void GPSController::connectionLost(const std::string& port)
 {
-    showSheet("NSConnectionLost", port, {});
-    updateMonitor(Alert::localizedStringWithKey("NSDoctorWaitingForDevice", {port}));
+    showSheet("ConnectionLost", port, {});
+    updateMonitor(Alert::localizedStringWithKey("DoctorWaitingForDevice", {port}));
 }
 
 void GPSController::updateMonitor(const std::string& text)

@@ -88,6 +88,11 @@ public:
     void setCorrections(CorrectionQueue* queue) { m_reader.setCorrections(queue); }
     // Bytes for the receiver, written whole between reads. Any thread.
     void sendToReceiver(std::vector<std::uint8_t> bytes) { m_reader.sendToReceiver(std::move(bytes)); }
+    // Each UBX frame as class, id and payload, main thread.
+    void setUbxFrameListener(ReceiverReader::UbxFrameListener listener)
+    {
+        m_reader.setUbxFrameListener(std::move(listener));
+    }
     // Each decoded UBX message, main thread.
     void setUbxListener(std::function<void(const binary::UbxRecord&)> listener)
     {

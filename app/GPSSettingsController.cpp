@@ -7,15 +7,15 @@
 #include <vector>
 #include <variant>
 
-#include "app/RateHunt.h"
+#include "serial/RateHunt.h"
 #include "platform/Application.h"
 #include "platform/ComboBox.h"
 #include "platform/Drawer.h"
 #include "platform/Services.h"
-#include "core/Alert.h"
-#include "core/PortCatalog.h"
-#include "core/Serial.h"
-#include "core/Settings.h"
+#include "platform/Alert.h"
+#include "serial/PortCatalog.h"
+#include "serial/Serial.h"
+#include "platform/Settings.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ void GPSSettingsController::start()
     // user chooses to wait, and then the list fills when the receiver is plugged in.
     if (m_deviceCount.load() == 0 && !m_receiverElsewhere) {
         if (application) application->beep();
-        if (Alert::showQuit("NSNoGPS") && application) application->terminate();
+        if (Alert::showQuit("NoGPS") && application) application->terminate();
     }
 }
 

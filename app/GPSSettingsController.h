@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/RateHunt.h"
-#include "core/PortCatalog.h"
+#include "serial/RateHunt.h"
+#include "serial/PortCatalog.h"
 
 namespace platform {
 class ComboBox;
@@ -44,7 +44,7 @@ public:
     void setSettingsDrawer(platform::Drawer* drawer) { m_settingsDrawer = drawer; }
 
     // Fills the lists, restores the preferences and captures them, and starts following the
-    // devices as they come and go. Without any serial device: beep and the "NSNoGPS" panel,
+    // devices as they come and go. Without any serial device: beep and the "NoGPS" panel,
     // whose default answer ends the program; "Wait for a receiver" lets it run on. The port
     // list shows what each port is; the port captured and stored is its stable path
     // (/dev/serial/by-id/...) where it has one.

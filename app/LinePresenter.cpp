@@ -7,11 +7,11 @@
 #include "app/MonitorController.h"
 #include "app/Readouts.h"
 #include "app/ReceiverTestController.h"
-#include "core/Alert.h"
-#include "core/DataLampView.h"
-#include "core/NMEA.h"
-#include "core/SatelliteStore.h"
-#include "core/SentenceTable.h"
+#include "platform/Alert.h"
+#include "instruments/DataLampView.h"
+#include "nmea/NMEA.h"
+#include "instruments/SatelliteStore.h"
+#include "nmea/SentenceTable.h"
 #include "platform/Application.h"
 #include "platform/Services.h"
 
@@ -66,7 +66,7 @@ void LinePresenter::present(const LineResult& result)
     m_readouts.lamp(DataLampView::kHandled);
     echo(result.line, true);
     // The sentence counts; what was left out of it, and why, is said under it.
-    if (result.note) monitorNote("NSFieldIgnored", result.note);
+    if (result.note) monitorNote("FieldIgnored", result.note);
     const double at = now();
     // Satellites no longer reported age out as each sentence is folded, as in headless; the
     // position timer still ages them on a line that went quiet.
@@ -132,10 +132,10 @@ void LinePresenter::monitorRejected(const ByteBuffer& line, const DecodeNote& no
     const std::optional<std::string> text = NMEA::address(line, 0, static_cast<std::uint32_t>(nul - line.begin()));
     m_monitorController->append(text.value_or(""), false);
     if (note) {
-        monitorNote("NSSentenceRejected", note);
+        monitorNote("SentenceRejected", note);
         return;
     }
-    m_monitorController->append("  <- " + Alert::localizedStringWithKey("NSBrokenLine"), false);
+    m_monitorController->append("  <- " + Alert::localizedStringWithKey("BrokenLine"), false);
     m_monitorController->append("\n", false);
 }
 

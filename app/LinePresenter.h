@@ -4,9 +4,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/ByteBuffer.h"
-#include "core/ReceiverState.h"
-#include "core/SentencePipeline.h"
+#include "base/ByteBuffer.h"
+#include "receiver/ReceiverState.h"
+#include "stream/SentencePipeline.h"
 
 class MonitorController;
 class Readouts;

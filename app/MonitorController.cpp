@@ -4,7 +4,7 @@
 #include "platform/Button.h"
 #include "platform/Drawing.h"
 #include "platform/TextView.h"
-#include "core/Alert.h"
+#include "platform/Alert.h"
 
 void MonitorController::start()
 {
@@ -19,9 +19,9 @@ void MonitorController::onGPSMonitorStart()
     if (m_start) {
         if (m_monitorTextView)
             m_monitorTextView->setFont(platform::Font{platform::FontKind::Label, 10.0f});
-        if (m_startButton) m_startButton->setTitle(Alert::localizedStringWithKey("NSStop"));
+        if (m_startButton) m_startButton->setTitle(Alert::localizedStringWithKey("Stop"));
     } else {
-        if (m_startButton) m_startButton->setTitle(Alert::localizedStringWithKey("NSStart"));
+        if (m_startButton) m_startButton->setTitle(Alert::localizedStringWithKey("Start"));
     }
 }
 

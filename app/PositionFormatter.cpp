@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "core/FormatText.h"
+#include "base/FormatText.h"
 
 PositionFormatter::PositionFormatter(int orientation, int style) : m_orientation(orientation)
 {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/SentencePipeline.h"
+#include "stream/SentencePipeline.h"
 
 // One item the reader thread hands to the main thread: a line with what the pipeline made
 // of it, or one of the reader's events (see ReaderEvents). Plain values only.

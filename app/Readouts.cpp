@@ -11,11 +11,11 @@
 #include "app/PositionFormatter.h"
 #include "app/SpeedFormatter.h"
 #include "app/SplashController.h"
-#include "core/Alert.h"
-#include "core/CompassView.h"
-#include "core/DataLampView.h"
-#include "core/SatelliteStore.h"
-#include "core/SystemQueries.h"
+#include "platform/Alert.h"
+#include "instruments/CompassView.h"
+#include "instruments/DataLampView.h"
+#include "instruments/SatelliteStore.h"
+#include "app/SystemQueries.h"
 #include "platform/Application.h"
 #include "platform/Services.h"
 #include "platform/TextField.h"
@@ -154,19 +154,19 @@ void Readouts::showGsa(const GSA& gsa)
 {
     // A GSA cut off before its fix type says nothing of the fix.
     if (!gsa.stated) return;
-    const std::string modeText = Alert::localizedStringWithKey(gsa.mode == 'A' ? "NSAutomatic" : "NSManual");
+    const std::string modeText = Alert::localizedStringWithKey(gsa.mode == 'A' ? "Automatic" : "Manual");
     std::string fixTypeText;
     if (!gsa.fixTypeEmpty) {
         switch (gsa.fixType.value_or(0)) {
-        case 2: fixTypeText = Alert::localizedStringWithKey("NS2D"); break;
-        case 3: fixTypeText = Alert::localizedStringWithKey("NS3D"); break;
+        case 2: fixTypeText = Alert::localizedStringWithKey("2D"); break;
+        case 3: fixTypeText = Alert::localizedStringWithKey("3D"); break;
         default:
-            fixTypeText = Alert::localizedStringWithKey("NSNoFix");
+            fixTypeText = Alert::localizedStringWithKey("NoFix");
             m_fix = 0;
             break;
         }
     }
-    const char* sourceKey = m_fix == 1 ? "NSGPS" : m_fix == 2 ? "NSDGPS" : "NSInvalid";
+    const char* sourceKey = m_fix == 1 ? "GPS" : m_fix == 2 ? "DGPS" : "Invalid";
     const std::string sourceText = Alert::localizedStringWithKey(sourceKey);
 
     if (const platform::Clock* clock = platform::services().clock) {
@@ -200,9 +200,9 @@ void Readouts::setPosition(const std::optional<UtcTime>& utc, const std::optiona
     // rather than keep a "3D" nobody confirms any more.
     if (m_fixField && (!m_freshness.everRefreshed(ReadoutFreshness::kFixTypeSentence) ||
                        m_freshness.stale(ReadoutFreshness::kFixTypeSentence, at))) {
-        m_fixField->setStringValue(m_fix > 0 ? Alert::localizedStringWithKey(m_fix == 2 ? "NSDGPS" : "NSGPS")
-                                             : Alert::localizedStringWithKey("NSInvalid") + "-" +
-                                                   Alert::localizedStringWithKey("NSNoFix"));
+        m_fixField->setStringValue(m_fix > 0 ? Alert::localizedStringWithKey(m_fix == 2 ? "DGPS" : "GPS")
+                                             : Alert::localizedStringWithKey("Invalid") + "-" +
+                                                   Alert::localizedStringWithKey("NoFix"));
         m_freshness.refreshed(ReadoutFreshness::kFix, at);
     }
     if (!position || m_fix <= 0) return;

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "core/ReadoutFreshness.h"
-#include "core/ReceiverState.h"
-#include "core/Sentences.h"
+#include "app/ReadoutFreshness.h"
+#include "receiver/ReceiverState.h"
+#include "nmea/Sentences.h"
 
 namespace platform {
 class TextField;

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "core/Alert.h"
-#include "core/Constellation.h"
+#include "platform/Alert.h"
+#include "nmea/Constellation.h"
 
 namespace {
 

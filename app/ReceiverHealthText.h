@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ReceiverState.h"
+#include "receiver/ReceiverState.h"
 
 // How a health row reads at a glance, for the pane's colours: Unknown rows are dimmed, a
 // warning or a critical state stands out; Plain is a value with no judgement (a name, a

@@ -8,15 +8,15 @@
 #include <pthread.h>
 #include <sys/stat.h>
 
-#include "app/Connection.h"
+#include "serial/Connection.h"
 #include "app/ReaderEvents.h"
-#include "app/ReceiverCommands.h"
-#include "app/SerialLink.h"
-#include "app/SourceLink.h"
+#include "serial/ReceiverCommands.h"
+#include "stream/SerialLink.h"
+#include "stream/SourceLink.h"
 #include "binary/UbxCommands.h"
-#include "core/Alert.h"
-#include "core/ConnectionDoctor.h"
-#include "core/Serial.h"
+#include "platform/Alert.h"
+#include "serial/ConnectionDoctor.h"
+#include "serial/Serial.h"
 #include "platform/Application.h"
 #include "platform/Services.h"
 #include "sources/ByteSource.h"
@@ -186,7 +186,7 @@ bool ReceiverReader::reconnectIfBack()
         if (!m_sourceRetryAt || steadySeconds() < *m_sourceRetryAt) return false;
         connect(false);
         if (!m_link) return false;
-        post(ReaderUpdate::Kind::Message, Alert::localizedStringWithKey("NSDoctorReconnected", {m_connectedName}));
+        post(ReaderUpdate::Kind::Message, Alert::localizedStringWithKey("DoctorReconnected", {m_connectedName}));
         return true;
     }
     if (m_connectWhenChosen) {
@@ -213,7 +213,7 @@ bool ReceiverReader::reconnectIfBack()
         m_awaitedPort = port;  // there, but not ready yet: try again on the next pass
         return false;
     }
-    post(ReaderUpdate::Kind::Message, Alert::localizedStringWithKey("NSDoctorReconnected", {port}));
+    post(ReaderUpdate::Kind::Message, Alert::localizedStringWithKey("DoctorReconnected", {port}));
     return true;
 }
 
@@ -477,6 +477,8 @@ void ReceiverReader::deliver(const ReaderUpdate& update)
     case ReaderUpdate::Kind::Line:
         m_events.lineRead(update.result);
         if (update.result.ubx && m_ubxListener) m_ubxListener(*update.result.ubx);
+        if (update.result.kind == LineResult::Kind::Ubx && m_ubxFrameListener)
+            m_ubxFrameListener(update.result.ubxClass, update.result.ubxId, update.result.ubxPayload);
         return;
     case ReaderUpdate::Kind::ReadyToConnect: m_events.readyToConnect(); return;
     case ReaderUpdate::Kind::Opened: m_events.connectionOpened(); return;

@@ -8,15 +8,16 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/UpdateQueue.h"
 #include "binary/UbxRecords.h"
-#include "core/ByteBuffer.h"
-#include "core/SentencePipeline.h"
-#include "core/WrongRateWatch.h"
+#include "base/ByteBuffer.h"
+#include "stream/SentencePipeline.h"
+#include "serial/WrongRateWatch.h"
 #include "sources/SourceUrl.h"
 
 namespace platform {
@@ -84,6 +85,10 @@ public:
         m_ubxListener = std::move(listener);
     }
 
+    // Each UBX frame whose checksum held, as class, id and payload, on the main thread.
+    using UbxFrameListener = std::function<void(std::uint8_t, std::uint8_t, std::span<const std::uint8_t>)>;
+    void setUbxFrameListener(UbxFrameListener listener) { m_ubxFrameListener = std::move(listener); }
+
     // Starts the thread; it waits two seconds, then tells readyToConnect() when a receiver
     // was chosen before.
     void start();
@@ -142,6 +147,7 @@ private:
     std::optional<SourceUrl> m_source;
     CorrectionQueue* m_corrections = nullptr;
     std::function<void(const binary::UbxRecord&)> m_ubxListener;
+    UbxFrameListener m_ubxFrameListener;
     std::uint64_t m_droppedShown = 0;  // main thread
 
     // Written by the reader thread only, under m_linkMutex; the reader reads it without the

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "app/ReceiverTestController.h"
 
-#include "core/Alert.h"
-#include "core/SentencePipeline.h"
-#include "core/ReceiverTestView.h"
+#include "platform/Alert.h"
+#include "stream/SentencePipeline.h"
+#include "instruments/ReceiverTestView.h"
 
 namespace {
 

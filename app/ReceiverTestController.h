@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/ReceiverCommands.h"
-#include "core/ReceiverTest.h"
-#include "core/ReceiverTestFeed.h"
+#include "serial/ReceiverCommands.h"
+#include "quality/ReceiverTest.h"
+#include "quality/ReceiverTestFeed.h"
 
 class ReceiverTestView;
 

@@ -3,7 +3,7 @@
 
 #include <bit>
 
-#include "core/FormatText.h"
+#include "base/FormatText.h"
 
 namespace {
 

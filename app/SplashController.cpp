@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/Alerts.h"
-#include "core/Alert.h"
+#include "platform/Alert.h"
 #include "platform/Application.h"
 #include "platform/Button.h"
 #include "platform/Drawer.h"
@@ -73,7 +73,7 @@ void SplashController::onShowOnMap()
     platform::Workspace* workspace = platform::services().workspace;
     const bool opened =
         workspace && workspace->openURL(geoURI(m_position->latitudeDegrees, m_position->longitudeDegrees));
-    if (!opened) Alert::showMessageWithKey("NSNoMapApplication");
+    if (!opened) Alert::showMessageWithKey("NoMapApplication");
 }
 
 void SplashController::setPosition(float latitudeDegrees, float longitudeDegrees)
@@ -118,7 +118,7 @@ void SplashController::onLearnMore()
     const platform::Services& services = platform::services();
     const auto path = services.bundle ? services.bundle->pathForResource(kHelpPage) : std::nullopt;
     if (!path || path->empty()) {
-        Alert::showMessageWithKey("NSNoHelpPage");
+        Alert::showMessageWithKey("NoHelpPage");
         return;
     }
     std::error_code error;
@@ -126,7 +126,7 @@ void SplashController::onLearnMore()
     if (error) absolute = *path;
     // Without a program to open it (no xdg-open), the user can still be told where it is.
     if (!services.workspace || !services.workspace->openURL(fileURLWithPath(absolute.string())))
-        Alert::showMessage(Alert::localizedStringWithKey("NSHelpNotOpened", {absolute.string()}));
+        Alert::showMessage(Alert::localizedStringWithKey("HelpNotOpened", {absolute.string()}));
 }
 
 std::string SplashController::pathWithComponents(const std::vector<std::string>& components)

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/NMEA.h"
+#include "nmea/NMEA.h"
 
 // What the program does with every line it reads: the checksum test, the address parts,
 // every field, and the coordinates of the sentence types that carry them. Returns a number

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "tools/sim/Scenario.h"
+#include "sim/Scenario.h"
 
 // Every sentence of the route's first `seconds` seconds (all six types), back to back.
 inline void writeRouteLog(const std::string& path, int seconds)

@@ -13,7 +13,7 @@
 #include "binary/Rtcm3.h"
 #include "binary/StreamFramer.h"
 #include "binary/UbxMessages.h"
-#include "tools/sim/UbxReceiver.h"
+#include "sim/UbxReceiver.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // (none may be lost), the hand-offs a second, and the latency from a line handed to the
 // simulator to its update shown. See bench/README.md.
 
-#if __has_include(<QApplication>) && __has_include("platform/qt/QtMainThread.h")
+#if __has_include(<QApplication>) && __has_include("qt/QtMainThread.h")
 
 #include <algorithm>
 #include <chrono>
@@ -26,22 +26,23 @@
 
 #include "app/GPSController.h"
 #include "app/MonitorController.h"
-#include "core/SatelliteStore.h"
+#include "instruments/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "platform/ComboBox.h"
 #include "platform/Drawer.h"
 #include "platform/Services.h"
 #include "platform/TextField.h"
 #include "platform/TextView.h"
-#include "platform/posix/PosixClock.h"
-#include "platform/posix/PosixSleeper.h"
-#include "platform/qt/QtMainThread.h"
-#include "core/CompassView.h"
-#include "core/DataLampView.h"
-#include "core/Serial.h"
+#include "posix/PosixClock.h"
+#include "posix/PosixSleeper.h"
+#include "qt/QtMainThread.h"
+#include "instruments/CompassView.h"
+#include "instruments/DataLampView.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 #include "bench/ProcStat.h"
 #include "bench/ReceiverOutput.h"
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 namespace {
 
@@ -212,7 +213,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::remove(idle.c_str());
-    Serial::addExtraPort(simulator.devicePath());
+    PortDiscovery::addExtraPort(simulator.devicePath());
 
     qtplatform::QtMainThread qtMainThread;
     TimedMainThread mainThread(qtMainThread);

@@ -34,7 +34,7 @@
 #include "bench/ProcStat.h"
 #include "bench/ReceiverOutput.h"
 #include "bench/RouteLog.h"
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 namespace {
 

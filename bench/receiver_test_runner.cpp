@@ -19,7 +19,7 @@
 #include <numbers>
 #include <vector>
 
-#include "core/ReceiverTest.h"
+#include "quality/ReceiverTest.h"
 
 namespace {
 

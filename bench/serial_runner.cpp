@@ -16,8 +16,8 @@
 #include <unistd.h>
 
 #include "bench/RouteLog.h"
-#include "core/Serial.h"
-#include "tools/sim/Simulator.h"
+#include "serial/Serial.h"
+#include "sim/Simulator.h"
 
 namespace {
 

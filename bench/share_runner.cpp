@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/NmeaShare.h"
+#include "stream/NmeaShare.h"
 
 namespace {
 

@@ -158,9 +158,9 @@ std::string_view rtcm3ProblemKey(Rtcm3Problem problem)
 {
     switch (problem) {
     case Rtcm3Problem::None: return {};
-    case Rtcm3Problem::TooShort: return "NSRtcm3TooShort";
-    case Rtcm3Problem::OutOfRange: return "NSRtcm3OutOfRange";
-    case Rtcm3Problem::NotDecoded: return "NSRtcm3NotDecoded";
+    case Rtcm3Problem::TooShort: return "Rtcm3TooShort";
+    case Rtcm3Problem::OutOfRange: return "Rtcm3OutOfRange";
+    case Rtcm3Problem::NotDecoded: return "Rtcm3NotDecoded";
     }
     return {};
 }

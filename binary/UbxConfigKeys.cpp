@@ -161,10 +161,10 @@ std::string_view ubxConfigErrorKey(UbxConfigError error)
 {
     switch (error) {
     case UbxConfigError::None: return {};
-    case UbxConfigError::NoEquals: return "NSUbxConfigNoEquals";
-    case UbxConfigError::UnknownKey: return "NSUbxConfigUnknownKey";
-    case UbxConfigError::BadValue: return "NSUbxConfigBadValue";
-    case UbxConfigError::OutOfRange: return "NSUbxConfigOutOfRange";
+    case UbxConfigError::NoEquals: return "UbxConfigNoEquals";
+    case UbxConfigError::UnknownKey: return "UbxConfigUnknownKey";
+    case UbxConfigError::BadValue: return "UbxConfigBadValue";
+    case UbxConfigError::OutOfRange: return "UbxConfigOutOfRange";
     }
     return {};
 }

@@ -94,12 +94,12 @@ std::string_view ubxProblemKey(UbxProblem problem)
 {
     switch (problem) {
     case UbxProblem::None: return {};
-    case UbxProblem::UnknownMessage: return "NSUbxUnknownMessage";
-    case UbxProblem::Ignored: return "NSUbxIgnored";
-    case UbxProblem::TooShort: return "NSUbxTooShort";
-    case UbxProblem::BadLength: return "NSUbxBadLength";
-    case UbxProblem::OutOfRange: return "NSUbxOutOfRange";
-    case UbxProblem::BadVersion: return "NSUbxBadVersion";
+    case UbxProblem::UnknownMessage: return "UbxUnknownMessage";
+    case UbxProblem::Ignored: return "UbxIgnored";
+    case UbxProblem::TooShort: return "UbxTooShort";
+    case UbxProblem::BadLength: return "UbxBadLength";
+    case UbxProblem::OutOfRange: return "UbxOutOfRange";
+    case UbxProblem::BadVersion: return "UbxBadVersion";
     }
     return {};
 }

@@ -17,8 +17,8 @@
 #include "binary/UbxConfigKeys.h"
 #include "binary/UbxFrame.h"
 #include "binary/UbxMessages.h"
-#include "core/GpsdReport.h"
-#include "core/ReceiverState.h"
+#include "stream/GpsdReport.h"
+#include "receiver/ReceiverState.h"
 
 namespace {
 

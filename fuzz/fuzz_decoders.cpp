@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/SatelliteNumbering.h"
-#include "core/ReceiverState.h"
-#include "core/SentenceTable.h"
+#include "nmea/SatelliteNumbering.h"
+#include "receiver/ReceiverState.h"
+#include "nmea/SentenceTable.h"
 
 namespace {
 

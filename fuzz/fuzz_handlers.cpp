@@ -10,8 +10,9 @@
 #include <string>
 
 #include "fakes/FakeServices.h"
-#include "core/NMEA.h"
-#include "core/Serial.h"
+#include "nmea/NMEA.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 #include "unit/GPSControllerTestSupport.h"
 
 namespace {
@@ -22,9 +23,9 @@ struct World {
 
     World()
     {
-        Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
-        Serial::clearExtraPorts();
-        Serial::addExtraPort("/dev/ttyFUZZ0");
+        PortDiscovery::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+        PortDiscovery::clearExtraPorts();
+        PortDiscovery::addExtraPort("/dev/ttyFUZZ0");
         window.wakeDrawers();
     }
 };

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/NMEA.h"
+#include "nmea/NMEA.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "platform/posix/JsonPreferences.h"
+#include "posix/JsonPreferences.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/NMEA.h"
+#include "nmea/NMEA.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cmath>
 
-#include "core/FormatText.h"
+#include "base/FormatText.h"
 
 namespace {
 

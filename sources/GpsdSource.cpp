@@ -68,7 +68,7 @@ ByteSource::ReadResult GpsdSource::read(std::span<std::uint8_t> buffer, std::chr
         if (result.status != ReadStatus::Data) return result;
         m_filter.feed(std::span(scratch, result.count), m_ready);
         if (const std::string error = m_filter.takeError(); !error.empty())
-            setMessage(SourceMessage{"NSGpsdReportsError", {name(), error}});
+            setMessage(SourceMessage{"GpsdReportsError", {name(), error}});
         if (m_ready.empty() && Clock::now() >= deadline) return {0, ReadStatus::Quiet};
     }
     const std::size_t count = std::min(buffer.size(), m_ready.size());
@@ -79,6 +79,6 @@ ByteSource::ReadResult GpsdSource::read(std::span<std::uint8_t> buffer, std::chr
 
 bool GpsdSource::write(std::span<const std::uint8_t>)
 {
-    setMessage(SourceMessage{"NSGpsdWriteRefused", {name()}});
+    setMessage(SourceMessage{"GpsdWriteRefused", {name()}});
     return false;
 }

@@ -150,7 +150,7 @@ bool NetConnection::connect(const std::string& host, std::uint16_t port, bool tl
     addrinfo* list = nullptr;
     const int resolved = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
     if (resolved != 0) {
-        fail("NSNetUnknownHost", host);
+        fail("NetUnknownHost", host);
         return false;
     }
     const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(list, ::freeaddrinfo);
@@ -186,7 +186,7 @@ bool NetConnection::connect(const std::string& host, std::uint16_t port, bool tl
             break;
         }
         if (ready < 0 && m_lastError == ECANCELED) {
-            fail("NSNetCancelled");
+            fail("NetCancelled");
             return false;
         }
         lastError = ready == 1 ? socketError : m_lastError;
@@ -194,15 +194,15 @@ bool NetConnection::connect(const std::string& host, std::uint16_t port, bool tl
     if (m_fd < 0) {
         if (timedOut) {
             m_lastError = ETIMEDOUT;
-            fail("NSNetConnectTimeout");
+            fail("NetConnectTimeout");
         } else {
             m_lastError = lastError;
             if (lastError == ECONNREFUSED)
-                fail("NSNetConnectionRefused");
+                fail("NetConnectionRefused");
             else if (lastError == EHOSTUNREACH || lastError == ENETUNREACH)
-                fail("NSNetUnreachable");
+                fail("NetUnreachable");
             else
-                fail("NSNetConnectFailed", errnoText(lastError));
+                fail("NetConnectFailed", errnoText(lastError));
         }
         return false;
     }
@@ -221,20 +221,20 @@ bool NetConnection::handshake(const std::string& host, Clock::time_point deadlin
     m_tls = std::make_unique<Tls>();
     m_tls->context = SSL_CTX_new(TLS_client_method());
     if (!m_tls->context) {
-        fail("NSNetTlsFailed", "no TLS context");
+        fail("NetTlsFailed", "no TLS context");
         return false;
     }
     SSL_CTX_set_min_proto_version(m_tls->context, TLS1_2_VERSION);
     SSL_CTX_set_default_verify_paths(m_tls->context);
     if (!m_extraTrust.empty() &&
         SSL_CTX_load_verify_locations(m_tls->context, m_extraTrust.c_str(), nullptr) != 1) {
-        fail("NSNetTlsTrustFile", m_extraTrust);
+        fail("NetTlsTrustFile", m_extraTrust);
         return false;
     }
     SSL_CTX_set_verify(m_tls->context, SSL_VERIFY_PEER, nullptr);
     m_tls->ssl = SSL_new(m_tls->context);
     if (!m_tls->ssl || SSL_set_fd(m_tls->ssl, m_fd) != 1) {
-        fail("NSNetTlsFailed", "no TLS session");
+        fail("NetTlsFailed", "no TLS session");
         return false;
     }
     in6_addr scratch;
@@ -262,20 +262,20 @@ bool NetConnection::handshake(const std::string& host, Clock::time_point deadlin
             if (ready == 1) continue;
             if (ready == 0) {
                 m_lastError = ETIMEDOUT;
-                fail("NSNetTlsNoAnswer");
+                fail("NetTlsNoAnswer");
             } else {
-                fail("NSNetCancelled");
+                fail("NetCancelled");
             }
             return false;
         }
         const long verified = SSL_get_verify_result(m_tls->ssl);
         if (verified != X509_V_OK) {
-            fail("NSNetTlsCertificate", X509_verify_cert_error_string(verified));
+            fail("NetTlsCertificate", X509_verify_cert_error_string(verified));
             return false;
         }
         const unsigned long code = ERR_peek_last_error();
         const char* reason = code ? ERR_reason_error_string(code) : nullptr;
-        fail("NSNetTlsFailed", reason ? reason : "the connection was closed");
+        fail("NetTlsFailed", reason ? reason : "the connection was closed");
         return false;
     }
 }
@@ -299,7 +299,7 @@ NetConnection::ReadResult NetConnection::read(std::span<std::uint8_t> buffer,
                 waitEvents = POLLOUT;
             } else if (error != SSL_ERROR_WANT_READ) {
                 m_lastError = errno;
-                fail(error == SSL_ERROR_ZERO_RETURN ? "NSNetClosedByPeer" : "NSNetConnectionReset");
+                fail(error == SSL_ERROR_ZERO_RETURN ? "NetClosedByPeer" : "NetConnectionReset");
                 close();
                 return {0, ReadStatus::Closed};
             }
@@ -307,14 +307,14 @@ NetConnection::ReadResult NetConnection::read(std::span<std::uint8_t> buffer,
             const ssize_t count = ::recv(m_fd, buffer.data(), buffer.size(), 0);
             if (count > 0) return {static_cast<std::size_t>(count), ReadStatus::Data};
             if (count == 0) {
-                fail("NSNetClosedByPeer");
+                fail("NetClosedByPeer");
                 close();
                 return {0, ReadStatus::Closed};
             }
             if (errno == EINTR) continue;
             if (errno != EAGAIN && errno != EWOULDBLOCK) {
                 m_lastError = errno;
-                fail("NSNetConnectionReset");
+                fail("NetConnectionReset");
                 close();
                 return {0, ReadStatus::Closed};
             }
@@ -323,7 +323,7 @@ NetConnection::ReadResult NetConnection::read(std::span<std::uint8_t> buffer,
         if (ready == 0) return {0, ReadStatus::Quiet};
         if (ready < 0) {
             if (m_lastError == ECANCELED) return {0, ReadStatus::Cancelled};
-            fail("NSNetConnectionReset");
+            fail("NetConnectionReset");
             close();
             return {0, ReadStatus::Closed};
         }
@@ -353,7 +353,7 @@ bool NetConnection::writeAll(std::span<const std::uint8_t> bytes, std::chrono::m
                 waitEvents = POLLIN;
             } else if (error != SSL_ERROR_WANT_WRITE) {
                 m_lastError = errno;
-                fail("NSNetConnectionReset");
+                fail("NetConnectionReset");
                 close();
                 return false;
             }
@@ -366,7 +366,7 @@ bool NetConnection::writeAll(std::span<const std::uint8_t> bytes, std::chrono::m
             if (count < 0 && errno == EINTR) continue;
             if (count == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
                 m_lastError = count == 0 ? EPIPE : errno;
-                fail("NSNetConnectionReset");
+                fail("NetConnectionReset");
                 close();
                 return false;
             }
@@ -375,11 +375,11 @@ bool NetConnection::writeAll(std::span<const std::uint8_t> bytes, std::chrono::m
         if (ready != 1) {
             if (ready == 0) {
                 m_lastError = ETIMEDOUT;
-                fail("NSNetWriteTimeout");
+                fail("NetWriteTimeout");
             } else if (m_lastError == ECANCELED) {
-                fail("NSNetCancelled");
+                fail("NetCancelled");
             } else {
-                fail("NSNetConnectionReset");
+                fail("NetConnectionReset");
             }
             close();
             return false;

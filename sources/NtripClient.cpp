@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+
+#include <unistd.h>
 
 #include <poll.h>
 
@@ -74,29 +77,29 @@ bool request(const NtripSettings& s, const std::string& mountpoint, NetConnectio
             break;
         }
         case NetConnection::ReadStatus::Quiet:
-            error = SourceMessage{"NSNtripNoAnswer", {peer}};
+            error = SourceMessage{"NtripNoAnswer", {peer}};
             return false;
         case NetConnection::ReadStatus::Closed:
-            error = SourceMessage{"NSNtripClosedBeforeAnswer", {peer}};
+            error = SourceMessage{"NtripClosedBeforeAnswer", {peer}};
             return false;
         case NetConnection::ReadStatus::Cancelled:
-            error = SourceMessage{"NSNetCancelled", {peer}};
+            error = SourceMessage{"NetCancelled", {peer}};
             return false;
         }
     }
     switch (response.kind()) {
     case NtripResponse::Kind::Unauthorized:
-        error = s.user.empty() ? SourceMessage{"NSNtripNeedsCredentials", {peer}}
-                               : SourceMessage{"NSNtripWrongCredentials", {peer, s.user}};
+        error = s.user.empty() ? SourceMessage{"NtripNeedsCredentials", {peer}}
+                               : SourceMessage{"NtripWrongCredentials", {peer, s.user}};
         return false;
     case NtripResponse::Kind::NotFound:
-        error = SourceMessage{"NSNtripUnknownMountpoint", {peer, mountpoint}};
+        error = SourceMessage{"NtripUnknownMountpoint", {peer, mountpoint}};
         return false;
     case NtripResponse::Kind::Refused:
-        error = SourceMessage{"NSNtripRefused", {peer, response.statusLine()}};
+        error = SourceMessage{"NtripRefused", {peer, response.statusLine()}};
         return false;
     case NtripResponse::Kind::NotNtrip:
-        error = SourceMessage{"NSNtripNotCaster", {peer}};
+        error = SourceMessage{"NtripNotCaster", {peer}};
         return false;
     case NtripResponse::Kind::Incomplete:
     case NtripResponse::Kind::Stream:
@@ -120,10 +123,17 @@ NtripSettings NtripSettings::fromUrl(const SourceUrl& url, std::string password)
     return settings;
 }
 
-std::string ntripPasswordFromEnvironment()
+std::optional<std::string> takeNtripPasswordFromEnvironment()
 {
-    const char* password = std::getenv("GPSDESK_NTRIP_PASSWORD");
-    return password ? password : "";
+    constexpr const char* kVariable = "GPSDESK_NTRIP_PASSWORD";
+    char* value = std::getenv(kVariable);
+    if (!value || !*value) return std::nullopt;
+    std::string password(value);
+    // Out of the environment once read: no child inherits it, and "ps e", which shows the
+    // environment block the process started with, shows it blanked.
+    explicit_bzero(value, password.size());
+    ::unsetenv(kVariable);
+    return password;
 }
 
 std::optional<double> NtripStatus::ageSeconds(Clock::time_point now) const
@@ -215,7 +225,7 @@ bool NtripClient::waitStopping(milliseconds duration)
 void NtripClient::run()
 {
     if (m_settings.mountpoint.empty() || !isSafeMountpoint(m_settings.mountpoint)) {
-        report(SourceMessage{m_settings.mountpoint.empty() ? "NSNtripNoMountpoint" : "NSNtripBadMountpoint",
+        report(SourceMessage{m_settings.mountpoint.empty() ? "NtripNoMountpoint" : "NtripBadMountpoint",
                              {peerOf(m_settings)}});
         setState(NtripStatus::State::Stopped);
         return;
@@ -276,7 +286,7 @@ bool NtripClient::session()
     }
     if (response.kind() == NtripResponse::Kind::SourceTable) {
         // Version 1 casters answer a mountpoint they do not have with their table.
-        report(SourceMessage{"NSNtripUnknownMountpoint", {peer, m_settings.mountpoint}});
+        report(SourceMessage{"NtripUnknownMountpoint", {peer, m_settings.mountpoint}});
         return false;
     }
 
@@ -287,7 +297,7 @@ bool NtripClient::session()
         m_status.state = NtripStatus::State::Streaming;
         ggaRequired = m_status.ggaRequired;
     }
-    report(SourceMessage{"NSNtripConnected", {peer, m_settings.mountpoint}});
+    report(SourceMessage{"NtripConnected", {peer, m_settings.mountpoint}});
 
     const auto connectedAt = Clock::now();
     auto lastFrameAt = connectedAt;
@@ -321,7 +331,7 @@ bool NtripClient::session()
         payload.clear();
         if (response.chunked()) {
             if (chunks.feed(bytes, payload) == ChunkedDecoder::State::Broken) {
-                report(SourceMessage{"NSNtripBadChunk", {peer}});
+                report(SourceMessage{"NtripBadChunk", {peer}});
                 return false;
             }
             bytes = payload;
@@ -334,11 +344,11 @@ bool NtripClient::session()
             m_status.crcFailures += framer.crcFailures() - failuresBefore;
         }
         if (framer.bytesSkipped() - skippedAtLastFrame > m_settings.garbageLimitBytes) {
-            report(SourceMessage{"NSNtripNotRtcm", {peer, m_settings.mountpoint}});
+            report(SourceMessage{"NtripNotRtcm", {peer, m_settings.mountpoint}});
             return false;
         }
         if (response.chunked() && chunks.state() == ChunkedDecoder::State::Finished) {
-            report(SourceMessage{"NSNtripStreamEnded", {peer, m_settings.mountpoint}});
+            report(SourceMessage{"NtripStreamEnded", {peer, m_settings.mountpoint}});
             return false;
         }
         return true;
@@ -358,7 +368,7 @@ bool NtripClient::session()
                 return delivered;
             } else {
                 if (!waitingForPositionSaid) {
-                    report(SourceMessage{"NSNtripWaitingForPosition", {peer, m_settings.mountpoint}});
+                    report(SourceMessage{"NtripWaitingForPosition", {peer, m_settings.mountpoint}});
                     waitingForPositionSaid = true;
                 }
                 // Look again soon: the position may come any moment.
@@ -371,7 +381,7 @@ bool NtripClient::session()
             silenceCounts ? lastFrameAt + m_settings.silenceTimeout : Clock::time_point::max();
         if (now >= silentUntil) {
             const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_settings.silenceTimeout).count();
-            report(SourceMessage{"NSNtripSilent", {peer, m_settings.mountpoint, std::to_string(seconds)}});
+            report(SourceMessage{"NtripSilent", {peer, m_settings.mountpoint, std::to_string(seconds)}});
             return delivered;
         }
         const auto wakeAt = ggaRequired ? std::min(silentUntil, nextGga) : silentUntil;
@@ -383,7 +393,7 @@ bool NtripClient::session()
         case NetConnection::ReadStatus::Quiet:
             break;
         case NetConnection::ReadStatus::Closed:
-            report(SourceMessage{framer.bytesPending() > 0 ? "NSNtripClosedMidFrame" : "NSNtripClosedByCaster",
+            report(SourceMessage{framer.bytesPending() > 0 ? "NtripClosedMidFrame" : "NtripClosedByCaster",
                                  {peer, m_settings.mountpoint}});
             return delivered;
         case NetConnection::ReadStatus::Cancelled:
@@ -424,7 +434,7 @@ NtripClient::TableResult NtripClient::fetchSourceTable(const NtripSettings& sett
     }
     SourceTable table = SourceTable::parse(text);
     if (table.mountpoints.empty() && !table.complete) {
-        result.error = SourceMessage{"NSNtripNoSourceTable", {peer}};
+        result.error = SourceMessage{"NtripNoSourceTable", {peer}};
         return result;
     }
     result.table = std::move(table);

@@ -56,8 +56,9 @@ struct NtripSettings {
     static NtripSettings fromUrl(const SourceUrl& url, std::string password);
 };
 
-// The password for the command line's NTRIP address: GPSDESK_NTRIP_PASSWORD, or empty.
-std::string ntripPasswordFromEnvironment();
+// The password for the command line's NTRIP address from GPSDESK_NTRIP_PASSWORD, taken out of
+// the environment once read; nothing when it is not set.
+std::optional<std::string> takeNtripPasswordFromEnvironment();
 
 // A copy of the client's counters, taken under its lock.
 struct NtripStatus {

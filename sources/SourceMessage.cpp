@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "sources/SourceMessage.h"
 
-#include "core/Alert.h"
+#include "platform/Alert.h"
 
 std::string SourceMessage::text() const
 {

@@ -75,12 +75,12 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
 {
     whyNot = {};
     if (text.empty()) {
-        whyNot = fail("NSSourceUrlEmpty");
+        whyNot = fail("SourceUrlEmpty");
         return std::nullopt;
     }
     for (const char c : text) {
         if (isControl(c)) {
-            whyNot = fail("NSSourceUrlBadCharacter");
+            whyNot = fail("SourceUrlBadCharacter");
             return std::nullopt;
         }
     }
@@ -96,7 +96,7 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
     const std::string_view afterScheme = text.substr(schemeEnd + 3);
     const auto lastAt = afterScheme.rfind('@');
     if (lastAt != std::string_view::npos && afterScheme.substr(0, lastAt).find(':') != std::string_view::npos) {
-        whyNot = fail("NSSourceUrlPasswordInUrl");
+        whyNot = fail("SourceUrlPasswordInUrl");
         return std::nullopt;
     }
     const std::string quoted = std::string(text.substr(0, schemeEnd + 3)) +
@@ -118,7 +118,7 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
         url.port = kNtripsPort;
         url.tls = true;
     } else {
-        whyNot = fail("NSSourceUrlUnknownScheme", std::string(scheme));
+        whyNot = fail("SourceUrlUnknownScheme", std::string(scheme));
         return std::nullopt;
     }
 
@@ -132,12 +132,12 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
         const std::string_view userInfo = authority.substr(0, at);
         authority = authority.substr(at + 1);
         if (url.kind != Kind::Ntrip) {
-            whyNot = fail("NSSourceUrlUnexpectedUser", quoted);
+            whyNot = fail("SourceUrlUnexpectedUser", quoted);
             return std::nullopt;
         }
         const auto user = percentDecode(userInfo);
         if (!user || user->empty()) {
-            whyNot = fail("NSSourceUrlBadUser");
+            whyNot = fail("SourceUrlBadUser");
             return std::nullopt;
         }
         url.user = *user;
@@ -147,25 +147,25 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
     if (!authority.empty() && authority.front() == '[') {
         const auto close = authority.find(']');
         if (close == std::string_view::npos) {
-            whyNot = fail("NSSourceUrlBadHost", quoted);
+            whyNot = fail("SourceUrlBadHost", quoted);
             return std::nullopt;
         }
         url.host = std::string(authority.substr(1, close - 1));
         for (const char c : url.host) {
             if (hexValue(c) < 0 && c != ':' && c != '.') {
-                whyNot = fail("NSSourceUrlBadHost", quoted);
+                whyNot = fail("SourceUrlBadHost", quoted);
                 return std::nullopt;
             }
         }
         const std::string_view after = authority.substr(close + 1);
         if (!after.empty()) {
             if (after.front() != ':') {
-                whyNot = fail("NSSourceUrlBadHost", quoted);
+                whyNot = fail("SourceUrlBadHost", quoted);
                 return std::nullopt;
             }
             portText = after.substr(1);
             if (portText.empty()) {
-                whyNot = fail("NSSourceUrlBadPort", quoted);
+                whyNot = fail("SourceUrlBadPort", quoted);
                 return std::nullopt;
             }
         }
@@ -175,19 +175,19 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
         if (colon != std::string_view::npos) {
             portText = authority.substr(colon + 1);
             if (portText.empty()) {
-                whyNot = fail("NSSourceUrlBadPort", quoted);
+                whyNot = fail("SourceUrlBadPort", quoted);
                 return std::nullopt;
             }
         }
         for (const char c : url.host) {
             if (!isHostCharacter(c)) {
-                whyNot = fail("NSSourceUrlBadHost", quoted);
+                whyNot = fail("SourceUrlBadHost", quoted);
                 return std::nullopt;
             }
         }
     }
     if (url.host.empty()) {
-        whyNot = fail("NSSourceUrlNoHost", quoted);
+        whyNot = fail("SourceUrlNoHost", quoted);
         return std::nullopt;
     }
 
@@ -196,19 +196,19 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
         const auto [end, error] = std::from_chars(portText.data(), portText.data() + portText.size(), value);
         if (error != std::errc{} || end != portText.data() + portText.size() || value == 0 ||
             value > 65535) {
-            whyNot = fail("NSSourceUrlBadPort", quoted);
+            whyNot = fail("SourceUrlBadPort", quoted);
             return std::nullopt;
         }
         url.port = static_cast<std::uint16_t>(value);
     } else if (url.kind == Kind::Tcp) {
-        whyNot = fail("NSSourceUrlNoPort", quoted);
+        whyNot = fail("SourceUrlNoPort", quoted);
         return std::nullopt;
     }
 
     switch (url.kind) {
     case Kind::Tcp:
         if (!path.empty() && path != "/") {
-            whyNot = fail("NSSourceUrlUnexpectedPath", quoted);
+            whyNot = fail("SourceUrlUnexpectedPath", quoted);
             return std::nullopt;
         }
         break;
@@ -220,7 +220,7 @@ std::optional<SourceUrl> SourceUrl::parse(std::string_view text, SourceMessage& 
         const std::string_view mount = path.empty() ? path : path.substr(1);
         const auto decoded = percentDecode(mount);
         if (!decoded || decoded->find_first_of("/?# ") != std::string::npos) {
-            whyNot = fail("NSSourceUrlBadMountpoint", quoted);
+            whyNot = fail("SourceUrlBadMountpoint", quoted);
             return std::nullopt;
         }
         url.mountpoint = *decoded;

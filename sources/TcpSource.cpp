@@ -56,7 +56,7 @@ ByteSource::ReadResult TcpSource::read(std::span<std::uint8_t> buffer, std::chro
         break;
     }
     m_message = m_connection.message();
-    if (m_message.empty()) m_message = SourceMessage{"NSNetClosedByPeer", {name()}};
+    if (m_message.empty()) m_message = SourceMessage{"NetClosedByPeer", {name()}};
     return {0, ReadStatus::HungUp};
 }
 
@@ -64,6 +64,6 @@ bool TcpSource::write(std::span<const std::uint8_t> bytes)
 {
     if (m_connection.writeAll(bytes, kWriteTimeout)) return true;
     m_message = m_connection.message();
-    if (m_message.empty()) m_message = SourceMessage{"NSNetNotConnected", {name()}};
+    if (m_message.empty()) m_message = SourceMessage{"NetNotConnected", {name()}};
     return false;
 }

@@ -5,7 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "core/Serial.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 
 namespace fakes {
 
@@ -18,12 +19,12 @@ FakeDeviceTree::FakeDeviceTree()
     m_root = pattern;
     fs::create_directories(m_root / "sys/class/tty");
     fs::create_directories(m_root / "dev/serial/by-id");
-    Serial::setDeviceRoots((m_root / "sys").string(), (m_root / "dev").string());
+    PortDiscovery::setDeviceRoots((m_root / "sys").string(), (m_root / "dev").string());
 }
 
 FakeDeviceTree::~FakeDeviceTree()
 {
-    Serial::setDeviceRoots("/sys", "/dev");
+    PortDiscovery::setDeviceRoots("/sys", "/dev");
     std::error_code error;
     fs::remove_all(m_root, error);
 }

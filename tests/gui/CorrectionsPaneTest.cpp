@@ -19,10 +19,10 @@
 #include "fakes/FakeServices.h"
 #include "fakes/TestData.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
-#include "platform/qt/CorrectionsPane.h"
-#include "platform/qt/QtSecretStore.h"
-#include "platform/qt/SourceSettingsPane.h"
+#include "posix/StringsBundle.h"
+#include "qt/CorrectionsPane.h"
+#include "qt/QtSecretStore.h"
+#include "qt/SourceSettingsPane.h"
 #include "sources/Rtcm3Framer.h"
 
 namespace {

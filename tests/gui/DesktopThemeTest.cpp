@@ -8,8 +8,8 @@
 #include <map>
 
 #include "GuiTestApp.h"
-#include "platform/qt/DesktopTheme.h"
-#include "platform/qt/QtCanvas.h"
+#include "qt/DesktopTheme.h"
+#include "qt/QtCanvas.h"
 
 using namespace qtplatform;
 

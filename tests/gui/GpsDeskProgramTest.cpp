@@ -21,7 +21,7 @@
 
 #include "GuiTestApp.h"
 #include "fakes/PseudoTerminal.h"
-#include "platform/qt/ProgramOptions.h"
+#include "headless/ProgramOptions.h"
 
 using qtplatform::ProgramOptions;
 

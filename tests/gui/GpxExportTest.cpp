@@ -10,7 +10,7 @@
 #include <QXmlStreamReader>
 
 #include "GuiTestApp.h"
-#include "platform/qt/GpxExport.h"
+#include "qt/GpxExport.h"
 
 namespace {
 

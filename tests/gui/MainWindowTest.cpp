@@ -3,6 +3,7 @@
 // and keys, every text from the message tables, one picture with the sheets in it.
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDockWidget>
@@ -17,16 +18,17 @@
 #include "GuiTestApp.h"
 #include "fakes/FakeServices.h"
 #include "platform/Services.h"
-#include "platform/posix/PosixClock.h"
-#include "platform/posix/PosixSleeper.h"
-#include "platform/posix/StringsBundle.h"
-#include "core/Alert.h"
-#include "platform/qt/QtAlerts.h"
-#include "platform/qt/MainWindow.h"
-#include "platform/qt/QtApplication.h"
-#include "platform/qt/QtMainThread.h"
-#include "platform/qt/QtScreenshot.h"
-#include "core/Serial.h"
+#include "posix/PosixClock.h"
+#include "posix/PosixSleeper.h"
+#include "posix/StringsBundle.h"
+#include "platform/Alert.h"
+#include "qt/QtAlerts.h"
+#include "qt/MainWindow.h"
+#include "qt/QtApplication.h"
+#include "qt/QtMainThread.h"
+#include "qt/QtScreenshot.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 
 using namespace qtplatform;
 
@@ -42,7 +44,7 @@ protected:
         sleeper.wake();
         mainWindow.reset();  // joins the reader thread while the services still exist
         platform::services() = platform::Services{};
-        Serial::clearExtraPorts();
+        PortDiscovery::clearExtraPorts();
     }
 
     QApplication& qtApplication = guiTestApp();  // before any widget
@@ -67,8 +69,8 @@ protected:
 private:
     std::unique_ptr<MainWindow> makeMainWindow()
     {
-        Serial::addExtraPort("/dev/null");
-        Serial::clearExtraPorts();
+        PortDiscovery::addExtraPort("/dev/null");
+        PortDiscovery::clearExtraPorts();
         platform::Bundle* texts = platform::services().bundle ? platform::services().bundle : &bundle;
         platform::services() = {.alerts = &alerts,
                                 .application = &application,
@@ -116,7 +118,7 @@ TEST_F(MainWindowTest, PanesSitOnFourSidesOfOneWindowAndThePictureHoldsTheSheet)
     EXPECT_EQ(alone.size(), window->size());
     QtAlerts realAlerts;
     platform::services().alerts = &realAlerts;
-    Alert::showMessageWithKey(&mainWindow.window(), "NSUnableToOpenPort");
+    Alert::showMessageWithKey(&mainWindow.window(), "UnableToOpenPort");
     QCoreApplication::processEvents();
     const auto windows = mainWindow.visibleWindows();
     ASSERT_EQ(windows.size(), 2u);
@@ -317,7 +319,7 @@ TEST_F(MainWindowTest, StartsWithItsDrawersAndKeepsItsProportionsWithLargerTextW
     MainWindow& mainWindow = *this->mainWindow;
     mainWindow.start();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(alerts.panels.empty()) << "a device is listed: no NSNoGPS panel";
+    EXPECT_TRUE(alerts.panels.empty()) << "a device is listed: no NoGPS panel";
     EXPECT_TRUE(mainWindow.monitorDrawer().isOpen());
     EXPECT_TRUE(mainWindow.satelliteDrawer().isOpen());
     EXPECT_TRUE(mainWindow.splashDrawer().isOpen());
@@ -378,6 +380,17 @@ std::map<std::string, std::string> table(const std::string& language)
     return entries;
 }
 
+// The receiver's own configuration key names (alone or before a text of the tables) and the
+// satellite systems' proper names read the same in every language.
+bool untranslated(const QString& text, const std::set<QString>& known)
+{
+    static const QRegularExpression receiverKey(QStringLiteral("^CFG-[A-Z0-9_-]+(?: \u2014 (.*))?$"));
+    const QRegularExpressionMatch match = receiverKey.match(text);
+    if (match.hasMatch()) return match.captured(1).isEmpty() || known.count(match.captured(1)) > 0;
+    static const std::set<QString> systems{"GPS", "SBAS", "Galileo", "BeiDou", "QZSS", "GLONASS", "NavIC"};
+    return systems.count(text) > 0;
+}
+
 }  // namespace
 
 TEST_F(MainWindowTest, EveryVisibleTextComesFromBothTables)
@@ -398,7 +411,7 @@ TEST_F(MainWindowTest, EveryVisibleTextComesFromBothTables)
         mainWindow->start();
         QCoreApplication::processEvents();
         for (const QString& text : visibleTexts(mainWindow->window().widget())) {
-            EXPECT_TRUE(known.count(text)) << "not from the tables: \"" << text.toStdString() << "\"";
+            EXPECT_TRUE(known.count(text) || untranslated(text, known)) << "not from the tables: \"" << text.toStdString() << "\"";
         }
         mainWindow.reset();
         platform::services().bundle = nullptr;

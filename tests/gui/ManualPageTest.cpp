@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/ProgramOptions.h"
+#include "headless/ProgramOptions.h"
 
 TEST(ManualPageTest, CoversEveryOptionOfTheUsage)
 {

@@ -29,7 +29,7 @@
 #include "fakes/TestData.h"
 #include "integration/TestCaster.h"
 #include "sources/Rtcm3Framer.h"
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 namespace {
 

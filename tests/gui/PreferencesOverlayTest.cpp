@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakeServices.h"
-#include "platform/qt/PreferencesOverlay.h"
+#include "qt/PreferencesOverlay.h"
 
 using platform::PreferenceValue;
 

@@ -6,8 +6,8 @@
 #include <QPainter>
 
 #include "GuiTestApp.h"
-#include "platform/qt/QtCanvas.h"
-#include "platform/qt/QtViewWidget.h"
+#include "qt/QtCanvas.h"
+#include "qt/QtViewWidget.h"
 
 using platform::Color;
 using qtplatform::QtCanvas;

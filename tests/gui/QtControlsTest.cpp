@@ -12,16 +12,16 @@
 #include <QTimer>
 
 #include "GuiTestApp.h"
-#include "platform/qt/QtAlerts.h"
-#include "platform/qt/QtApplication.h"
-#include "platform/qt/QtComboBox.h"
-#include "platform/qt/QtDrawer.h"
-#include "platform/qt/QtMenuItem.h"
-#include "platform/qt/QtSpeech.h"
+#include "qt/QtAlerts.h"
+#include "qt/QtApplication.h"
+#include "qt/QtComboBox.h"
+#include "qt/QtDrawer.h"
+#include "qt/QtMenuItem.h"
+#include "qt/QtSpeech.h"
 #include "fakes/FakeServices.h"
-#include "platform/qt/QtTextField.h"
-#include "platform/qt/QtTextView.h"
-#include "platform/qt/QtWindow.h"
+#include "qt/QtTextField.h"
+#include "qt/QtTextView.h"
+#include "qt/QtWindow.h"
 
 using platform::Color;
 using namespace qtplatform;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "GuiTestApp.h"
-#include "platform/qt/QtMainThread.h"
+#include "qt/QtMainThread.h"
 
 using qtplatform::QtMainThread;
 

@@ -14,9 +14,9 @@
 #include "GuiTestApp.h"
 #include "binary/StreamFramer.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
-#include "platform/qt/ReceiverConfigPane.h"
-#include "tools/sim/UbxReceiver.h"
+#include "posix/StringsBundle.h"
+#include "qt/ReceiverConfigPane.h"
+#include "sim/UbxReceiver.h"
 
 using qtplatform::ReceiverConfigPane;
 

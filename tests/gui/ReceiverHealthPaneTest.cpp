@@ -8,8 +8,8 @@
 
 #include "GuiTestApp.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
-#include "platform/qt/ReceiverHealthPane.h"
+#include "posix/StringsBundle.h"
+#include "qt/ReceiverHealthPane.h"
 
 using qtplatform::ReceiverHealthPane;
 

@@ -10,14 +10,14 @@
 
 #include "GuiTestApp.h"
 #include "app/ReceiverTestController.h"
-#include "core/LocalTangentPlane.h"
-#include "core/ReceiverTest.h"
-#include "core/ReceiverTestView.h"
+#include "receiver/LocalTangentPlane.h"
+#include "quality/ReceiverTest.h"
+#include "instruments/ReceiverTestView.h"
 #include "fakes/FakeControls.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
-#include "platform/qt/QtCanvas.h"
-#include "platform/qt/ReceiverTestPane.h"
+#include "posix/StringsBundle.h"
+#include "qt/QtCanvas.h"
+#include "qt/ReceiverTestPane.h"
 
 using qtplatform::ReceiverTestPane;
 

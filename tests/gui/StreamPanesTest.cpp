@@ -15,12 +15,12 @@
 
 #include "GuiTestApp.h"
 #include "fakes/FakeServices.h"
-#include "platform/qt/QtMainThread.h"
-#include "platform/qt/ReplayControls.h"
-#include "platform/qt/ShareSettings.h"
-#include "platform/qt/StreamTaps.h"
+#include "qt/QtMainThread.h"
+#include "qt/ReplayControls.h"
+#include "qt/ShareSettings.h"
+#include "qt/StreamTaps.h"
 #include "app/GPSController.h"
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 namespace {
 

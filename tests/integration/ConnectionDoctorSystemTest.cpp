@@ -17,11 +17,11 @@
 
 #include <gtest/gtest.h>
 
-#include "core/ConnectionDoctor.h"
-#include "core/Serial.h"
+#include "serial/ConnectionDoctor.h"
+#include "serial/Serial.h"
 #include "fakes/PseudoTerminal.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
+#include "posix/StringsBundle.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "fakes/FakeDeviceTree.h"
+#include "serial/PortDiscovery.h"
 #include "fakes/PseudoTerminal.h"
 #include "integration/GPSControllerHarness.h"
 
@@ -27,7 +28,7 @@ TEST_F(ConnectionRecoveryTest, AutomaticRateFindsTheReceiversRateAndStoresIt)
     options.rate = 38400;
     if (!startSimulator(options)) return;
     const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
+    PortDiscovery::addExtraPort(port);
     restore(port, "Automatic");
 
     const auto woken = SteadyClock::now();
@@ -49,7 +50,7 @@ TEST_F(ConnectionRecoveryTest, AReceiverPluggedInAfterAStartWithoutDevicesIsConn
     if (!startSimulator({})) return;
     platform.alerts.panelAnswer = 1;  // wait for a receiver
     wake();
-    ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NSNoGPS";
+    ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NoGPS";
     EXPECT_EQ(platform.application.terminateCount, 0);
     until([] { return false; }, 2.5);  // past the reader's own start
     EXPECT_FALSE(controller().hasConnection());
@@ -70,9 +71,9 @@ TEST_F(ConnectionRecoveryTest, AWrongRateTurnsTheLampYellowAndSaysSoOnce)
     options.rate = 38400;
     if (!startSimulator(options)) return;
     const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
+    PortDiscovery::addExtraPort(port);
     restore(port, "4800");
-    platform.bundle.entries = {{"NSDoctorWrongRate", "wrong rate?"}};
+    platform.bundle.entries = {{"DoctorWrongRate", "wrong rate?"}};
     wake();
     ASSERT_TRUE(until([&] { return openLineShown(port, "4800"); }, 6.0));
     ASSERT_TRUE(until([&] { return monitorView.contains("wrong rate?"); }, 6.0));
@@ -90,9 +91,9 @@ TEST_F(ConnectionRecoveryTest, ASlowReceiverAtTheRightRateIsNoRateQuestion)
 {
     testpty::PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
-    Serial::addExtraPort(pty.slavePath());
+    PortDiscovery::addExtraPort(pty.slavePath());
     restore(pty.slavePath(), "4800");
-    platform.bundle.entries = {{"NSDoctorWrongRate", "wrong rate?"}};
+    platform.bundle.entries = {{"DoctorWrongRate", "wrong rate?"}};
     std::atomic<bool> done{false};
     std::thread receiver([&] {
         for (int i = 0; i < 40 && !done.load(); ++i) {
@@ -119,15 +120,15 @@ TEST_F(ConnectionRecoveryTest, AnUnpluggedReceiverIsReconnectedWhenItReturns)
     sim::Options options;
     options.linkPath = link;
     if (!startSimulator(options)) return;
-    Serial::addExtraPort(link);
+    PortDiscovery::addExtraPort(link);
     restore(link, "4800");
-    platform.bundle.entries = {{"NSDoctorReconnected", "%@ is back"}};
+    platform.bundle.entries = {{"DoctorReconnected", "%@ is back"}};
     wake();
     ASSERT_TRUE(until([&] { return openLineShown(link, "4800"); }, 8.0));
 
     simulator->unplug();
     ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 5.0));
-    EXPECT_EQ(platform.alerts.sheets[0].message, "NSConnectionLost");
+    EXPECT_EQ(platform.alerts.sheets[0].message, "ConnectionLost");
     EXPECT_FALSE(controller().hasConnection());
 
     // The same device again, on a new terminal behind the same stable name.

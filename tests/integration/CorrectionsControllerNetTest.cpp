@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "app/CorrectionsController.h"
-#include "core/NMEA.h"
-#include "core/ReceiverState.h"
-#include "core/SentenceFields.h"
-#include "core/SentenceTable.h"
+#include "nmea/NMEA.h"
+#include "receiver/ReceiverState.h"
+#include "nmea/SentenceFields.h"
+#include "nmea/SentenceTable.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/TestData.h"
 #include "integration/TestCaster.h"
@@ -119,12 +119,12 @@ TEST_F(CorrectionsControllerNetTest, AMissingOrWrongPasswordIsToldWithoutTheSecr
     EXPECT_EQ(corrections.status().secretNote.key, "corrections.password.missing");
     ASSERT_TRUE(eventually([&] {
         const std::string key = corrections.status().lastMessage.key;
-        return key == "NSNtripNeedsCredentials" || key == "NSNtripWrongCredentials";
+        return key == "NtripNeedsCredentials" || key == "NtripWrongCredentials";
     })) << corrections.status().lastMessage.key;
 
     secrets.secrets[secretName()] = "wrong-secret";
     ASSERT_TRUE(corrections.start({url("RTCM"), 10}, whyNot));
-    ASSERT_TRUE(eventually([&] { return corrections.status().lastMessage.key == "NSNtripWrongCredentials"; }))
+    ASSERT_TRUE(eventually([&] { return corrections.status().lastMessage.key == "NtripWrongCredentials"; }))
         << corrections.status().lastMessage.key;
     for (const std::string& argument : corrections.status().lastMessage.arguments)
         EXPECT_EQ(argument.find("wrong-secret"), std::string::npos);

@@ -9,7 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "integration/GPSControllerHarness.h"
-#include "tools/sim/Scenario.h"
+#include "serial/PortDiscovery.h"
+#include "sim/Scenario.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ TEST_F(CutLinesTest, NoReadoutShowsAValueTheWholeStreamDidNotCarry)
     options.faults.cutShare = 0.3;
     if (!startSimulator(options)) return;
     const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
+    PortDiscovery::addExtraPort(port);
     restore(port, "4800");
     for (auto& [name, field] : readouts(*window)) field->keepHistory = true;
     wake();

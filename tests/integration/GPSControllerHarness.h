@@ -18,9 +18,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/posix/PosixSleeper.h"
-#include "core/Serial.h"
-#include "tools/sim/Simulator.h"
+#include "posix/PosixSleeper.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
+#include "sim/Simulator.h"
 #include "unit/GPSControllerTestSupport.h"
 
 namespace harness {
@@ -122,8 +123,8 @@ protected:
 
     void SetUp() override
     {
-        Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
-        Serial::clearExtraPorts();
+        PortDiscovery::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+        PortDiscovery::clearExtraPorts();
         window = std::make_unique<controllertest::MainWindow>();
         window->monitor.setMonitorTextView(&monitorView);
         monitorView.lamp = &window->dataReady;
@@ -135,7 +136,7 @@ protected:
         if (window && window->controller) window->controller->shutdown();
         window.reset();
         simulator.reset();
-        Serial::clearExtraPorts();
+        PortDiscovery::clearExtraPorts();
     }
 
     GPSController& controller() { return *window->controller; }

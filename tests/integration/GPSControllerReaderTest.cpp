@@ -10,8 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "app/ReceiverTestController.h"
+#include "serial/PortDiscovery.h"
 #include "integration/GPSControllerHarness.h"
-#include "platform/posix/PosixClock.h"
+#include "posix/PosixClock.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ protected:
         options.speedup = speedup;
         if (!startSimulator(options)) return false;
         const std::string port = simulator->devicePath();
-        Serial::addExtraPort(port);
+        PortDiscovery::addExtraPort(port);
         restore(port, "4800");
         wake();
         const bool streaming = until([&] { return monitorView.green > 200; }, 10.0);
@@ -44,7 +45,7 @@ protected:
         options.rate = 38400;
         if (!startSimulator(options)) return false;
         const std::string port = simulator->devicePath();
-        Serial::addExtraPort(port);
+        PortDiscovery::addExtraPort(port);
         restore(port, "38400");
         wake();
         const bool streaming =
@@ -72,7 +73,7 @@ TEST_F(GPSControllerReaderTest, ConnectsOnItsOwnAboutTwoSecondsAfterStart)
 {
     if (!startSimulator({})) return;
     const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
+    PortDiscovery::addExtraPort(port);
     restore(port, "4800");
 
     const auto woken = SteadyClock::now();
@@ -97,7 +98,7 @@ TEST_F(GPSControllerReaderTest, ConnectsOnItsOwnAboutTwoSecondsAfterStart)
 
 TEST_F(GPSControllerReaderTest, WithoutARestoredChoiceTheSettingsDrawerOpens)
 {
-    Serial::addExtraPort("/dev/ttyGPSDESK-none");
+    PortDiscovery::addExtraPort("/dev/ttyGPSDESK-none");
     wake();
     EXPECT_FALSE(window->settingsDrawer.isOpen());
     ASSERT_TRUE(until([&] { return window->settingsDrawer.isOpen(); }, 6.0));
@@ -109,7 +110,7 @@ TEST_F(GPSControllerReaderTest, ReconnectTellsTheReceiverItsNewRateFirst)
 {
     if (!startSimulator({})) return;
     const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
+    PortDiscovery::addExtraPort(port);
     restore(port, "4800");
     wake();
     ASSERT_TRUE(until([&] { return openLineShown(port, "4800"); }, 6.0));
@@ -139,11 +140,11 @@ TEST_F(GPSControllerReaderTest, ReconnectTellsTheReceiverItsNewRateFirst)
 TEST_F(GPSControllerReaderTest, APortThatCannotBeOpenedGivesTheSheet)
 {
     const std::string missing = "/dev/gpsdesk-no-such-port";
-    Serial::addExtraPort(missing);
+    PortDiscovery::addExtraPort(missing);
     restore(missing, "4800");
-    platform.bundle.entries = {{"NSUnableToOpenPort", "Unable to open"}, {"NSOK", "OK"},
-                               {"NSDoctorGone", "%@ is gone."},
-                               {"NSDoctorNoPorts", "No ports."}};
+    platform.bundle.entries = {{"UnableToOpenPort", "Unable to open"}, {"OK", "OK"},
+                               {"DoctorGone", "%@ is gone."},
+                               {"DoctorNoPorts", "No ports."}};
     wake();
     ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 6.0));
     const auto& sheet = platform.alerts.sheets[0];
@@ -184,7 +185,7 @@ TEST_F(GPSControllerReaderTest, BrokenAndForeignLinesAreShownNowhere)
 // shown as rejected and never handled. A CR alone ends a line.
 TEST_F(GPSControllerReaderTest, CutLinesAreRejectedAndCarriageReturnsEndLines)
 {
-    platform.bundle.entries = {{"NSBrokenLine", "cut line"}};
+    platform.bundle.entries = {{"BrokenLine", "cut line"}};
     if (!streamAt38400()) return;
     std::string crOnly = controllertest::onTheWire("$GPTXT,CRONLY");
     crOnly.pop_back();  // the LF
@@ -207,9 +208,9 @@ TEST_F(GPSControllerReaderTest, AnUnpluggedDeviceEndsTheConnectionAndCanComeBack
     sim::Options options;
     options.linkPath = link;
     if (!startSimulator(options)) return;
-    Serial::addExtraPort(link);
+    PortDiscovery::addExtraPort(link);
     restore(link, "4800");
-    platform.bundle.entries = {{"NSConnectionLost", "Lost"}};
+    platform.bundle.entries = {{"ConnectionLost", "Lost"}};
     wake();
     ASSERT_TRUE(until([&] { return openLineShown(link, "4800") && monitorView.green > 0; }, 8.0));
 
@@ -262,7 +263,7 @@ TEST_F(GPSControllerReaderTest, QuittingWhileSentencesStreamIsClean)
 // drop are counted and shown. On a steady line drains come at most ~10 times a second.
 TEST_F(GPSControllerReaderTest, ABusyMainThreadCostsOldUpdatesNeverTheReader)
 {
-    platform.bundle.entries = {{"NSUpdatesDropped", "dropped:"}};
+    platform.bundle.entries = {{"UpdatesDropped", "dropped:"}};
     if (!streamUnpaced(2000.0)) return;
 
     // Drains are asked for at most ~10 times a second while the line streams (a backlog of a
@@ -285,7 +286,7 @@ TEST_F(GPSControllerReaderTest, QuittingWhileTheLineIsSilentDoesNotWaitOutTheRea
 {
     if (!startSimulator({})) return;
     const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
+    PortDiscovery::addExtraPort(port);
     restore(port, "4800");
     wake();
     ASSERT_TRUE(until([&] { return openLineShown(port, "4800") && window->latitude.value; }, 8.0));
@@ -304,9 +305,9 @@ TEST_F(GPSControllerReaderTest, StalenessWarningsWhileConnectedDoNotPileUp)
 {
     if (!startSimulator({})) return;
     const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
+    PortDiscovery::addExtraPort(port);
     restore(port, "4800");
-    platform.bundle.entries = {{"NSNoGPSPositionData", "No position"}};
+    platform.bundle.entries = {{"NoGPSPositionData", "No position"}};
     wake();
     ASSERT_TRUE(until([&] { return openLineShown(port, "4800") && window->latitude.value; }, 8.0));
     simulator->silence(3600);  // connected, but nothing arrives any more

@@ -13,7 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "app/PositionFormatter.h"
-#include "core/SentenceTable.h"
+#include "serial/PortDiscovery.h"
+#include "nmea/SentenceTable.h"
 #include "fakes/TestData.h"
 #include "integration/GPSControllerHarness.h"
 
@@ -177,7 +178,7 @@ TEST_F(GPSControllerReplayTest, EveryRecordedLogIsShownAsAnIndependentReadingExp
     options.unpaced = true;
     if (!startSimulator(options)) return;
     const std::string port = simulator->devicePath();
-    Serial::addExtraPort(port);
+    PortDiscovery::addExtraPort(port);
     restore(port, "4800");
     wake();
     ASSERT_TRUE(until([&] { return openLineShown(port, "4800"); }, 6.0));

@@ -18,13 +18,13 @@
 
 #include <filesystem>
 
-#include "app/HeadlessSession.h"
+#include "headless/HeadlessSession.h"
 #include "binary/UbxConfigKeys.h"
 #include "fakes/PseudoTerminal.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
-#include "tools/sim/Simulator.h"
-#include "tools/sim/UbxReceiver.h"
+#include "posix/StringsBundle.h"
+#include "sim/Simulator.h"
+#include "sim/UbxReceiver.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 #include <gtest/gtest.h>
 
 #include "app/GPSSettingsController.h"
-#include "app/HeadlessSession.h"
+#include "headless/HeadlessSession.h"
 #include "sources/ByteSource.h"
 #include "sources/CorrectionQueue.h"
 #include "sources/SourceUrl.h"
-#include "core/LineTap.h"
+#include "stream/LineTap.h"
 #include "fakes/PseudoTerminal.h"
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ TEST(HeadlessSession, TheLinesReadWhileTheBannerIsAwaitedAreReportedAndTapped)
         seen.toMessages(),
         &tap);
     std::thread reader([&] { session.run(pty.slavePath(), "4800"); });
-    ASSERT_TRUE(until([&] { return seen.saidSomething("#### Open"); }, 5000ms));
+    ASSERT_TRUE(until([&] { return seen.saidSomething("headless.readingPort"); }, 5000ms));
 
     constexpr int kSeconds = 20;
     std::string lines;
@@ -140,8 +140,8 @@ TEST(HeadlessSession, AnAutomaticRateCutShortSaysSo)
     session.stop();
     reader.join();
     EXPECT_FALSE(used.load());
-    EXPECT_TRUE(seen.saidSomething("NSDoctorRateCutShort"));
-    EXPECT_FALSE(seen.saidSomething("NSDoctorRateNotFound"));
+    EXPECT_TRUE(seen.saidSomething("DoctorRateCutShort"));
+    EXPECT_FALSE(seen.saidSomething("DoctorRateNotFound"));
 }
 
 // Corrections reach the receiver whole, between reads, and nothing else is written inside
@@ -156,7 +156,7 @@ TEST(HeadlessSession, CorrectionsAreWrittenToTheReceiverWholeBetweenReads)
                             seen.toMessages());
     session.setCorrections(&corrections);
     std::thread reader([&] { session.run(pty.slavePath(), "4800"); });
-    ASSERT_TRUE(until([&] { return seen.saidSomething("#### Open"); }, 5000ms));
+    ASSERT_TRUE(until([&] { return seen.saidSomething("headless.readingPort"); }, 5000ms));
     ASSERT_TRUE(pty.write("$Version test\r\n"));  // ends the wait for the banner
     std::string written = pty.readAll(std::chrono::milliseconds(700));  // the setup sentences
     const std::vector<std::uint8_t> first{0xD3, 0x00, 0x03, 0x3E, 0xD0, 0x00, 0x11, 0x22, 0x33};
@@ -233,7 +233,7 @@ TEST(HeadlessSession, ConfigurationIsConfirmedOrRefusedByTheReceiver)
         ASSERT_TRUE(value.value);
         session.setConfiguration({*value.value}, false);
         std::thread reader([&] { session.run(simulator.devicePath(), "38400"); });
-        const std::string answer = refused ? "NSConfigRefused" : "NSConfigAccepted";
+        const std::string answer = refused ? "ConfigRefused" : "ConfigAccepted";
         EXPECT_TRUE(until([&] { return seen.saidSomething(answer); }, 10000ms));
         const std::size_t before = seen.countReports("\"class\":\"TPV\"");
         std::this_thread::sleep_for(2000ms);

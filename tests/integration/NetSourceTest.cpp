@@ -97,7 +97,7 @@ TEST(TcpSourceTest, ReadsWritesAndTellsQuietFromHungUp)
     ::close(peer);
     result = source.read(buffer, 2s);
     EXPECT_EQ(result.status, ByteSource::ReadStatus::HungUp);
-    EXPECT_EQ(source.message().key, "NSNetClosedByPeer");
+    EXPECT_EQ(source.message().key, "NetClosedByPeer");
     EXPECT_FALSE(source.write(std::span(buffer, 1)));
 }
 
@@ -130,12 +130,12 @@ TEST(TcpSourceTest, OpenFailuresSayWhy)
     }
     TcpSource refused("127.0.0.1", closedPort);
     EXPECT_FALSE(refused.open(2s));
-    EXPECT_EQ(refused.message().key, "NSNetConnectionRefused");
+    EXPECT_EQ(refused.message().key, "NetConnectionRefused");
     EXPECT_EQ(refused.message().arguments.at(0), "127.0.0.1:" + std::to_string(closedPort));
 
     TcpSource unknown("no-such-host.invalid", 1);
     EXPECT_FALSE(unknown.open(2s));
-    EXPECT_EQ(unknown.message().key, "NSNetUnknownHost");
+    EXPECT_EQ(unknown.message().key, "NetUnknownHost");
 }
 
 TEST(TcpSourceTest, AddressesMakeTheirSource)
@@ -228,7 +228,7 @@ TEST_F(GpsdSourceTest, PassesTheReceiversSentencesAndRefusesConfiguration)
 
     const std::string command = "$PMTK220,1000*1F\r\n";
     EXPECT_FALSE(source.write(std::span(reinterpret_cast<const std::uint8_t*>(command.data()), command.size())));
-    EXPECT_EQ(source.message().key, "NSGpsdWriteRefused");
+    EXPECT_EQ(source.message().key, "GpsdWriteRefused");
     source.close();
 }
 

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Serial.h"
+#include "serial/Serial.h"
 #include "fakes/PseudoTerminal.h"
 #include "fakes/TestData.h"
 #include "integration/TestCaster.h"
@@ -154,7 +154,7 @@ TEST_F(NtripClientTest, EveryFrameArrivesWholeAndInOrderOverVersionOneAndTwo)
         EXPECT_NEAR(*status.ratePerSecond(1077, *status.firstFrameTime + 2s),
                     static_cast<double>(status.framesByType.at(1077)) / 2.0, 1e-9);
         EXPECT_EQ(*status.ratePerSecond(1005, *status.firstFrameTime + 2s), 0.0);
-        EXPECT_EQ(got.count("NSNtripConnected"), 1);
+        EXPECT_EQ(got.count("NtripConnected"), 1);
     }
     // The requests as a caster sees them.
     const auto heads = caster->heads();
@@ -187,10 +187,10 @@ TEST_F(NtripClientTest, GgaGoesOutAtOnceThenEveryIntervalAndUnlocksTheStream)
     client.start();
     // No position yet: the caster stays silent, the client says what it waits for and holds
     // the connection instead of calling the silence a failure.
-    ASSERT_TRUE(got.waitFor([](Collector& c) { return c.count("NSNtripWaitingForPosition") > 0; }));
+    ASSERT_TRUE(got.waitFor([](Collector& c) { return c.count("NtripWaitingForPosition") > 0; }));
     std::this_thread::sleep_for(600ms);
     EXPECT_EQ(caster->requests("VRS"), 1);
-    EXPECT_EQ(got.count("NSNtripSilent"), 0);
+    EXPECT_EQ(got.count("NtripSilent"), 0);
     EXPECT_TRUE(got.types.empty());
     GgaPosition position;
     position.latitudeDegrees = 48.1173;
@@ -242,7 +242,7 @@ TEST_F(NtripClientTest, GgaGoesOutRightAfterEachReconnect)
     ASSERT_GE(ggas.size(), 3u);
     for (const auto& gga : ggas) EXPECT_LT(gga.at - gga.connectedAt, 300ms);
     EXPECT_GE(client.status().connections, 3u);
-    EXPECT_GE(got.count("NSNtripClosedByCaster"), 2);
+    EXPECT_GE(got.count("NtripClosedByCaster"), 2);
 }
 
 TEST_F(NtripClientTest, EachFailureHasItsOwnMessageAndIsTriedAgain)
@@ -256,15 +256,15 @@ TEST_F(NtripClientTest, EachFailureHasItsOwnMessageAndIsTriedAgain)
         const char* key;
     };
     const Case cases[] = {
-        {"wrong password", "RTCM", 2, "guess", false, "NSNtripWrongCredentials"},
-        {"wrong password, v1", "RTCM", 1, "guess", false, "NSNtripWrongCredentials"},
-        {"unknown mountpoint, 404", "NOPE", 2, TestCaster::kPassword, false, "NSNtripUnknownMountpoint"},
-        {"unknown mountpoint, table instead", "NOPE", 1, TestCaster::kPassword, false, "NSNtripUnknownMountpoint"},
-        {"no answer", "HANG", 2, TestCaster::kPassword, false, "NSNtripNoAnswer"},
-        {"accepted but silent", "SILENT", 1, TestCaster::kPassword, false, "NSNtripSilent"},
-        {"not RTCM 3", "NOISE", 2, TestCaster::kPassword, false, "NSNtripNotRtcm"},
-        {"closed in a frame", "CUT", 1, TestCaster::kPassword, false, "NSNtripClosedMidFrame"},
-        {"closed in a frame, chunked", "CUT", 2, TestCaster::kPassword, false, "NSNtripClosedMidFrame"},
+        {"wrong password", "RTCM", 2, "guess", false, "NtripWrongCredentials"},
+        {"wrong password, v1", "RTCM", 1, "guess", false, "NtripWrongCredentials"},
+        {"unknown mountpoint, 404", "NOPE", 2, TestCaster::kPassword, false, "NtripUnknownMountpoint"},
+        {"unknown mountpoint, table instead", "NOPE", 1, TestCaster::kPassword, false, "NtripUnknownMountpoint"},
+        {"no answer", "HANG", 2, TestCaster::kPassword, false, "NtripNoAnswer"},
+        {"accepted but silent", "SILENT", 1, TestCaster::kPassword, false, "NtripSilent"},
+        {"not RTCM 3", "NOISE", 2, TestCaster::kPassword, false, "NtripNotRtcm"},
+        {"closed in a frame", "CUT", 1, TestCaster::kPassword, false, "NtripClosedMidFrame"},
+        {"closed in a frame, chunked", "CUT", 2, TestCaster::kPassword, false, "NtripClosedMidFrame"},
         {"TLS to a plain port", "RTCM", 2, TestCaster::kPassword, true, nullptr},
     };
     for (const auto& c : cases) {
@@ -280,7 +280,7 @@ TEST_F(NtripClientTest, EachFailureHasItsOwnMessageAndIsTriedAgain)
         const auto failures = [&](Collector& col) {
             int n = 0;
             for (const auto& m : col.messages)
-                n += c.key ? m.key == c.key : (m.key == "NSNetTlsFailed" || m.key == "NSNetTlsNoAnswer");
+                n += c.key ? m.key == c.key : (m.key == "NetTlsFailed" || m.key == "NetTlsNoAnswer");
             return n;
         };
         EXPECT_TRUE(got.waitFor([&](Collector& col) { return failures(col) >= 2; }, 5s))
@@ -297,8 +297,8 @@ TEST_F(NtripClientTest, EachFailureHasItsOwnMessageAndIsTriedAgain)
         }
         // One kind of failure gives one kind of message.
         for (const auto& m : got.messages) {
-            if (m.key != "NSNtripConnected") {
-                EXPECT_TRUE(c.key ? m.key == c.key : m.key.starts_with("NSNetTls")) << m.key;
+            if (m.key != "NtripConnected") {
+                EXPECT_TRUE(c.key ? m.key == c.key : m.key.starts_with("NetTls")) << m.key;
             }
         }
         if (std::string(c.name).starts_with("closed in a frame")) {
@@ -317,7 +317,7 @@ TEST_F(NtripClientTest, NothingListeningIsRefusedAtOnce)
     s.gga = NtripSettings::Gga::Never;
     NtripClient client(s, got.frames(), got.messagesHandler());
     client.start();
-    EXPECT_TRUE(got.waitFor([](Collector& c) { return c.count("NSNetConnectionRefused") >= 2; }));
+    EXPECT_TRUE(got.waitFor([](Collector& c) { return c.count("NetConnectionRefused") >= 2; }));
     client.stop();
 }
 
@@ -335,7 +335,7 @@ TEST_F(NtripClientTest, TlsStreamsOnlyWhenTheCastersCertificateIsTrusted)
         Collector got;
         NtripClient client(s, got.frames(), got.messagesHandler());
         client.start();
-        EXPECT_TRUE(got.waitFor([](Collector& c) { return c.count("NSNetTlsCertificate") >= 2; }));
+        EXPECT_TRUE(got.waitFor([](Collector& c) { return c.count("NetTlsCertificate") >= 2; }));
         client.stop();
         EXPECT_TRUE(got.types.empty());
         EXPECT_EQ(caster->requests("RTCM"), 0);

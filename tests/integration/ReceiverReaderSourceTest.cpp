@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ReceiverCommands.h"
+#include "serial/ReceiverCommands.h"
 #include "integration/GPSControllerHarness.h"
 #include "sources/CorrectionQueue.h"
 
@@ -132,11 +132,11 @@ TEST_F(ReceiverReaderSourceTest, TcpSourceIsReadWrittenWholeAndConnectedAgainWhe
     EXPECT_NE(got.find(frame), std::string::npos);
 
     // The other end goes away: told, then connected again once it listens anew.
-    platform.bundle.entries = {{"NSDoctorReconnected", "%@ is back"}};
+    platform.bundle.entries = {{"DoctorReconnected", "%@ is back"}};
     server.dropPeer();
     ASSERT_TRUE(until([&] { return !platform.alerts.sheets.empty(); }, 5.0));
     EXPECT_FALSE(controller().hasConnection());
-    EXPECT_EQ(platform.alerts.sheets.back().message, "NSConnectionLost");
+    EXPECT_EQ(platform.alerts.sheets.back().message, "ConnectionLost");
     EXPECT_EQ(platform.alerts.sheets.back().informative, name);
     EXPECT_FALSE(window->latitude.value.has_value()) << "the read-outs of a lost source are cleared";
     ASSERT_TRUE(until([&] { return server.tryAccept(); })) << "the reader did not try again";
@@ -159,7 +159,7 @@ TEST_F(ReceiverReaderSourceTest, GpsdSourceIsReadAndRefusesWritesWithAMessage)
 
     const std::size_t before = gpsd.received().size();
     controller().sendToReceiver({0xB5, 0x62, 0x06, 0x04});
-    EXPECT_TRUE(until([&] { return monitorView.contains("NSGpsdWriteRefused"); }, 5.0));
+    EXPECT_TRUE(until([&] { return monitorView.contains("GpsdWriteRefused"); }, 5.0));
     EXPECT_EQ(gpsd.received().size(), before) << "nothing reached gpsd";
     EXPECT_FALSE(controller().requestRestart(RestartDepth::Cold)) << "no restart through gpsd";
 }

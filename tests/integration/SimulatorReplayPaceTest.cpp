@@ -20,7 +20,7 @@
 #include "fakes/TempDir.h"
 
 #include "fakes/TestData.h"
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 namespace {
 

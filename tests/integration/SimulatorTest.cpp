@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -15,10 +15,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ReceiverCommands.h"
+#include "serial/ReceiverCommands.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestData.h"
-#include "core/Serial.h"
+#include "serial/Serial.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -14,8 +14,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include "core/NmeaShare.h"
-#include "core/StreamRecorder.h"
+#include "stream/NmeaShare.h"
+#include "serial/PortDiscovery.h"
+#include "stream/StreamRecorder.h"
 #include "fakes/TempDir.h"
 #include "integration/GPSControllerHarness.h"
 
@@ -77,7 +78,7 @@ TEST_F(StreamTapTest, RecordingHoldsTheStreamAndGpsdecodeReadsIt)
     options.speedup = 10.0;
     options.rate = 38400;
     ASSERT_TRUE(startSimulator(options));
-    Serial::addExtraPort(simulator->devicePath());
+    PortDiscovery::addExtraPort(simulator->devicePath());
     restore(simulator->devicePath(), "38400");
     StreamRecorder recorder;
     controller().setLineTap(&recorder);
@@ -129,7 +130,7 @@ TEST_F(StreamTapTest, GpsdReadsTheShare)
     options.speedup = 5.0;
     options.rate = 38400;
     ASSERT_TRUE(startSimulator(options));
-    Serial::addExtraPort(simulator->devicePath());
+    PortDiscovery::addExtraPort(simulator->devicePath());
     restore(simulator->devicePath(), "38400");
     NmeaShare share;
     NmeaShare::Options shareOptions;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/AccuracyStatistics.h"
+#include "quality/AccuracyStatistics.h"
 
 #include <cmath>
 #include <limits>

@@ -10,9 +10,9 @@
 
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
-#include "platform/posix/StringsBundle.h"
-#include "core/Alert.h"
-#include "core/Sentences.h"
+#include "posix/StringsBundle.h"
+#include "platform/Alert.h"
+#include "nmea/Sentences.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {
@@ -23,11 +23,11 @@ class AlertTest : public ::testing::Test {
 protected:
     AlertTest()
     {
-        fake.bundle.entries = {{"CFBundleName", "GPS Desk"}, {"NSOK", "OK"},
-                               {"NSNoGPS", "No serial port."},
-                               {"NSSave", "Save"}, {"NSDontSave", "Don't Save"},
-                               {"NSDelete", "Delete"}, {"NSDontDelete", "Don't Delete"},
-                               {"NSYes", "Yes"}, {"NSNo", "No"}};
+        fake.bundle.entries = {{"CFBundleName", "GPS Desk"}, {"OK", "OK"},
+                               {"NoGPS", "No serial port."},
+                               {"Save", "Save"}, {"DontSave", "Don't Save"},
+                               {"Delete", "Delete"}, {"DontDelete", "Don't Delete"},
+                               {"Yes", "Yes"}, {"No", "No"}};
     }
     fakes::FakePlatform fake;
 };
@@ -37,17 +37,17 @@ TEST_F(AlertTest, ResolvesThroughTheShippedTablesGermanFirstThenEnglishThenTheKe
     servicestest::TempDir dir;
     // A German table missing one entry, beside the shipped English one.
     nlohmann::json german = nlohmann::json::parse(servicestest::readFile(kResources / "strings/de.json"));
-    german.erase("NSNoGPS");
+    german.erase("NoGPS");
     servicestest::writeFile(dir.path() / "strings/de.json", german.dump());
     servicestest::writeFile(dir.path() / "strings/en.json",
                             servicestest::readFile(kResources / "strings/en.json"));
     platform::posix::StringsBundle bundle(dir.path(), {"de_DE", "de"});
     platform::services().bundle = &bundle;
 
-    EXPECT_EQ(Alert::localizedStringWithKey("NSYes"), "Ja");
-    EXPECT_EQ(Alert::localizedStringWithKey("NSNoGPS"),
-              nlohmann::json::parse(servicestest::readFile(kResources / "strings/en.json"))["NSNoGPS"]);
-    EXPECT_EQ(Alert::localizedStringWithKey("NSNoSuchKey"), "NSNoSuchKey");
+    EXPECT_EQ(Alert::localizedStringWithKey("Yes"), "Ja");
+    EXPECT_EQ(Alert::localizedStringWithKey("NoGPS"),
+              nlohmann::json::parse(servicestest::readFile(kResources / "strings/en.json"))["NoGPS"]);
+    EXPECT_EQ(Alert::localizedStringWithKey("NoSuchKey"), "NoSuchKey");
     EXPECT_EQ(Alert::localizedStringWithKey("CFBundleName"), "GPS Desk");
 }
 
@@ -79,8 +79,8 @@ TEST_F(AlertTest, TableTextsWriteNumbersAndAxesAsTheScreensDo)
 
 TEST_F(AlertTest, MessagePanelHasTheNameAsTitleOneOkButtonAndTheTextLiterally)
 {
-    Alert::showMessageWithKey("NSNoGPS");
-    Alert::showMessageWithKey("NSUnknownKey");
+    Alert::showMessageWithKey("NoGPS");
+    Alert::showMessageWithKey("UnknownKey");
     Alert::showMessage("100% %s %n <b>bold</b>");
     ASSERT_EQ(fake.alerts.panels.size(), 3u);
     const auto& first = fake.alerts.panels[0];
@@ -88,14 +88,14 @@ TEST_F(AlertTest, MessagePanelHasTheNameAsTitleOneOkButtonAndTheTextLiterally)
     EXPECT_EQ(first.message, "No serial port.");
     EXPECT_EQ(first.defaultButton, "OK");
     EXPECT_FALSE(first.alternateButton.has_value());
-    EXPECT_EQ(fake.alerts.panels[1].message, "NSUnknownKey");
+    EXPECT_EQ(fake.alerts.panels[1].message, "UnknownKey");
     EXPECT_EQ(fake.alerts.panels[2].message, "100% %s %n <b>bold</b>");
 }
 
 TEST_F(AlertTest, SheetReturnsBeforeItIsAnsweredAndCarriesNoInformativeText)
 {
     fakes::FakeWindow window;
-    Alert::showMessageWithKey(&window, "NSNoGPS");
+    Alert::showMessageWithKey(&window, "NoGPS");
     Alert::showMessage(&window, "50% done");
     ASSERT_EQ(fake.alerts.sheets.size(), 2u);
     EXPECT_EQ(fake.alerts.openSheets(), 2u);
@@ -125,11 +125,11 @@ TEST_F(AlertTest, QuestionsAnswerYesOnlyForTheDefaultButton)
         SCOPED_TRACE(c.name);
         fake.alerts.panels.clear();
         fake.alerts.panelAnswer = 0;
-        EXPECT_TRUE(c.ask("NSNoGPS"));
+        EXPECT_TRUE(c.ask("NoGPS"));
         fake.alerts.panelAnswer = 1;
-        EXPECT_FALSE(c.ask("NSNoGPS"));
+        EXPECT_FALSE(c.ask("NoGPS"));
         fake.alerts.panelAnswer = -1;  // closed without choosing
-        EXPECT_FALSE(c.ask("NSNoGPS"));
+        EXPECT_FALSE(c.ask("NoGPS"));
         ASSERT_EQ(fake.alerts.panels.size(), 3u);
         EXPECT_EQ(fake.alerts.panels[0].title, "GPS Desk");
         EXPECT_EQ(fake.alerts.panels[0].message, "No serial port.");
@@ -142,39 +142,39 @@ TEST_F(AlertTest, MissingServicesShowNothingAndQuestionsAnswerNo)
 {
     platform::services().alerts = nullptr;
     platform::services().speech = nullptr;
-    Alert::showMessageWithKey("NSNoGPS");
-    Alert::showMessageWithKey(nullptr, "NSNoGPS");
-    Alert::speakMessageWithKey("NSNoGPS");
-    EXPECT_FALSE(Alert::showYes("NSNoGPS"));
+    Alert::showMessageWithKey("NoGPS");
+    Alert::showMessageWithKey(nullptr, "NoGPS");
+    Alert::speakMessageWithKey("NoGPS");
+    EXPECT_FALSE(Alert::showYes("NoGPS"));
     EXPECT_TRUE(fake.alerts.panels.empty());
     EXPECT_TRUE(fake.speech.spoken.empty());
 }
 
 TEST_F(AlertTest, SpeaksTheResolvedText)
 {
-    Alert::speakMessageWithKey("NSNoGPS");
+    Alert::speakMessageWithKey("NoGPS");
     EXPECT_EQ(fake.speech.spoken, std::vector<std::string>{"No serial port."});
     fake.speech.available = false;
-    Alert::speakMessageWithKey("NSNoGPS");  // no speech service: silently nothing
+    Alert::speakMessageWithKey("NoGPS");  // no speech service: silently nothing
     EXPECT_EQ(fake.speech.spoken.size(), 1u);
 }
 
 TEST(StringTablesTest, EnglishAndGermanCoverEveryMessageKey)
 {
     const std::set<std::string> listed = {
-        "CFBundleName", "NSOK", "NSUnableToOpenPort", "NSNoGPSPositionData", "NSNoGPS",
-        "NSCorruptSettings", "NSCorruptSettingsList", "NSSettingsSetAside", "NSSettingsInMemory",
-        "NSSettingsNotSaved", "NSConnectionLost", "NSStart", "NSStop", "NSAutomatic", "NSManual",
-        "NSNoFix", "NS2D", "NS3D", "NSInvalid", "NSGPS", "NSDGPS", "NSHDOP", "NSHPE", "NSALT",
-        "NSSave", "NSDontSave", "NSDelete", "NSDontDelete", "NSYes", "NSNo", "NSUsedInView",
-        "NSUpdatesDropped", "NSSentenceRejected", "NSBrokenLine",
-        "NSDoctorPermission", "NSDoctorAddToGroup", "NSDoctorLoginAgain", "NSDoctorModeDenies",
-        "NSDoctorHeldBy", "NSDoctorHeldByOurs", "NSDoctorLikelyHolder", "NSDoctorRemedyGpsd",
-        "NSDoctorRemedyModemManager", "NSDoctorRemedyOther", "NSDoctorStaleLock",
-        "NSDoctorGone", "NSDoctorPortsNow", "NSDoctorNoPorts", "NSDoctorOther",
-        "NSDoctorSharedUse", "NSDoctorSharedUseLikely", "NSDoctorWrongRate",
-        "NSDoctorRateTrying", "NSDoctorRateFound", "NSDoctorRateNotFound",
-        "NSDoctorReconnected", "NSDoctorWaitingForDevice"};
+        "CFBundleName", "OK", "UnableToOpenPort", "NoGPSPositionData", "NoGPS",
+        "CorruptSettings", "CorruptSettingsList", "SettingsSetAside", "SettingsInMemory",
+        "SettingsNotSaved", "ConnectionLost", "Start", "Stop", "Automatic", "Manual",
+        "NoFix", "2D", "3D", "Invalid", "GPS", "DGPS", "HDOP", "HPE", "ALT",
+        "Save", "DontSave", "Delete", "DontDelete", "Yes", "No", "UsedInView",
+        "UpdatesDropped", "SentenceRejected", "BrokenLine",
+        "DoctorPermission", "DoctorAddToGroup", "DoctorLoginAgain", "DoctorModeDenies",
+        "DoctorHeldBy", "DoctorHeldByOurs", "DoctorLikelyHolder", "DoctorRemedyGpsd",
+        "DoctorRemedyModemManager", "DoctorRemedyOther", "DoctorStaleLock",
+        "DoctorGone", "DoctorPortsNow", "DoctorNoPorts", "DoctorOther",
+        "DoctorSharedUse", "DoctorSharedUseLikely", "DoctorWrongRate",
+        "DoctorRateTrying", "DoctorRateFound", "DoctorRateNotFound",
+        "DoctorReconnected", "DoctorWaitingForDevice"};
     // Every reason a decoder gives has its text.
     std::set<std::string> keys = listed;
     for (int problem = 1; problem <= static_cast<int>(DecodeProblem::BadNumber); ++problem)

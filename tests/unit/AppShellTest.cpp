@@ -14,7 +14,8 @@
 #include "app/SplashController.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
-#include "core/Serial.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 #include "unit/GPSControllerTestSupport.h"
 
 namespace {
@@ -160,11 +161,11 @@ TEST(SplashControllerTest, LearnMoreOpensTheHelpPageAsAFileAddress)
     missing.controller.onLearnMore();
     EXPECT_TRUE(missing.platform.workspace.opened.empty());
     ASSERT_EQ(missing.platform.alerts.panels.size(), 1u);
-    EXPECT_NE(missing.platform.alerts.panels[0].message.find("NSNoHelpPage"), std::string::npos);
+    EXPECT_NE(missing.platform.alerts.panels[0].message.find("NoHelpPage"), std::string::npos);
 
     Splash noOpener;
     noOpener.platform.bundle.resources["help/index.html"] = "/x/help/index.html";
-    noOpener.platform.bundle.entries = {{"NSHelpNotOpened", "The page is at %@"}};
+    noOpener.platform.bundle.entries = {{"HelpNotOpened", "The page is at %@"}};
     noOpener.platform.workspace.openSucceeds = false;
     noOpener.controller.onLearnMore();
     ASSERT_EQ(noOpener.platform.alerts.panels.size(), 1u);
@@ -277,11 +278,11 @@ TEST(AppControllerTest, SavesOnceOnEveryWayOut)
 TEST(AppControllerTest, AFailedSaveIsToldInTheMonitorAndOnStandardErrorWithoutAPanel)
 {
     fakes::FakePlatform platform;
-    platform.bundle.entries = {{"NSSettingsNotSaved", "Not saved: %@"}};
+    platform.bundle.entries = {{"SettingsNotSaved", "Not saved: %@"}};
     platform.preferences.failure = "cannot write /cfg/preferences.json: No space left on device";
-    Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
-    Serial::clearExtraPorts();
-    Serial::addExtraPort("/dev/ttyTEST0");
+    PortDiscovery::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+    PortDiscovery::clearExtraPorts();
+    PortDiscovery::addExtraPort("/dev/ttyTEST0");
     controllertest::MainWindow w;
     w.wakeDrawers();
     AppController app;
@@ -297,7 +298,7 @@ TEST(AppControllerTest, AFailedSaveIsToldInTheMonitorAndOnStandardErrorWithoutAP
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                             [&](const auto& line) { return line.first == expected; }));
     EXPECT_TRUE(platform.alerts.panels.empty());
-    Serial::clearExtraPorts();
+    PortDiscovery::clearExtraPorts();
 }
 
 TEST(AppControllerTest, NoSaveWithoutAnEndAndEveryMenuItemEnabled)

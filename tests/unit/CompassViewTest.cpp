@@ -6,7 +6,7 @@
 
 #include "fakes/FakeCanvas.h"
 #include "fakes/FakeControls.h"
-#include "core/CompassView.h"
+#include "instruments/CompassView.h"
 
 using platform::Color;
 using platform::FontKind;

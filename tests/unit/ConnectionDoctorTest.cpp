@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/ConnectionDoctor.h"
+#include "serial/ConnectionDoctor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,9 +13,10 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Serial.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
+#include "posix/StringsBundle.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {
@@ -195,10 +196,10 @@ TEST_F(ConnectionDoctorTest, GoneDeviceNamesThePortsThereNowOtherErrorsTheSystem
     fs::create_directories(sys / "devices/usb");
     fs::create_directory_symlink(sys / "devices/usb", sys / "class/tty/ttyACM3/device");
     fs::create_symlink("/dev/null", dir.path() / "dev/ttyACM3");
-    Serial::setDeviceRoots(sys.string(), (dir.path() / "dev").string());
+    PortDiscovery::setDeviceRoots(sys.string(), (dir.path() / "dev").string());
     const auto doctor = this->doctor(4001);
     const std::string gone = doctor.explainOpenFailure(ENOENT, "/dev/ttyUSB7");
-    Serial::setDeviceRoots("/sys", "/dev");
+    PortDiscovery::setDeviceRoots("/sys", "/dev");
     EXPECT_NE(gone.find("/dev/ttyUSB7 is not there"), std::string::npos) << gone;
     EXPECT_NE(gone.find("Ports there now: " + (dir.path() / "dev/ttyACM3").string()), std::string::npos) << gone;
 

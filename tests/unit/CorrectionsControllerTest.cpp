@@ -14,7 +14,7 @@
 #include "fakes/FakeServices.h"
 #include "fakes/TestData.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
+#include "posix/StringsBundle.h"
 #include "sources/Rtcm3Framer.h"
 #include "unit/RecordedFrames.h"
 
@@ -195,8 +195,8 @@ TEST_F(CorrectionsControllerTest, BadCasterAddressesAreRefusedWithAReason)
         const char* key;
     } cases[] = {
         {"tcp://host:1", "corrections.notCaster"},
-        {"ntrip://rover@host:2101", "NSNtripNoMountpoint"},
-        {"ntrip://rover:pw@host/M", "NSSourceUrlPasswordInUrl"},
+        {"ntrip://rover@host:2101", "NtripNoMountpoint"},
+        {"ntrip://rover:pw@host/M", "SourceUrlPasswordInUrl"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);

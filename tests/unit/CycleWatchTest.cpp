@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/CycleWatch.h"
-#include "core/SentencePipeline.h"
-#include "core/SentenceTable.h"
+#include "stream/CycleWatch.h"
+#include "stream/SentencePipeline.h"
+#include "nmea/SentenceTable.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include "fakes/FakeCanvas.h"
 #include "fakes/FakeControls.h"
-#include "core/DataLampView.h"
+#include "instruments/DataLampView.h"
 
 using platform::Color;
 

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/DetachedProcess.h"
-#include "platform/posix/SpdSaySpeech.h"
+#include "posix/DetachedProcess.h"
+#include "posix/SpdSaySpeech.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/FirstFixTimer.h"
+#include "quality/FirstFixTimer.h"
 
 #include <sstream>
 #include <string>
@@ -113,8 +113,8 @@ TEST(FirstFixTimerTest, KeepsTenRunsAndCopiesThemAsATable)
     for (std::string line; std::getline(text, line);) lines.push_back(line);
     ASSERT_EQ(lines.size(), 11u);
     // No string table in unit tests: the keys stand for the texts.
-    EXPECT_EQ(lines[0], "NSTestStart\tNSTestFirstSentence\tNSTestFirstSignal\tNSTestFirst2D\tNSTestFirst3D"
+    EXPECT_EQ(lines[0], "TestStart\tTestFirstSentence\tTestFirstSignal\tTestFirst2D\tTestFirst3D"
                         "\tGPS\tSBAS\tGalileo\tBeiDou\tQZSS\tGLONASS\tNavIC");
-    EXPECT_EQ(lines[1], "NSTestConnect\t1.0\t-\t2.0\t2.0\t-\t-\t-\t-\t-\t-\t-");
-    EXPECT_EQ(lines[10], "NSTestHotStart\t1.0\t-\t11.0\t11.0\t-\t-\t-\t-\t-\t-\t-");
+    EXPECT_EQ(lines[1], "TestConnect\t1.0\t-\t2.0\t2.0\t-\t-\t-\t-\t-\t-\t-");
+    EXPECT_EQ(lines[10], "TestHotStart\t1.0\t-\t11.0\t11.0\t-\t-\t-\t-\t-\t-\t-");
 }

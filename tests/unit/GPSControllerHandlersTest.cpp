@@ -10,9 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "app/SpeedFormatter.h"
-#include "core/SkyPlotView.h"
-#include "core/Serial.h"
-#include "core/SentenceTable.h"
+#include "instruments/SkyPlotView.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
+#include "nmea/SentenceTable.h"
 #include "unit/GPSControllerTestSupport.h"
 
 using controllertest::MainWindow;
@@ -28,16 +29,16 @@ protected:
     void SetUp() override
     {
         // A port so that the settings drawer has a device; nothing is opened here.
-        Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
-        Serial::clearExtraPorts();
-        Serial::addExtraPort("/dev/ttyTEST0");
-        platform.bundle.entries = {{"NSGPS", "GPS"},         {"NSDGPS", "DGPS"},
-                                   {"NSInvalid", "Invalid"}, {"NSAutomatic", "Auto"},
-                                   {"NSManual", "Manual"},   {"NSNoFix", "No Fix"},
-                                   {"NS2D", "2D"},           {"NS3D", "3D"}};
+        PortDiscovery::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+        PortDiscovery::clearExtraPorts();
+        PortDiscovery::addExtraPort("/dev/ttyTEST0");
+        platform.bundle.entries = {{"GPS", "GPS"},         {"DGPS", "DGPS"},
+                                   {"Invalid", "Invalid"}, {"Automatic", "Auto"},
+                                   {"Manual", "Manual"},   {"NoFix", "No Fix"},
+                                   {"2D", "2D"},           {"3D", "3D"}};
         w.wakeDrawers();
     }
-    void TearDown() override { Serial::clearExtraPorts(); }
+    void TearDown() override { PortDiscovery::clearExtraPorts(); }
 
     GPSController& c() { return *w.controller; }
 };
@@ -75,9 +76,9 @@ TEST_F(GPSControllerHandlersTest, EveryHandledTypeLightsGreenAndEchoesItsSentenc
 
 TEST_F(GPSControllerHandlersTest, RefusedSentencesShowYellowWithTheReasonAndChangeNothing)
 {
-    platform.bundle.entries["NSSentenceRejected"] = "rejected";
-    platform.bundle.entries["NSDecodeTooFewFields"] = "too few fields";
-    platform.bundle.entries["NSDecodeBadNumber"] = "not a valid number";
+    platform.bundle.entries["SentenceRejected"] = "rejected";
+    platform.bundle.entries["DecodeTooFewFields"] = "too few fields";
+    platform.bundle.entries["DecodeBadNumber"] = "not a valid number";
     w.handle("$GPGSV,1,1,01,07,79,048,42");
     w.monitorText.clear();
 
@@ -97,9 +98,9 @@ TEST_F(GPSControllerHandlersTest, RefusedSentencesShowYellowWithTheReasonAndChan
 // the lamp is green, and the monitor says under the sentence what was left out.
 TEST_F(GPSControllerHandlersTest, ABadPositionFieldDropsOnlyThePosition)
 {
-    platform.bundle.entries["NSFieldIgnored"] = "field ignored";
-    platform.bundle.entries["NSDecodeBadLatitude"] = "latitude out of range";
-    platform.bundle.entries["NSDecodePartialPosition"] = "position incomplete";
+    platform.bundle.entries["FieldIgnored"] = "field ignored";
+    platform.bundle.entries["DecodeBadLatitude"] = "latitude out of range";
+    platform.bundle.entries["DecodePartialPosition"] = "position incomplete";
     w.handle("$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
     w.monitorText.clear();
 

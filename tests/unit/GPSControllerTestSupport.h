@@ -17,16 +17,16 @@
 
 #include "app/GPSController.h"
 #include "app/MonitorController.h"
-#include "core/SatelliteStore.h"
+#include "instruments/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
 #include "platform/Application.h"
-#include "platform/posix/PosixSleeper.h"
-#include "core/ByteBuffer.h"
-#include "core/NMEA.h"
-#include "core/CompassView.h"
-#include "core/DataLampView.h"
+#include "posix/PosixSleeper.h"
+#include "base/ByteBuffer.h"
+#include "nmea/NMEA.h"
+#include "instruments/CompassView.h"
+#include "instruments/DataLampView.h"
 
 namespace controllertest {
 

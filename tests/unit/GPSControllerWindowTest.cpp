@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Serial.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 #include "unit/GPSControllerTestSupport.h"
 
 using controllertest::MainWindow;
@@ -20,9 +21,9 @@ protected:
 
     void SetUp() override
     {
-        Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
-        Serial::clearExtraPorts();
-        Serial::addExtraPort("/dev/ttyTEST0");
+        PortDiscovery::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+        PortDiscovery::clearExtraPorts();
+        PortDiscovery::addExtraPort("/dev/ttyTEST0");
         w.controller->setSleeper(&sleeper);
         w.utc.frame.height = 30;
         w.utcLabel.frame.height = 20;
@@ -30,7 +31,7 @@ protected:
     void TearDown() override
     {
         w.controller->shutdown();
-        Serial::clearExtraPorts();
+        PortDiscovery::clearExtraPorts();
     }
     GPSController& c() { return *w.controller; }
     // The settings drawer schedules its own device rescan beside it.
@@ -110,7 +111,7 @@ TEST_F(GPSControllerWindowTest, ConnectMenuItemFollowsTheDeviceList)
     EXPECT_TRUE(c().isMenuItemEnabled(&w.connectMenuItem));
     EXPECT_TRUE(c().isMenuItemEnabled(&w.quitMenuItem));
 
-    Serial::clearExtraPorts();
+    PortDiscovery::clearExtraPorts();
     MainWindow empty;
     empty.wakeDrawers();  // no device: the program is asked to end
     EXPECT_FALSE(empty.controller->isMenuItemEnabled(&empty.connectMenuItem));
@@ -157,9 +158,9 @@ TEST_F(GPSControllerWindowTest, NoStalenessWarningWithoutAConnection)
 
 TEST_F(GPSControllerWindowTest, OpenFailureAndLostConnectionSheetsNameThePort)
 {
-    platform.bundle.entries = {{"NSUnableToOpenPort", "Cannot open the port."},
-                               {"NSConnectionLost", "The receiver went away."},
-                               {"NSOK", "OK"}};
+    platform.bundle.entries = {{"UnableToOpenPort", "Cannot open the port."},
+                               {"ConnectionLost", "The receiver went away."},
+                               {"OK", "OK"}};
     c().openPortFail("/dev/ttyUSB7");
     c().connectionLost("/dev/ttyUSB8");
     ASSERT_EQ(platform.alerts.sheets.size(), 2u);
@@ -215,7 +216,7 @@ TEST_F(GPSControllerWindowTest, WhatTheReceiverStoppedRefreshingTurnsGreyAndASil
 
     // No GSA: the fix field says what GGA says instead of staying empty or keeping "3D".
     w.handle("$GPGGA,123519,4807.038,N,01131.000,E,2,08,0.9,545.4,M,46.9,M,,");
-    EXPECT_EQ(w.fix.stringValue(), "NSDGPS");  // the fake tables show keys
+    EXPECT_EQ(w.fix.stringValue(), "DGPS");  // the fake tables show keys
     platform.clock.advance(1);
     w.handle("$GPVTG,054.7,T,,M,5.5,N,,K");
     ASSERT_EQ(w.dataReady.dataReadyState(), 2u);
@@ -237,6 +238,6 @@ TEST_F(GPSControllerWindowTest, WhatTheReceiverStoppedRefreshingTurnsGreyAndASil
     w.handle("$GPGGA,123526,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
     freshness->fire();
     EXPECT_FALSE(w.latitude.stale);
-    EXPECT_EQ(w.fix.stringValue(), "NSGPS");
+    EXPECT_EQ(w.fix.stringValue(), "GPS");
     EXPECT_TRUE(w.sog.stale);
 }

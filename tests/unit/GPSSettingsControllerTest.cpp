@@ -8,7 +8,8 @@
 #include "app/GPSSettingsController.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
-#include "core/Serial.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 #include "fakes/FakeDeviceTree.h"
 
 namespace {
@@ -24,19 +25,19 @@ protected:
 
     void SetUp() override
     {
-        Serial::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
-        Serial::clearExtraPorts();
+        PortDiscovery::setDeviceRoots("/nonexistent-sys", "/nonexistent-dev");
+        PortDiscovery::clearExtraPorts();
         settings.setTypeComboBox(&typeBox);
         settings.setRateComboBox(&rateBox);
         settings.setPortComboBox(&portBox);
         settings.setUnitsComboBox(&unitsBox);
         settings.setSettingsDrawer(&drawer);
     }
-    void TearDown() override { Serial::clearExtraPorts(); }
+    void TearDown() override { PortDiscovery::clearExtraPorts(); }
 
     void devices(int count)
     {
-        for (int i = 0; i < count; ++i) Serial::addExtraPort("/dev/ttyUSB" + std::to_string(i));
+        for (int i = 0; i < count; ++i) PortDiscovery::addExtraPort("/dev/ttyUSB" + std::to_string(i));
     }
 };
 
@@ -85,7 +86,7 @@ TEST_F(GPSSettingsControllerTest, AMetricDesktopStartsInKilometresUntilTheUserCh
 TEST_F(GPSSettingsControllerTest, WrongTypedKeysAreToldInOnePanelAndKeepTheirDefaults)
 {
     devices(1);
-    platform.bundle.entries = {{"NSCorruptSettingsList", "Unreadable: %@."}};
+    platform.bundle.entries = {{"CorruptSettingsList", "Unreadable: %@."}};
     platform.preferences.values = {{"serialPort", PreferenceValue(std::int64_t{3})},
                                    {"rate", PreferenceValue(std::int64_t{4800})},
                                    {"units", PreferenceValue(std::string("2"))}};
@@ -128,7 +129,7 @@ TEST_F(GPSSettingsControllerTest, PortListShowsAtMostFourRows)
 {
     for (int count : {3, 6}) {
         SCOPED_TRACE(count);
-        Serial::clearExtraPorts();
+        PortDiscovery::clearExtraPorts();
         devices(count);
         fakes::FakeComboBox rates, ports, units;
         GPSSettingsController fresh;
@@ -151,9 +152,9 @@ TEST_F(GPSSettingsControllerTest, NoDeviceAsksWhetherToQuitOrWait)
     EXPECT_EQ(unitsBox.selected, 1);  // applied before the message
     EXPECT_EQ(platform.application.beepCount, 1);
     ASSERT_EQ(platform.alerts.panels.size(), 1u);
-    EXPECT_EQ(platform.alerts.panels[0].message, "NSNoGPS");
-    EXPECT_EQ(platform.alerts.panels[0].defaultButton, "NSQuit");
-    EXPECT_EQ(platform.alerts.panels[0].alternateButton, "NSWaitForReceiver");
+    EXPECT_EQ(platform.alerts.panels[0].message, "NoGPS");
+    EXPECT_EQ(platform.alerts.panels[0].defaultButton, "Quit");
+    EXPECT_EQ(platform.alerts.panels[0].alternateButton, "WaitForReceiver");
     EXPECT_EQ(platform.application.terminateCount, 1);
     EXPECT_FALSE(settings.canConnect());
     EXPECT_FALSE(settings.port().has_value());
@@ -183,7 +184,7 @@ TEST_F(GPSSettingsControllerTest, TheListFollowsDevicesAsTheyComeAndGo)
     fakes::FakeDeviceTree tree;
     platform.alerts.panelAnswer = 1;  // wait for a receiver
     settings.start();
-    ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NSNoGPS, and the program runs on";
+    ASSERT_EQ(platform.alerts.panels.size(), 1u) << "NoGPS, and the program runs on";
     EXPECT_FALSE(settings.canConnect());
     ASSERT_EQ(platform.application.timers.size(), 1u);
     fakes::FakeTimer& rescan = *platform.application.timers[0];
@@ -246,7 +247,7 @@ TEST_F(GPSSettingsControllerTest, SavingStoresTheLastCaptureNotTheShownSelection
 
 TEST_F(GPSSettingsControllerTest, ACommandLinePortCountsAsADevice)
 {
-    Serial::addExtraPort("/tmp/virtual-port");
+    PortDiscovery::addExtraPort("/tmp/virtual-port");
     settings.start();
     EXPECT_TRUE(settings.canConnect());
     EXPECT_EQ(platform.application.terminateCount, 0);

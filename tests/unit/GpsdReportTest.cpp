@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "core/GpsdReport.h"
-#include "core/NMEA.h"
-#include "core/ReceiverState.h"
-#include "core/SentenceFields.h"
-#include "core/SentenceTable.h"
+#include "stream/GpsdReport.h"
+#include "nmea/NMEA.h"
+#include "receiver/ReceiverState.h"
+#include "nmea/SentenceFields.h"
+#include "nmea/SentenceTable.h"
 #include "tests/fakes/GermanLocale.h"
 
 namespace {

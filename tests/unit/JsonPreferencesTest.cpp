@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "platform/posix/JsonPreferences.h"
+#include "posix/JsonPreferences.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/LocalTangentPlane.h"
+#include "receiver/LocalTangentPlane.h"
 
 #include <cmath>
 #include <numbers>

@@ -10,11 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include "core/GpsdReport.h"
-#include "core/AccuracyStatistics.h"
-#include "core/ReceiverTest.h"
+#include "stream/GpsdReport.h"
+#include "quality/AccuracyStatistics.h"
+#include "quality/ReceiverTest.h"
 #include "fakes/GermanLocale.h"
-#include "tools/sim/Scenario.h"
+#include "sim/Scenario.h"
 
 namespace {
 

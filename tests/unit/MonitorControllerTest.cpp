@@ -21,7 +21,7 @@ protected:
 
     void SetUp() override
     {
-        platform.bundle.entries = {{"NSStart", "Start"}, {"NSStop", "Stop"}};
+        platform.bundle.entries = {{"Start", "Start"}, {"Stop", "Stop"}};
         monitor.setMonitorDrawer(&drawer);
         monitor.setMonitorTextView(&text);
         monitor.setStartButton(&start);

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/NMEA.h"
+#include "nmea/NMEA.h"
 
 using namespace std::string_literals;
 

@@ -20,7 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "fakes/TestData.h"
-#include "core/NMEA.h"
+#include "nmea/NMEA.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/NMEA.h"
+#include "nmea/NMEA.h"
 
 namespace {
 

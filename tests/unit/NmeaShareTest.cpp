@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/NmeaShare.h"
+#include "stream/NmeaShare.h"
 
 #include <atomic>
 #include <cerrno>
@@ -24,7 +24,7 @@
 
 #include "fakes/TempDir.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
+#include "posix/StringsBundle.h"
 
 namespace {
 

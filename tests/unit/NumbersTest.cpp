@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/Numbers.h"
+#include "base/Numbers.h"
 
 #include <cstdint>
 #include <limits>

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/PortCatalog.h"
+#include "serial/PortCatalog.h"
 
 #include <gtest/gtest.h>
 
-#include "core/Serial.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 #include "fakes/FakeDeviceTree.h"
 
 namespace {
@@ -13,13 +14,13 @@ using Port = PortCatalog::Port;
 TEST(PortCatalogTest, NamesPortsByWhatTheyAreReceiversFirstStablePathsStored)
 {
     fakes::FakeDeviceTree tree;
-    Serial::clearExtraPorts();
+    PortDiscovery::clearExtraPorts();
     tree.plugOnBoard("ttyS0");
     tree.plugUsb("ttyUSB0", "0403", "6001", "FT232R USB UART", "FTDI", "usb-FTDI_FT232R_USB_UART_A1-if00-port0");
     tree.plugUsb("ttyACM0", "1546", "01a8", "u-blox GNSS receiver", "u-blox AG", "usb-u-blox_AG_GNSS-if00");
     tree.plugUsb("ttyUSB1", "067b", "2303", "", "Prolific Technology Inc.");
     tree.plugUsb("ttyUSB2", "0403", "6015", "FT230X GPS Receiver", "FTDI");
-    Serial::addExtraPort("/dev/pts/9");
+    PortDiscovery::addExtraPort("/dev/pts/9");
 
     const std::vector<Port> expected = {
         {tree.byId("usb-u-blox_AG_GNSS-if00"), tree.dev("ttyACM0"), "u-blox GNSS receiver — ttyACM0", true},
@@ -31,7 +32,7 @@ TEST(PortCatalogTest, NamesPortsByWhatTheyAreReceiversFirstStablePathsStored)
         {"/dev/pts/9", "/dev/pts/9", "/dev/pts/9", false},
     };
     const auto ports = PortCatalog::list();
-    Serial::clearExtraPorts();
+    PortDiscovery::clearExtraPorts();
     ASSERT_EQ(ports.size(), expected.size());
     for (std::size_t i = 0; i < ports.size(); ++i) {
         SCOPED_TRACE(expected[i].label);
@@ -48,7 +49,7 @@ TEST(PortCatalogTest, NamesPortsByWhatTheyAreReceiversFirstStablePathsStored)
 TEST(PortCatalogTest, AReplugThatRenumbersKeepsTheStablePath)
 {
     fakes::FakeDeviceTree tree;
-    Serial::clearExtraPorts();
+    PortDiscovery::clearExtraPorts();
     const std::string link = "usb-u-blox_AG_GNSS-if00";
     tree.plugUsb("ttyACM0", "1546", "01a8", "u-blox GNSS receiver", "u-blox AG", link);
     ASSERT_EQ(PortCatalog::list().size(), 1u);

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/PosixClock.h"
-#include "platform/posix/PosixSleeper.h"
-#include "platform/posix/PosixSystemInfo.h"
+#include "posix/PosixClock.h"
+#include "posix/PosixSleeper.h"
+#include "posix/PosixSystemInfo.h"
 
 namespace {
 

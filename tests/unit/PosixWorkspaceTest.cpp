@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/PosixWorkspace.h"
+#include "posix/PosixWorkspace.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {

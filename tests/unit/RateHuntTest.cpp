@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "app/RateHunt.h"
+#include "serial/RateHunt.h"
 
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/Serial.h"
+#include "serial/Serial.h"
 #include "fakes/PseudoTerminal.h"
 
 namespace {

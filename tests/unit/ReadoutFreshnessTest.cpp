@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <gtest/gtest.h>
 
-#include "core/ReadoutFreshness.h"
+#include "app/ReadoutFreshness.h"
 
 TEST(ReadoutFreshnessTest, StaleAfterFiveSecondsOrThreeOfItsIntervals)
 {

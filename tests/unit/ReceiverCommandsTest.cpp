@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "app/ReceiverCommands.h"
+#include "serial/ReceiverCommands.h"
 
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "fakes/PseudoTerminal.h"
-#include "core/Serial.h"
+#include "serial/Serial.h"
 
 namespace {
 
@@ -99,8 +99,8 @@ TEST_F(ReceiverCommandsTest, RestartSendsTheInitialiseSentenceOfEachDepth)
         commands.restart(c.depth);
         EXPECT_EQ(pty.readAll(), c.wire);
     }
-    EXPECT_EQ(ReceiverCommands::restartRefusalKey(false, false), "NSTestRestartNotConnected");
-    EXPECT_EQ(ReceiverCommands::restartRefusalKey(true, true), "NSTestRestartUnknownReceiver");
+    EXPECT_EQ(ReceiverCommands::restartRefusalKey(false, false), "TestRestartNotConnected");
+    EXPECT_EQ(ReceiverCommands::restartRefusalKey(true, true), "TestRestartUnknownReceiver");
     EXPECT_FALSE(ReceiverCommands::restartRefusalKey(true, false));
 }
 

@@ -3,7 +3,7 @@
 // it sends goes to the receiver only when the line rates agree (as on a real UART), and the
 // receiver's answers come back through the program's own framer.
 
-#include "app/ReceiverConfiguration.h"
+#include "serial/ReceiverConfiguration.h"
 
 #include <filesystem>
 #include <string>
@@ -15,8 +15,8 @@
 #include "binary/UbxCommands.h"
 #include "binary/UbxFrame.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
-#include "tools/sim/UbxReceiver.h"
+#include "posix/StringsBundle.h"
+#include "sim/UbxReceiver.h"
 
 namespace {
 

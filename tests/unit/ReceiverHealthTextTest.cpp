@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "app/ReceiverHealthText.h"
-#include "core/ReceiverState.h"
+#include "receiver/ReceiverState.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
+#include "posix/StringsBundle.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "core/NMEA.h"
-#include "core/ReceiverState.h"
-#include "core/SentenceTable.h"
+#include "nmea/NMEA.h"
+#include "receiver/ReceiverState.h"
+#include "nmea/SentenceTable.h"
 #include "fakes/TestData.h"
 
 namespace fs = std::filesystem;

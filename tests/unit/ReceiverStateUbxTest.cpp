@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/ReceiverState.h"
-#include "core/SentencePipeline.h"
+#include "receiver/ReceiverState.h"
+#include "stream/SentencePipeline.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/ReceiverTestView.h"
+#include "instruments/ReceiverTestView.h"
 #include "fakes/FakeControls.h"
 
 namespace {
@@ -42,7 +42,7 @@ struct Pane {
 TEST(ReceiverTestControllerTest, RestartIsOfferedOnlyForAConnectedGpsOnlyReceiver)
 {
     Pane pane;
-    EXPECT_EQ(pane.controller.restartRefusal(), "NSTestRestartNotConnected");
+    EXPECT_EQ(pane.controller.restartRefusal(), "TestRestartNotConnected");
     EXPECT_FALSE(pane.controller.restart(RestartDepth::Cold, 1.0));
     EXPECT_TRUE(pane.sent.empty());
 
@@ -60,7 +60,7 @@ TEST(ReceiverTestControllerTest, RestartIsOfferedOnlyForAConnectedGpsOnlyReceive
     EXPECT_EQ(pane.controller.test().firstFix().runs().size(), 2u);
 
     pane.sentence("$GNGGA,120001.00,4807.0380,N,01131.0000,E,1,08,0.9,545.4,M,46.9,M,,", 30.0);
-    EXPECT_EQ(pane.controller.restartRefusal(), "NSTestRestartUnknownReceiver");
+    EXPECT_EQ(pane.controller.restartRefusal(), "TestRestartUnknownReceiver");
     pane.portTakesCommands = true;
     EXPECT_FALSE(pane.controller.restart(RestartDepth::Warm, 31.0));
     EXPECT_EQ(pane.sent.size(), 1u);
@@ -85,5 +85,5 @@ TEST(ReceiverTestControllerTest, TicksRedrawAndResetKeepsTheRuns)
     pane.controller.reset();
     EXPECT_EQ(pane.controller.test().accuracy().size(), 0u);
     EXPECT_EQ(pane.controller.test().firstFix().runs().size(), 1u);
-    EXPECT_NE(pane.controller.copyText().find("NSTestConnect"), std::string::npos);
+    EXPECT_NE(pane.controller.copyText().find("TestConnect"), std::string::npos);
 }

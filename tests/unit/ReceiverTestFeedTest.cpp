@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/ReceiverTestFeed.h"
+#include "quality/ReceiverTestFeed.h"
 
 #include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "app/ReceiverCommands.h"
+#include "serial/ReceiverCommands.h"
 #include "app/ReceiverTestController.h"
 #include "fakes/TestData.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/GpsdReport.h"
-#include "core/ReceiverTest.h"
+#include "stream/GpsdReport.h"
+#include "quality/ReceiverTest.h"
 
 #include <vector>
 

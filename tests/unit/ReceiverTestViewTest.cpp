@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/ReceiverTestView.h"
+#include "instruments/ReceiverTestView.h"
 
 #include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/ReceiverTest.h"
+#include "quality/ReceiverTest.h"
 #include "fakes/FakeCanvas.h"
 #include "fakes/FakeControls.h"
 
@@ -79,11 +79,11 @@ TEST(ReceiverTestViewTest, ScatterCirclesAreTheFiguresAtTheScaleOfTheOuterRing)
     // Centred on the mean, which is the middle of the scatter's plot.
     EXPECT_NEAR(drms[0].args[0] + drms[0].args[2] / 2, 400 + 8 + 92, 0.01);
     EXPECT_EQ(drawn.canvas.callsOf("fillOval").size(), 5u);
-    EXPECT_FALSE(drawn.canvas.texts("NSTestCep50 2.24 m").empty());
-    EXPECT_FALSE(drawn.canvas.texts("NSTestDrms2 4.00 m").empty());
-    EXPECT_FALSE(drawn.canvas.texts("NSTestCep50Estimate 1.58 m").empty());
-    EXPECT_FALSE(drawn.canvas.texts("NSTestReceiverEstimate 7.47 m").empty());
-    EXPECT_TRUE(drawn.canvas.texts("NSTestMoving").empty());
+    EXPECT_FALSE(drawn.canvas.texts("TestCep50 2.24 m").empty());
+    EXPECT_FALSE(drawn.canvas.texts("TestDrms2 4.00 m").empty());
+    EXPECT_FALSE(drawn.canvas.texts("TestCep50Estimate 1.58 m").empty());
+    EXPECT_FALSE(drawn.canvas.texts("TestReceiverEstimate 7.47 m").empty());
+    EXPECT_TRUE(drawn.canvas.texts("TestMoving").empty());
 }
 
 TEST(ReceiverTestViewTest, MovingGreysTheScatterAndSaysWhy)
@@ -94,7 +94,7 @@ TEST(ReceiverTestViewTest, MovingGreysTheScatterAndSaysWhy)
     EXPECT_TRUE(drawn.ovalsOf(Color::Green).empty());
     EXPECT_TRUE(drawn.ovalsOf(Color::Red).empty());
     for (const auto& dot : drawn.canvas.callsOf("fillOval")) EXPECT_EQ(dot.color, Color::LightGray);
-    const auto note = drawn.canvas.texts("NSTestMoving");
+    const auto note = drawn.canvas.texts("TestMoving");
     ASSERT_EQ(note.size(), 1u);
     EXPECT_EQ(note[0].color, Color::Red);
 }
@@ -148,7 +148,7 @@ TEST(ReceiverTestViewTest, ClockAndRunsTable)
     ReceiverTest test;
     const Drawn idle(test);
     EXPECT_FALSE(idle.canvas.texts("-- s").empty());
-    EXPECT_FALSE(idle.canvas.texts("NSTestNotConnected").empty());
+    EXPECT_FALSE(idle.canvas.texts("TestNotConnected").empty());
 
     test.started(10.0, RunStart::ColdRestart);
     test.sentence(10.5);
@@ -157,7 +157,7 @@ TEST(ReceiverTestViewTest, ClockAndRunsTable)
     test.position(45.25, 3, at(0, 0));
     const Drawn drawn(test, 100.0);
     EXPECT_FALSE(drawn.canvas.texts("35.2 s").empty());
-    EXPECT_FALSE(drawn.canvas.texts("NSTestColdStart: NSTestHave3D").empty());
+    EXPECT_FALSE(drawn.canvas.texts("TestColdStart: TestHave3D").empty());
     const auto letter = drawn.canvas.texts("E");
     EXPECT_TRUE(std::any_of(letter.begin(), letter.end(), [](const auto& c) { return c.color == Color::Purple; }))
         << "a Galileo column";

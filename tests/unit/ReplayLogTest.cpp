@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "tools/sim/ReplayLog.h"
+#include "sim/ReplayLog.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <gtest/gtest.h>
 
-#include "core/SatelliteStore.h"
-#include "core/Satellite.h"
+#include "instruments/SatelliteStore.h"
+#include "receiver/Satellite.h"
 #include "fakes/FakeControls.h"
-#include "core/SkyPlotView.h"
+#include "instruments/SkyPlotView.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "tools/sim/Scenario.h"
+#include "sim/Scenario.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/SatelliteNumbering.h"
-#include "core/SentenceTable.h"
+#include "nmea/SatelliteNumbering.h"
+#include "nmea/SentenceTable.h"
 #include "fakes/GermanLocale.h"
 
 namespace {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/Serial.h"
+#include "serial/PortDiscovery.h"
+#include "serial/Serial.h"
 
 #include <filesystem>
 #include <fstream>
@@ -26,13 +27,13 @@ protected:
         fs::create_directories(root / "sys/class/tty");
         fs::create_directories(root / "sys/devices/platform");
         fs::create_directories(root / "dev");
-        Serial::setDeviceRoots((root / "sys").string(), (root / "dev").string());
-        Serial::clearExtraPorts();
+        PortDiscovery::setDeviceRoots((root / "sys").string(), (root / "dev").string());
+        PortDiscovery::clearExtraPorts();
     }
     void TearDown() override
     {
-        Serial::setDeviceRoots("/sys", "/dev");
-        Serial::clearExtraPorts();
+        PortDiscovery::setDeviceRoots("/sys", "/dev");
+        PortDiscovery::clearExtraPorts();
         fs::remove_all(root);
     }
 
@@ -70,36 +71,36 @@ TEST_F(SerialDiscoveryTest, ListsRealSerialDevicesInNaturalOrder)
     const std::vector<std::string> expected = {
         dev("rfcomm0"), dev("ttyACM0"), dev("ttyS1"), dev("ttyUSB2"), dev("ttyUSB10"),
     };
-    EXPECT_EQ(Serial::listPorts().value_or(std::vector<std::string>{}), expected);
+    EXPECT_EQ(PortDiscovery::listPorts().value_or(std::vector<std::string>{}), expected);
 
 }
 
 TEST_F(SerialDiscoveryTest, ExtraPortsFollowTheDiscoveredOnesWithoutDuplicates)
 {
     tty("ttyUSB0", true);
-    Serial::addExtraPort("/tmp/gpsdesk-virtual");
-    Serial::addExtraPort(dev("ttyUSB0"));
-    Serial::addExtraPort("/dev/pts/7");
-    Serial::addExtraPort("/tmp/gpsdesk-virtual");
+    PortDiscovery::addExtraPort("/tmp/gpsdesk-virtual");
+    PortDiscovery::addExtraPort(dev("ttyUSB0"));
+    PortDiscovery::addExtraPort("/dev/pts/7");
+    PortDiscovery::addExtraPort("/tmp/gpsdesk-virtual");
     const std::vector<std::string> expected = {dev("ttyUSB0"), "/tmp/gpsdesk-virtual", "/dev/pts/7"};
-    EXPECT_EQ(Serial::listPorts().value_or(std::vector<std::string>{}), expected);
+    EXPECT_EQ(PortDiscovery::listPorts().value_or(std::vector<std::string>{}), expected);
 
-    Serial::clearExtraPorts();
-    EXPECT_EQ(Serial::listPorts()->size(), 1u);
+    PortDiscovery::clearExtraPorts();
+    EXPECT_EQ(PortDiscovery::listPorts()->size(), 1u);
 }
 
 TEST_F(SerialDiscoveryTest, EmptyAndUnreadableTrees)
 {
-    const auto none = Serial::listPorts();
+    const auto none = PortDiscovery::listPorts();
     ASSERT_TRUE(none.has_value());
     EXPECT_TRUE(none->empty());
 
     fs::remove_all(root / "sys/class");
-    EXPECT_FALSE(Serial::listPorts().has_value()) << "no tty class: nothing, not an empty list";
+    EXPECT_FALSE(PortDiscovery::listPorts().has_value()) << "no tty class: nothing, not an empty list";
 
     // A container without sysfs can still use the ports it was given.
-    Serial::addExtraPort("/dev/pts/3");
-    EXPECT_EQ(Serial::listPorts().value_or(std::vector<std::string>{}),
+    PortDiscovery::addExtraPort("/dev/pts/3");
+    EXPECT_EQ(PortDiscovery::listPorts().value_or(std::vector<std::string>{}),
               std::vector<std::string>{"/dev/pts/3"});
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/Serial.h"
+#include "serial/Serial.h"
 
 #include <cerrno>
 #include <chrono>

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakeServices.h"
-#include "platform/posix/JsonPreferences.h"
-#include "core/Settings.h"
+#include "posix/JsonPreferences.h"
+#include "platform/Settings.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {
@@ -12,7 +12,7 @@ using platform::PreferenceValue;
 
 class SettingsTest : public ::testing::Test {
 protected:
-    SettingsTest() { fake.bundle.entries = {{"NSCorruptSettings", "Corrupt settings"}}; }
+    SettingsTest() { fake.bundle.entries = {{"CorruptSettings", "Corrupt settings"}}; }
     fakes::FakePlatform fake;
 };
 

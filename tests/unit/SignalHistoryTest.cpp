@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/ObstructionMap.h"
-#include "core/SignalHistory.h"
+#include "quality/ObstructionMap.h"
+#include "quality/SignalHistory.h"
 
 #include <vector>
 

@@ -19,10 +19,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "core/FormatText.h"
-#include "core/GpsdReport.h"
-#include "core/ReceiverState.h"
-#include "core/SentencePipeline.h"
+#include "base/FormatText.h"
+#include "stream/GpsdReport.h"
+#include "receiver/ReceiverState.h"
+#include "stream/SentencePipeline.h"
 #include "fakes/TestData.h"
 
 namespace {

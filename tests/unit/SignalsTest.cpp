@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "core/GpsdReport.h"
-#include "core/ReceiverState.h"
-#include "core/SentenceTable.h"
-#include "core/SignalNames.h"
+#include "stream/GpsdReport.h"
+#include "receiver/ReceiverState.h"
+#include "nmea/SentenceTable.h"
+#include "receiver/SignalNames.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "core/SatelliteStore.h"
+#include "instruments/SatelliteStore.h"
 #include "fakes/FakeCanvas.h"
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
 #include "fakes/GermanLocale.h"
-#include "core/SkyPlotView.h"
+#include "instruments/SkyPlotView.h"
 
 using platform::Color;
 using platform::FontKind;
@@ -31,7 +31,7 @@ struct Plot {
 
     Plot()
     {
-        platform.bundle.entries = {{"NSHDOP", "HDOP"}, {"NSHPE", "HPE"}, {"NSALT", "ALT"}};
+        platform.bundle.entries = {{"HDOP", "HDOP"}, {"HPE", "HPE"}, {"ALT", "ALT"}};
         host.frame = {0, 0, 480, 236};
         view.setHost(&host);
         view.setSatelliteStore(&store);
@@ -254,7 +254,7 @@ TEST(SkyPlotViewTest, GeometryFollowsTheHeightAndMissingStoreDrawsAnEmptyPlot)
     expectRect(rings[0], 41, 43, 50, 50);
     expectRect(rings[1], 16, 18, 100, 100);
     EXPECT_EQ(textAt(canvas, 62, 118), "N");
-    EXPECT_EQ(textAt(canvas, 120, 120), "NSHDOP  0.0");  // unknown key stands for itself
+    EXPECT_EQ(textAt(canvas, 120, 120), "HDOP  0.0");  // unknown key stands for itself
     EXPECT_TRUE(canvas.callsOf("fillRect").empty());
 }
 
@@ -304,7 +304,7 @@ TEST(SkyPlotViewTest, GpsOnlySkyFromTheModelKeepsTheSlotColumnsAndFramesUsedSate
 TEST(SkyPlotViewTest, SeveralSystemsGetLettersALegendAndGroupedBars)
 {
     Plot plot;
-    plot.platform.bundle.entries["NSUsedInView"] = "used/in view";
+    plot.platform.bundle.entries["UsedInView"] = "used/in view";
     plot.store.setSatellitesInView({{Constellation::GLONASS, 71, 30, 200, 35, true, {}, {}, {}},
                                     {Constellation::GPS, 5, 60, 90, 40, true, {}, {}, {}},
                                     {Constellation::GPS, 9, 20, 300, 22, false, {}, {}, {}},
@@ -426,7 +426,7 @@ TEST(SkyPlotViewTest, ACrowdedSkyKeepsItsLabelsApartAndDotsTheRest)
 TEST(SkyPlotViewTest, SignalsGetABarEachGroupedBySatelliteAndDualBandIsMarked)
 {
     Plot plot;
-    plot.platform.bundle.entries["NSUsedInView"] = "used/in view";
+    plot.platform.bundle.entries["UsedInView"] = "used/in view";
     plot.platform.bundle.entries["skyPlot.multiBandKey"] = "dual-band";
     SatelliteInView g05{Constellation::GPS, 5, 60, 90, 40, true, {}, {}, {}};
     g05.signalList = {{0, {}, 40, true, {}, {}}, {6, {}, 35, true, {}, {}}};  // L1 C/A, L5

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/StreamRecorder.h"
+#include "stream/StreamRecorder.h"
 
 #include <chrono>
 #include <csignal>
@@ -17,7 +17,7 @@
 
 #include "fakes/TempDir.h"
 #include "platform/Services.h"
-#include "platform/posix/StringsBundle.h"
+#include "posix/StringsBundle.h"
 
 namespace {
 

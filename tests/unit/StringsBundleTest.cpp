@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "platform/posix/StringsBundle.h"
+#include "posix/StringsBundle.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "fakes/FakeControls.h"
 #include "fakes/FakeServices.h"
-#include "core/SystemQueries.h"
+#include "app/SystemQueries.h"
 #include "tests/unit/ServicesTestSupport.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/TrackLog.h"
+#include "stream/TrackLog.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/NMEA.h"
+#include "nmea/NMEA.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "tools/sim/UbxReceiver.h"
+#include "sim/UbxReceiver.h"
 
 #include <gtest/gtest.h>
 

@@ -15,9 +15,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "core/GpsdReport.h"
-#include "core/ReceiverState.h"
-#include "core/SentencePipeline.h"
+#include "stream/GpsdReport.h"
+#include "receiver/ReceiverState.h"
+#include "stream/SentencePipeline.h"
 #include "fakes/TestData.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "core/WrongRateWatch.h"
+#include "serial/WrongRateWatch.h"
 
 #include <gtest/gtest.h>
 

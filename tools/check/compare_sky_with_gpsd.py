@@ -56,7 +56,7 @@ def epochs(log):
 def run(build, log, seconds):
     # The program's own replay: the simulator holds the log until GPS Desk has set up the
     # receiver, then sends it through its pseudo-terminal into the normal reader.
-    desk = subprocess.run([os.path.join(build, 'platform/qt/gpsdesk'), '--headless', '--replay', log,
+    desk = subprocess.run([os.path.join(build, 'qt/gpsdesk'), '--headless', '--replay', log,
                            '--speed', os.environ.get('REPLAY_SPEED', 'max'),
                            '--quit-after', str(seconds)], capture_output=True, text=True)
     return desk.stdout.splitlines()

@@ -21,21 +21,21 @@
 #include <QImage>
 #include <QPainter>
 
-#include "core/ReceiverState.h"
-#include "core/SatelliteStore.h"
-#include "core/SentencePipeline.h"
-#include "core/Satellite.h"
+#include "receiver/ReceiverState.h"
+#include "instruments/SatelliteStore.h"
+#include "stream/SentencePipeline.h"
+#include "receiver/Satellite.h"
 #include "platform/Services.h"
 #include "platform/View.h"
-#include "platform/posix/StringsBundle.h"
-#include "platform/qt/QtCanvas.h"
-#include "tools/sim/Scenario.h"
-#include "core/CompassView.h"
-#include "core/DataLampView.h"
+#include "posix/StringsBundle.h"
+#include "qt/QtCanvas.h"
+#include "sim/Scenario.h"
+#include "instruments/CompassView.h"
+#include "instruments/DataLampView.h"
 #include "app/ReceiverTestController.h"
-#include "core/ReceiverTest.h"
-#include "core/ReceiverTestView.h"
-#include "core/SkyPlotView.h"
+#include "quality/ReceiverTest.h"
+#include "instruments/ReceiverTestView.h"
+#include "instruments/SkyPlotView.h"
 
 namespace {
 

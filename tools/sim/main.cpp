@@ -12,7 +12,7 @@
 
 #include <locale.h>
 
-#include "tools/sim/Simulator.h"
+#include "sim/Simulator.h"
 
 namespace {
 

@@ -1,0 +1,795 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "qt/MainWindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDockWidget>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QTimer>
+#include <cstdio>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Alert.h"
+#include "instruments/CompassView.h"
+#include "instruments/DataLampView.h"
+#include "instruments/SkyPlotView.h"
+
+#include "app/AppController.h"
+#include "app/GPSController.h"
+#include "app/MonitorController.h"
+#include "instruments/SatelliteStore.h"
+#include "app/GPSSettingsController.h"
+#include "app/ReceiverTestController.h"
+#include "app/SplashController.h"
+#include "platform/Settings.h"
+#include "platform/Alerts.h"
+#include "platform/Preferences.h"
+#include "platform/Services.h"
+#include "qt/QtApplication.h"
+#include "qt/QtFont.h"
+#include "qt/ReceiverConfigPane.h"
+#include "qt/ReceiverHealthPane.h"
+#include "qt/CorrectionsPane.h"
+#include "qt/QtSecretStore.h"
+#include "qt/SourceSettingsPane.h"
+#include "app/CorrectionsController.h"
+#include "qt/ReceiverTestPane.h"
+
+namespace qtplatform {
+
+namespace {
+
+// Sizes in points (logical pixels). A read-out's text is sized from its field's height by
+// the window controller, so the heights set the look: captions small, values large.
+constexpr int kCaptionHeight = 20;
+constexpr int kValueHeight = 32;
+constexpr int kReadoutWidth = 222;
+constexpr int kCompassHeight = 24;
+constexpr int kLampSize = 20;
+// The sky plot's geometry follows its height; this width holds twelve signal columns and
+// the three captions above them.
+constexpr int kSkyPlotHeight = 236;
+constexpr int kSkyPlotWidth = 460;
+// How far below its first size the window's content may be made smaller.
+constexpr double kSmallestContentShare = 0.65;
+
+// The user's language's text for a message key (the key itself when no table has it).
+QString text(const std::string& key)
+{
+    return QString::fromStdString(Alert::localizedStringWithKey(key));
+}
+
+// Stored window state: where the window stands (Qt's own geometry record, so a window saved
+// on a screen that is gone comes back on one that is there) and the names of the open panes.
+const char* const kWindowGeometryKey = "windowGeometry";
+const char* const kOpenPanesKey = "openPanes";
+
+// What a field gets before the window controller sizes its text: the same rule (bold,
+// eight points less than the field is high), so the first frame already looks right.
+platform::Font fontForHeight(int height)
+{
+    return {platform::FontKind::BoldSystem, static_cast<float>(std::max(1, height - 8))};
+}
+
+// The read-outs' area: asks for the size its read-outs were laid out at, though it may be
+// made smaller.
+class ReadoutPanel : public QWidget {
+public:
+    using QWidget::QWidget;
+    void setFirstSize(QSize size) { m_firstSize = size; }
+    QSize sizeHint() const override { return m_firstSize.isValid() ? m_firstSize : QWidget::sizeHint(); }
+
+private:
+    QSize m_firstSize;
+};
+
+QtTextField* makeCaption(QWidget* parent, const QString& caption)
+{
+    auto* field = new QtTextField(parent);
+    field->setText(caption);
+    // Captions keep their small size when the window grows; the values take the room.
+    field->setFixedHeight(kCaptionHeight);
+    field->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    // Dimmed text of the desktop's palette, so captions stay legible on a dark theme.
+    QPalette colours = field->palette();
+    colours.setColor(QPalette::WindowText, colours.color(QPalette::PlaceholderText));
+    field->setPalette(colours);
+    field->setFont(fontForHeight(kCaptionHeight));
+    return field;
+}
+
+QtTextField* makeReadout(QWidget* parent)
+{
+    auto* field = new QtTextField(parent);
+    field->setMinimumSize(kReadoutWidth, kValueHeight);
+    // The height comes from the window, and the text size from the height, never the other
+    // way round.
+    field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The desktop's text-entry colours, so a dark theme gets dark read-outs. A stale read-out
+    // (disabled) needs its own rule: the colour above would hold for it too.
+    field->setStyleSheet(QStringLiteral(
+        "QLabel { background: palette(base); color: palette(text); border: 1px solid palette(mid);"
+        " border-radius: 4px; padding: 0px 6px; }"
+        " QLabel:disabled { color: palette(placeholder-text); }"));
+    field->setFont(fontForHeight(kValueHeight));
+    // Border and padding of the style sheet above, both sides.
+    field->setShrinkToFit(true, 14);
+    return field;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QtApplication& application) : m_application(application)
+{
+    buildMenu();
+    buildWindow();
+    // In the order of their View menu items.
+    buildSatelliteDrawer();
+    buildSettingsDrawer();
+    buildMonitorDrawer();
+    buildSplashDrawer();
+    buildReceiverTestPane();
+    buildReceiverHealthPane();
+    buildCorrectionsPane();
+    connectControllers();
+}
+
+MainWindow::~MainWindow()
+{
+    // The controllers and views go before the widgets that refer to them: stop the reader
+    // thread first, then take every reference to them out of the widgets.
+    if (m_gpsController) m_gpsController->shutdown();
+    m_window.setDelegate(nullptr);
+    for (const Pane& pane : m_panes) pane.drawer->setDelegate(nullptr);
+    m_compassHost->setView(nullptr);
+    m_dataReadyHost->setView(nullptr);
+    m_satelliteHost->setView(nullptr);
+    // The pane lets go of its controller as it goes, so it goes while the controller lives.
+    delete m_receiverTestPane;
+}
+
+void MainWindow::buildWindow()
+{
+    QMainWindow* widget = m_window.widget();
+    widget->setWindowTitle(text("CFBundleName"));
+    // Top and bottom panes run the window's full width; side panes stand between them.
+    widget->setCorner(Qt::TopLeftCorner, Qt::TopDockWidgetArea);
+    widget->setCorner(Qt::TopRightCorner, Qt::TopDockWidgetArea);
+    widget->setCorner(Qt::BottomLeftCorner, Qt::BottomDockWidgetArea);
+    widget->setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
+
+    auto* central = new ReadoutPanel(widget);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(14, 10, 14, 12);
+    layout->setSpacing(8);
+
+    // Two columns of caption-over-value: where and when on the left, how on the right.
+    auto* grid = new QGridLayout();
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(0);
+    const struct {
+        Readout readout;
+        const char* captionKey;
+        int row;
+        int column;
+    } places[] = {
+        {Utc, "caption.utc", 0, 0},       {Latitude, "caption.latitude", 2, 0},
+        {Longitude, "caption.longitude", 4, 0}, {Fix, "caption.fix", 0, 1},
+        {Sog, "caption.speed", 2, 1},     {Cog, "caption.course", 4, 1},
+    };
+    for (const auto& place : places) {
+        m_captions[place.readout] = makeCaption(central, text(place.captionKey));
+        m_readouts[place.readout] = makeReadout(central);
+        grid->addWidget(m_captions[place.readout], place.row, place.column);
+        grid->addWidget(m_readouts[place.readout], place.row + 1, place.column);
+    }
+    // When the window grows, the values grow with it.
+    for (int row = 1; row < 6; row += 2) grid->setRowStretch(row, 1);
+    layout->addLayout(grid, 1);
+
+    m_compassHost = new QtViewWidget(central);
+    m_compassHost->setFixedHeight(kCompassHeight);
+    m_compassHost->setToolTip(text("tooltip.compass"));
+    layout->addSpacing(4);
+    layout->addWidget(m_compassHost);
+
+    auto* bottom = new QHBoxLayout();
+    bottom->setSpacing(8);
+    m_dataReadyHost = new QtViewWidget(central);
+    m_dataReadyHost->setFixedSize(kLampSize, kLampSize);
+    m_dataReadyHost->setToolTip(text("tooltip.lamp"));
+    bottom->addWidget(m_dataReadyHost);
+    auto* lampCaption = new QLabel(text("caption.data"), central);
+    bottom->addWidget(lampCaption);
+    bottom->addStretch(1);
+    m_satellitesButton = new QtButton(text("button.satellites"), central);
+    m_settingsButton = new QtButton(text("button.settings"), central);
+    m_monitorButton = new QtButton(text("button.monitor"), central);
+    for (QtButton* button : {m_satellitesButton, m_settingsButton, m_monitorButton}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        bottom->addWidget(button);
+    }
+    layout->addLayout(bottom);
+
+    widget->setCentralWidget(central);
+}
+
+QtMenuItem* MainWindow::addMenuItem(QMenu* menu, const std::string& name,
+                                    const std::string& titleKey, const QKeySequence& shortcut)
+{
+    auto* item = new QtMenuItem(text(titleKey), m_window.widget());
+    item->setObjectName(QString::fromStdString(name));
+    item->setShortcut(shortcut);
+    // The window carries the action so its shortcut works with the menu bar closed.
+    m_window.widget()->addAction(item);
+    menu->addAction(item);
+    m_menuItems[name] = item;
+    return item;
+}
+
+void MainWindow::buildMenu()
+{
+    QMainWindow* widget = m_window.widget();
+    QMenuBar* bar = widget->menuBar();
+
+    m_fileMenu = bar->addMenu(text("menu.file"));
+    // Provided by other parts of the program; disabled until they register.
+    for (const auto& [name, key] : {std::pair{"record", "menu.record"},
+                                    std::pair{"replay", "menu.replay"},
+                                    std::pair{"exportGpx", "menu.exportGpx"}}) {
+        QtMenuItem* item = addMenuItem(m_fileMenu, name, key);
+        item->setValidator([](platform::MenuItem*) { return false; });
+        item->setToolTip(text("tooltip.unavailable"));
+        item->validate();
+    }
+    m_fileMenu->addSeparator();
+    m_quitItem = addMenuItem(m_fileMenu, "quit", "menu.quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quitItem->setMenuRole(QAction::QuitRole);
+    m_quitItem->setAction([this] { m_application.terminate(); });
+
+    QMenu* receiver = bar->addMenu(text("menu.receiver"));
+    m_connectItem = addMenuItem(receiver, "connect", "menu.connect", QKeySequence(Qt::CTRL | Qt::Key_K));
+    m_disconnectItem = addMenuItem(receiver, "disconnect", "menu.disconnect");
+    // Opened to change something, then closed: a window of its own rather than a pane.
+    m_receiverConfigPane = new ReceiverConfigPane({}, widget);
+    m_receiverConfigPane->setWindowFlag(Qt::Window);
+    m_receiverConfigPane->setWindowTitle(text("ConfigTitle"));
+    addMenuItem(receiver, "configure", "menu.configure")->setAction([this] {
+        m_receiverConfigPane->show();
+        m_receiverConfigPane->raise();
+        m_receiverConfigPane->activateWindow();
+    });
+
+    m_viewMenu = bar->addMenu(text("menu.view"));
+
+    QMenu* help = bar->addMenu(text("menu.help"));
+    QtMenuItem* helpItem = addMenuItem(help, "help", "menu.helpPage", QKeySequence(Qt::Key_F1));
+    helpItem->setAction([this] { m_splashController->onLearnMore(); });
+    QtMenuItem* about = addMenuItem(help, "about", "menu.about");
+    about->setMenuRole(QAction::AboutRole);
+    about->setAction([this] { showAbout(); });
+
+    // Items are validated just before their menu shows; a disabled one says why on hover.
+    for (QMenu* menu : {m_fileMenu, receiver, m_viewMenu, help}) {
+        menu->setToolTipsVisible(true);
+        connect(menu, &QMenu::aboutToShow, this, [menu] {
+            for (QAction* action : menu->actions())
+                if (auto* item = qobject_cast<QtMenuItem*>(action)) item->validate();
+        });
+    }
+}
+
+QtDrawer& MainWindow::addPane(const NewPane& wanted)
+{
+    auto drawer = std::make_unique<QtDrawer>(m_window.widget(), wanted.edge,
+                                             QString::fromStdString(wanted.name));
+    QtDrawer* pane = drawer.get();
+    m_paneObjects.push_back(std::move(drawer));
+    pane->setTitle(text(wanted.titleKey));
+    m_panes.push_back({wanted.name, pane});
+
+    QtMenuItem* item = addMenuItem(m_viewMenu, wanted.name, wanted.menuKey, wanted.shortcut);
+    item->setCheckable(true);
+    item->setAction([pane] { pane->toggle(); });
+    // A checkable action flips its own mark when chosen; the pane's state is what counts.
+    connect(m_viewMenu, &QMenu::aboutToShow, item, [item, pane] { item->setChecked(pane->isOpen()); });
+    if (wanted.button) wanted.button->setAction([pane] { pane->toggle(); });
+    return *pane;
+}
+
+void MainWindow::registerCommand(const std::string& name, std::function<void()> action,
+                                 std::function<bool()> isEnabled)
+{
+    QtMenuItem* item = menuItem(name);
+    if (!item) return;
+    const bool bound = static_cast<bool>(action);
+    item->setAction(std::move(action));
+    item->setToolTip(bound ? QString() : text("tooltip.unavailable"));
+    item->setValidator([bound, isEnabled = std::move(isEnabled)](platform::MenuItem*) {
+        return bound && (!isEnabled || isEnabled());
+    });
+    item->validate();
+}
+
+QtMenuItem* MainWindow::menuItem(const std::string& name) const
+{
+    const auto found = m_menuItems.find(name);
+    return found == m_menuItems.end() ? nullptr : found->second;
+}
+
+void MainWindow::showAbout()
+{
+    platform::Alerts* alerts = platform::services().alerts;
+    if (!alerts) return;
+    const std::string message = Alert::localizedStringWithKey("CFBundleName") + " " + GPSDESK_VERSION;
+    alerts->beginSheet(&m_window, message, Alert::localizedStringWithKey("about.text"),
+                       Alert::localizedStringWithKey("OK"), {});
+}
+
+void MainWindow::buildSettingsDrawer()
+{
+    m_settingsDrawer = &addPane({"settings", "pane.settings", "menu.settings", QtDrawer::Edge::Top,
+                                 QKeySequence(Qt::CTRL | Qt::Key_2), m_settingsButton});
+    QWidget* content = m_settingsDrawer->contentView();
+    auto* grid = new QGridLayout(content);
+    grid->setContentsMargins(2, 0, 20, 0);
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(3);
+    m_typeComboBox = new QtComboBox(content);
+    m_rateComboBox = new QtComboBox(content);
+    m_portComboBox = new QtComboBox(content);
+    m_unitsComboBox = new QtComboBox(content);
+    // The receiver type is a choice of the window alone; no code reads it.
+    m_typeComboBox->addItemWithObjectValue("SiRF (NMEA 0183)");
+    m_typeComboBox->selectItemAtIndex(0);
+    m_portComboBox->setMinimumContentsLength(14);
+    m_typeComboBox->setMinimumContentsLength(14);
+    const struct {
+        const char* titleKey;
+        QtComboBox* box;
+    } columns[] = {{"settings.receiver", m_typeComboBox},
+                   {"settings.rate", m_rateComboBox},
+                   {"settings.port", m_portComboBox},
+                   {"settings.units", m_unitsComboBox}};
+    int column = 0;
+    for (const auto& entry : columns) {
+        grid->addWidget(new QLabel(text(entry.titleKey), content), 0, column);
+        grid->addWidget(entry.box, 1, column);
+        entry.box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        entry.box->setMinimumContentsLength(std::max(8, entry.box->minimumContentsLength()));
+        grid->setColumnStretch(column, entry.box == m_portComboBox ? 2 : 1);
+        ++column;
+    }
+}
+
+void MainWindow::buildMonitorDrawer()
+{
+    m_monitorDrawer = &addPane({"monitor", "pane.monitor", "menu.monitor", QtDrawer::Edge::Bottom,
+                                QKeySequence(Qt::CTRL | Qt::Key_3), m_monitorButton});
+    QWidget* content = m_monitorDrawer->contentView();
+    auto* layout = new QHBoxLayout(content);
+    layout->setContentsMargins(0, 8, 0, 0);
+    m_monitorTextView = new QtTextView(content);
+    m_monitorTextView->setMinimumHeight(150);
+    layout->addWidget(m_monitorTextView, 1);
+    auto* buttons = new QVBoxLayout();
+    m_startButton = new QtButton(text("Start"), content);
+    m_clearButton = new QtButton(text("button.clear"), content);
+    buttons->addWidget(m_startButton);
+    buttons->addWidget(m_clearButton);
+    // Aligned, not stretched: nothing in the pane asks for the height a larger window brings.
+    layout->addLayout(buttons);
+    layout->setAlignment(buttons, Qt::AlignTop);
+}
+
+void MainWindow::buildSatelliteDrawer()
+{
+    m_satelliteDrawer = &addPane({"satellites", "pane.satellites", "menu.satellites", QtDrawer::Edge::Right,
+                                  QKeySequence(Qt::CTRL | Qt::Key_1), m_satellitesButton});
+    QWidget* content = m_satelliteDrawer->contentView();
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 6, 0, 0);
+    m_satelliteHost = new QtViewWidget(content);
+    m_satelliteHost->setFixedSize(kSkyPlotWidth, kSkyPlotHeight);
+    layout->addWidget(m_satelliteHost);
+    layout->addStretch(1);
+}
+
+void MainWindow::buildReceiverTestPane()
+{
+    m_receiverTestController = std::make_unique<ReceiverTestController>();
+    m_receiverTestDrawer = &addPane({"receiverTest", "pane.receiverTest", "menu.receiverTest",
+                                     QtDrawer::Edge::Bottom, QKeySequence(Qt::CTRL | Qt::Key_4), nullptr});
+    QWidget* content = m_receiverTestDrawer->contentView();
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_receiverTestPane = new ReceiverTestPane(*m_receiverTestController, content);
+    layout->addWidget(m_receiverTestPane);
+}
+
+void MainWindow::buildReceiverHealthPane()
+{
+    QtDrawer& pane = addPane({"receiverHealth", "pane.receiverHealth", "menu.receiverHealth",
+                              QtDrawer::Edge::Right, QKeySequence(Qt::CTRL | Qt::Key_5), nullptr});
+    auto* layout = new QVBoxLayout(pane.contentView());
+    layout->setContentsMargins(0, 0, 0, 0);
+    // The window controller comes later; until it does there is nothing to show.
+    layout->addWidget(new ReceiverHealthPane([this] {
+        return m_gpsController ? m_gpsController->receiverState().health() : ReceiverHealth{};
+    }, pane.contentView()));
+}
+
+void MainWindow::buildCorrectionsPane()
+{
+    m_secretStore = std::make_unique<QtSecretStore>();
+    m_correctionsController = std::make_unique<CorrectionsController>(m_secretStore.get());
+    QtDrawer& pane = addPane({"corrections", "pane.corrections", "menu.corrections", QtDrawer::Edge::Right,
+                              QKeySequence(Qt::CTRL | Qt::Key_6), nullptr});
+    auto* layout = new QVBoxLayout(pane.contentView());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new CorrectionsPane(*m_correctionsController, [this]() -> const ReceiverState* {
+        return m_gpsController ? &m_gpsController->receiverState() : nullptr;
+    }, pane.contentView()));
+    if (platform::Preferences* preferences = platform::services().preferences) {
+        layout->addWidget(new SourceSettingsPane(*m_correctionsController, *preferences, [preferences]() {
+            const auto value = preferences->objectForKey("serialPort");
+            const auto* port = value ? std::get_if<std::string>(&*value) : nullptr;
+            return port ? std::optional<std::string>(*port) : std::nullopt;
+        }, pane.contentView()), 1);
+        // Corrections chosen earlier start with the program, once its loop runs: the secret
+        // store may ask to be unlocked.
+        const CorrectionsSettings stored = CorrectionsSettings::load(*preferences);
+        if (!stored.casterUrl.empty())
+            QTimer::singleShot(0, this, [this, stored] {
+                // Corrections named on the command line come first.
+                if (m_correctionsController->running()) return;
+                SourceMessage whyNot;
+                if (!m_correctionsController->start(stored, whyNot))
+                    std::fprintf(stderr, "gpsdesk: %s\n", whyNot.text().c_str());
+            });
+    }
+}
+
+void MainWindow::buildSplashDrawer()
+{
+    m_splashDrawer = &addPane({"overview", "pane.overview", "menu.overview", QtDrawer::Edge::Left, {}, nullptr});
+    QWidget* content = m_splashDrawer->contentView();
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 8, 0, 0);
+    m_splashImageView = new QtImageView(content);
+    m_splashImageView->setFixedSize(200, 150);
+    layout->addWidget(m_splashImageView, 0, Qt::AlignHCenter);
+    layout->addStretch(1);
+    // The splash controller titles this button once it knows what it does.
+    m_launchButton = new QtButton(text("button.showOnMap"), content);
+    m_learnMoreButton = new QtButton(text("button.learnMore"), content);
+    layout->addWidget(m_launchButton);
+    layout->addWidget(m_learnMoreButton);
+}
+
+void MainWindow::connectControllers()
+{
+    // The read-outs' first size is the one they are laid out at; the window may be made
+    // smaller than that (small screens), down to a share of it with the same proportions,
+    // since the window keeps the proportions of its content's smallest size.
+    QWidget* central = m_window.widget()->centralWidget();
+    // A larger window is for larger read-outs: the content takes the room, the panes keep
+    // theirs unless the user drags their edges.
+    central->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_monitorTextView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    central->adjustSize();
+    const QSize firstSize = central->sizeHint();
+    static_cast<ReadoutPanel*>(central)->setFirstSize(firstSize);
+    for (QtTextField* field : m_readouts)
+        field->setMinimumSize(field->minimumWidth() * 2 / 3, field->minimumHeight() * 2 / 3);
+    const QSize tightest = central->layout()->minimumSize();
+    const double scale = std::max({kSmallestContentShare,
+                                   double(tightest.width()) / std::max(1, firstSize.width()),
+                                   double(tightest.height()) / std::max(1, firstSize.height())});
+    central->setMinimumSize(static_cast<int>(std::ceil(firstSize.width() * scale)),
+                            static_cast<int>(std::ceil(firstSize.height() * scale)));
+
+    // Every controller exists before any outlet refers to it.
+    m_gpsController = std::make_unique<GPSController>();
+    m_gpsSettingsController = std::make_unique<GPSSettingsController>();
+    m_monitorController = std::make_unique<MonitorController>();
+    m_satelliteStore = std::make_unique<SatelliteStore>();
+    m_splashController = std::make_unique<SplashController>();
+    m_appController = std::make_unique<AppController>();
+
+    connectInstruments();
+    connectWindowController();
+    connectSettingsController();
+    connectMonitorController();
+    connectSatelliteController();
+    connectSplashController();
+    connectAppController();
+}
+
+void MainWindow::connectAppController()
+{
+    m_appController->setGpsController(m_gpsController.get());
+    m_appController->setGpsSettingsController(m_gpsSettingsController.get());
+    m_appController->setSaveWindowState([this] { saveWindowState(); });
+    m_quitItem->setValidator(
+        [this](platform::MenuItem* item) { return m_appController->isMenuItemEnabled(item); });
+}
+
+void MainWindow::connectWindowController()
+{
+    GPSController& controller = *m_gpsController;
+    controller.setGpsWindow(&m_window);
+    controller.setUtcLabelField(m_captions[Utc]);
+    controller.setLatitudeLabelField(m_captions[Latitude]);
+    controller.setLongitudeLabelField(m_captions[Longitude]);
+    controller.setCogLabelField(m_captions[Cog]);
+    controller.setSogLabelField(m_captions[Sog]);
+    controller.setFixLabelField(m_captions[Fix]);
+    controller.setUtcField(m_readouts[Utc]);
+    controller.setFixField(m_readouts[Fix]);
+    controller.setLatitudeField(m_readouts[Latitude]);
+    controller.setLongitudeField(m_readouts[Longitude]);
+    controller.setCogField(m_readouts[Cog]);
+    controller.setSogField(m_readouts[Sog]);
+    controller.setDataReadyView(m_dataReadyView.get());
+    controller.setCompassView(m_compassView.get());
+    controller.setSatellitesButton(m_satellitesButton);
+    controller.setSettingsButton(m_settingsButton);
+    controller.setMonitorButton(m_monitorButton);
+    controller.setGpsConnectMenuItem(m_connectItem);
+    controller.setGpsSettingsController(m_gpsSettingsController.get());
+    controller.setSatelliteStore(m_satelliteStore.get());
+    controller.setMonitorController(m_monitorController.get());
+    controller.setSplashController(m_splashController.get());
+    controller.setReceiverTestController(m_receiverTestController.get());
+    m_receiverTestController->setRestartSender(
+        [this](RestartDepth depth) { return m_gpsController->requestRestart(depth); });
+    m_window.setDelegate(&controller);
+
+    m_connectItem->setAction([this] { m_gpsController->onGPSConnect(); });
+    m_connectItem->setValidator(
+        [this](platform::MenuItem* item) { return m_gpsController->isMenuItemEnabled(item); });
+    m_disconnectItem->setAction([this] { m_gpsController->closeConnection(); });
+    m_disconnectItem->setValidator(
+        [this](platform::MenuItem*) { return m_gpsController->hasConnection(); });
+    // A new port or rate chosen in the drawer is captured and the connection remade.
+    for (QtComboBox* box : {m_portComboBox, m_rateComboBox}) {
+        connect(box, &QComboBox::activated, this, [this] { m_gpsController->onGPSSettingsChange(); });
+    }
+}
+
+void MainWindow::connectSettingsController()
+{
+    GPSSettingsController& controller = *m_gpsSettingsController;
+    controller.setTypeComboBox(m_typeComboBox);
+    controller.setRateComboBox(m_rateComboBox);
+    controller.setPortComboBox(m_portComboBox);
+    controller.setUnitsComboBox(m_unitsComboBox);
+    // Kilometres where the desktop's locale measures in metres (de_DE); miles in the US and
+    // UK and where no locale is set (C), as ever.
+    const QLocale desktop = QLocale::system();
+    const bool metric = desktop.language() != QLocale::C &&
+                        desktop.measurementSystem() == QLocale::MetricSystem;
+    controller.setDefaultUnits(metric ? 1 : 0);
+    controller.setSettingsDrawer(m_settingsDrawer);
+}
+
+void MainWindow::connectMonitorController()
+{
+    MonitorController& controller = *m_monitorController;
+    controller.setMonitorDrawer(m_monitorDrawer);
+    controller.setMonitorTextView(m_monitorTextView);
+    controller.setStartButton(m_startButton);
+    controller.setClearButton(m_clearButton);
+    m_monitorDrawer->setDelegate(&controller);
+    m_startButton->setAction([this] { m_monitorController->onGPSMonitorStart(); });
+    m_clearButton->setAction([this] { m_monitorController->onGPSMonitorClear(); });
+}
+
+void MainWindow::connectInstruments()
+{
+    m_compassView = std::make_unique<CompassView>();
+    m_compassHost->setView(m_compassView.get());
+    m_dataReadyView = std::make_unique<DataLampView>();
+    m_dataReadyHost->setView(m_dataReadyView.get());
+}
+
+void MainWindow::connectSatelliteController()
+{
+    m_satelliteStore->setSatelliteDrawer(m_satelliteDrawer);
+    m_satelliteView = std::make_unique<SkyPlotView>();
+    m_satelliteView->setSatelliteStore(m_satelliteStore.get());
+    m_satelliteHost->setView(m_satelliteView.get());
+    m_satelliteStore->setSatelliteView(m_satelliteView.get());
+}
+
+void MainWindow::connectSplashController()
+{
+    m_splashController->setSplashDrawer(m_splashDrawer);
+    m_splashController->setSplashImageView(m_splashImageView);
+    m_splashController->setLaunchButton(m_launchButton);
+    m_launchButton->setAction([this] { m_splashController->onLaunch(); });
+    m_learnMoreButton->setAction([this] { m_splashController->onLearnMore(); });
+}
+
+void MainWindow::start()
+{
+    // Start-up order: window controller, settings, monitor, satellite store, splash,
+    // application controller.
+    // The corrections and the configuration pane reach the receiver through the reader.
+    if (m_correctionsController) m_gpsController->setCorrections(&m_correctionsController->queue());
+    if (m_receiverConfigPane) {
+        GPSController* controller = m_gpsController.get();
+        m_receiverConfigPane->setLink({
+            .connected = [controller] { return controller->hasConnection(); },
+            .send = [controller](std::vector<std::uint8_t> frame) { controller->sendToReceiver(std::move(frame)); },
+            .reopenAt = {},
+            .lineRate = {},
+        });
+        m_gpsController->setUbxFrameListener(
+            [pane = m_receiverConfigPane](std::uint8_t messageClass, std::uint8_t messageId,
+                                          std::span<const std::uint8_t> payload) {
+                pane->onUbxFrame(messageClass, messageId, payload);
+            });
+    }
+    m_gpsController->start();
+    m_gpsSettingsController->start();
+    m_monitorController->start();
+    m_satelliteStore->start();
+    m_splashController->start();
+    m_appController->start();
+    if (m_application.isTerminating()) return;
+    // Panes opened while the window was hidden count in its size only once it shows. It
+    // shows first off the screen, so that the desktop sees it once, at the size it keeps.
+    QMainWindow* widget = m_window.widget();
+    widget->setAttribute(Qt::WA_DontShowOnScreen, true);
+    widget->show();
+    restoreWindowState();
+    widget->hide();
+    widget->setAttribute(Qt::WA_DontShowOnScreen, false);
+    m_window.show();
+    // Shown for real, the window has the desktop's frame around it, which must fit too.
+    keepOnScreen(*widget);
+    fitReadoutTexts();
+}
+
+void MainWindow::fitReadoutTexts()
+{
+    // The read-outs' texts follow the size they were finally laid out at.
+    QMainWindow* widget = m_window.widget();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (widget->layout()) widget->layout()->activate();
+    m_gpsController->windowDidResize();
+}
+
+void MainWindow::saveWindowState()
+{
+    QMainWindow* widget = m_window.widget();
+    Settings::setItem(kWindowGeometryKey,
+                      widget->saveGeometry().toBase64().toStdString());
+    std::string open;
+    for (const Pane& pane : m_panes) {
+        if (!pane.drawer->isOpen()) continue;
+        if (!open.empty()) open += ',';
+        open += pane.name;
+    }
+    Settings::setItem(kOpenPanesKey, open);
+}
+
+void MainWindow::restoreWindowState()
+{
+    // A first start keeps the panes the controllers opened on waking.
+    if (const auto stored = Settings::item(kOpenPanesKey, SettingType::Text)) {
+        const QStringList names =
+            QString::fromStdString(std::get<std::string>(*stored)).split(u',', Qt::SkipEmptyParts);
+        for (const Pane& pane : m_panes) {
+            if (names.contains(QString::fromStdString(pane.name)))
+                pane.drawer->open();
+            else
+                pane.drawer->close();
+        }
+    }
+    QMainWindow* widget = m_window.widget();
+    // The panes' layout passes are queued; their sizes count in the window's first size.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    widget->resize(widget->sizeHint().expandedTo(widget->minimumSizeHint()));
+    // The panes were placed when the window first showed, before their contents had a
+    // size; now they get the room they ask for, and the read-outs keep theirs.
+    QList<QDockWidget*> across, upright;
+    QList<int> heights, widths;
+    for (const Pane& pane : m_panes) {
+        if (!pane.drawer->isOpen()) continue;
+        QDockWidget* dock = pane.drawer->panel();
+        const QSize wanted = dock->sizeHint();
+        if (pane.drawer->edge() == QtDrawer::Edge::Left || pane.drawer->edge() == QtDrawer::Edge::Right) {
+            upright.append(dock);
+            widths.append(wanted.width());
+        } else {
+            across.append(dock);
+            heights.append(wanted.height());
+        }
+    }
+    if (!upright.isEmpty()) widget->resizeDocks(upright, widths, Qt::Horizontal);
+    if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
+    // Side panes are as high as the read-outs, whose proportions are fixed: a side pane
+    // that wants more height gets it through a wider window. What the pane really gets is
+    // measured after each layout pass (tabs, separators and rounding take their share), so
+    // that it does not start a few points short, with both scroll bars.
+    const QSize smallest = widget->centralWidget()->minimumSize();
+    for (int round = 0; round < 4 && smallest.height() > 0; ++round) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        if (widget->layout()) widget->layout()->activate();
+        int taller = 0;
+        for (QDockWidget* dock : upright)
+            taller = std::max(taller, dock->sizeHint().height() - dock->height());
+        if (taller <= 0) break;
+        const int wider = (taller * smallest.width() + smallest.height() - 1) / smallest.height();
+        widget->resize(widget->width() + wider, widget->height() + taller);
+        widget->resizeDocks(upright, widths, Qt::Horizontal);
+        if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
+    }
+    const auto geometry = Settings::item(kWindowGeometryKey, SettingType::Text);
+    // Qt's restore keeps the window on a screen that exists; a damaged record is ignored.
+    const bool restored =
+        geometry && widget->restoreGeometry(QByteArray::fromBase64(
+                        QByteArray::fromStdString(std::get<std::string>(*geometry))));
+    // The screen may have become smaller since, and a first size may be larger than it.
+    keepOnScreen(*widget);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (widget->layout()) widget->layout()->activate();
+    keepOnScreen(*widget);
+    // The first start centres with the size the window really has, panes included.
+    if (!restored) m_window.center();
+    fitReadoutTexts();
+}
+
+void MainWindow::keepOnScreen(QWidget& window)
+{
+    const QScreen* screen = QGuiApplication::screenAt(window.frameGeometry().center());
+    if (!screen) screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (!screen || window.isMaximized() || window.isFullScreen()) return;
+    const QRect available = screen->availableGeometry();
+    const QSize frame = window.frameGeometry().size() - window.geometry().size();
+    const QSize room = (available.size() - frame).expandedTo(window.minimumSize());
+    // The window keeps its content's proportions, so a lower window may come only with a
+    // narrower one: a few rounds settle it.
+    for (int round = 0; round < 4; ++round) {
+        if (window.width() <= room.width() && window.height() <= room.height()) break;
+        QSize wanted = window.size().boundedTo(room);
+        if (window.height() > room.height())
+            wanted.rwidth() -= 2 * (window.height() - room.height());
+        wanted = wanted.expandedTo(window.minimumSize());
+        if (wanted == window.size()) break;
+        window.resize(wanted);
+    }
+    QRect placed = window.frameGeometry();
+    placed.moveRight(std::min(placed.right(), available.right()));
+    placed.moveBottom(std::min(placed.bottom(), available.bottom()));
+    placed.moveLeft(std::max(placed.left(), available.left()));
+    placed.moveTop(std::max(placed.top(), available.top()));
+    if (placed.topLeft() != window.frameGeometry().topLeft()) window.move(placed.topLeft());
+}
+
+std::vector<QWidget*> MainWindow::visibleWindows() const
+{
+    std::vector<QWidget*> windows{m_window.widget()};
+    // Sheets and panels: open dialogs, in the order they were made (the later on top).
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top != m_window.widget() && top->isVisible() && qobject_cast<QDialog*>(top))
+            windows.push_back(top);
+    }
+    return windows;
+}
+
+}  // namespace qtplatform

@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "stream/GpsdReport.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "base/FormatText.h"
+#include "receiver/ReceiverState.h"
+#include "quality/ReceiverTest.h"
+
+namespace gpsdreport {
+
+namespace {
+
+constexpr double kMetersPerSecondPerKnot = 1852.0 / 3600.0;
+
+void appendNumber(std::string& out, const char* name, const char* format, double value)
+{
+    out += ",\"";
+    out += name;
+    out += "\":";
+    out += formatText(format, value);
+}
+
+// A number, or null for none (JSON has no NaN).
+std::string numberOrNull(std::optional<double> value, const char* format)
+{
+    if (!value || !std::isfinite(*value)) return "null";
+    return formatText(format, *value);
+}
+
+}  // namespace
+
+std::string test(const ReceiverTest& receiverTest)
+{
+    const auto& summary = receiverTest.accuracy().summary();
+    std::optional<double> ttff2d, ttff3d;
+    if (!receiverTest.firstFix().runs().empty()) {
+        ttff2d = receiverTest.firstFix().runs().newest().first2dFix;
+        ttff3d = receiverTest.firstFix().runs().newest().first3dFix;
+    }
+    const auto figure = [&summary](double AccuracySummary::*field) {
+        return numberOrNull(summary ? std::optional(*summary.*field) : std::nullopt, "%.3f");
+    };
+    return "{\"class\":\"TEST\",\"points\":" + std::to_string(receiverTest.accuracy().size())
+           + ",\"cep50\":" + figure(&AccuracySummary::cep50Metres)
+           + ",\"cep95\":" + figure(&AccuracySummary::cep95Metres)
+           + ",\"drms2\":" + figure(&AccuracySummary::drms2Metres)
+           + ",\"ttff2d\":" + numberOrNull(ttff2d, "%.1f") + ",\"ttff3d\":" + numberOrNull(ttff3d, "%.1f") + "}";
+}
+
+std::string rtcm3(const binary::Rtcm3Decoded& message, std::size_t length)
+{
+    std::string out = formatText("{\"class\":\"RTCM3\",\"type\":%u,\"length\":%zu",
+                                 unsigned{message.message}, length);
+    if (message.station) out += formatText(",\"station_id\":%u", unsigned{*message.station});
+    if (message.record) {
+        if (const auto* base = std::get_if<binary::Rtcm3StationPosition>(&*message.record)) {
+            std::string systems;
+            const auto add = [&systems](bool on, const char* name) {
+                if (!on) return;
+                if (!systems.empty()) systems += ',';
+                systems += quoted(name);
+            };
+            add(base->gps, "GPS");
+            add(base->glonass, "GLONASS");
+            add(base->galileo, "GALILEO");
+            out += ",\"system\":[" + systems + "]";
+            out += base->referenceStation ? ",\"refstation\":true" : ",\"refstation\":false";
+            out += base->singleOscillator ? ",\"sro\":true" : ",\"sro\":false";
+            appendNumber(out, "x", "%.4f", base->ecefXM);
+            appendNumber(out, "y", "%.4f", base->ecefYM);
+            appendNumber(out, "z", "%.4f", base->ecefZM);
+            if (base->antennaHeightM) appendNumber(out, "h", "%.4f", *base->antennaHeightM);
+        }
+    }
+    return out + "}";
+}
+
+int gpsdPrn(Constellation system, int svid)
+{
+    switch (system) {
+    case Constellation::GPS: return svid;
+    // gpsd writes the NMEA numbers 33-64 for PRN 120-151, and 152-158 as they are.
+    case Constellation::SBAS: return svid >= 120 && svid <= 151 ? svid - 87 : svid;
+    case Constellation::Galileo: return 300 + svid;
+    case Constellation::BeiDou: return 400 + svid;
+    case Constellation::QZSS: return 192 + svid;
+    case Constellation::GLONASS: return 64 + svid;
+    case Constellation::NavIC: return 800 + svid;
+    }
+    return svid;
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20)
+                out += formatText("\\u%04x", static_cast<unsigned>(c));
+            else
+                out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string tpv(const ReceiverState& state)
+{
+    std::string out = "{\"class\":\"TPV\"";
+    if (state.date() && state.time()) {
+        const UtcDate& date = *state.date();
+        const UtcTime& time = *state.time();
+        // Milliseconds as gpsd writes them, cut rather than rounded: 59.9996 rounded would
+        // print as "60.000", a second that does not exist, and carrying it would move the
+        // minute, the hour and perhaps the date. The small allowance keeps a sent "59.999"
+        // (59.99899... as a double) at 999.
+        const auto millis = static_cast<long long>(std::floor(time.seconds * 1000.0 + 1e-6));
+        out += formatText(",\"time\":\"%04u-%02u-%02uT%02u:%02u:%02lld.%03lldZ\"",
+                          unsigned{date.year}, unsigned{date.month}, unsigned{date.day},
+                          unsigned{time.hours}, unsigned{time.minutes}, millis / 1000,
+                          millis % 1000);
+    }
+    const int mode = state.mode();
+    out += formatText(",\"mode\":%d", mode);
+    if (mode >= 2 && state.position()) {
+        appendNumber(out, "lat", "%.9f", state.position()->latitudeDegrees);
+        appendNumber(out, "lon", "%.9f", state.position()->longitudeDegrees);
+    }
+    if (mode == 3 && state.altitudeMeters())
+        appendNumber(out, "altMSL", "%.3f", *state.altitudeMeters());
+    if (mode >= 2 && state.speedKnots())
+        appendNumber(out, "speed", "%.3f", *state.speedKnots() * kMetersPerSecondPerKnot);
+    if (mode >= 2 && state.courseDegrees())
+        appendNumber(out, "track", "%.4f", *state.courseDegrees());
+    const std::optional<std::int32_t> status = state.status();
+    if (status && mode >= 2) out += formatText(",\"status\":%d", *status);
+    if (mode == 3 && state.altitudeEllipsoidMeters()) {
+        appendNumber(out, "altHAE", "%.4f", *state.altitudeEllipsoidMeters());
+        if (state.altitudeMeters())
+            appendNumber(out, "geoidSep", "%.3f",
+                         *state.altitudeEllipsoidMeters() - static_cast<double>(*state.altitudeMeters()));
+    } else if (mode == 3 && state.altitudeMeters() && state.geoidSeparationMeters()) {
+        // NMEA gives the height above the geoid and the geoid's height: gpsd adds them.
+        appendNumber(out, "altHAE", "%.4f",
+                     static_cast<double>(*state.altitudeMeters()) + static_cast<double>(*state.geoidSeparationMeters()));
+        appendNumber(out, "geoidSep", "%.3f", static_cast<double>(*state.geoidSeparationMeters()));
+    }
+    // Only a fix that uses corrections has a correction age and station; a receiver without
+    // them often fills the station field with zeros.
+    if (mode >= 2 && status && *status >= 2 && *status <= 4) {
+        if (state.dgpsAgeSeconds()) appendNumber(out, "dgpsAge", "%.1f", *state.dgpsAgeSeconds());
+        if (state.dgpsStation()) out += formatText(",\"dgpsSta\":%d", *state.dgpsStation());
+    }
+    if (mode >= 2 && state.horizontalErrorMeters()) appendNumber(out, "eph", "%.3f", *state.horizontalErrorMeters());
+    if (mode == 3 && state.verticalErrorMeters()) appendNumber(out, "epv", "%.3f", *state.verticalErrorMeters());
+    return out + "}";
+}
+
+std::string sky(const ReceiverState& state)
+{
+    std::string out = "{\"class\":\"SKY\"";
+    if (state.hdop()) appendNumber(out, "hdop", "%.2f", *state.hdop());
+    if (state.vdop()) appendNumber(out, "vdop", "%.2f", *state.vdop());
+    if (state.pdop()) appendNumber(out, "pdop", "%.2f", *state.pdop());
+    const std::vector<SatelliteInView> satellites = state.satellites();
+    // Integers go through to_chars: a SKY report is written every cycle, and printf with a
+    // locale switch per field was most of headless's cost.
+    const auto field = [&out](const char* name, long long value) {
+        out += name;
+        char digits[24];
+        const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+        out.append(digits, error == std::errc() ? end : digits);
+    };
+    field(",\"nSat\":", static_cast<long long>(satellites.size()));
+    field(",\"uSat\":", static_cast<long long>(state.satellitesUsed()));
+    out += ",\"satellites\":[";
+    bool first = true;
+    // One entry per satellite, or as gpsd one per signal where the receiver reports signals:
+    // the satellite's number and place repeated, the signal's own strength, quality, health
+    // and use. sigid 0 (L1 C/A, E1, B1I) is left out as gpsd leaves it out.
+    const auto entry = [&](const SatelliteInView& satellite, const SignalInView* signal) {
+        out += first ? "{" : ",{";
+        first = false;
+        field("\"PRN\":", gpsdPrn(satellite.constellation, satellite.svid));
+        field(",\"gnssid\":", gpsdGnssId(satellite.constellation));
+        field(",\"svid\":", satellite.svid);
+        if (signal && signal->sigId != 0) field(",\"sigid\":", signal->sigId);
+        if (signal && signal->freqId) field(",\"freqid\":", *signal->freqId);
+        // As gpsd: a place the receiver did not give is left out, not written as 0.
+        if (satellite.elevationDegrees) field(",\"el\":", *satellite.elevationDegrees);
+        if (satellite.azimuthDegrees) field(",\"az\":", *satellite.azimuthDegrees);
+        const auto& snr = signal ? signal->snrDbHz : satellite.snrDbHz;
+        const auto& quality = signal ? signal->quality : satellite.quality;
+        const auto& health = signal ? signal->health : satellite.health;
+        if (snr) field(",\"ss\":", *snr);
+        if (quality) field(",\"qual\":", *quality);
+        if (health) field(",\"health\":", *health);
+        const bool used = signal ? signal->usedInFix : satellite.usedInFix;
+        out += used ? ",\"used\":true}" : ",\"used\":false}";
+    };
+    for (const SatelliteInView& satellite : satellites) {
+        if (satellite.signalList.empty()) entry(satellite, nullptr);
+        for (const SignalInView& signal : satellite.signalList) entry(satellite, &signal);
+    }
+    return out + "]}";
+}
+
+}  // namespace gpsdreport
