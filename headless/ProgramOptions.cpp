@@ -196,4 +196,21 @@ std::string ProgramOptions::usage(const std::string& program)
            "  --version              show the version\n";
 }
 
+std::optional<int> ProgramOptions::answeredAlone(const std::string& program) const
+{
+    if (!error.empty()) {
+        std::fprintf(stderr, "gpsdesk: %s\n%s", error.c_str(), usage(program).c_str());
+        return 2;
+    }
+    if (help) {
+        std::fputs(usage(program).c_str(), stdout);
+        return 0;
+    }
+    if (version) {
+        std::printf("gpsdesk %s\n", GPSDESK_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 }  // namespace qtplatform

@@ -30,6 +30,9 @@ struct ProgramOptions {
     // arguments without the program name.
     static ProgramOptions parse(const std::vector<std::string>& arguments);
     static std::string usage(const std::string& program);
+    // A command line that is unusable, or asks for --help or --version, is answered here
+    // (standard error or output): the exit status. Nothing when the program is to run.
+    std::optional<int> answeredAlone(const std::string& program) const;
 };
 
 }  // namespace qtplatform

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // gpsdesk-headless: the window-less program alone, for systems without the toolkit. It takes
 // the same command line as gpsdesk and always runs as gpsdesk --headless does.
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,18 +14,7 @@ int main(int argc, char** argv)
     const std::string program = argc > 0 ? argv[0] : "gpsdesk-headless";
     ProgramOptions options =
         ProgramOptions::parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "gpsdesk: %s\n%s", options.error.c_str(), ProgramOptions::usage(program).c_str());
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(ProgramOptions::usage(program).c_str(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("gpsdesk %s\n", GPSDESK_VERSION);
-        return 0;
-    }
+    if (const auto status = options.answeredAlone(program)) return *status;
     options.headless = true;
     return runProgramHeadless(options);
 }

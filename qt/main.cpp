@@ -104,19 +104,7 @@ int main(int argc, char** argv)
     // Read before Qt starts, so --help and --version work without a display.
     const ProgramOptions options =
         ProgramOptions::parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "gpsdesk: %s\n%s", options.error.c_str(),
-                     ProgramOptions::usage(program).c_str());
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(ProgramOptions::usage(program).c_str(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("gpsdesk %s\n", GPSDESK_VERSION);
-        return 0;
-    }
+    if (const auto status = options.answeredAlone(program)) return *status;
 
     // A write past the file-size limit (ulimit -f) must fail with EFBIG, which the recorder
     // and the track log report, instead of ending the program. Set before any thread starts,
