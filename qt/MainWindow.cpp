@@ -35,6 +35,8 @@
 #include "platform/Alerts.h"
 #include "platform/Preferences.h"
 #include "platform/Services.h"
+#include "qt/ReadoutPanel.h"
+#include "qt/WindowPlacement.h"
 #include "qt/QtApplication.h"
 #include "qt/QtFont.h"
 #include "qt/ReceiverConfigPane.h"
@@ -49,11 +51,7 @@ namespace qtplatform {
 
 namespace {
 
-// Sizes in points (logical pixels). A read-out's text is sized from its field's height by
-// the window controller, so the heights set the look: captions small, values large.
-constexpr int kCaptionHeight = 20;
-constexpr int kValueHeight = 32;
-constexpr int kReadoutWidth = 222;
+// Sizes in points (logical pixels).
 constexpr int kCompassHeight = 24;
 constexpr int kLampSize = 20;
 // The sky plot's geometry follows its height; this width holds twelve signal columns and
@@ -73,60 +71,6 @@ QString text(const std::string& key)
 // on a screen that is gone comes back on one that is there) and the names of the open panes.
 const char* const kWindowGeometryKey = "windowGeometry";
 const char* const kOpenPanesKey = "openPanes";
-
-// What a field gets before the window controller sizes its text: the same rule (bold,
-// eight points less than the field is high), so the first frame already looks right.
-platform::Font fontForHeight(int height)
-{
-    return {platform::FontKind::BoldSystem, static_cast<float>(std::max(1, height - 8))};
-}
-
-// The read-outs' area: asks for the size its read-outs were laid out at, though it may be
-// made smaller.
-class ReadoutPanel : public QWidget {
-public:
-    using QWidget::QWidget;
-    void setFirstSize(QSize size) { m_firstSize = size; }
-    QSize sizeHint() const override { return m_firstSize.isValid() ? m_firstSize : QWidget::sizeHint(); }
-
-private:
-    QSize m_firstSize;
-};
-
-QtTextField* makeCaption(QWidget* parent, const QString& caption)
-{
-    auto* field = new QtTextField(parent);
-    field->setText(caption);
-    // Captions keep their small size when the window grows; the values take the room.
-    field->setFixedHeight(kCaptionHeight);
-    field->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    // Dimmed text of the desktop's palette, so captions stay legible on a dark theme.
-    QPalette colours = field->palette();
-    colours.setColor(QPalette::WindowText, colours.color(QPalette::PlaceholderText));
-    field->setPalette(colours);
-    field->setFont(fontForHeight(kCaptionHeight));
-    return field;
-}
-
-QtTextField* makeReadout(QWidget* parent)
-{
-    auto* field = new QtTextField(parent);
-    field->setMinimumSize(kReadoutWidth, kValueHeight);
-    // The height comes from the window, and the text size from the height, never the other
-    // way round.
-    field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    // The desktop's text-entry colours, so a dark theme gets dark read-outs. A stale read-out
-    // (disabled) needs its own rule: the colour above would hold for it too.
-    field->setStyleSheet(QStringLiteral(
-        "QLabel { background: palette(base); color: palette(text); border: 1px solid palette(mid);"
-        " border-radius: 4px; padding: 0px 6px; }"
-        " QLabel:disabled { color: palette(placeholder-text); }"));
-    field->setFont(fontForHeight(kValueHeight));
-    // Border and padding of the style sheet above, both sides.
-    field->setShrinkToFit(true, 14);
-    return field;
-}
 
 }  // namespace
 
@@ -189,8 +133,8 @@ void MainWindow::buildWindow()
         {Sog, "caption.speed", 2, 1},     {Cog, "caption.course", 4, 1},
     };
     for (const auto& place : places) {
-        m_captions[place.readout] = makeCaption(central, text(place.captionKey));
-        m_readouts[place.readout] = makeReadout(central);
+        m_captions[place.readout] = ReadoutPanel::makeCaption(central, text(place.captionKey));
+        m_readouts[place.readout] = ReadoutPanel::makeReadout(central);
         grid->addWidget(m_captions[place.readout], place.row, place.column);
         grid->addWidget(m_readouts[place.readout], place.row + 1, place.column);
     }
@@ -660,7 +604,7 @@ void MainWindow::start()
     widget->setAttribute(Qt::WA_DontShowOnScreen, false);
     m_window.show();
     // Shown for real, the window has the desktop's frame around it, which must fit too.
-    keepOnScreen(*widget);
+    WindowPlacement::keepOnScreen(*widget);
     fitReadoutTexts();
 }
 
@@ -701,84 +645,23 @@ void MainWindow::restoreWindowState()
         }
     }
     QMainWindow* widget = m_window.widget();
-    // The panes' layout passes are queued; their sizes count in the window's first size.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    widget->resize(widget->sizeHint().expandedTo(widget->minimumSizeHint()));
-    // The panes were placed when the window first showed, before their contents had a
-    // size; now they get the room they ask for, and the read-outs keep theirs.
-    QList<QDockWidget*> across, upright;
-    QList<int> heights, widths;
-    for (const Pane& pane : m_panes) {
-        if (!pane.drawer->isOpen()) continue;
-        QDockWidget* dock = pane.drawer->panel();
-        const QSize wanted = dock->sizeHint();
-        if (pane.drawer->edge() == QtDrawer::Edge::Left || pane.drawer->edge() == QtDrawer::Edge::Right) {
-            upright.append(dock);
-            widths.append(wanted.width());
-        } else {
-            across.append(dock);
-            heights.append(wanted.height());
-        }
-    }
-    if (!upright.isEmpty()) widget->resizeDocks(upright, widths, Qt::Horizontal);
-    if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
-    // Side panes are as high as the read-outs, whose proportions are fixed: a side pane
-    // that wants more height gets it through a wider window. What the pane really gets is
-    // measured after each layout pass (tabs, separators and rounding take their share), so
-    // that it does not start a few points short, with both scroll bars.
-    const QSize smallest = widget->centralWidget()->minimumSize();
-    for (int round = 0; round < 4 && smallest.height() > 0; ++round) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-        if (widget->layout()) widget->layout()->activate();
-        int taller = 0;
-        for (QDockWidget* dock : upright)
-            taller = std::max(taller, dock->sizeHint().height() - dock->height());
-        if (taller <= 0) break;
-        const int wider = (taller * smallest.width() + smallest.height() - 1) / smallest.height();
-        widget->resize(widget->width() + wider, widget->height() + taller);
-        widget->resizeDocks(upright, widths, Qt::Horizontal);
-        if (!across.isEmpty()) widget->resizeDocks(across, heights, Qt::Vertical);
-    }
+    std::vector<QtDrawer*> open;
+    for (const Pane& pane : m_panes)
+        if (pane.drawer->isOpen()) open.push_back(pane.drawer);
+    WindowPlacement::fitOpenPanes(*widget, open);
     const auto geometry = Settings::item(kWindowGeometryKey, SettingType::Text);
     // Qt's restore keeps the window on a screen that exists; a damaged record is ignored.
     const bool restored =
         geometry && widget->restoreGeometry(QByteArray::fromBase64(
                         QByteArray::fromStdString(std::get<std::string>(*geometry))));
     // The screen may have become smaller since, and a first size may be larger than it.
-    keepOnScreen(*widget);
+    WindowPlacement::keepOnScreen(*widget);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     if (widget->layout()) widget->layout()->activate();
-    keepOnScreen(*widget);
+    WindowPlacement::keepOnScreen(*widget);
     // The first start centres with the size the window really has, panes included.
     if (!restored) m_window.center();
     fitReadoutTexts();
-}
-
-void MainWindow::keepOnScreen(QWidget& window)
-{
-    const QScreen* screen = QGuiApplication::screenAt(window.frameGeometry().center());
-    if (!screen) screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    if (!screen || window.isMaximized() || window.isFullScreen()) return;
-    const QRect available = screen->availableGeometry();
-    const QSize frame = window.frameGeometry().size() - window.geometry().size();
-    const QSize room = (available.size() - frame).expandedTo(window.minimumSize());
-    // The window keeps its content's proportions, so a lower window may come only with a
-    // narrower one: a few rounds settle it.
-    for (int round = 0; round < 4; ++round) {
-        if (window.width() <= room.width() && window.height() <= room.height()) break;
-        QSize wanted = window.size().boundedTo(room);
-        if (window.height() > room.height())
-            wanted.rwidth() -= 2 * (window.height() - room.height());
-        wanted = wanted.expandedTo(window.minimumSize());
-        if (wanted == window.size()) break;
-        window.resize(wanted);
-    }
-    QRect placed = window.frameGeometry();
-    placed.moveRight(std::min(placed.right(), available.right()));
-    placed.moveBottom(std::min(placed.bottom(), available.bottom()));
-    placed.moveLeft(std::max(placed.left(), available.left()));
-    placed.moveTop(std::max(placed.top(), available.top()));
-    if (placed.topLeft() != window.frameGeometry().topLeft()) window.move(placed.topLeft());
 }
 
 std::vector<QWidget*> MainWindow::visibleWindows() const

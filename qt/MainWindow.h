@@ -89,9 +89,6 @@ public:
     // Which panes are open and where the window stands, to and from the preferences.
     void saveWindowState();
     void restoreWindowState();
-    // Moves the window, and makes it smaller if it must, so that all of it is on the
-    // screen it stands on (the largest part of it).
-    static void keepOnScreen(QWidget& window);
 
     // The controls, for the controllers and for tests.
     enum Readout { Utc, Latitude, Longitude, Cog, Sog, Fix, ReadoutCount };

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "qt/ReadoutPanel.h"
+
+#include <algorithm>
+
+#include <QPalette>
+
+#include "qt/QtTextField.h"
+
+namespace qtplatform {
+
+platform::Font ReadoutPanel::fontForHeight(int height)
+{
+    return {platform::FontKind::BoldSystem, static_cast<float>(std::max(1, height - 8))};
+}
+
+QtTextField* ReadoutPanel::makeCaption(QWidget* parent, const QString& caption)
+{
+    auto* field = new QtTextField(parent);
+    field->setText(caption);
+    // Captions keep their small size when the window grows; the values take the room.
+    field->setFixedHeight(kCaptionHeight);
+    field->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    // Dimmed text of the desktop's palette, so captions stay legible on a dark theme.
+    QPalette colours = field->palette();
+    colours.setColor(QPalette::WindowText, colours.color(QPalette::PlaceholderText));
+    field->setPalette(colours);
+    field->setFont(fontForHeight(kCaptionHeight));
+    return field;
+}
+
+QtTextField* ReadoutPanel::makeReadout(QWidget* parent)
+{
+    auto* field = new QtTextField(parent);
+    field->setMinimumSize(kReadoutWidth, kValueHeight);
+    // The height comes from the window, and the text size from the height, never the other
+    // way round.
+    field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The desktop's text-entry colours, so a dark theme gets dark read-outs. A stale read-out
+    // (disabled) needs its own rule: the colour above would hold for it too.
+    field->setStyleSheet(QStringLiteral(
+        "QLabel { background: palette(base); color: palette(text); border: 1px solid palette(mid);"
+        " border-radius: 4px; padding: 0px 6px; }"
+        " QLabel:disabled { color: palette(placeholder-text); }"));
+    field->setFont(fontForHeight(kValueHeight));
+    // Border and padding of the style sheet above, both sides.
+    field->setShrinkToFit(true, 14);
+    return field;
+}
+
+}  // namespace qtplatform
