@@ -5,9 +5,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include <pthread.h>
-#include <sys/stat.h>
 
+#include "serial/PortDiscovery.h"
 #include "serial/Connection.h"
 #include "app/ReaderEvents.h"
 #include "serial/ReceiverCommands.h"
@@ -119,7 +118,7 @@ bool ReceiverReader::requestRestart(RestartDepth depth)
 void ReceiverReader::run()
 {
     // Named so it can be told apart in top, a debugger, or a CPU check.
-    pthread_setname_np(pthread_self(), "gpsdesk-reader");
+    PortDiscovery::nameThread("gpsdesk-reader");
     if (m_sleeper->sleepFor(kStartupDelaySeconds) && !stopping()) {
         // Connect on our own when port and rate were restored (or a source was given); the
         // window opens the settings drawer otherwise.
@@ -204,8 +203,7 @@ bool ReceiverReader::reconnectIfBack()
         m_awaitedPort.clear();
         return false;
     }
-    struct stat info;
-    if (::stat(m_awaitedPort.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) return false;
+    if (!PortDiscovery::isDeviceNode(m_awaitedPort)) return false;
     const std::string port = m_awaitedPort;
     // Quietly: udev may not have given the node its group yet; the next pass tries again.
     connect(false);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -174,3 +175,12 @@ std::optional<std::vector<std::string>> PortDiscovery::listPorts()
     return paths;
 }
 
+bool PortDiscovery::isDeviceNode(const std::string& path)
+{
+    return isCharacterDevice(path);
+}
+
+void PortDiscovery::nameThread(const char* name)
+{
+    pthread_setname_np(pthread_self(), name);
+}

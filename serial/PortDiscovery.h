@@ -25,4 +25,9 @@ public:
     // Paths given on the command line; listed after the discovered ones, even when absent.
     static void addExtraPort(const std::string& path);
     static void clearExtraPorts();
+    // A device node that is there (a character device) at path, as a port that went away
+    // and came back has again.
+    static bool isDeviceNode(const std::string& path);
+    // Names the calling thread (as top and a debugger show it), for a thread that reads a port.
+    static void nameThread(const char* name);
 };
