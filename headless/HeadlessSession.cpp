@@ -170,7 +170,13 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
     std::unique_ptr<ReceiverConfiguration> configuration;
     if (!m_configuration.empty() || m_saveConfiguration) {
         ReceiverConfiguration::Hooks hooks;
-        hooks.send = [&link](std::vector<std::uint8_t> frame) { (void)link.write(frame); };
+        hooks.send = [this, &link](std::vector<std::uint8_t> frame) {
+            // Said at once: the answer it waits for cannot come.
+            if (link.write(frame)) return;
+            const std::string why = link.refusal();
+            m_messages(why.empty() ? Alert::localizedStringWithKey("ConfigWriteFailed") : why);
+            m_configurationFailed.store(true);
+        };
         hooks.message = [this](const std::string& text, bool) { m_messages(text); };
         hooks.reopenAt = [&link](std::uint32_t baud) { return link.reopenAt(baud); };
         hooks.now = nowSeconds;

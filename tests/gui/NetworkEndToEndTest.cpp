@@ -90,7 +90,9 @@ std::unique_ptr<sim::Simulator> startReceiver(const std::string& recordPath)
     return simulator;
 }
 
-TEST(NetworkEndToEndTest, CasterFramesReachTheReceiverByteExactAndTheCasterGetsGgaOnTime)
+// The caster's stream through the program (headless, or the window) to a receiver on a
+// pseudo-terminal.
+void casterToReceiver(bool window)
 {
     guiTestApp();
     REQUIRE_TESTDATA(root);
@@ -106,9 +108,10 @@ TEST(NetworkEndToEndTest, CasterFramesReachTheReceiverByteExactAndTheCasterGetsG
     ASSERT_TRUE(receiver);
 
     const QString url = QStringLiteral("ntrip://rover@127.0.0.1:%1/VRS").arg(caster.port());
-    auto program = startProgram({"--headless", "--port", QString::fromStdString(receiver->devicePath()), "--rate",
-                                 "4800", "--ntrip", url, "--quit-after", "9"},
-                                home.path(), QString::fromLatin1(TestCaster::kPassword));
+    QStringList arguments{"--port", QString::fromStdString(receiver->devicePath()), "--rate", "4800",
+                          "--ntrip", url, "--quit-after", "9"};
+    if (!window) arguments.prepend("--headless");
+    auto program = startProgram(arguments, home.path(), QString::fromLatin1(TestCaster::kPassword));
     ASSERT_TRUE(program->waitForStarted(10000));
     // Not in the process list: neither the arguments nor anything else ps shows.
     std::this_thread::sleep_for(1s);
@@ -143,6 +146,16 @@ TEST(NetworkEndToEndTest, CasterFramesReachTheReceiverByteExactAndTheCasterGetsG
     if (preferences.open(QIODevice::ReadOnly)) {
         EXPECT_FALSE(preferences.readAll().contains(TestCaster::kPassword));
     }
+}
+
+TEST(NetworkEndToEndTest, CasterFramesReachTheReceiverByteExactAndTheCasterGetsGgaOnTime)
+{
+    casterToReceiver(false);
+}
+
+TEST(NetworkEndToEndTest, TheWindowToo)
+{
+    casterToReceiver(true);
 }
 
 // Debian's gpsd, started by the test on the simulator's terminal on a port of its own.
