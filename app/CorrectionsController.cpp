@@ -206,6 +206,17 @@ void CorrectionsController::frameReceived(std::vector<std::uint8_t> frame)
     m_queue.push(std::move(frame));
 }
 
+void CorrectionsController::receiverReport(const binary::UbxRxmRtcm& report)
+{
+    std::lock_guard lock(m_mutex);
+    if (report.crcFailed)
+        ++m_receiverBroken;
+    else if (report.usage == 2)
+        ++m_receiverUsed;
+    else if (report.usage == 1)
+        ++m_receiverNotUsed;
+}
+
 CorrectionsStatus CorrectionsController::status() const
 {
     CorrectionsStatus status;
@@ -219,6 +230,9 @@ CorrectionsStatus CorrectionsController::status() const
     status.framesDropped = m_queue.framesDropped();
     const auto now = m_now();
     std::lock_guard lock(m_mutex);
+    status.receiverUsed = m_receiverUsed;
+    status.receiverNotUsed = m_receiverNotUsed;
+    status.receiverBroken = m_receiverBroken;
     for (const auto& [type, counted] : m_counts) {
         CorrectionsStatus::MessageCount count{type, counted.frames, std::nullopt};
         // From the type's first frame: a type that starts later is not diluted by the wait.

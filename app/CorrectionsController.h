@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "binary/Rtcm3.h"
+#include "binary/UbxRecords.h"
 #include "sources/CorrectionQueue.h"
 #include "stream/CorrectionsSettings.h"
 #include "sources/NtripClient.h"
@@ -48,6 +49,11 @@ struct CorrectionsStatus {
     std::optional<binary::Rtcm3StationPosition> base;  // from the last 1005 or 1006
     std::optional<double> baselineMeters;              // base to the current fix
     std::optional<std::int32_t> fixQuality;            // GGA's: 4 RTK fixed, 5 RTK float
+    // What the receiver says of the frames it got (u-blox RXM-RTCM): used, not used, or
+    // broken on the way; all 0 when it does not say.
+    std::uint64_t receiverUsed = 0;
+    std::uint64_t receiverNotUsed = 0;
+    std::uint64_t receiverBroken = 0;
     SourceMessage lastMessage;          // the latest word of the client
     SourceMessage secretNote;           // how the password was found (or why not)
 };
@@ -84,6 +90,8 @@ public:
     // The receiver's latest state: its position for the next GGA and the baseline, its fix
     // quality for the pane.
     void observe(const ReceiverState& state);
+    // The receiver's word on one correction frame it got (u-blox RXM-RTCM). Main thread.
+    void receiverReport(const binary::UbxRxmRtcm& report);
 
     CorrectionsStatus status() const;
     CorrectionQueue& queue() { return m_queue; }
@@ -135,6 +143,9 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_lastFrame;
     std::uint64_t m_frames = 0;
     std::optional<std::uint16_t> m_stationId;
+    std::uint64_t m_receiverUsed = 0;
+    std::uint64_t m_receiverNotUsed = 0;
+    std::uint64_t m_receiverBroken = 0;
     std::optional<binary::Rtcm3StationPosition> m_base;
     SourceMessage m_lastMessage;
     SourceMessage m_secretNote;

@@ -105,6 +105,13 @@ std::vector<CorrectionsRow> CorrectionsStatusText::rows(const CorrectionsStatus&
     add("corrections.baseline", baseline);
     add("corrections.fix", status.fixQuality ? fixName(*status.fixQuality) : unknown);
     if (status.running) add("corrections.gga", std::to_string(status.ggaSent));
+    // Shown once the receiver says anything: many receivers never do.
+    if (status.receiverUsed + status.receiverNotUsed + status.receiverBroken > 0)
+        add("corrections.receiverUse",
+            text("corrections.receiverUseCounts", {std::to_string(status.receiverUsed),
+                                                    std::to_string(status.receiverNotUsed),
+                                                    std::to_string(status.receiverBroken)}),
+            status.receiverUsed == 0);
     if (status.framesDropped > 0) add("corrections.dropped", std::to_string(status.framesDropped), true);
     for (const CorrectionsStatus::MessageCount& count : status.messages) {
         std::string value = std::to_string(count.frames);

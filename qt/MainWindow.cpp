@@ -572,7 +572,13 @@ void MainWindow::start()
     // Start-up order: window controller, settings, monitor, satellite store, splash,
     // application controller.
     // The corrections and the configuration pane reach the receiver through the reader.
-    if (m_correctionsController) m_gpsController->setCorrections(&m_correctionsController->queue());
+    if (m_correctionsController) {
+        m_gpsController->setCorrections(&m_correctionsController->queue());
+        // A u-blox receiver says which correction frames it used.
+        m_gpsController->setUbxListener([corrections = m_correctionsController.get()](const binary::UbxRecord& record) {
+            if (const auto* report = std::get_if<binary::UbxRxmRtcm>(&record)) corrections->receiverReport(*report);
+        });
+    }
     if (m_receiverConfigPane) {
         GPSController* controller = m_gpsController.get();
         m_receiverConfigPane->setLink({

@@ -217,4 +217,38 @@ TEST_F(CorrectionsControllerTest, FixTypesAreNamedWithRtkFloatAndFixed)
     for (const auto& [quality, name] : names) EXPECT_EQ(CorrectionsStatusText::fixName(quality), name);
 }
 
+TEST_F(CorrectionsControllerTest, TheReceiversWordOnEachFrameIsCountedAndShownOnlyWhenGiven)
+{
+    auto corrections = controller();
+    const auto useRow = [](const CorrectionsStatus& status) -> std::optional<CorrectionsRow> {
+        for (const auto& row : CorrectionsStatusText::rows(status))
+            if (row.key == "corrections.receiverUse") return row;
+        return std::nullopt;
+    };
+    EXPECT_FALSE(useRow(corrections.status())) << "most receivers never say";
+
+    binary::UbxRxmRtcm report;
+    report.messageType = 1005;
+    report.usage = 1;  // not used
+    corrections.receiverReport(report);
+    auto row = useRow(corrections.status());
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->value, "0 used, 1 not used, 0 arrived broken");
+    EXPECT_TRUE(row->warning) << "frames the receiver does not use stand out";
+
+    report.usage = 2;
+    corrections.receiverReport(report);
+    corrections.receiverReport(report);
+    report.crcFailed = true;  // broken on the way counts as broken, whatever the usage says
+    corrections.receiverReport(report);
+    const CorrectionsStatus status = corrections.status();
+    EXPECT_EQ(status.receiverUsed, 2u);
+    EXPECT_EQ(status.receiverNotUsed, 1u);
+    EXPECT_EQ(status.receiverBroken, 1u);
+    row = useRow(status);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->value, "2 used, 1 not used, 1 arrived broken");
+    EXPECT_FALSE(row->warning);
+}
+
 }  // namespace
