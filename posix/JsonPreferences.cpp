@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "posix/JsonPreferences.h"
+#include "posix/JsonText.h"
 
 #include <atomic>
 #include <cerrno>
@@ -184,83 +185,6 @@ void removeStaleTemporaries(int folderFd, const std::string& name)
     closedir(dir);
 }
 
-// The deepest nesting of arrays and objects; brackets inside strings do not count.
-std::size_t nestingDepth(std::string_view text)
-{
-    std::size_t depth = 0;
-    std::size_t deepest = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            deepest = std::max(deepest, ++depth);
-        } else if ((c == ']' || c == '}') && depth > 0) {
-            --depth;
-        }
-    }
-    return deepest;
-}
-
-// The JSON text of each member of the top-level object, as it stands in the file. Kept as
-// text because writing a parsed deep value back recurses once per level. Only called on
-// text that the parser accepted as an object.
-std::map<std::string, std::string> memberTexts(std::string_view text)
-{
-    std::map<std::string, std::string> members;
-    std::size_t i = text.find('{');
-    if (i == std::string_view::npos) return members;
-    ++i;
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    const auto skipSpace = [&] {
-        while (i < text.size() && isSpace(text[i])) ++i;
-    };
-    const auto skipString = [&] {
-        for (++i; i < text.size() && text[i] != '"'; ++i)
-            if (text[i] == '\\') ++i;
-        ++i;
-    };
-    while (i < text.size()) {
-        skipSpace();
-        if (i >= text.size() || text[i] == '}') break;
-        if (text[i] == ',') {
-            ++i;
-            continue;
-        }
-        const std::size_t keyStart = i;
-        skipString();
-        const Json key = Json::parse(text.substr(keyStart, i - keyStart), nullptr, false);
-        skipSpace();
-        ++i;  // the colon
-        skipSpace();
-        const std::size_t valueStart = i;
-        std::size_t depth = 0;
-        while (i < text.size()) {
-            const char c = text[i];
-            if (c == '"') {
-                skipString();
-                continue;
-            }
-            if (c == '[' || c == '{') ++depth;
-            else if (c == ']' || c == '}') {
-                if (depth == 0) break;
-                --depth;
-            } else if (c == ',' && depth == 0)
-                break;
-            ++i;
-        }
-        std::size_t valueEnd = i;
-        while (valueEnd > valueStart && isSpace(text[valueEnd - 1])) --valueEnd;
-        if (key.is_string())
-            members[key.get<std::string>()] = std::string(text.substr(valueStart, valueEnd - valueStart));
-    }
-    return members;
-}
-
 std::optional<PreferenceValue> fromJson(const Json& value)
 {
     if (value.is_string()) return PreferenceValue(value.get<std::string>());
@@ -399,7 +323,7 @@ void JsonPreferences::load()
         if (got == 0) break;
         text.append(buffer, static_cast<std::size_t>(got));
     }
-    if (text.size() > kMaxFileBytes || nestingDepth(text) > kMaxDepth) return setAside(folder.get());
+    if (text.size() > kMaxFileBytes || JsonText::nestingDepth(text) > kMaxDepth) return setAside(folder.get());
     const Json json = Json::parse(text, nullptr, false);
     if (!json.is_object()) return setAside(folder.get());
 
@@ -409,7 +333,7 @@ void JsonPreferences::load()
             m_values.emplace(key, std::move(*converted));
             continue;
         }
-        if (!members) members = memberTexts(text);
+        if (!members) members = JsonText::memberTexts(text);
         if (const auto found = members->find(key); found != members->end())
             m_foreign.emplace(key, found->second);
     }
