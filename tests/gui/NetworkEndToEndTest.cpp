@@ -108,8 +108,10 @@ void casterToReceiver(bool window)
     ASSERT_TRUE(receiver);
 
     const QString url = QStringLiteral("ntrip://rover@127.0.0.1:%1/VRS").arg(caster.port());
+    // The window connects two seconds after it starts and has Qt to start: it runs longer, so
+    // that both faces send the caster as many positions.
     QStringList arguments{"--port", QString::fromStdString(receiver->devicePath()), "--rate", "4800",
-                          "--ntrip", url, "--quit-after", "9"};
+                          "--ntrip", url, "--quit-after", window ? "13" : "9"};
     if (!window) arguments.prepend("--headless");
     auto program = startProgram(arguments, home.path(), QString::fromLatin1(TestCaster::kPassword));
     ASSERT_TRUE(program->waitForStarted(10000));
