@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+#include "qt/StatusRows.h"
 #include "app/CorrectionsStatusText.h"
 
 class CorrectionsController;
@@ -38,16 +39,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct Line {
-        QLabel* label = nullptr;
-        QLabel* value = nullptr;
-    };
-    Line& line(std::size_t index);
-
     CorrectionsController& m_controller;
     StateSource m_state;
-    QGridLayout* m_grid = nullptr;
-    std::vector<Line> m_lines;
+    StatusRows m_rows;
     std::vector<CorrectionsRow> m_shown;
     QTimer* m_timer = nullptr;
 };

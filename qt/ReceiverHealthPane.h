@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include "qt/StatusRows.h"
 #include "app/ReceiverHealthText.h"
 
 class QGridLayout;
@@ -39,16 +40,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct Line {
-        QLabel* label = nullptr;
-        QLabel* value = nullptr;
-    };
-    Line& line(std::size_t index);
     void style(QLabel* value, HealthLevel level) const;
 
     Source m_source;
-    QGridLayout* m_grid = nullptr;
-    std::vector<Line> m_lines;
+    StatusRows m_rows;
     std::vector<ReceiverHealthRow> m_shown;
     QTimer* m_timer = nullptr;
 };
