@@ -211,8 +211,10 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
         }
         if (result.kind == LineResult::Kind::Ubx) {
             ++m_handled;
-            // A receiver that speaks UBX is asked once who it is (model, firmware, protocol).
-            if (!askedVersion) {
+            // A receiver that speaks UBX is asked once who it is (model, firmware, protocol),
+            // but not while it is being configured: the answer, late across a line-rate
+            // change, would count as the receiver heard at the new rate.
+            if (!askedVersion && !(configuration && configuration->busy())) {
                 askedVersion = true;
                 (void)link.write(binary::ubxPollMonVer());
             }

@@ -87,8 +87,8 @@ public:
     // Time-outs and the rate questions.
     void tick();
 
-    // A request is waiting for its answer or more are queued.
-    bool busy() const { return m_active.has_value() || !m_queue.empty(); }
+    // A request is waiting for its answer, more are queued or a rate change is being followed.
+    bool busy() const { return m_active.has_value() || !m_queue.empty() || m_follow.has_value(); }
     // Something was refused, went unanswered or a rate change could not be followed.
     bool failed() const { return m_failed; }
     // The value read back or written last; nothing when not known.
