@@ -257,7 +257,7 @@ void ReceiverReader::connectSerial(const Choice& choice, bool reportFailure)
         return;
     }
     Serial& serial = *opened.port;
-    setLink(std::make_unique<SerialLink>(std::move(opened.port)));
+    setLink(std::make_unique<SerialLink>(std::move(opened.port), *choice.port, opened.rate));
     const std::string& port = *choice.port;
     m_connectedName = port;
     m_pipeline = SentencePipeline(m_lineTap);
@@ -423,9 +423,14 @@ void ReceiverReader::showQueuedBeforeWaiting()
 {
     if (!m_queue.undrained()) return;
     // Within ~1/10 s of the last drain, what the line brings next joins the coming one: a
-    // burst is read whole first. A line that stays quiet until then gets its updates shown.
-    const double wait = m_lastDrainRequest + kDrainIntervalSeconds - steadySeconds();
-    if (wait > 0.0 && m_link->waitForInput(wait)) return;
+    // burst is read whole first, in as few reads as the port allows rather than one a line.
+    // A line that stays quiet until then gets its updates shown.
+    double wait = m_lastDrainRequest + kDrainIntervalSeconds - steadySeconds();
+    if (wait > 0.0) {
+        m_link->gather(wait);
+        wait = m_lastDrainRequest + kDrainIntervalSeconds - steadySeconds();
+        if (m_link->waitForInput(std::max(0.0, wait))) return;
+    }
     requestDrain();
 }
 

@@ -216,8 +216,12 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string port = simulator.devicePath();
+    // The panes open during the run: the monitor and the satellites unless GPSDESK_BENCH_PANES
+    // names others (comma-separated pane names, as the window keeps them).
+    const char* panes = std::getenv("GPSDESK_BENCH_PANES");
     std::ofstream(scratch + "/gpsdesk/preferences.json")
-        << "{\"serialPort\": \"" << port << "\", \"rate\": \"" << kRate << "\"}\n";
+        << "{\"serialPort\": \"" << port << "\", \"rate\": \"" << kRate << "\", \"openPanes\": \""
+        << (panes ? panes : "monitor,satellites") << "\"}\n";
     // Held only to see the exclusive mark; never read.
     const int heldSlave = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
 

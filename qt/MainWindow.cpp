@@ -136,7 +136,7 @@ void MainWindow::buildWindow()
         m_captions[place.readout] = ReadoutPanel::makeCaption(central, text(place.captionKey));
         m_readouts[place.readout] = ReadoutPanel::makeReadout(central);
         grid->addWidget(m_captions[place.readout], place.row, place.column);
-        grid->addWidget(m_readouts[place.readout], place.row + 1, place.column);
+        grid->addWidget(ReadoutPanel::readoutHolder(m_readouts[place.readout]), place.row + 1, place.column);
     }
     // When the window grows, the values grow with it.
     for (int row = 1; row < 6; row += 2) grid->setRowStretch(row, 1);
@@ -435,8 +435,10 @@ void MainWindow::connectControllers()
     central->adjustSize();
     const QSize firstSize = central->sizeHint();
     static_cast<ReadoutPanel*>(central)->setFirstSize(firstSize);
-    for (QtTextField* field : m_readouts)
-        field->setMinimumSize(field->minimumWidth() * 2 / 3, field->minimumHeight() * 2 / 3);
+    for (QtTextField* field : m_readouts) {
+        QWidget* holder = ReadoutPanel::readoutHolder(field);
+        holder->setMinimumSize(holder->minimumWidth() * 2 / 3, holder->minimumHeight() * 2 / 3);
+    }
     const QSize tightest = central->layout()->minimumSize();
     const double scale = std::max({kSmallestContentShare,
                                    double(tightest.width()) / std::max(1, firstSize.width()),

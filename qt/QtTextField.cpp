@@ -2,6 +2,7 @@
 #include "qt/QtTextField.h"
 
 #include "qt/QtFont.h"
+#include "qt/SelectableOnHover.h"
 
 #include <QFontMetricsF>
 #include <algorithm>
@@ -11,7 +12,7 @@ namespace qtplatform {
 QtTextField::QtTextField(QWidget* parent) : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);
-    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    selectableOnHover(this);
     // A longer text must not push the window's layout around.
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_font = QLabel::font();
@@ -79,16 +80,38 @@ void QtTextField::fitFont()
     QFont shown = m_font;
     const qreal room = contentsRect().width() - m_fitMargin;
     if (m_shrinkToFit && room > 0 && !text().isEmpty()) {
-        const qreal needed = QFontMetricsF(m_font, this).horizontalAdvance(text());
+        const qreal needed = textWidth();
         if (needed > room)
             shown.setPointSizeF(std::max(1.0, m_font.pointSizeF() * room / needed * 0.98));
     }
     if (QLabel::font() != shown) QLabel::setFont(shown);
 }
 
+qreal QtTextField::textWidth()
+{
+    // A read-out changes its digits several times a second, its shape hardly ever. Where the
+    // font's digits are all one width (nearly every font's are) a text is as wide as its
+    // digits-as-zeros form, measured once instead of laid out anew at every change.
+    QString shape = text();
+    if (m_tabularDigits)
+        for (QChar& character : shape)
+            if (character.isDigit()) character = u'0';
+    if (shape != m_measuredShape) {
+        m_measuredShape = shape;
+        m_measuredWidth = QFontMetricsF(m_font, this).horizontalAdvance(shape);
+    }
+    return m_measuredWidth;
+}
+
 void QtTextField::setFont(const platform::Font& font)
 {
     m_font = qtFont(font, logicalDpiY());
+    const QFontMetricsF metrics(m_font, this);
+    const qreal zero = metrics.horizontalAdvance(u'0');
+    m_tabularDigits = true;
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) != zero) m_tabularDigits = false;
+    m_measuredShape.clear();
     fitFont();
 }
 

@@ -34,6 +34,7 @@ private:
     void showValue();
     void display(const QString& text);
     void fitFont();
+    qreal textWidth();  // of the text at the set font
 
     const platform::Formatter* m_formatter = nullptr;
     std::optional<float> m_value;
@@ -41,6 +42,9 @@ private:
     bool m_shrinkToFit = false;
     int m_fitMargin = 0;
     QFont m_font;
+    bool m_tabularDigits = false;
+    QString m_measuredShape;
+    qreal m_measuredWidth = 0.0;
 };
 
 }  // namespace qtplatform

@@ -4,10 +4,30 @@
 #include <algorithm>
 
 #include <QPalette>
+#include <QResizeEvent>
 
 #include "qt/QtTextField.h"
 
 namespace qtplatform {
+
+namespace {
+
+// Holds one read-out and gives it all its room, without a layout. A label asks its parent's
+// layout to lay out again at every new text, and with it the whole window: several times a
+// second for nothing, as a read-out's size comes from the window, never from its text.
+class ReadoutHolder : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            child->setGeometry(QRect(QPoint(0, 0), event->size()));
+    }
+};
+
+}  // namespace
 
 platform::Font ReadoutPanel::fontForHeight(int height)
 {
@@ -31,10 +51,12 @@ QtTextField* ReadoutPanel::makeCaption(QWidget* parent, const QString& caption)
 
 QtTextField* ReadoutPanel::makeReadout(QWidget* parent)
 {
-    auto* field = new QtTextField(parent);
-    field->setMinimumSize(kReadoutWidth, kValueHeight);
+    auto* holder = new ReadoutHolder(parent);
+    holder->setMinimumSize(kReadoutWidth, kValueHeight);
     // The height comes from the window, and the text size from the height, never the other
     // way round.
+    holder->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    auto* field = new QtTextField(holder);
     field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // The desktop's text-entry colours, so a dark theme gets dark read-outs. A stale read-out
@@ -47,6 +69,11 @@ QtTextField* ReadoutPanel::makeReadout(QWidget* parent)
     // Border and padding of the style sheet above, both sides.
     field->setShrinkToFit(true, 14);
     return field;
+}
+
+QWidget* ReadoutPanel::readoutHolder(QtTextField* readout)
+{
+    return readout->parentWidget();
 }
 
 }  // namespace qtplatform

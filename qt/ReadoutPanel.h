@@ -26,7 +26,10 @@ public:
     QSize sizeHint() const override { return m_firstSize.isValid() ? m_firstSize : QWidget::sizeHint(); }
 
     static QtTextField* makeCaption(QWidget* parent, const QString& caption);
+    // The value field comes inside a holder that fills it (readoutHolder()): the holder is
+    // what goes into a layout and carries the minimum size.
     static QtTextField* makeReadout(QWidget* parent);
+    static QWidget* readoutHolder(QtTextField* readout);
 
 private:
     // What a field gets before the window controller sizes its text: the same rule (bold,

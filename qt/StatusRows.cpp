@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "qt/SelectableOnHover.h"
+
 namespace qtplatform {
 
 namespace {
@@ -32,7 +34,7 @@ QLabel* StatusRows::show(std::size_t index, const QString& label, const QString&
         Line added{plainLabel(m_pane), plainLabel(m_pane)};
         added.label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         // Versions, states and refusals are worth copying into a bug report.
-        added.value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        selectableOnHover(added.value);
         const int row = static_cast<int>(m_lines.size());
         m_grid->addWidget(added.label, row, 0);
         m_grid->addWidget(added.value, row, 1);

@@ -403,6 +403,21 @@ bool Serial::fillWithin(double seconds)
     }
 }
 
+void Serial::pause(double seconds)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(std::max(0.0, seconds)));
+    while (!m_cancelled.load()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return;
+        pollfd wake{m_wakeRead, POLLIN, 0};
+        const int ready = ::poll(&wake, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        return;
+    }
+}
+
 bool Serial::waitForInput(double seconds)
 {
     if (m_skipLineFeed && m_begin == m_end && !fillWithin(seconds)) return false;

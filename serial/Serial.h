@@ -54,6 +54,8 @@ public:
     // as long as the object lives.
     void cancel();
     bool cancelled() const;
+    // Waits seconds whatever the line does; back at once when cancelled. Reading thread.
+    void pause(double seconds);
 
     // Number of bytes written, in order; stops at the first byte that cannot be written.
     std::uint32_t writePort(const ByteBuffer& bytes);

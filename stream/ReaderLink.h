@@ -32,6 +32,10 @@ public:
     virtual std::string refusal() const { return {}; }
     // True as soon as input is waiting, false after seconds without any.
     virtual bool waitForInput(double seconds) = 0;
+    // Lets input pile up for up to seconds (less where the line would overflow what the port
+    // holds), so that it is read in one go rather than line by line as it trickles in; back
+    // at once when cancelled. A link that cannot tell how much its input holds returns at once.
+    virtual void gather(double seconds) { (void)seconds; }
     virtual std::uint64_t bytesRead() const = 0;
     // Makes a waiting read return at once, and every later one. Any thread.
     virtual void cancel() = 0;

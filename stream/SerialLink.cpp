@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "stream/SerialLink.h"
 
+#include <algorithm>
+
 #include "base/Numbers.h"
 #include "serial/Serial.h"
 
@@ -19,7 +21,10 @@ SerialLink::SerialLink(Serial& serial, std::string path, const std::string& rate
 {
 }
 
-SerialLink::SerialLink(std::unique_ptr<Serial> serial) : m_owned(std::move(serial)), m_serial(m_owned.get()) {}
+SerialLink::SerialLink(std::unique_ptr<Serial> serial, std::string path, const std::string& rate)
+    : m_owned(std::move(serial)), m_serial(m_owned.get()), m_path(std::move(path)), m_rate(parsedRate(rate))
+{
+}
 
 SerialLink::~SerialLink() = default;
 
@@ -40,6 +45,15 @@ bool SerialLink::write(const std::vector<std::uint8_t>& bytes)
 bool SerialLink::waitForInput(double seconds)
 {
     return m_serial->waitForInput(seconds);
+}
+
+void SerialLink::gather(double seconds)
+{
+    if (!m_rate) return;
+    // Half of what the terminal's input buffer holds (4 KB) at ten bits a byte: a fast line
+    // is gathered for less time, never long enough to fill it.
+    constexpr double kGatherBytes = 2048.0;
+    m_serial->pause(std::min(seconds, kGatherBytes / (*m_rate / 10.0)));
 }
 
 std::uint64_t SerialLink::bytesRead() const

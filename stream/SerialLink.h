@@ -13,12 +13,13 @@ class SerialLink : public ReaderLink {
 public:
     // path and rate: where the port is open and at what line rate, for reopenAt().
     explicit SerialLink(Serial& serial, std::string path = {}, const std::string& rate = {});
-    explicit SerialLink(std::unique_ptr<Serial> serial);
+    explicit SerialLink(std::unique_ptr<Serial> serial, std::string path = {}, const std::string& rate = {});
     ~SerialLink() override;
 
     Read read(ByteBuffer& bytes, double waitSeconds) override;
     bool write(const std::vector<std::uint8_t>& bytes) override;
     bool waitForInput(double seconds) override;
+    void gather(double seconds) override;
     std::uint64_t bytesRead() const override;
     void cancel() override;
     void close() override;

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDockWidget>
+#include <QEnterEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -27,6 +28,7 @@
 #include "qt/QtApplication.h"
 #include "qt/QtMainThread.h"
 #include "qt/QtScreenshot.h"
+#include "qt/ReadoutPanel.h"
 #include "serial/PortDiscovery.h"
 #include "serial/Serial.h"
 
@@ -295,6 +297,58 @@ TEST_F(MainWindowTest, ReadoutsFitTheirTextsAtTheFirstSize)
         EXPECT_LE(metrics.horizontalAdvance(QString::fromUtf8(entry.text)), field.width() - 14);
         EXPECT_LE(metrics.height(), field.height() - 2);
     }
+}
+
+// Counts what a change costs the window: frames composed, and layouts of the window itself.
+class FrameCounter : public QObject {
+public:
+    explicit FrameCounter(QMainWindow* window) : m_window(window) { qApp->installEventFilter(this); }
+    ~FrameCounter() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_window && event->type() == QEvent::UpdateRequest) ++frames;
+        if ((watched == m_window || watched == m_window->centralWidget()) && event->type() == QEvent::LayoutRequest)
+            ++windowLayouts;
+        return false;
+    }
+    int frames = 0;
+    int windowLayouts = 0;
+
+private:
+    QMainWindow* m_window;
+};
+
+// Read-outs change several times a second. A new text is drawn in the next frame, alone: it
+// neither lays the window out again nor asks, while being drawn, for a second frame (each
+// once doubled what the window cost). Its text can still be selected under the pointer.
+TEST_F(MainWindowTest, ANewReadoutTextCostsOneFrameAndNoLayoutAndStaysSelectable)
+{
+    MainWindow& mainWindow = *this->mainWindow;
+    mainWindow.start();
+    QMainWindow* window = mainWindow.window().widget();
+    window->show();
+    for (int turn = 0; turn < 10; ++turn) QCoreApplication::processEvents();
+    QtTextField& utc = mainWindow.readoutField(MainWindow::Utc);
+    QtTextField& latitude = mainWindow.readoutField(MainWindow::Latitude);
+    {
+        FrameCounter counter(window);
+        for (int second = 10; second < 13; ++second) {
+            utc.setStringValue("12:35:" + std::to_string(second));
+            latitude.setStringValue("52º31." + std::to_string(second) + "'N");
+        }
+        for (int turn = 0; turn < 10; ++turn) QCoreApplication::processEvents();
+        EXPECT_EQ(counter.windowLayouts, 0);
+        EXPECT_LE(counter.frames, 1);
+    }
+    EXPECT_EQ(utc.stringValue(), "12:35:12");
+    EXPECT_GT(utc.height(), ReadoutPanel::kValueHeight / 2) << "the holder still gives the read-out its room";
+
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QCoreApplication::sendEvent(&latitude, &enter);
+    EXPECT_TRUE(latitude.textInteractionFlags() & Qt::TextSelectableByMouse);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&latitude, &leave);
+    EXPECT_EQ(latitude.textInteractionFlags(), Qt::NoTextInteraction);
 }
 
 // A read-out that is stale, or that shows the speed of a void fix, must look it: the style
