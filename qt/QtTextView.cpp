@@ -45,7 +45,12 @@ void QtTextView::appendText(const std::string& text, platform::Color color)
     if (text.empty()) return;
     const QString run = QString::fromStdString(text);
     m_pendingLineFeeds += static_cast<std::size_t>(run.count(QLatin1Char('\n')));
-    m_pending.push_back({run, qtColor(color)});
+    // Lines of one colour go into the document in one insertion.
+    const QColor shade = qtColor(color);
+    if (!m_pending.empty() && m_pending.back().color == shade)
+        m_pending.back().text += run;
+    else
+        m_pending.push_back({run, shade});
     scheduleFlush();
 }
 
