@@ -88,6 +88,8 @@ public:
     void setCorrections(CorrectionQueue* queue) { m_reader.setCorrections(queue); }
     // Bytes for the receiver, written whole between reads. Any thread.
     void sendToReceiver(std::vector<std::uint8_t> bytes) { m_reader.sendToReceiver(std::move(bytes)); }
+    bool requestReopenAt(std::uint32_t baud) { return m_reader.requestReopenAt(baud); }
+    std::optional<std::uint32_t> lineRate() const { return m_reader.lineRate(); }
     // Each UBX frame as class, id and payload, main thread.
     void setUbxFrameListener(ReceiverReader::UbxFrameListener listener)
     {

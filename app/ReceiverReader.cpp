@@ -102,7 +102,15 @@ void ReceiverReader::sendToReceiver(std::vector<std::uint8_t> bytes)
 {
     if (bytes.empty()) return;
     std::lock_guard lock(m_outgoingMutex);
-    m_outgoing.push_back(std::move(bytes));
+    m_outgoing.push_back({std::move(bytes), 0});
+}
+
+bool ReceiverReader::requestReopenAt(std::uint32_t baud)
+{
+    if (!m_connected.load() || m_lineRate.load() == 0 || baud == 0) return false;
+    std::lock_guard lock(m_outgoingMutex);
+    m_outgoing.push_back({{}, baud});
+    return true;
 }
 
 bool ReceiverReader::requestRestart(RestartDepth depth)
@@ -162,6 +170,7 @@ void ReceiverReader::run()
 void ReceiverReader::releaseLink()
 {
     m_connected.store(false);
+    m_lineRate.store(0);
     if (m_link) m_link->close();
     setLink(nullptr);
     // Commands for a receiver that is gone are not kept for the next one.
@@ -258,6 +267,7 @@ void ReceiverReader::connectSerial(const Choice& choice, bool reportFailure)
     }
     Serial& serial = *opened.port;
     setLink(std::make_unique<SerialLink>(std::move(opened.port), *choice.port, opened.rate));
+    m_lineRate.store(m_link->lineRate().value_or(0));
     const std::string& port = *choice.port;
     m_connectedName = port;
     m_pipeline = SentencePipeline(m_lineTap);
@@ -342,17 +352,41 @@ void ReceiverReader::connectionEnded(bool lost)
     post(ReaderUpdate::Kind::Lost, m_connectedName);
 }
 
+void ReceiverReader::reopenAt(std::uint32_t baud)
+{
+    const std::string rate = std::to_string(baud);
+    if (!m_link->reopenAt(baud)) {
+        // The configuration waits for the receiver in vain and goes back to the old rate.
+        post(ReaderUpdate::Kind::Message, Alert::localizedStringWithKey("ConfigReopenFailed", {rate}));
+        if (!m_link->serial() || !m_link->serial()->isOpen()) {
+            connectionEnded(true);
+            requestDrain();
+        }
+        return;
+    }
+    m_lineRate.store(baud);
+    m_pipeline = SentencePipeline(m_lineTap);
+    post(ReaderUpdate::Kind::Message, "#### Open " + m_connectedName + " at " + rate);
+    // Kept as the rate to open at next time, as a rate found by a hunt is.
+    post(ReaderUpdate::Kind::RateFound, rate);
+}
+
 void ReceiverReader::writePending()
 {
-    std::deque<std::vector<std::uint8_t>> commands;
+    std::deque<Outgoing> commands;
     {
         std::lock_guard lock(m_outgoingMutex);
         commands.swap(m_outgoing);
     }
     // Each command and each correction frame in one write of its own, between reads: a frame
     // is never cut by another.
-    for (const std::vector<std::uint8_t>& bytes : commands) {
-        if (m_link->write(bytes)) continue;
+    for (const Outgoing& command : commands) {
+        if (command.reopenAt != 0) {
+            reopenAt(command.reopenAt);
+            if (!m_link) return;
+            continue;
+        }
+        if (m_link->write(command.bytes)) continue;
         const std::string why = m_link->refusal();
         if (!why.empty()) post(ReaderUpdate::Kind::Message, why);
     }

@@ -100,6 +100,16 @@ public:
     // Any thread. Bytes for the receiver (a command), written whole between reads, never
     // amid a correction frame. Dropped without a connection.
     void sendToReceiver(std::vector<std::uint8_t> bytes);
+    // Any thread. The port opened again at baud, for a receiver told to change its rate: in
+    // turn with the commands, so what was sent before goes at the old rate and what is sent
+    // after at the new one. False (nothing done) without a serial connection.
+    bool requestReopenAt(std::uint32_t baud);
+    // The rate the port is open at; nothing without a serial connection. Any thread.
+    std::optional<std::uint32_t> lineRate() const
+    {
+        const std::uint32_t rate = m_lineRate.load();
+        return rate ? std::optional<std::uint32_t>(rate) : std::nullopt;
+    }
     void requestConnect() { m_command.store(kConnect); }
     void requestDisconnect() { m_command.store(kDisconnect); }
     // False without a serial connection or while another command waits.
@@ -125,6 +135,7 @@ private:
     bool reconnectIfBack();
     void readOnce();
     void writePending();
+    void reopenAt(std::uint32_t baud);  // reading thread
     void takeLine(ByteBuffer line, double now);
     void takeResult(LineResult result, double now);
     void connectionEnded(bool lost);
@@ -172,7 +183,13 @@ private:
     WrongRateWatch m_wrongRateWatch;
 
     std::mutex m_outgoingMutex;
-    std::deque<std::vector<std::uint8_t>> m_outgoing;  // guarded by m_outgoingMutex
+    // A command's bytes, or (empty bytes) a reopen of the port at reopenAt.
+    struct Outgoing {
+        std::vector<std::uint8_t> bytes;
+        std::uint32_t reopenAt = 0;
+    };
+    std::deque<Outgoing> m_outgoing;  // guarded by m_outgoingMutex
+    std::atomic<std::uint32_t> m_lineRate{0};  // of the serial link; 0 for none
     UpdateQueue m_queue;
     std::atomic<std::uint32_t> m_command{kNone};
     std::atomic<bool> m_connected{false};

@@ -586,8 +586,8 @@ void MainWindow::start()
         m_receiverConfigPane->setLink({
             .connected = [controller] { return controller->hasConnection(); },
             .send = [controller](std::vector<std::uint8_t> frame) { controller->sendToReceiver(std::move(frame)); },
-            .reopenAt = {},
-            .lineRate = {},
+            .reopenAt = [controller](std::uint32_t baud) { return controller->requestReopenAt(baud); },
+            .lineRate = [controller] { return controller->lineRate(); },
         });
         m_gpsController->setUbxFrameListener(
             [pane = m_receiverConfigPane](std::uint8_t messageClass, std::uint8_t messageId,

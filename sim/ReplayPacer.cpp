@@ -135,8 +135,7 @@ ReplayPacer::Clock::time_point ReplayPacer::queuePaced(SerialLine& line, Clock::
         // Lines due now wait while the reader is this far behind, so what waits is bounded
         // and the loop sees its stop and its requests.
         if (line.size() >= SerialLine::kUnpacedBacklog) return now + kReplayBacklogRetry;
-        line.queueLine(m_ahead->text + "\r\n");
-        m_linesSent.fetch_add(1);
+        queue(line, *m_ahead);
         m_ahead.reset();
     }
 }

@@ -181,6 +181,41 @@ TEST_F(SimulatorReplayPaceTest, AsFastAsPossibleLosesNothing)
     RecordProperty("seconds", std::to_string(lines.back().seconds));
 }
 
+// A recording that mixes UBX frames with sentences is sent as recorded, paced or not: no line
+// end after a binary frame, none doubled after a sentence.
+TEST_F(SimulatorReplayPaceTest, AMixedRecordingIsSentByteForByteAtEveryPace)
+{
+    // UBX ACK-ACK of CFG-VALSET, its checksum included.
+    const std::string ack("\xB5\x62\x05\x01\x02\x00\x06\x8A\x98\xC1", 10);
+    const std::string recorded = rmc(0) + "\r\n" + ack + rmc(1) + "\r\n" + ack + rmc(2) + "\r\n";
+    const fs::path input = dir / "mixed.ubx";
+    std::ofstream(input, std::ios::binary) << recorded;
+    for (const double speed : {0.0, 20.0}) {
+        SCOPED_TRACE(speed);
+        sim::Options options;
+        options.replayPath = input.string();
+        options.replaySpeed = speed;
+        sim::Simulator simulator(options);
+        ASSERT_TRUE(simulator.start()) << simulator.error();
+        const int fd = ::open(simulator.devicePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        std::string got;
+        const auto end = Clock::now() + 5s;
+        while (got.size() < recorded.size() + 8 && Clock::now() < end) {
+            pollfd ready{fd, POLLIN, 0};
+            if (::poll(&ready, 1, 200) <= 0) {
+                if (got.size() >= recorded.size()) break;  // all there, and nothing more comes
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+        EXPECT_EQ(got, recorded);
+    }
+}
+
 // Looped, a log whose lines share one time stamp (or a log of one line) plays one pass per
 // cycle: after the wrap its lines are not all due at once, again and again without end.
 TEST_F(SimulatorReplayPaceTest, LoopOfOneTimeStampPlaysAPassPerCycle)
