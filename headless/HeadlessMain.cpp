@@ -194,11 +194,12 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
         [](const std::string& line) {
             std::fputs(line.c_str(), stdout);
             std::fputc('\n', stdout);
-            // A script reading the pipe sees each report as it happens.
-            std::fflush(stdout);
         },
         [](const std::string& line) { std::fprintf(stderr, "gpsdesk: %s\n", line.c_str()); },
         &taps);
+    // A script reading the pipe sees the reports of each read as soon as they are written,
+    // in one write rather than one for each.
+    session.setReportsDone([] { std::fflush(stdout); });
 
     // The ending signals are taken by a thread of their own (blocked everywhere else), which
     // also keeps the --quit-after time, so that neither can strike in the middle of a read.

@@ -269,6 +269,7 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
             pipeline.drain(results);
             for (LineResult& result : results) take(std::move(result));
             report();
+            if (m_reportsDone) m_reportsDone();
             m_messages(Alert::localizedStringWithKey("ConnectionLost") + " " + port);
             return;
         }
@@ -278,6 +279,8 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
         else
             pipeline.feed(bytes, results);
         for (LineResult& result : results) take(std::move(result));
+        if (m_reportsDone) m_reportsDone();
     }
     report();  // the last cycle, cut short by the end
+    if (m_reportsDone) m_reportsDone();
 }

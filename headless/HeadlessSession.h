@@ -46,6 +46,9 @@ public:
     bool runSource(ByteSource& source);
     // Ends run() soon, also while it waits on a quiet line. Any thread.
     void stop();
+    // Called after the reports of each read (and at the end): the reports of one read can go
+    // out together, as soon as they are all written.
+    void setReportsDone(std::function<void()> done) { m_reportsDone = std::move(done); }
 
     // Configuration for a u-blox receiver of generation 9 or later, sent once the receiver
     // speaks: the values (CFG-VALSET to its RAM), then, with save, CFG-CFG to keep the
@@ -77,6 +80,7 @@ private:
     void readUntilStopped(ReaderLink& link, const std::string& name, std::vector<ByteBuffer> firstLines);
 
     Sink m_reports;
+    std::function<void()> m_reportsDone;
     Sink m_messages;
     LineTap* m_tap = nullptr;
     std::atomic<bool> m_stopping{false};
