@@ -8,6 +8,10 @@
 
 namespace {
 
+// Half of what the terminal's input buffer holds (4 KB): at the line rate (ten bits a byte)
+// a gathering lasts no longer than this takes to arrive, never long enough to fill it.
+constexpr std::size_t kGatherBytes = 2048;
+
 std::optional<std::uint32_t> parsedRate(const std::string& rate)
 {
     const auto baud = digitsValue<std::uint32_t>(rate);
@@ -31,6 +35,7 @@ SerialLink::~SerialLink() = default;
 ReaderLink::Read SerialLink::read(ByteBuffer& bytes, double waitSeconds)
 {
     bytes = m_serial->readPortWithin(waitSeconds);
+    m_behind = bytes.size() >= kGatherBytes;
     if (!bytes.empty()) return Read::Data;
     if (m_serial->hungUp()) return Read::HungUp;
     if (!m_serial->isOpen() || m_serial->cancelled()) return Read::Closed;
@@ -49,11 +54,10 @@ bool SerialLink::waitForInput(double seconds)
 
 void SerialLink::gather(double seconds)
 {
-    if (!m_rate) return;
-    // Half of what the terminal's input buffer holds (4 KB) at ten bits a byte: a fast line
-    // is gathered for less time, never long enough to fill it.
-    constexpr double kGatherBytes = 2048.0;
-    m_serial->pause(std::min(seconds, kGatherBytes / (*m_rate / 10.0)));
+    // A read of more than the line could bring in a gathering's time says it brings more than
+    // its rate (a terminal fed as fast as it takes): read on at once.
+    if (!m_rate || m_behind) return;
+    m_serial->pause(std::min(seconds, static_cast<double>(kGatherBytes) / (*m_rate / 10.0)));
 }
 
 std::uint64_t SerialLink::bytesRead() const

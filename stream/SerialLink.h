@@ -35,5 +35,6 @@ private:
     std::string m_path;
     std::optional<std::uint32_t> m_rate;
     std::uint64_t m_earlierBytes = 0;
+    bool m_behind = false;  // the last read brought more than a gathering's worth
     std::function<void(Serial&)> m_replaced;
 };

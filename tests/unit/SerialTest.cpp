@@ -336,6 +336,17 @@ TEST_F(SerialTest, GatheringPilesLinesUpForReadingInOneGoBoundedByTheLineRateAnd
     ASSERT_EQ(slow.read(bytes, 1.0), ReaderLink::Read::Data);
     EXPECT_EQ(text(bytes), "$GPGGA,0\n$GPGGA,1\n$GPGGA,2\n") << "three lines, one read";
 
+    // A line that brings more than a read takes (a terminal fed faster than its rate) is
+    // read on without a pause.
+    ASSERT_TRUE(pty.write(std::string(3000, 'x')));
+    std::this_thread::sleep_for(100ms);
+    ASSERT_EQ(slow.read(bytes, 1.0), ReaderLink::Read::Data);
+    EXPECT_GE(bytes.size(), 2048u);
+    start = Clock::now();
+    slow.gather(0.3);
+    EXPECT_LT(secondsSince(start), 0.1);
+    while (slow.read(bytes, 0.2) == ReaderLink::Read::Data) {}
+
     std::thread canceller([&] {
         std::this_thread::sleep_for(100ms);
         slow.cancel();
