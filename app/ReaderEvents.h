@@ -31,3 +31,7 @@ public:
     // The count of line updates dropped so far at the queue's bound grew to total.
     virtual void updatesDropped(std::uint64_t total) = 0;
 };
+
+struct ReaderUpdate;
+// The update told as the event it stands for (a line as lineRead).
+void tell(ReaderEvents& events, const ReaderUpdate& update);

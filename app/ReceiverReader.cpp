@@ -5,21 +5,20 @@
 #include <chrono>
 #include <cstdio>
 
-
-#include "serial/PortDiscovery.h"
-#include "serial/Connection.h"
 #include "app/ReaderEvents.h"
-#include "serial/ReceiverCommands.h"
-#include "stream/SerialLink.h"
-#include "stream/SourceLink.h"
 #include "binary/UbxCommands.h"
 #include "platform/Alert.h"
-#include "serial/ConnectionDoctor.h"
-#include "serial/Serial.h"
-#include "platform/Application.h"
+#include "platform/Application.h"  // MainThread, Sleeper
 #include "platform/Services.h"
+#include "serial/Connection.h"
+#include "serial/ConnectionDoctor.h"
+#include "serial/PortDiscovery.h"
+#include "serial/ReceiverCommands.h"
+#include "serial/Serial.h"
 #include "sources/ByteSource.h"
 #include "sources/CorrectionQueue.h"
+#include "stream/SerialLink.h"
+#include "stream/SourceLink.h"
 
 namespace {
 
@@ -51,14 +50,7 @@ double steadySeconds()
 // What queued drains share with the reader. It outlives the reader when a drain is still
 // queued at shutdown; once closed, a drain does nothing.
 struct ReceiverReader::Alive {
-    std::mutex mutex;
-    bool open = true;  // guarded by mutex
-
-    bool isOpen()
-    {
-        std::lock_guard lock(mutex);
-        return open;
-    }
+    std::atomic<bool> open{true};
 };
 
 ReceiverReader::ReceiverReader(ReaderEvents& events)
@@ -83,10 +75,7 @@ void ReceiverReader::start()
 void ReceiverReader::shutdown()
 {
     m_stopping.store(true);
-    {
-        std::lock_guard lock(m_alive->mutex);
-        m_alive->open = false;
-    }
+    m_alive->open.store(false);
     m_queue.close();
     if (m_sleeper) m_sleeper->wake();
     {
@@ -100,16 +89,13 @@ void ReceiverReader::shutdown()
 
 void ReceiverReader::sendToReceiver(std::vector<std::uint8_t> bytes)
 {
-    if (bytes.empty()) return;
-    std::lock_guard lock(m_outgoingMutex);
-    m_outgoing.push_back({std::move(bytes), 0});
+    if (!bytes.empty()) m_outgoing.push({std::move(bytes), 0});
 }
 
 bool ReceiverReader::requestReopenAt(std::uint32_t baud)
 {
     if (!m_connected.load() || m_lineRate.load() == 0 || baud == 0) return false;
-    std::lock_guard lock(m_outgoingMutex);
-    m_outgoing.push_back({{}, baud});
+    m_outgoing.push({{}, baud});
     return true;
 }
 
@@ -173,9 +159,7 @@ void ReceiverReader::releaseLink()
     m_lineRate.store(0);
     if (m_link) m_link->close();
     setLink(nullptr);
-    // Commands for a receiver that is gone are not kept for the next one.
-    std::lock_guard lock(m_outgoingMutex);
-    m_outgoing.clear();
+    m_outgoing.clear();  // commands for a receiver that is gone are not kept for the next one
 }
 
 void ReceiverReader::setLink(std::unique_ptr<ReaderLink> link)
@@ -373,14 +357,9 @@ void ReceiverReader::reopenAt(std::uint32_t baud)
 
 void ReceiverReader::writePending()
 {
-    std::deque<Outgoing> commands;
-    {
-        std::lock_guard lock(m_outgoingMutex);
-        commands.swap(m_outgoing);
-    }
     // Each command and each correction frame in one write of its own, between reads: a frame
     // is never cut by another.
-    for (const Outgoing& command : commands) {
+    for (const OutgoingCommands::Command& command : m_outgoing.takeAll()) {
         if (command.reopenAt != 0) {
             reopenAt(command.reopenAt);
             if (!m_link) return;
@@ -489,7 +468,7 @@ void ReceiverReader::requestDrain()
     if (!m_queue.needsDrain()) return;
     m_lastDrainRequest = steadySeconds();
     m_mainThread->post([alive = m_alive, this] {
-        if (alive->isOpen()) drain();
+        if (alive->open.load()) drain();
     });
 }
 
@@ -498,7 +477,7 @@ void ReceiverReader::requestDrain()
 void ReceiverReader::drain()
 {
     for (const ReaderUpdate& update : m_queue.takeAll()) {
-        if (!m_alive->isOpen()) return;
+        if (!m_alive->open.load()) return;
         deliver(update);
     }
     const std::uint64_t dropped = m_queue.dropped();
@@ -510,20 +489,9 @@ void ReceiverReader::drain()
 
 void ReceiverReader::deliver(const ReaderUpdate& update)
 {
-    switch (update.kind) {
-    case ReaderUpdate::Kind::Line:
-        m_events.lineRead(update.result);
-        if (update.result.ubx && m_ubxListener) m_ubxListener(*update.result.ubx);
-        if (update.result.kind == LineResult::Kind::Ubx && m_ubxFrameListener)
-            m_ubxFrameListener(update.result.ubxClass, update.result.ubxId, update.result.ubxPayload);
-        return;
-    case ReaderUpdate::Kind::ReadyToConnect: m_events.readyToConnect(); return;
-    case ReaderUpdate::Kind::Opened: m_events.connectionOpened(); return;
-    case ReaderUpdate::Kind::Closed: m_events.connectionClosed(); return;
-    case ReaderUpdate::Kind::OpenFailed: m_events.openFailed(update.text, update.detail); return;
-    case ReaderUpdate::Kind::Lost: m_events.connectionLost(update.text); return;
-    case ReaderUpdate::Kind::Message: m_events.readerMessage(update.text); return;
-    case ReaderUpdate::Kind::RateFound: m_events.rateFound(update.text); return;
-    case ReaderUpdate::Kind::WrongRate: m_events.wrongRate(); return;
-    }
+    tell(m_events, update);
+    if (update.kind != ReaderUpdate::Kind::Line) return;
+    if (update.result.ubx && m_ubxListener) m_ubxListener(*update.result.ubx);
+    if (update.result.kind == LineResult::Kind::Ubx && m_ubxFrameListener)
+        m_ubxFrameListener(update.result.ubxClass, update.result.ubxId, update.result.ubxPayload);
 }

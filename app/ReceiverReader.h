@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/OutgoingCommands.h"
 #include "app/UpdateQueue.h"
 #include "binary/UbxRecords.h"
 #include "base/ByteBuffer.h"
@@ -182,13 +183,7 @@ private:
     bool m_connectWhenChosen = false;
     WrongRateWatch m_wrongRateWatch;
 
-    std::mutex m_outgoingMutex;
-    // A command's bytes, or (empty bytes) a reopen of the port at reopenAt.
-    struct Outgoing {
-        std::vector<std::uint8_t> bytes;
-        std::uint32_t reopenAt = 0;
-    };
-    std::deque<Outgoing> m_outgoing;  // guarded by m_outgoingMutex
+    OutgoingCommands m_outgoing;
     std::atomic<std::uint32_t> m_lineRate{0};  // of the serial link; 0 for none
     UpdateQueue m_queue;
     std::atomic<std::uint32_t> m_command{kNone};

@@ -3,74 +3,51 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QDockWidget>
-#include <QFontDatabase>
-#include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLocale>
 #include <QMenu>
-#include <QTimer>
-#include <cstdio>
 #include <QMenuBar>
-#include <QScreen>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <cmath>
-
-#include "platform/Alert.h"
-#include "instruments/CompassView.h"
-#include "instruments/DataLampView.h"
-#include "instruments/SkyPlotView.h"
 
 #include "app/AppController.h"
+#include "app/CorrectionsController.h"
 #include "app/GPSController.h"
-#include "app/MonitorController.h"
-#include "instruments/SatelliteStore.h"
 #include "app/GPSSettingsController.h"
+#include "app/MonitorController.h"
 #include "app/ReceiverTestController.h"
 #include "app/SplashController.h"
-#include "platform/Settings.h"
+#include "instruments/CompassView.h"
+#include "instruments/DataLampView.h"
+#include "instruments/SatelliteStore.h"
+#include "instruments/SkyPlotView.h"
+#include "platform/Alert.h"
+#include "qt/MessageText.h"
 #include "platform/Alerts.h"
 #include "platform/Preferences.h"
 #include "platform/Services.h"
-#include "qt/ReadoutPanel.h"
-#include "qt/WindowPlacement.h"
+#include "qt/CorrectionsPane.h"
+#include "qt/PaneSet.h"
+#include "qt/PortSettingsPane.h"
 #include "qt/QtApplication.h"
-#include "qt/QtFont.h"
+#include "qt/QtSecretStore.h"
+#include "qt/ReadoutPanel.h"
 #include "qt/ReceiverConfigPane.h"
 #include "qt/ReceiverHealthPane.h"
-#include "qt/CorrectionsPane.h"
-#include "qt/QtSecretStore.h"
-#include "qt/SourceSettingsPane.h"
-#include "app/CorrectionsController.h"
 #include "qt/ReceiverTestPane.h"
+#include "qt/SourceSettingsPane.h"
+#include "qt/WindowPlacement.h"
 
 namespace qtplatform {
 
 namespace {
 
-// Sizes in points (logical pixels).
-constexpr int kCompassHeight = 24;
-constexpr int kLampSize = 20;
-// The sky plot's geometry follows its height; this width holds twelve signal columns and
+// Sizes in points (logical pixels). The sky plot's geometry follows its height; this width holds twelve signal columns and
 // the three captions above them.
 constexpr int kSkyPlotHeight = 236;
 constexpr int kSkyPlotWidth = 460;
 // How far below its first size the window's content may be made smaller.
 constexpr double kSmallestContentShare = 0.65;
 
-// The user's language's text for a message key (the key itself when no table has it).
-QString text(const std::string& key)
-{
-    return QString::fromStdString(Alert::localizedStringWithKey(key));
-}
-
-// Stored window state: where the window stands (Qt's own geometry record, so a window saved
-// on a screen that is gone comes back on one that is there) and the names of the open panes.
-const char* const kWindowGeometryKey = "windowGeometry";
-const char* const kOpenPanesKey = "openPanes";
 
 }  // namespace
 
@@ -95,7 +72,7 @@ MainWindow::~MainWindow()
     // thread first, then take every reference to them out of the widgets.
     if (m_gpsController) m_gpsController->shutdown();
     m_window.setDelegate(nullptr);
-    for (const Pane& pane : m_panes) pane.drawer->setDelegate(nullptr);
+    m_paneSet.forgetDelegates();
     m_compassHost->setView(nullptr);
     m_dataReadyHost->setView(nullptr);
     m_satelliteHost->setView(nullptr);
@@ -114,72 +91,15 @@ void MainWindow::buildWindow()
     widget->setCorner(Qt::BottomRightCorner, Qt::BottomDockWidgetArea);
 
     auto* central = new ReadoutPanel(widget);
-    auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(14, 10, 14, 12);
-    layout->setSpacing(8);
-
-    // Two columns of caption-over-value: where and when on the left, how on the right.
-    auto* grid = new QGridLayout();
-    grid->setHorizontalSpacing(16);
-    grid->setVerticalSpacing(0);
-    const struct {
-        Readout readout;
-        const char* captionKey;
-        int row;
-        int column;
-    } places[] = {
-        {Utc, "caption.utc", 0, 0},       {Latitude, "caption.latitude", 2, 0},
-        {Longitude, "caption.longitude", 4, 0}, {Fix, "caption.fix", 0, 1},
-        {Sog, "caption.speed", 2, 1},     {Cog, "caption.course", 4, 1},
-    };
-    for (const auto& place : places) {
-        m_captions[place.readout] = ReadoutPanel::makeCaption(central, text(place.captionKey));
-        m_readouts[place.readout] = ReadoutPanel::makeReadout(central);
-        grid->addWidget(m_captions[place.readout], place.row, place.column);
-        grid->addWidget(ReadoutPanel::readoutHolder(m_readouts[place.readout]), place.row + 1, place.column);
-    }
-    // When the window grows, the values grow with it.
-    for (int row = 1; row < 6; row += 2) grid->setRowStretch(row, 1);
-    layout->addLayout(grid, 1);
-
-    m_compassHost = new QtViewWidget(central);
-    m_compassHost->setFixedHeight(kCompassHeight);
-    m_compassHost->setToolTip(text("tooltip.compass"));
-    layout->addSpacing(4);
-    layout->addWidget(m_compassHost);
-
-    auto* bottom = new QHBoxLayout();
-    bottom->setSpacing(8);
-    m_dataReadyHost = new QtViewWidget(central);
-    m_dataReadyHost->setFixedSize(kLampSize, kLampSize);
-    m_dataReadyHost->setToolTip(text("tooltip.lamp"));
-    bottom->addWidget(m_dataReadyHost);
-    auto* lampCaption = new QLabel(text("caption.data"), central);
-    bottom->addWidget(lampCaption);
-    bottom->addStretch(1);
-    m_satellitesButton = new QtButton(text("button.satellites"), central);
-    m_settingsButton = new QtButton(text("button.settings"), central);
-    m_monitorButton = new QtButton(text("button.monitor"), central);
-    for (QtButton* button : {m_satellitesButton, m_settingsButton, m_monitorButton}) {
-        button->setFocusPolicy(Qt::TabFocus);
-        bottom->addWidget(button);
-    }
-    layout->addLayout(bottom);
-
+    m_readoutPanel = central;
+    m_captions = central->captions();
+    m_readouts = central->readouts();
+    m_compassHost = central->compassHost();
+    m_dataReadyHost = central->dataReadyHost();
+    m_satellitesButton = central->satellitesButton();
+    m_settingsButton = central->settingsButton();
+    m_monitorButton = central->monitorButton();
     widget->setCentralWidget(central);
-}
-
-QtMenuItem* MainWindow::addMenuItem(QMenu* menu, const std::string& name,
-                                    const std::string& titleKey, const QKeySequence& shortcut)
-{
-    auto* item = new QtMenuItem(text(titleKey), m_window.widget());
-    item->setObjectName(QString::fromStdString(name));
-    item->setShortcut(shortcut);
-    // The window carries the action so its shortcut works with the menu bar closed.
-    m_window.widget()->addAction(item);
-    menu->addAction(item);
-    m_menuItems[name] = item;
-    return item;
 }
 
 void MainWindow::buildMenu()
@@ -192,84 +112,56 @@ void MainWindow::buildMenu()
     for (const auto& [name, key] : {std::pair{"record", "menu.record"},
                                     std::pair{"replay", "menu.replay"},
                                     std::pair{"exportGpx", "menu.exportGpx"}}) {
-        QtMenuItem* item = addMenuItem(m_fileMenu, name, key);
+        QtMenuItem* item = m_menus.add(m_fileMenu, name, key);
         item->setValidator([](platform::MenuItem*) { return false; });
         item->setToolTip(text("tooltip.unavailable"));
         item->validate();
     }
     m_fileMenu->addSeparator();
-    m_quitItem = addMenuItem(m_fileMenu, "quit", "menu.quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quitItem = m_menus.add(m_fileMenu, "quit", "menu.quit", QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_quitItem->setMenuRole(QAction::QuitRole);
     m_quitItem->setAction([this] { m_application.terminate(); });
 
     QMenu* receiver = bar->addMenu(text("menu.receiver"));
-    m_connectItem = addMenuItem(receiver, "connect", "menu.connect", QKeySequence(Qt::CTRL | Qt::Key_K));
-    m_disconnectItem = addMenuItem(receiver, "disconnect", "menu.disconnect");
+    m_connectItem = m_menus.add(receiver, "connect", "menu.connect", QKeySequence(Qt::CTRL | Qt::Key_K));
+    m_disconnectItem = m_menus.add(receiver, "disconnect", "menu.disconnect");
     // Opened to change something, then closed: a window of its own rather than a pane.
     m_receiverConfigPane = new ReceiverConfigPane({}, widget);
     m_receiverConfigPane->setWindowFlag(Qt::Window);
     m_receiverConfigPane->setWindowTitle(text("ConfigTitle"));
-    addMenuItem(receiver, "configure", "menu.configure")->setAction([this] {
+    m_menus.add(receiver, "configure", "menu.configure")->setAction([this] {
         m_receiverConfigPane->show();
         m_receiverConfigPane->raise();
         m_receiverConfigPane->activateWindow();
     });
 
     m_viewMenu = bar->addMenu(text("menu.view"));
+    m_paneSet.setViewMenu(m_viewMenu);
 
     QMenu* help = bar->addMenu(text("menu.help"));
-    QtMenuItem* helpItem = addMenuItem(help, "help", "menu.helpPage", QKeySequence(Qt::Key_F1));
+    QtMenuItem* helpItem = m_menus.add(help, "help", "menu.helpPage", QKeySequence(Qt::Key_F1));
     helpItem->setAction([this] { m_splashController->onLearnMore(); });
-    QtMenuItem* about = addMenuItem(help, "about", "menu.about");
+    QtMenuItem* about = m_menus.add(help, "about", "menu.about");
     about->setMenuRole(QAction::AboutRole);
     about->setAction([this] { showAbout(); });
 
-    // Items are validated just before their menu shows; a disabled one says why on hover.
-    for (QMenu* menu : {m_fileMenu, receiver, m_viewMenu, help}) {
-        menu->setToolTipsVisible(true);
-        connect(menu, &QMenu::aboutToShow, this, [menu] {
-            for (QAction* action : menu->actions())
-                if (auto* item = qobject_cast<QtMenuItem*>(action)) item->validate();
-        });
-    }
+    for (QMenu* menu : {m_fileMenu, receiver, m_viewMenu, help}) m_menus.validateOnShow(menu);
 }
 
 QtDrawer& MainWindow::addPane(const NewPane& wanted)
 {
-    auto drawer = std::make_unique<QtDrawer>(m_window.widget(), wanted.edge,
-                                             QString::fromStdString(wanted.name));
-    QtDrawer* pane = drawer.get();
-    m_paneObjects.push_back(std::move(drawer));
-    pane->setTitle(text(wanted.titleKey));
-    m_panes.push_back({wanted.name, pane});
-
-    QtMenuItem* item = addMenuItem(m_viewMenu, wanted.name, wanted.menuKey, wanted.shortcut);
-    item->setCheckable(true);
-    item->setAction([pane] { pane->toggle(); });
-    // A checkable action flips its own mark when chosen; the pane's state is what counts.
-    connect(m_viewMenu, &QMenu::aboutToShow, item, [item, pane] { item->setChecked(pane->isOpen()); });
-    if (wanted.button) wanted.button->setAction([pane] { pane->toggle(); });
-    return *pane;
+    return m_paneSet.add(wanted);
 }
 
 void MainWindow::registerCommand(const std::string& name, std::function<void()> action,
                                  std::function<bool()> isEnabled)
 {
-    QtMenuItem* item = menuItem(name);
-    if (!item) return;
-    const bool bound = static_cast<bool>(action);
-    item->setAction(std::move(action));
-    item->setToolTip(bound ? QString() : text("tooltip.unavailable"));
-    item->setValidator([bound, isEnabled = std::move(isEnabled)](platform::MenuItem*) {
-        return bound && (!isEnabled || isEnabled());
-    });
-    item->validate();
+    m_menus.registerCommand(name, std::move(action), std::move(isEnabled));
 }
 
 QtMenuItem* MainWindow::menuItem(const std::string& name) const
 {
-    const auto found = m_menuItems.find(name);
-    return found == m_menuItems.end() ? nullptr : found->second;
+    return m_menus.item(name);
 }
 
 void MainWindow::showAbout()
@@ -285,36 +177,15 @@ void MainWindow::buildSettingsDrawer()
 {
     m_settingsDrawer = &addPane({"settings", "pane.settings", "menu.settings", QtDrawer::Edge::Top,
                                  QKeySequence(Qt::CTRL | Qt::Key_2), m_settingsButton});
-    QWidget* content = m_settingsDrawer->contentView();
-    auto* grid = new QGridLayout(content);
-    grid->setContentsMargins(2, 0, 20, 0);
-    grid->setHorizontalSpacing(12);
-    grid->setVerticalSpacing(3);
-    m_typeComboBox = new QtComboBox(content);
-    m_rateComboBox = new QtComboBox(content);
-    m_portComboBox = new QtComboBox(content);
-    m_unitsComboBox = new QtComboBox(content);
-    // The receiver type is a choice of the window alone; no code reads it.
-    m_typeComboBox->addItemWithObjectValue("SiRF (NMEA 0183)");
-    m_typeComboBox->selectItemAtIndex(0);
-    m_portComboBox->setMinimumContentsLength(14);
-    m_typeComboBox->setMinimumContentsLength(14);
-    const struct {
-        const char* titleKey;
-        QtComboBox* box;
-    } columns[] = {{"settings.receiver", m_typeComboBox},
-                   {"settings.rate", m_rateComboBox},
-                   {"settings.port", m_portComboBox},
-                   {"settings.units", m_unitsComboBox}};
-    int column = 0;
-    for (const auto& entry : columns) {
-        grid->addWidget(new QLabel(text(entry.titleKey), content), 0, column);
-        grid->addWidget(entry.box, 1, column);
-        entry.box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        entry.box->setMinimumContentsLength(std::max(8, entry.box->minimumContentsLength()));
-        grid->setColumnStretch(column, entry.box == m_portComboBox ? 2 : 1);
-        ++column;
-    }
+    // Its content fills the pane: the pane's title and edge are the drawer's.
+    auto* layout = new QVBoxLayout(m_settingsDrawer->contentView());
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* choices = new PortSettingsPane(m_settingsDrawer->contentView());
+    layout->addWidget(choices);
+    m_typeComboBox = choices->typeBox();
+    m_rateComboBox = choices->rateBox();
+    m_portComboBox = choices->portBox();
+    m_unitsComboBox = choices->unitsBox();
 }
 
 void MainWindow::buildMonitorDrawer()
@@ -391,17 +262,7 @@ void MainWindow::buildCorrectionsPane()
             const auto* port = value ? std::get_if<std::string>(&*value) : nullptr;
             return port ? std::optional<std::string>(*port) : std::nullopt;
         }, pane.contentView()), 1);
-        // Corrections chosen earlier start with the program, once its loop runs: the secret
-        // store may ask to be unlocked.
-        const CorrectionsSettings stored = CorrectionsSettings::load(*preferences);
-        if (!stored.casterUrl.empty())
-            QTimer::singleShot(0, this, [this, stored] {
-                // Corrections named on the command line come first.
-                if (m_correctionsController->running()) return;
-                SourceMessage whyNot;
-                if (!m_correctionsController->start(stored, whyNot))
-                    std::fprintf(stderr, "gpsdesk: %s\n", whyNot.text().c_str());
-            });
+        SourceSettingsPane::startStoredCorrections(*m_correctionsController, *preferences, this);
     }
 }
 
@@ -432,19 +293,7 @@ void MainWindow::connectControllers()
     // theirs unless the user drags their edges.
     central->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_monitorTextView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    central->adjustSize();
-    const QSize firstSize = central->sizeHint();
-    static_cast<ReadoutPanel*>(central)->setFirstSize(firstSize);
-    for (QtTextField* field : m_readouts) {
-        QWidget* holder = ReadoutPanel::readoutHolder(field);
-        holder->setMinimumSize(holder->minimumWidth() * 2 / 3, holder->minimumHeight() * 2 / 3);
-    }
-    const QSize tightest = central->layout()->minimumSize();
-    const double scale = std::max({kSmallestContentShare,
-                                   double(tightest.width()) / std::max(1, firstSize.width()),
-                                   double(tightest.height()) / std::max(1, firstSize.height())});
-    central->setMinimumSize(static_cast<int>(std::ceil(firstSize.width() * scale)),
-                            static_cast<int>(std::ceil(firstSize.height() * scale)));
+    m_readoutPanel->settleFirstSize(kSmallestContentShare);
 
     // Every controller exists before any outlet refers to it.
     m_gpsController = std::make_unique<GPSController>();
@@ -627,48 +476,12 @@ void MainWindow::fitReadoutTexts()
 
 void MainWindow::saveWindowState()
 {
-    QMainWindow* widget = m_window.widget();
-    Settings::setItem(kWindowGeometryKey,
-                      widget->saveGeometry().toBase64().toStdString());
-    std::string open;
-    for (const Pane& pane : m_panes) {
-        if (!pane.drawer->isOpen()) continue;
-        if (!open.empty()) open += ',';
-        open += pane.name;
-    }
-    Settings::setItem(kOpenPanesKey, open);
+    m_paneSet.save();
 }
 
 void MainWindow::restoreWindowState()
 {
-    // A first start keeps the panes the controllers opened on waking.
-    if (const auto stored = Settings::item(kOpenPanesKey, SettingType::Text)) {
-        const QStringList names =
-            QString::fromStdString(std::get<std::string>(*stored)).split(u',', Qt::SkipEmptyParts);
-        for (const Pane& pane : m_panes) {
-            if (names.contains(QString::fromStdString(pane.name)))
-                pane.drawer->open();
-            else
-                pane.drawer->close();
-        }
-    }
-    QMainWindow* widget = m_window.widget();
-    std::vector<QtDrawer*> open;
-    for (const Pane& pane : m_panes)
-        if (pane.drawer->isOpen()) open.push_back(pane.drawer);
-    WindowPlacement::fitOpenPanes(*widget, open);
-    const auto geometry = Settings::item(kWindowGeometryKey, SettingType::Text);
-    // Qt's restore keeps the window on a screen that exists; a damaged record is ignored.
-    const bool restored =
-        geometry && widget->restoreGeometry(QByteArray::fromBase64(
-                        QByteArray::fromStdString(std::get<std::string>(*geometry))));
-    // The screen may have become smaller since, and a first size may be larger than it.
-    WindowPlacement::keepOnScreen(*widget);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    if (widget->layout()) widget->layout()->activate();
-    WindowPlacement::keepOnScreen(*widget);
-    // The first start centres with the size the window really has, panes included.
-    if (!restored) m_window.center();
+    m_paneSet.restore();
     fitReadoutTexts();
 }
 

@@ -19,6 +19,9 @@
 #include "qt/QtTextView.h"
 #include "qt/QtViewWidget.h"
 #include "qt/QtWindow.h"
+#include "qt/PaneSet.h"
+#include "qt/ReadoutPanel.h"
+#include "qt/WindowMenus.h"
 
 class AppController;
 class GPSController;
@@ -65,17 +68,8 @@ public:
     std::vector<QWidget*> visibleWindows() const;
 
     // Adds a pane on a side of the window with a View menu item (and its shortcut) that
-    // opens and closes it, and, when given, the window's button that does the same. name
-    // keys the pane in the stored window state; titleKey (the pane's title) and menuKey (its
-    // menu item, with its mnemonic) are message keys.
-    struct NewPane {
-        std::string name;
-        std::string titleKey;
-        std::string menuKey;
-        QtDrawer::Edge edge = QtDrawer::Edge::Right;
-        QKeySequence shortcut;
-        QtButton* button = nullptr;
-    };
+    // opens and closes it, and, when given, the window's button that does the same.
+    using NewPane = PaneSet::NewPane;
     QtDrawer& addPane(const NewPane& wanted);
 
     // Menu commands another part of the program provides (File: "record", "replay",
@@ -91,7 +85,8 @@ public:
     void restoreWindowState();
 
     // The controls, for the controllers and for tests.
-    enum Readout { Utc, Latitude, Longitude, Cog, Sog, Fix, ReadoutCount };
+    using Readout = ReadoutPanel::Readout;
+    using enum ReadoutPanel::Readout;
     QtTextField& captionField(Readout readout) { return *m_captions[readout]; }
     QtTextField& readoutField(Readout readout) { return *m_readouts[readout]; }
     QtViewWidget& compassHost() { return *m_compassHost; }
@@ -111,16 +106,9 @@ public:
     QtButton& launchButton() { return *m_launchButton; }
 
 private:
-    struct Pane {
-        std::string name;
-        QtDrawer* drawer = nullptr;
-    };
-
     void buildWindow();
     void fitReadoutTexts();
     void buildMenu();
-    QtMenuItem* addMenuItem(QMenu* menu, const std::string& name, const std::string& titleKey,
-                            const QKeySequence& shortcut = {});
     void showAbout();
     void buildSettingsDrawer();
     void buildMonitorDrawer();
@@ -140,6 +128,9 @@ private:
 
     QtApplication& m_application;
     QtWindow m_window;
+    WindowMenus m_menus{*m_window.widget()};
+    PaneSet m_paneSet{m_window, m_menus};
+    ReadoutPanel* m_readoutPanel = nullptr;
 
     std::array<QtTextField*, ReadoutCount> m_captions{};
     std::array<QtTextField*, ReadoutCount> m_readouts{};
@@ -153,9 +144,6 @@ private:
     QtMenuItem* m_quitItem = nullptr;
     QMenu* m_fileMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
-    std::map<std::string, QtMenuItem*> m_menuItems;
-    std::vector<Pane> m_panes;
-    std::vector<std::unique_ptr<QtDrawer>> m_paneObjects;
 
     QtDrawer* m_settingsDrawer = nullptr;
     QtComboBox* m_typeComboBox = nullptr;

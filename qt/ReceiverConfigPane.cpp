@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "platform/Alert.h"
+#include "qt/MessageText.h"
 
 namespace qtplatform {
 
@@ -26,7 +27,6 @@ using Setting = ReceiverConfiguration::Setting;
 // Legible on the light and the dark palette alike.
 const QColor kProblemColour(220, 50, 47);
 
-QString text(const std::string& key) { return QString::fromStdString(Alert::localizedStringWithKey(key)); }
 
 bool isConstellation(const Setting& setting)
 {

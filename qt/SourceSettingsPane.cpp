@@ -2,6 +2,7 @@
 #include "qt/SourceSettingsPane.h"
 
 #include <cmath>
+#include <cstdio>
 #include <variant>
 
 #include <QComboBox>
@@ -16,6 +17,7 @@
 
 #include "app/CorrectionsController.h"
 #include "platform/Alert.h"
+#include "qt/MessageText.h"
 #include "serial/ConnectionDoctor.h"
 #include "platform/Preferences.h"
 #include "sources/SourceUrl.h"
@@ -24,10 +26,6 @@ namespace qtplatform {
 
 namespace {
 
-QString text(const std::string& key, const std::vector<std::string>& arguments = {})
-{
-    return QString::fromStdString(Alert::localizedStringWithKey(key, arguments));
-}
 
 std::string preferenceText(const platform::Preferences& preferences, const char* key)
 {
@@ -223,6 +221,18 @@ void SourceSettingsPane::checkForGpsd()
     m_useGpsd->setVisible(m_gpsdSource.has_value());
     if (m_gpsdSource)
         m_useGpsd->setToolTip(QString::fromStdString(Alert::localizedStringWithKey("DoctorGpsdSource", {*m_gpsdSource})));
+}
+
+void SourceSettingsPane::startStoredCorrections(CorrectionsController& controller,
+                                                platform::Preferences& preferences, QObject* context)
+{
+    const CorrectionsSettings stored = CorrectionsSettings::load(preferences);
+    if (stored.casterUrl.empty()) return;
+    QTimer::singleShot(0, context, [&controller, stored] {
+        if (controller.running()) return;
+        SourceMessage whyNot;
+        if (!controller.start(stored, whyNot)) std::fprintf(stderr, "gpsdesk: %s\n", whyNot.text().c_str());
+    });
 }
 
 }  // namespace qtplatform

@@ -36,6 +36,12 @@ public:
     SourceSettingsPane(CorrectionsController& controller, platform::Preferences& preferences,
                        SerialPortSource serialPort, QWidget* parent = nullptr);
 
+    // Corrections chosen earlier start with the program once its loop runs (the secret store
+    // may ask to be unlocked), unless the command line started some first. A failure goes to
+    // standard error. context: the object whose life bounds the wait.
+    static void startStoredCorrections(CorrectionsController& controller, platform::Preferences& preferences,
+                                       QObject* context);
+
     // Saves the fields, keeps a typed password, and (re)starts the corrections; false when a
     // field is wrong (the note says why, nothing is saved).
     bool apply();
