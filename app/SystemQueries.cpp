@@ -2,9 +2,8 @@
 #include "app/SystemQueries.h"
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
-
-#include <unistd.h>
 
 #include "platform/Services.h"
 #include "platform/TextField.h"
@@ -59,7 +58,9 @@ std::FILE* SystemQueries::fopen(const std::string& path, const std::string& mode
     const std::string folder = slash == 0 ? "/" : trimmed.substr(0, slash);
     const std::string name = trimmed.substr(slash + 1);
     if (name.empty()) return nullptr;
-    if (chdir(folder.c_str()) != 0) return nullptr;
+    std::error_code failed;
+    std::filesystem::current_path(folder, failed);
+    if (failed) return nullptr;
     return std::fopen(name.c_str(), mode.c_str());
 }
 

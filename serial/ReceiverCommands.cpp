@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "serial/ReceiverCommands.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -28,18 +29,21 @@ std::string_view lineText(const ByteBuffer& line)
 
 // The integer value of a rate text the way a text-to-integer conversion reads it: leading
 // blanks, an optional sign, then digits up to the first other character; 0 when none.
+// Clamped to 32 bits either way.
 long rateValue(const std::string& rate)
 {
-    std::size_t i = 0;
-    while (i < rate.size() && (rate[i] == ' ' || rate[i] == '\t' || rate[i] == '\n')) ++i;
-    bool negative = false;
-    if (i < rate.size() && (rate[i] == '+' || rate[i] == '-')) negative = rate[i++] == '-';
-    long value = 0;
-    for (; i < rate.size() && rate[i] >= '0' && rate[i] <= '9'; ++i) {
-        value = value * 10 + (rate[i] - '0');
-        if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
-    }
-    return negative ? -value : value;
+    constexpr long long kLargest = 0x7FFFFFFF;
+    std::size_t i = rate.find_first_not_of(" \t\n");
+    if (i == std::string::npos) return 0;
+    const bool negative = rate[i] == '-';
+    if (rate[i] == '+' || negative) ++i;
+    // The sign is taken above: from_chars would take a second one.
+    if (i == rate.size() || rate[i] < '0' || rate[i] > '9') return 0;
+    long long value = 0;
+    const auto [end, error] = std::from_chars(rate.data() + i, rate.data() + rate.size(), value);
+    (void)end;
+    if (error == std::errc::result_out_of_range || value > kLargest) value = kLargest;
+    return static_cast<long>(negative ? -value : value);
 }
 
 void appendBigEndian16(ByteBuffer& buffer, std::uint16_t value)

@@ -131,6 +131,18 @@ TEST_F(ReceiverCommandsTest, Message129CarriesTheRateAsSixteenBits)
     EXPECT_EQ(payload[23], 0x00);
     EXPECT_EQ(ReceiverCommands::switchToNmeaPayload(" 9600x")[22], 0x25);  // leading blank, trailing junk
     EXPECT_EQ(ReceiverCommands::switchToNmeaPayload("")[23], 0x00);
+    // Read as the C library's text-to-integer conversion reads it, clamped to 32 bits, then
+    // cut to the message's 16.
+    const auto rateField = [](const std::string& rate) {
+        const ByteBuffer bytes = ReceiverCommands::switchToNmeaPayload(rate);
+        return (bytes[22] << 8) | bytes[23];
+    };
+    EXPECT_EQ(rateField("+4800"), 4800);
+    EXPECT_EQ(rateField("\t\n38400 Bd"), 38400);
+    EXPECT_EQ(rateField("-1"), 0xFFFF);
+    EXPECT_EQ(rateField("+-5"), 0);
+    EXPECT_EQ(rateField("99999999999999999999"), 0xFFFF);  // 0x7FFFFFFF, cut
+    EXPECT_EQ(rateField("Automatic"), 0);
 }
 
 TEST_F(ReceiverCommandsTest, NothingIsWrittenWithoutAnOpenPort)
