@@ -94,14 +94,18 @@ std::string ackFrame()
     return frame;
 }
 
-using ReceiverReaderSourceTest = harness::ControllerTest;
+class ReceiverReaderSourceTest : public harness::ControllerTest {
+protected:
+    // The reader thread takes from it until TearDown stops the reader: a fixture member, so
+    // that it outlives the thread, also when a test ends early.
+    CorrectionQueue corrections;
+};
 
 TEST_F(ReceiverReaderSourceTest, TcpSourceIsReadWrittenWholeAndConnectedAgainWhenItComesBack)
 {
     Server server;
     ASSERT_NE(server.port, 0);
     const std::string name = "tcp://127.0.0.1:" + std::to_string(server.port);
-    CorrectionQueue corrections;
     std::vector<binary::UbxRecord> ubx;
     controller().setSource(name);
     controller().setCorrections(&corrections);
