@@ -77,7 +77,7 @@ void ReceiverTestFeed::apply(const ReceiverState& state, const SentenceRecord& r
     m_test.sentence(now);
     if (changes & ReceiverState::kSatellites) m_freshSky = true;
     if (m_freshSky && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed))) {
-        const auto inView = state.satellites();
+        const auto inView = state.satellitesWithoutSignals();
         m_test.satellites(now, inView);
     }
     if (state.speedKnots()) m_lastSpeedKnots = *state.speedKnots();

@@ -219,7 +219,7 @@ ReceiverState::Changes ReceiverState::apply(const GSV& gsv, double nowSeconds)
         satellite.elevationDegrees = block.elevationDegrees;
         satellite.azimuthDegrees = block.azimuthDegrees;
         satellite.order = static_cast<std::uint32_t>(4 * (gsv.number - 1)) + block.position;
-        satellite.lastSeen = nowSeconds;
+        seen(satellite, nowSeconds);
         // A stream of one signal id (NMEA 4.10) reports that signal of each of its satellites;
         // the streams of one cycle merge into one satellite with a signal each.
         const std::optional<std::int32_t> sigId =
@@ -253,13 +253,26 @@ ReceiverState::Changes ReceiverState::apply(const GSV& gsv, double nowSeconds)
     return changes | expire(nowSeconds);
 }
 
+void ReceiverState::seen(Tracked& tracked, double nowSeconds)
+{
+    tracked.lastSeen = nowSeconds;
+    m_nextExpiry = std::min(m_nextExpiry, nowSeconds + kSatelliteLifetimeSeconds);
+}
+
 ReceiverState::Changes ReceiverState::expire(double nowSeconds)
 {
-    const auto before = m_satellites.size();
-    std::erase_if(m_satellites, [&](const auto& entry) {
-        return nowSeconds - entry.second.lastSeen > kSatelliteLifetimeSeconds;
-    });
-    Changes changes = m_satellites.size() != before ? Changes{kSatellites} : Changes{0};
+    Changes changes = 0;
+    // A NaN clock is never "before" anything: the walk below then decides, as it always did.
+    if (!(nowSeconds <= m_nextExpiry)) {
+        const auto before = m_satellites.size();
+        std::erase_if(m_satellites, [&](const auto& entry) {
+            return nowSeconds - entry.second.lastSeen > kSatelliteLifetimeSeconds;
+        });
+        if (m_satellites.size() != before) changes |= kSatellites;
+        m_nextExpiry = std::numeric_limits<double>::infinity();
+        for (const auto& [key, tracked] : m_satellites)
+            m_nextExpiry = std::min(m_nextExpiry, tracked.lastSeen + kSatelliteLifetimeSeconds);
+    }
     // A receiver told to stop NAV-SIG leaves its last signals behind, not shown for ever.
     if (!m_ubxSignals.empty() && nowSeconds - m_ubxSignalsSeen > kSatelliteLifetimeSeconds) {
         m_ubxSignals.clear();
@@ -317,33 +330,49 @@ std::vector<SignalInView> ReceiverState::signalsOf(const Key& key, const Tracked
 
 std::vector<SatelliteInView> ReceiverState::satellites() const
 {
-    std::vector<std::pair<std::uint32_t, SatelliteInView>> ordered;
+    return satellitesInOrder(true);
+}
+
+std::vector<SatelliteInView> ReceiverState::satellitesWithoutSignals() const
+{
+    return satellitesInOrder(false);
+}
+
+std::vector<SatelliteInView> ReceiverState::satellitesInOrder(bool withSignals) const
+{
+    // By constellation, then as the receiver last listed them; the map's own order (by
+    // number) settles ties. The entries are sorted, not the satellites, which are built once.
+    using Entry = std::pair<Key, const Tracked*>;
+    std::vector<Entry> ordered;
     ordered.reserve(m_satellites.size());
-    for (const auto& [key, tracked] : m_satellites) {
-        SatelliteInView satellite;
-        satellite.constellation = key.first;
-        satellite.svid = key.second;
-        satellite.elevationDegrees = tracked.elevationDegrees;
-        satellite.azimuthDegrees = tracked.azimuthDegrees;
-        satellite.health = tracked.health;
-        satellite.quality = tracked.quality;
-        satellite.usedInFix = used(key);
-        satellite.signalList = signalsOf(key, tracked, satellite.usedInFix);
-        const auto stronger = [&satellite](const std::optional<std::int32_t>& snr) {
-            if (snr && (!satellite.snrDbHz || *snr > *satellite.snrDbHz)) satellite.snrDbHz = snr;
-        };
-        for (const Report& report : tracked.reports) stronger(report.snrDbHz);
-        for (const SignalInView& signal : satellite.signalList) stronger(signal.snrDbHz);
-        ordered.emplace_back(tracked.order, std::move(satellite));
-    }
-    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
-        if (a.second.constellation != b.second.constellation)
-            return a.second.constellation < b.second.constellation;
-        return a.first < b.first;
+    for (const auto& [key, tracked] : m_satellites) ordered.emplace_back(key, &tracked);
+    std::stable_sort(ordered.begin(), ordered.end(), [](const Entry& a, const Entry& b) {
+        if (a.first.first != b.first.first) return a.first.first < b.first.first;
+        return a.second->order < b.second->order;
     });
     std::vector<SatelliteInView> result;
     result.reserve(ordered.size());
-    for (auto& entry : ordered) result.push_back(std::move(entry.second));
+    for (const auto& [key, tracked] : ordered) {
+        SatelliteInView& satellite = result.emplace_back();
+        satellite.constellation = key.first;
+        satellite.svid = key.second;
+        satellite.elevationDegrees = tracked->elevationDegrees;
+        satellite.azimuthDegrees = tracked->azimuthDegrees;
+        satellite.health = tracked->health;
+        satellite.quality = tracked->quality;
+        satellite.usedInFix = used(key);
+        const auto stronger = [&satellite](const std::optional<std::int32_t>& snr) {
+            if (snr && (!satellite.snrDbHz || *snr > *satellite.snrDbHz)) satellite.snrDbHz = snr;
+        };
+        // The GSV streams' signals are made of these reports, so their strongest is here too.
+        for (const Report& report : tracked->reports) stronger(report.snrDbHz);
+        if (withSignals) {
+            satellite.signalList = signalsOf(key, *tracked, satellite.usedInFix);
+            for (const SignalInView& signal : satellite.signalList) stronger(signal.snrDbHz);
+        } else if (const auto ubx = m_ubxSignals.find(key); ubx != m_ubxSignals.end()) {
+            for (const SignalInView& signal : ubx->second) stronger(signal.snrDbHz);
+        }
+    }
     return result;
 }
 

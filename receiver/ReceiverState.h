@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <string>
@@ -123,6 +124,9 @@ public:
 
     // Every satellite in view, by constellation, then in the order the receiver lists them.
     std::vector<SatelliteInView> satellites() const;
+    // The same without each satellite's signal list (its strongest signal is still in
+    // snrDbHz): for the receiver test, which takes the sky at every GSV cycle's end.
+    std::vector<SatelliteInView> satellitesWithoutSignals() const;
     std::size_t satellitesInView() const { return m_satellites.size(); }
     std::size_t satellitesUsed() const;
 
@@ -173,6 +177,8 @@ private:
     bool used(const Key& key) const;
     // The signals of one satellite: NAV-SIG's where it came, else those of the GSV streams.
     std::vector<SignalInView> signalsOf(const Key& key, const Tracked& tracked, bool usedInFix) const;
+    std::vector<SatelliteInView> satellitesInOrder(bool withSignals) const;
+    void seen(Tracked& tracked, double nowSeconds);
 
     std::optional<UtcTime> m_time;
     std::optional<UtcDate> m_date;
@@ -187,6 +193,9 @@ private:
     std::optional<float> m_altitudeMeters;
     std::optional<float> m_pdop, m_hdop, m_vdop;
     std::map<Key, Tracked> m_satellites;
+    // No satellite can expire before this time (the oldest lastSeen plus the lifetime), so
+    // expire(), called for every sentence, walks the satellites only when one may be due.
+    double m_nextExpiry = std::numeric_limits<double>::infinity();
     std::map<Group, Cycle> m_cycles;
     std::map<Constellation, std::vector<std::int32_t>> m_used;  // sorted svids
     std::map<Key, std::vector<SignalInView>> m_ubxSignals;     // the last NAV-SIG

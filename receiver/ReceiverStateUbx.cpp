@@ -124,7 +124,7 @@ ReceiverState::Changes ReceiverState::applyUbx(const binary::UbxNavSat& sat, dou
         if (s.health != binary::UbxHealth::Unknown) tracked.health = static_cast<std::int32_t>(s.health);
         tracked.quality = s.quality;
         tracked.order = order++;
-        tracked.lastSeen = nowSeconds;
+        seen(tracked, nowSeconds);
         satellites[{*system, s.svId}] = std::move(tracked);
         if (s.used) used[*system].push_back(s.svId);
     }

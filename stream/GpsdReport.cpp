@@ -15,12 +15,32 @@ namespace {
 
 constexpr double kMetersPerSecondPerKnot = 1852.0 / 3600.0;
 
-void appendNumber(std::string& out, const char* name, const char* format, double value)
+// Numbers in reports go through to_chars, which writes what printf writes in the C locale
+// ("%.*f" rounds the same exact binary value), without printf's cost: TPV and SKY reports
+// are written every receiver cycle.
+void appendFixed(std::string& out, double value, int decimals)
+{
+    char digits[352];  // the widest double with decimals to spare
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+    out.append(digits, error == std::errc() ? end : digits);
+}
+
+void appendInteger(std::string& out, long long value, int width = 0)
+{
+    char digits[24];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+    if (error != std::errc()) return;
+    const auto length = static_cast<int>(end - digits);
+    if (value >= 0 && length < width) out.append(static_cast<std::size_t>(width - length), '0');
+    out.append(digits, end);
+}
+
+void appendNumber(std::string& out, const char* name, int decimals, double value)
 {
     out += ",\"";
     out += name;
     out += "\":";
-    out += formatText(format, value);
+    appendFixed(out, value, decimals);
 }
 
 // A number, or null for none (JSON has no NaN).
@@ -69,10 +89,10 @@ std::string rtcm3(const binary::Rtcm3Decoded& message, std::size_t length)
             out += ",\"system\":[" + systems + "]";
             out += base->referenceStation ? ",\"refstation\":true" : ",\"refstation\":false";
             out += base->singleOscillator ? ",\"sro\":true" : ",\"sro\":false";
-            appendNumber(out, "x", "%.4f", base->ecefXM);
-            appendNumber(out, "y", "%.4f", base->ecefYM);
-            appendNumber(out, "z", "%.4f", base->ecefZM);
-            if (base->antennaHeightM) appendNumber(out, "h", "%.4f", *base->antennaHeightM);
+            appendNumber(out, "x", 4, base->ecefXM);
+            appendNumber(out, "y", 4, base->ecefYM);
+            appendNumber(out, "z", 4, base->ecefZM);
+            if (base->antennaHeightM) appendNumber(out, "h", 4, *base->antennaHeightM);
         }
     }
     return out + "}";
@@ -124,61 +144,75 @@ std::string tpv(const ReceiverState& state)
         // minute, the hour and perhaps the date. The small allowance keeps a sent "59.999"
         // (59.99899... as a double) at 999.
         const auto millis = static_cast<long long>(std::floor(time.seconds * 1000.0 + 1e-6));
-        out += formatText(",\"time\":\"%04u-%02u-%02uT%02u:%02u:%02lld.%03lldZ\"",
-                          unsigned{date.year}, unsigned{date.month}, unsigned{date.day},
-                          unsigned{time.hours}, unsigned{time.minutes}, millis / 1000,
-                          millis % 1000);
+        out += ",\"time\":\"";
+        appendInteger(out, date.year, 4);
+        out += '-';
+        appendInteger(out, date.month, 2);
+        out += '-';
+        appendInteger(out, date.day, 2);
+        out += 'T';
+        appendInteger(out, time.hours, 2);
+        out += ':';
+        appendInteger(out, time.minutes, 2);
+        out += ':';
+        appendInteger(out, millis / 1000, 2);
+        out += '.';
+        appendInteger(out, millis % 1000, 3);
+        out += "Z\"";
     }
     const int mode = state.mode();
-    out += formatText(",\"mode\":%d", mode);
+    out += ",\"mode\":";
+    appendInteger(out, mode);
     if (mode >= 2 && state.position()) {
-        appendNumber(out, "lat", "%.9f", state.position()->latitudeDegrees);
-        appendNumber(out, "lon", "%.9f", state.position()->longitudeDegrees);
+        appendNumber(out, "lat", 9, state.position()->latitudeDegrees);
+        appendNumber(out, "lon", 9, state.position()->longitudeDegrees);
     }
     if (mode == 3 && state.altitudeMeters())
-        appendNumber(out, "altMSL", "%.3f", *state.altitudeMeters());
+        appendNumber(out, "altMSL", 3, *state.altitudeMeters());
     if (mode >= 2 && state.speedKnots())
-        appendNumber(out, "speed", "%.3f", *state.speedKnots() * kMetersPerSecondPerKnot);
+        appendNumber(out, "speed", 3, *state.speedKnots() * kMetersPerSecondPerKnot);
     if (mode >= 2 && state.courseDegrees())
-        appendNumber(out, "track", "%.4f", *state.courseDegrees());
+        appendNumber(out, "track", 4, *state.courseDegrees());
     const std::optional<std::int32_t> status = state.status();
-    if (status && mode >= 2) out += formatText(",\"status\":%d", *status);
+    if (status && mode >= 2) {
+        out += ",\"status\":";
+        appendInteger(out, *status);
+    }
     if (mode == 3 && state.altitudeEllipsoidMeters()) {
-        appendNumber(out, "altHAE", "%.4f", *state.altitudeEllipsoidMeters());
+        appendNumber(out, "altHAE", 4, *state.altitudeEllipsoidMeters());
         if (state.altitudeMeters())
-            appendNumber(out, "geoidSep", "%.3f",
+            appendNumber(out, "geoidSep", 3,
                          *state.altitudeEllipsoidMeters() - static_cast<double>(*state.altitudeMeters()));
     } else if (mode == 3 && state.altitudeMeters() && state.geoidSeparationMeters()) {
         // NMEA gives the height above the geoid and the geoid's height: gpsd adds them.
-        appendNumber(out, "altHAE", "%.4f",
+        appendNumber(out, "altHAE", 4,
                      static_cast<double>(*state.altitudeMeters()) + static_cast<double>(*state.geoidSeparationMeters()));
-        appendNumber(out, "geoidSep", "%.3f", static_cast<double>(*state.geoidSeparationMeters()));
+        appendNumber(out, "geoidSep", 3, static_cast<double>(*state.geoidSeparationMeters()));
     }
     // Only a fix that uses corrections has a correction age and station; a receiver without
     // them often fills the station field with zeros.
     if (mode >= 2 && status && *status >= 2 && *status <= 4) {
-        if (state.dgpsAgeSeconds()) appendNumber(out, "dgpsAge", "%.1f", *state.dgpsAgeSeconds());
-        if (state.dgpsStation()) out += formatText(",\"dgpsSta\":%d", *state.dgpsStation());
+        if (state.dgpsAgeSeconds()) appendNumber(out, "dgpsAge", 1, *state.dgpsAgeSeconds());
+        if (state.dgpsStation()) {
+            out += ",\"dgpsSta\":";
+            appendInteger(out, *state.dgpsStation());
+        }
     }
-    if (mode >= 2 && state.horizontalErrorMeters()) appendNumber(out, "eph", "%.3f", *state.horizontalErrorMeters());
-    if (mode == 3 && state.verticalErrorMeters()) appendNumber(out, "epv", "%.3f", *state.verticalErrorMeters());
+    if (mode >= 2 && state.horizontalErrorMeters()) appendNumber(out, "eph", 3, *state.horizontalErrorMeters());
+    if (mode == 3 && state.verticalErrorMeters()) appendNumber(out, "epv", 3, *state.verticalErrorMeters());
     return out + "}";
 }
 
 std::string sky(const ReceiverState& state)
 {
     std::string out = "{\"class\":\"SKY\"";
-    if (state.hdop()) appendNumber(out, "hdop", "%.2f", *state.hdop());
-    if (state.vdop()) appendNumber(out, "vdop", "%.2f", *state.vdop());
-    if (state.pdop()) appendNumber(out, "pdop", "%.2f", *state.pdop());
+    if (state.hdop()) appendNumber(out, "hdop", 2, *state.hdop());
+    if (state.vdop()) appendNumber(out, "vdop", 2, *state.vdop());
+    if (state.pdop()) appendNumber(out, "pdop", 2, *state.pdop());
     const std::vector<SatelliteInView> satellites = state.satellites();
-    // Integers go through to_chars: a SKY report is written every cycle, and printf with a
-    // locale switch per field was most of headless's cost.
     const auto field = [&out](const char* name, long long value) {
         out += name;
-        char digits[24];
-        const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
-        out.append(digits, error == std::errc() ? end : digits);
+        appendInteger(out, value);
     };
     field(",\"nSat\":", static_cast<long long>(satellites.size()));
     field(",\"uSat\":", static_cast<long long>(state.satellitesUsed()));
