@@ -192,7 +192,9 @@ int runHeadless(const ProgramOptions& options, const std::optional<std::string>&
 
     // A read at full speed brings tens of kilobytes of reports; a buffer that holds them
     // keeps the flush after each read to one write. Nothing has gone to stdout yet.
-    std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 16);
+    // (The C library takes the size only with a buffer of ours.)
+    static char reportBuffer[std::size_t{1} << 16];
+    std::setvbuf(stdout, reportBuffer, _IOFBF, sizeof reportBuffer);
     HeadlessSession session(
         [](const std::string& line) {
             std::fputs(line.c_str(), stdout);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "quality/ReceiverTestFeed.h"
 
+#include <limits>
 #include <type_traits>
 #include <variant>
 
@@ -55,15 +56,22 @@ void ReceiverTestFeed::connected(double now)
 {
     m_lastEpoch.reset();
     m_lastSpeedKnots = 0.0f;
-    m_freshSky = false;
+    forgetSky();
     m_test.started(now, RunStart::Connect);
 }
 
 void ReceiverTestFeed::restarted(double now, RunStart why)
 {
     m_lastEpoch.reset();
-    m_freshSky = false;
+    forgetSky();
     m_test.started(now, why);
+}
+
+void ReceiverTestFeed::forgetSky()
+{
+    m_freshSky = false;
+    m_skyPending = false;
+    m_skyTakenAt = -std::numeric_limits<double>::infinity();
 }
 
 void ReceiverTestFeed::disconnected(double now)
@@ -76,9 +84,19 @@ void ReceiverTestFeed::apply(const ReceiverState& state, const SentenceRecord& r
 {
     m_test.sentence(now);
     if (changes & ReceiverState::kSatellites) m_freshSky = true;
-    if (m_freshSky && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed))) {
-        const auto inView = state.satellitesWithoutSignals();
-        m_test.satellites(now, inView);
+    // A receiver ends a GSV stream and sends a GSA for each system, all within a few
+    // milliseconds: the first change of such a run is taken at once, the rest together at
+    // the first sentence after the run (or the next change half a second on), so that a
+    // cycle costs one or two looks at the sky instead of one per stream.
+    const bool skyChanged = m_freshSky && (changes & (ReceiverState::kSatellites | ReceiverState::kUsed));
+    const bool soonAfter = now >= m_skyTakenAt && now - m_skyTakenAt < kSkyGatherSeconds;
+    if (skyChanged && soonAfter) {
+        m_skyPending = true;
+    } else if (skyChanged || m_skyPending) {
+        state.satellitesInto(m_sky, false);
+        m_test.satellites(now, m_sky);
+        m_skyTakenAt = now;
+        m_skyPending = false;
     }
     if (state.speedKnots()) m_lastSpeedKnots = *state.speedKnots();
     const int dimension = dimensionAfter(state, record);

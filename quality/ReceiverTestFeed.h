@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
+#include <limits>
 #include <optional>
+#include <vector>
 
 #include "receiver/ReceiverState.h"
 #include "quality/ReceiverTest.h"
@@ -31,4 +33,11 @@ private:
     // Whether a satellite cycle has ended since the connect or restart; until then the
     // state's satellites are what the receiver heard before, not what it hears now.
     bool m_freshSky = false;
+    // The sky is handed to the test at most this often while changes come in a run.
+    static constexpr double kSkyGatherSeconds = 0.5;
+    double m_skyTakenAt = -std::numeric_limits<double>::infinity();
+    bool m_skyPending = false;  // a change since then waits for the run's end
+    std::vector<SatelliteInView> m_sky;  // kept for its memory
+
+    void forgetSky();
 };

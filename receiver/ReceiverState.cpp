@@ -308,10 +308,14 @@ bool ReceiverState::used(const Key& key) const
     return used != m_used.end() && std::binary_search(used->second.begin(), used->second.end(), key.second);
 }
 
-std::vector<SignalInView> ReceiverState::signalsOf(const Key& key, const Tracked& tracked, bool usedInFix) const
+void ReceiverState::signalsOf(const Key& key, const Tracked& tracked, bool usedInFix,
+                              std::vector<SignalInView>& signals) const
 {
-    if (const auto ubx = m_ubxSignals.find(key); ubx != m_ubxSignals.end()) return ubx->second;
-    std::vector<SignalInView> signals;
+    if (const auto ubx = m_ubxSignals.find(key); ubx != m_ubxSignals.end()) {
+        signals.assign(ubx->second.begin(), ubx->second.end());
+        return;
+    }
+    signals.clear();
     for (const Report& report : tracked.reports) {
         if (!report.sigId) continue;
         auto same = std::find_if(signals.begin(), signals.end(),
@@ -325,55 +329,63 @@ std::vector<SignalInView> ReceiverState::signalsOf(const Key& key, const Tracked
         // GSA names satellites, not signals: a used satellite uses the signals it tracks.
         same->usedInFix = usedInFix && same->snrDbHz.has_value();
     }
-    return signals;
 }
 
 std::vector<SatelliteInView> ReceiverState::satellites() const
 {
-    return satellitesInOrder(true);
+    std::vector<SatelliteInView> result;
+    satellitesInto(result, true);
+    return result;
 }
 
-std::vector<SatelliteInView> ReceiverState::satellitesWithoutSignals() const
+void ReceiverState::satellitesInto(std::vector<SatelliteInView>& result, bool withSignals) const
 {
-    return satellitesInOrder(false);
-}
-
-std::vector<SatelliteInView> ReceiverState::satellitesInOrder(bool withSignals) const
-{
-    // By constellation, then as the receiver last listed them; the map's own order (by
-    // number) settles ties. The entries are sorted, not the satellites, which are built once.
+    // By constellation, then as the receiver last listed them, then by number. The entries
+    // are sorted, not the satellites, which are built once.
     using Entry = std::pair<Key, const Tracked*>;
     std::vector<Entry> ordered;
     ordered.reserve(m_satellites.size());
     for (const auto& [key, tracked] : m_satellites) ordered.emplace_back(key, &tracked);
-    std::stable_sort(ordered.begin(), ordered.end(), [](const Entry& a, const Entry& b) {
+    std::sort(ordered.begin(), ordered.end(), [](const Entry& a, const Entry& b) {
         if (a.first.first != b.first.first) return a.first.first < b.first.first;
-        return a.second->order < b.second->order;
+        if (a.second->order != b.second->order) return a.second->order < b.second->order;
+        return a.first.second < b.first.second;
     });
-    std::vector<SatelliteInView> result;
-    result.reserve(ordered.size());
-    for (const auto& [key, tracked] : ordered) {
-        SatelliteInView& satellite = result.emplace_back();
+    // Each kept entry is filled in place, so that its signal list's memory is used again.
+    result.resize(ordered.size());
+    // The used numbers of the constellation at hand: the entries come by constellation.
+    std::optional<Constellation> usedOf;
+    const std::vector<std::int32_t>* usedNumbers = nullptr;
+    for (std::size_t i = 0; i < ordered.size(); ++i) {
+        const auto& [key, tracked] = ordered[i];
+        if (usedOf != key.first) {
+            usedOf = key.first;
+            const auto found = m_used.find(key.first);
+            usedNumbers = found == m_used.end() ? nullptr : &found->second;
+        }
+        SatelliteInView& satellite = result[i];
         satellite.constellation = key.first;
         satellite.svid = key.second;
         satellite.elevationDegrees = tracked->elevationDegrees;
         satellite.azimuthDegrees = tracked->azimuthDegrees;
+        satellite.snrDbHz.reset();
         satellite.health = tracked->health;
         satellite.quality = tracked->quality;
-        satellite.usedInFix = used(key);
+        satellite.usedInFix = usedNumbers && std::binary_search(usedNumbers->begin(), usedNumbers->end(), key.second);
         const auto stronger = [&satellite](const std::optional<std::int32_t>& snr) {
             if (snr && (!satellite.snrDbHz || *snr > *satellite.snrDbHz)) satellite.snrDbHz = snr;
         };
         // The GSV streams' signals are made of these reports, so their strongest is here too.
         for (const Report& report : tracked->reports) stronger(report.snrDbHz);
         if (withSignals) {
-            satellite.signalList = signalsOf(key, *tracked, satellite.usedInFix);
+            signalsOf(key, *tracked, satellite.usedInFix, satellite.signalList);
             for (const SignalInView& signal : satellite.signalList) stronger(signal.snrDbHz);
-        } else if (const auto ubx = m_ubxSignals.find(key); ubx != m_ubxSignals.end()) {
-            for (const SignalInView& signal : ubx->second) stronger(signal.snrDbHz);
+        } else {
+            satellite.signalList.clear();
+            if (const auto ubx = m_ubxSignals.find(key); ubx != m_ubxSignals.end())
+                for (const SignalInView& signal : ubx->second) stronger(signal.snrDbHz);
         }
     }
-    return result;
 }
 
 std::size_t ReceiverState::satellitesUsed() const

@@ -124,9 +124,10 @@ public:
 
     // Every satellite in view, by constellation, then in the order the receiver lists them.
     std::vector<SatelliteInView> satellites() const;
-    // The same without each satellite's signal list (its strongest signal is still in
-    // snrDbHz): for the receiver test, which takes the sky at every GSV cycle's end.
-    std::vector<SatelliteInView> satellitesWithoutSignals() const;
+    // satellites() into a vector kept by the caller, whose memory is used again: for the
+    // reports written every cycle. Without signals, each signal list is left empty (the
+    // strongest signal is still in snrDbHz): the receiver test needs no more.
+    void satellitesInto(std::vector<SatelliteInView>& into, bool withSignals = true) const;
     std::size_t satellitesInView() const { return m_satellites.size(); }
     std::size_t satellitesUsed() const;
 
@@ -176,8 +177,7 @@ private:
     Changes takeUbxTime(const binary::UbxTimeOfDay& time, const std::optional<binary::UbxDate>& date);
     bool used(const Key& key) const;
     // The signals of one satellite: NAV-SIG's where it came, else those of the GSV streams.
-    std::vector<SignalInView> signalsOf(const Key& key, const Tracked& tracked, bool usedInFix) const;
-    std::vector<SatelliteInView> satellitesInOrder(bool withSignals) const;
+    void signalsOf(const Key& key, const Tracked& tracked, bool usedInFix, std::vector<SignalInView>& into) const;
     void seen(Tracked& tracked, double nowSeconds);
 
     std::optional<UtcTime> m_time;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "stream/GpsdReport.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <string_view>
 #include <system_error>
 
 #include "base/FormatText.h"
@@ -34,6 +37,27 @@ void appendInteger(std::string& out, long long value, int width = 0)
     if (value >= 0 && length < width) out.append(static_cast<std::size_t>(width - length), '0');
     out.append(digits, end);
 }
+
+// One SKY entry: at most ten names of a few letters and ten 32-bit numbers.
+class EntryText {
+public:
+    void clear() { m_end = m_text.data(); }
+    void literal(std::string_view text)
+    {
+        std::copy(text.begin(), text.end(), m_end);
+        m_end += text.size();
+    }
+    void field(std::string_view name, std::int32_t value)
+    {
+        literal(name);
+        m_end = std::to_chars(m_end, m_text.data() + m_text.size(), value).ptr;
+    }
+    std::string_view view() const { return {m_text.data(), static_cast<std::size_t>(m_end - m_text.data())}; }
+
+private:
+    std::array<char, 256> m_text{};
+    char* m_end = m_text.data();
+};
 
 void appendNumber(std::string& out, const char* name, int decimals, double value)
 {
@@ -209,37 +233,42 @@ std::string sky(const ReceiverState& state)
     if (state.hdop()) appendNumber(out, "hdop", 2, *state.hdop());
     if (state.vdop()) appendNumber(out, "vdop", 2, *state.vdop());
     if (state.pdop()) appendNumber(out, "pdop", 2, *state.pdop());
-    const std::vector<SatelliteInView> satellites = state.satellites();
-    const auto field = [&out](const char* name, long long value) {
-        out += name;
-        appendInteger(out, value);
-    };
-    field(",\"nSat\":", static_cast<long long>(satellites.size()));
-    field(",\"uSat\":", static_cast<long long>(state.satellitesUsed()));
+    // Kept from report to report: each satellite's signal list keeps its memory.
+    static thread_local std::vector<SatelliteInView> satellites;
+    state.satellitesInto(satellites);
+    std::size_t entries = 0;
+    for (const SatelliteInView& satellite : satellites) entries += std::max<std::size_t>(satellite.signalList.size(), 1);
+    out.reserve(out.size() + 64 + 120 * entries);  // about what an entry takes
+    out += ",\"nSat\":";
+    appendInteger(out, static_cast<long long>(satellites.size()));
+    out += ",\"uSat\":";
+    appendInteger(out, std::count_if(satellites.begin(), satellites.end(),
+                                     [](const SatelliteInView& satellite) { return satellite.usedInFix; }));
     out += ",\"satellites\":[";
-    bool first = true;
     // One entry per satellite, or as gpsd one per signal where the receiver reports signals:
     // the satellite's number and place repeated, the signal's own strength, quality, health
-    // and use. sigid 0 (L1 C/A, E1, B1I) is left out as gpsd leaves it out.
+    // and use. sigid 0 (L1 C/A, E1, B1I) is left out as gpsd leaves it out. Each entry is put
+    // together on the stack and appended once.
+    EntryText text;
     const auto entry = [&](const SatelliteInView& satellite, const SignalInView* signal) {
-        out += first ? "{" : ",{";
-        first = false;
-        field("\"PRN\":", gpsdPrn(satellite.constellation, satellite.svid));
-        field(",\"gnssid\":", gpsdGnssId(satellite.constellation));
-        field(",\"svid\":", satellite.svid);
-        if (signal && signal->sigId != 0) field(",\"sigid\":", signal->sigId);
-        if (signal && signal->freqId) field(",\"freqid\":", *signal->freqId);
+        text.clear();
+        text.field(out.back() == '[' ? "{\"PRN\":" : ",{\"PRN\":", gpsdPrn(satellite.constellation, satellite.svid));
+        text.field(",\"gnssid\":", gpsdGnssId(satellite.constellation));
+        text.field(",\"svid\":", satellite.svid);
+        if (signal && signal->sigId != 0) text.field(",\"sigid\":", signal->sigId);
+        if (signal && signal->freqId) text.field(",\"freqid\":", *signal->freqId);
         // As gpsd: a place the receiver did not give is left out, not written as 0.
-        if (satellite.elevationDegrees) field(",\"el\":", *satellite.elevationDegrees);
-        if (satellite.azimuthDegrees) field(",\"az\":", *satellite.azimuthDegrees);
+        if (satellite.elevationDegrees) text.field(",\"el\":", *satellite.elevationDegrees);
+        if (satellite.azimuthDegrees) text.field(",\"az\":", *satellite.azimuthDegrees);
         const auto& snr = signal ? signal->snrDbHz : satellite.snrDbHz;
         const auto& quality = signal ? signal->quality : satellite.quality;
         const auto& health = signal ? signal->health : satellite.health;
-        if (snr) field(",\"ss\":", *snr);
-        if (quality) field(",\"qual\":", *quality);
-        if (health) field(",\"health\":", *health);
+        if (snr) text.field(",\"ss\":", *snr);
+        if (quality) text.field(",\"qual\":", *quality);
+        if (health) text.field(",\"health\":", *health);
         const bool used = signal ? signal->usedInFix : satellite.usedInFix;
-        out += used ? ",\"used\":true}" : ",\"used\":false}";
+        text.literal(used ? ",\"used\":true}" : ",\"used\":false}");
+        out.append(text.view());
     };
     for (const SatelliteInView& satellite : satellites) {
         if (satellite.signalList.empty()) entry(satellite, nullptr);

@@ -11,6 +11,19 @@
 #include "nmea/SentenceFields.h"
 #include "nmea/SentenceTable.h"
 
+namespace {
+
+// The bytes up to the first NUL, with one NUL after them.
+ByteBuffer untilNul(ByteBuffer bytes)
+{
+    const auto nul = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
+    bytes.erase(nul, bytes.end());
+    bytes.push_back(0);
+    return bytes;
+}
+
+}  // namespace
+
 LineResult SentencePipeline::take(ByteBuffer raw)
 {
     if (m_tap) m_tap->lineReceived(raw);
@@ -33,7 +46,7 @@ LineResult SentencePipeline::take(ByteBuffer raw)
     }
     if (!NMEA::checkSumValid(raw)) return result;
     if (m_tap) m_tap->sentenceAccepted(raw);
-    LineResult decoded = verified(raw);
+    LineResult decoded = verified(std::move(raw));
     // Only a checksum vouches for a sentence shorter than its full form.
     if (!checksummed && decoded.kind == LineResult::Kind::Decoded) {
         const auto fields = SentenceFields::split(decoded.line);
@@ -53,28 +66,30 @@ LineResult SentencePipeline::decodeText(std::string_view text)
     raw.push_back('\r');
     raw.push_back(0);
     if (!NMEA::checkSumValid(raw)) return LineResult{};
-    return verified(raw);
+    return verified(std::move(raw));
 }
 
-LineResult SentencePipeline::verified(const ByteBuffer& sentence)
+LineResult SentencePipeline::verified(ByteBuffer sentence)
 {
     if (sentence.size() > 1 && sentence[1] == 'P') {
         LineResult result;
         result.kind = LineResult::Kind::Proprietary;
-        const auto end = std::find(sentence.begin(), sentence.end(), std::uint8_t{0});
-        result.line.assign(sentence.begin(), end);
-        result.line.push_back(0);
+        result.line = untilNul(std::move(sentence));
         return result;
     }
-    return decodeVerified(sentence);
+    return decodeOwned(std::move(sentence));
 }
 
 LineResult SentencePipeline::decodeVerified(const ByteBuffer& sentence)
 {
+    return decodeOwned(sentence);
+}
+
+// The sentence's bytes become the result's line (cut after its NUL), not a copy of them.
+LineResult SentencePipeline::decodeOwned(ByteBuffer sentence)
+{
     LineResult result;
-    const auto nul = std::find(sentence.begin(), sentence.end(), std::uint8_t{0});
-    result.line.assign(sentence.begin(), nul);
-    result.line.push_back(0);
+    result.line = untilNul(std::move(sentence));
     const std::optional<SentenceFields> fields = SentenceFields::split(result.line);
     result.sentenceKind = fields ? sentenceKind(fields->type()) : nullptr;
     if (!result.sentenceKind || !result.sentenceKind->decode) {

@@ -94,7 +94,8 @@ public:
 
 private:
     // A verified sentence: a maker's own is passed on undecoded, the rest decoded.
-    static LineResult verified(const ByteBuffer& sentence);
+    static LineResult verified(ByteBuffer sentence);
+    static LineResult decodeOwned(ByteBuffer sentence);
 
     void takeFrames(std::vector<LineResult>& out);
 

@@ -162,6 +162,47 @@ TEST(ReceiverState, SatellitesNotReportedForTenSecondsAreDropped)
     EXPECT_EQ(state.satellitesInView(), 2u);
     EXPECT_TRUE(feed(state, "$GPGSV,1,1,01,01,40,083,46", 10.5) & ReceiverState::kSatellites);
     EXPECT_EQ(inView(state), (SatelliteSet{{0, 1}}));
+
+    // Asked at every sentence, each goes at its own time, not before and not later; one
+    // seen again (GPS 1 at 12) keeps its place past the time it was first due.
+    feed(state, "$GAGSV,1,1,01,11,30,300,33", 10.6);
+    feed(state, "$GPGSV,1,1,01,01,40,083,46", 12.0);
+    for (double now = 12.0; now <= 20.6; now += 0.05) EXPECT_EQ(state.expire(now), 0u) << now;
+    EXPECT_TRUE(state.expire(20.61) & ReceiverState::kSatellites);
+    EXPECT_EQ(inView(state), (SatelliteSet{{0, 1}}));
+    EXPECT_EQ(state.expire(22.0), 0u);
+    EXPECT_TRUE(state.expire(22.01) & ReceiverState::kSatellites);
+    EXPECT_EQ(state.satellitesInView(), 0u);
+}
+
+// The reports' sky, built into a kept vector, is the same as a new one, whatever the vector
+// held before: more satellites, signal lists, strengths.
+TEST(ReceiverState, TheSkyBuiltIntoAKeptVectorIsTheSkyBuiltAnew)
+{
+    ReceiverState state;
+    feed(state, "$GPGSV,1,1,03,01,40,083,46,02,10,100,30,03,20,200,35,1", 0.0);
+    feed(state, "$GPGSV,1,1,03,01,40,083,41,02,10,100,,03,20,200,33,6", 0.0);
+    feed(state, "$GPGSA,A,3,01,02,,,,,,,,,,,1.8,1.0,1.5", 0.0);
+    std::vector<SatelliteInView> kept;
+    state.satellitesInto(kept);
+    ASSERT_EQ(kept.size(), 3u);
+    ASSERT_EQ(kept[0].signalList.size(), 2u);
+
+    feed(state, "$GPGSV,1,1,01,02,10,100,,1", 0.5);
+    feed(state, "$GPGSV,1,1,01,02,10,100,,6", 0.5);
+    feed(state, "$GPGSA,A,3,,,,,,,,,,,,,1.8,1.0,1.5", 0.5);
+    state.satellitesInto(kept);
+    const std::vector<SatelliteInView> anew = state.satellites();
+    ASSERT_EQ(kept.size(), anew.size());
+    for (std::size_t i = 0; i < anew.size(); ++i) {
+        EXPECT_EQ(kept[i].svid, anew[i].svid);
+        EXPECT_EQ(kept[i].snrDbHz, anew[i].snrDbHz);
+        EXPECT_EQ(kept[i].usedInFix, anew[i].usedInFix);
+        EXPECT_EQ(kept[i].signalList, anew[i].signalList);
+    }
+    EXPECT_FALSE(kept[0].snrDbHz.has_value());
+    state.satellitesInto(kept, false);
+    EXPECT_TRUE(kept[0].signalList.empty());
 }
 
 TEST(ReceiverState, NoTwelveSatelliteLimit)

@@ -129,3 +129,32 @@ TEST(ReceiverTestFeedTest, ASpeedAfterThePositionStillTellsMovingFromStandingSti
     ASSERT_TRUE(summary);
     EXPECT_TRUE(summary->moving);
 }
+
+// Four systems' streams end and their GSAs come within one cycle: the sky is taken at the
+// first change and once more after the run, each time whole, and nothing of it is lost.
+TEST(ReceiverTestFeedTest, ASkyRunIsTakenOnceAtItsStartAndOnceAtItsEnd)
+{
+    Pipeline p;
+    p.controller.connected(0.0);
+    const auto samplesAt = [&](double time) {
+        std::size_t count = 0;
+        const auto& samples = p.test.signalHistory().samples();
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            if (samples[i].timeSeconds == time) ++count;
+        return count;
+    };
+    p.body("$GPGSV,1,1,02,05,40,120,45,07,20,200,41", 1.00);
+    p.body("$GLGSV,1,1,01,70,55,045,28", 1.01);
+    p.body("$GAGSV,1,1,01,11,30,300,33", 1.02);
+    p.body("$GBGSV,1,1,01,21,60,100,37", 1.03);
+    p.body("$GNGSA,A,3,05,07,,,,,,,,,,,1.8,1.0,1.5", 1.04);
+    EXPECT_EQ(p.test.signalHistory().samples().size(), 2u);  // the first stream, at once
+    p.body("$GPGGA,120000.00,4807.0380,N,01131.0000,E,1,03,1.0,545.4,M,46.9,M,,", 1.05);
+    EXPECT_EQ(samplesAt(1.05), 5u);  // then the whole sky, used flags and all
+    const auto& samples = p.test.signalHistory().samples();
+    EXPECT_TRUE(samples[samples.size() - 5].usedInFix);  // GPS 5, from the GSA of the run
+
+    // Half a second on, a change is taken at once again.
+    p.body("$GPGSV,1,1,02,05,40,120,46,07,20,200,41", 1.60);
+    EXPECT_EQ(samplesAt(1.60), 5u);
+}
