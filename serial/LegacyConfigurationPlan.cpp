@@ -2,6 +2,7 @@
 #include "serial/LegacyConfigurationPlan.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -34,6 +35,18 @@ std::vector<std::uint32_t> LegacyConfigurationPlan::unreachable(std::span<const 
     for (const std::uint32_t key : keys)
         if (!binary::ubxLegacyTarget(key)) missing.push_back(key);
     return missing;
+}
+
+std::string LegacyConfigurationPlan::names(std::span<const std::uint32_t> keys)
+{
+    std::string names;
+    for (const std::uint32_t key : keys) {
+        const binary::UbxConfigKey* known = binary::ubxConfigKeyById(key);
+        char id[16];
+        std::snprintf(id, sizeof id, "0x%08x", static_cast<unsigned>(key));
+        names += (names.empty() ? "" : ", ") + (known ? std::string(known->name) : std::string(id));
+    }
+    return names;
 }
 
 std::vector<ConfigurationStep> LegacyConfigurationPlan::read(Kind kind, std::span<const std::uint32_t> keys,

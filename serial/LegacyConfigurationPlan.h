@@ -17,6 +17,8 @@ class LegacyConfigurationPlan {
 public:
     // The keys of those given that no older message holds, in their order.
     static std::vector<std::uint32_t> unreachable(std::span<const std::uint32_t> keys);
+    // "CFG-SIGNAL-GPS_L5_ENA, 0x10310004": the keys by name (an unknown one by its id).
+    static std::string names(std::span<const std::uint32_t> keys);
     // One poll per message, in the order of the keys' first appearance; keys no message holds
     // are left out. kind: Read or ReadAfterReset.
     static std::vector<ConfigurationStep> read(ConfigurationStep::Kind kind, std::span<const std::uint32_t> keys,

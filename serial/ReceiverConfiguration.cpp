@@ -3,12 +3,13 @@
 
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <utility>
 
 #include "binary/UbxCommands.h"
 #include "binary/UbxMessages.h"
+#include "serial/KeyConfigurationPlan.h"
 #include "serial/LegacyConfigurationPlan.h"
+#include "serial/LineRateFollow.h"
 #include "platform/Alert.h"
 #include "platform/Application.h"
 #include "platform/Services.h"
@@ -19,9 +20,7 @@ using Kind = ReceiverConfiguration::SettingKind;
 using Setting = ReceiverConfiguration::Setting;
 
 constexpr std::uint8_t kCfg = 0x06;
-constexpr std::uint8_t kValSet = 0x8A;
 constexpr std::uint8_t kValGet = 0x8B;
-constexpr std::uint8_t kCfgCfg = 0x09;
 constexpr std::uint32_t kUart1Baud = 0x40520001;
 constexpr std::uint32_t kRateMeas = 0x30210001;
 
@@ -65,13 +64,6 @@ bool writesLineRate(const ConfigurationStep& step)
     return false;
 }
 
-std::string listed(const std::vector<binary::UbxConfigValue>& values)
-{
-    std::string what;
-    for (const binary::UbxConfigValue& value : values)
-        what += (what.empty() ? "" : ", ") + binary::formatUbxConfigValue(value);
-    return what;
-}
 
 }  // namespace
 
@@ -79,7 +71,16 @@ std::span<const ReceiverConfiguration::Setting> ReceiverConfiguration::shownSett
 
 std::span<const std::uint32_t> ReceiverConfiguration::lineRates() { return kLineRates; }
 
-ReceiverConfiguration::ReceiverConfiguration(Hooks hooks) : m_hooks(std::move(hooks)) {}
+ReceiverConfiguration::ReceiverConfiguration(Hooks hooks)
+    : m_hooks(std::move(hooks)),
+      m_follow({[this](std::vector<std::uint8_t> frame) {
+                    if (m_hooks.send) m_hooks.send(std::move(frame));
+                },
+                [this](const std::string& message, bool problem) { say(message, problem); }, m_hooks.reopenAt,
+                [this] { return now(); }},
+               kHearSeconds, kProbeSeconds)
+{
+}
 
 double ReceiverConfiguration::now() const
 {
@@ -112,12 +113,12 @@ bool ReceiverConfiguration::apply(const std::vector<binary::UbxConfigValue>& val
     // Whatever the dialect, a value must fit its key.
     for (const binary::UbxConfigValue& value : values) {
         if (binary::ubxValSet(binary::ubxlayers::kRam, std::span(&value, 1)).empty()) {
-            say(text("ConfigRefused", {listed(values)}), true);
+            say(text("ConfigRefused", {KeyConfigurationPlan::listed(values)}), true);
             return false;
         }
     }
     if (values.empty() || values.size() > binary::kUbxMaxKeysPerMessage) {
-        say(text("ConfigRefused", {listed(values)}), true);
+        say(text("ConfigRefused", {KeyConfigurationPlan::listed(values)}), true);
         return false;
     }
     if (m_dialect == Dialect::Legacy && !expandLegacy({Operation::Kind::Apply, values})) return false;
@@ -149,7 +150,7 @@ std::string ReceiverConfiguration::whatOf(const Operation& operation) const
 {
     switch (operation.kind) {
     case Operation::Kind::ReadBack: return text("ConfigReadWhat");
-    case Operation::Kind::Apply: return listed(operation.values);
+    case Operation::Kind::Apply: return KeyConfigurationPlan::listed(operation.values);
     case Operation::Kind::Save: return text("ConfigSaveWhat");
     case Operation::Kind::Reset: return text("ConfigResetWhat");
     }
@@ -179,58 +180,15 @@ bool ReceiverConfiguration::expand(const Operation& operation)
 
 void ReceiverConfiguration::expandKeys(const Operation& operation)
 {
-    Step step;
     switch (operation.kind) {
-    case Operation::Kind::ReadBack:
-        step.kind = StepKind::Read;
-        step.keys = shownKeys();
-        enqueue(std::move(step));
+    case Operation::Kind::ReadBack: enqueue(KeyConfigurationPlan::read(StepKind::Read, shownKeys(), {})); return;
+    case Operation::Kind::Apply:
+        for (Step& step : KeyConfigurationPlan::write(operation.values)) enqueue(std::move(step));
         return;
-    case Operation::Kind::Apply: {
-        // The line rate goes last and alone: the other values are confirmed at the rate they
-        // were sent at, and what comes after the change is sent only once the receiver is
-        // heard again.
-        std::vector<binary::UbxConfigValue> others;
-        std::vector<binary::UbxConfigValue> rate;
-        for (const binary::UbxConfigValue& value : operation.values)
-            (value.key == kUart1Baud ? rate : others).push_back(value);
-        for (std::vector<binary::UbxConfigValue>* part : {&others, &rate}) {
-            if (part->empty()) continue;
-            Step write;
-            write.kind = StepKind::Write;
-            write.frame = binary::ubxValSet(binary::ubxlayers::kRam, *part);
-            write.values = *part;
-            write.messageId = kValSet;
-            write.what = listed(*part);
-            enqueue(std::move(write));
-        }
+    case Operation::Kind::Save: enqueue(KeyConfigurationPlan::save()); return;
+    case Operation::Kind::Reset:
+        for (Step& step : KeyConfigurationPlan::reset(shownKeys())) enqueue(std::move(step));
         return;
-    }
-    case Operation::Kind::Save:
-        step.kind = StepKind::Save;
-        step.frame = binary::ubxSaveConfig();
-        step.messageId = kCfgCfg;
-        step.what = text("ConfigSaveWhat");
-        enqueue(std::move(step));
-        return;
-    case Operation::Kind::Reset: {
-        // The factory line rate first: a reset that brings back another rate is followed.
-        Step rate;
-        rate.kind = StepKind::ReadDefaultRate;
-        rate.keys = {kUart1Baud};
-        enqueue(std::move(rate));
-        Step reset;
-        reset.kind = StepKind::Reset;
-        reset.frame = binary::ubxResetToDefaults();
-        reset.messageId = kCfgCfg;
-        reset.what = text("ConfigResetWhat");
-        enqueue(std::move(reset));
-        Step read;
-        read.kind = StepKind::ReadAfterReset;
-        read.keys = shownKeys();
-        enqueue(std::move(read));
-        return;
-    }
     }
 }
 
@@ -244,12 +202,7 @@ bool ReceiverConfiguration::expandLegacy(const Operation& operation)
         const bool reset = operation.kind == Operation::Kind::Reset;
         if (reset) {
             m_defaultLineRate = binary::kUbxLegacyFactoryBaud;
-            Step step;
-            step.kind = StepKind::Reset;
-            step.frame = binary::ubxResetToDefaults();
-            step.messageId = kCfgCfg;
-            step.what = text("ConfigResetWhat");
-            enqueue(std::move(step));
+            enqueue(std::move(KeyConfigurationPlan::reset({})[1]));  // CFG-CFG is the same on every generation
         }
         for (const std::uint32_t key : LegacyConfigurationPlan::unreachable(shown)) m_unsupported.insert(key);
         for (Step& step : LegacyConfigurationPlan::read(reset ? StepKind::ReadAfterReset : StepKind::Read, shown,
@@ -262,15 +215,8 @@ bool ReceiverConfiguration::expandLegacy(const Operation& operation)
         for (const binary::UbxConfigValue& value : operation.values) keys.push_back(value.key);
         const std::vector<std::uint32_t> missing = LegacyConfigurationPlan::unreachable(keys);
         if (!missing.empty()) {
-            std::string names;
-            for (const std::uint32_t key : missing) {
-                const binary::UbxConfigKey* known = binary::ubxConfigKeyById(key);
-                char id[16];
-                std::snprintf(id, sizeof id, "0x%08x", static_cast<unsigned>(key));
-                names += (names.empty() ? "" : ", ") + (known ? std::string(known->name) : std::string(id));
-            }
             const std::string version = m_protocol ? m_protocol->text : text("ConfigProtocolUnknown");
-            say(text("ConfigLegacyNoKey", {names, version}), true);
+            say(text("ConfigLegacyNoKey", {LegacyConfigurationPlan::names(missing), version}), true);
             m_failed = true;
             return false;
         }
@@ -291,14 +237,6 @@ bool ReceiverConfiguration::expandLegacy(const Operation& operation)
 
 void ReceiverConfiguration::enqueue(Step step)
 {
-    if (!step.legacy && (step.kind == StepKind::Read || step.kind == StepKind::ReadDefaultRate
-                         || step.kind == StepKind::ReadAfterReset || step.kind == StepKind::Probe)) {
-        const binary::UbxLayer layer =
-            step.kind == StepKind::ReadDefaultRate ? binary::UbxLayer::Default : binary::UbxLayer::Ram;
-        step.frame = binary::ubxValGet(layer, step.keys);
-        step.messageId = kValGet;
-        if (step.what.empty()) step.what = text("ConfigReadWhat");
-    }
     m_queue.push_back(std::move(step));
     sendNext();
     notify();
@@ -306,7 +244,7 @@ void ReceiverConfiguration::enqueue(Step step)
 
 void ReceiverConfiguration::sendNext()
 {
-    if (m_active || m_follow || m_queue.empty()) return;
+    if (m_active || m_follow.following() || m_queue.empty()) return;
     m_active = std::move(m_queue.front());
     m_queue.pop_front();
     if (m_active->legacy && m_active->kind == StepKind::Write) {
@@ -342,7 +280,7 @@ void ReceiverConfiguration::abandon()
 void ReceiverConfiguration::onUbxFrame(std::uint8_t messageClass, std::uint8_t messageId,
                                        std::span<const std::uint8_t> payload)
 {
-    if (messageClass == kCfg && m_active && m_active->legacy && !m_active->answered && !m_follow
+    if (messageClass == kCfg && m_active && m_active->legacy && !m_active->answered && !m_follow.following()
         && binary::ubxLegacyIsAnswer(*m_active->legacy, messageId, payload)) {
         takeLegacyAnswer(messageId, payload);
         return;
@@ -353,7 +291,7 @@ void ReceiverConfiguration::onUbxFrame(std::uint8_t messageClass, std::uint8_t m
         return;
     }
     const std::optional<binary::UbxValGetResponse> response = binary::decodeUbxValGetResponse(payload);
-    if (!response || m_follow || !m_active || m_active->messageId != kValGet) return;
+    if (!response || m_follow.following() || !m_active || m_active->messageId != kValGet) return;
     if (m_active->kind == StepKind::Probe) {
         finishActive();
         decided(Dialect::Keys);
@@ -396,7 +334,7 @@ void ReceiverConfiguration::onUbxRecord(const binary::UbxRecord& record)
     } else if (const auto* version = std::get_if<binary::UbxMonVer>(&record)) {
         learnVersion(*version);
         // Only an answer proves the receiver hears the port at its rate and the port hears it.
-        if (m_follow) heard();
+        if (m_follow.following()) followed(m_follow.heard());
     }
 }
 
@@ -413,11 +351,7 @@ void ReceiverConfiguration::learnVersion(const binary::UbxMonVer& version)
         return;
     }
     // It did not say its protocol: whether it takes a question for a key tells.
-    Step probe;
-    probe.kind = StepKind::Probe;
-    probe.keys = {kRateMeas};
-    probe.what = what;
-    enqueue(std::move(probe));
+    enqueue(KeyConfigurationPlan::read(StepKind::Probe, {kRateMeas}, what));
 }
 
 void ReceiverConfiguration::takeValues(const binary::UbxValGetResponse& response)
@@ -462,15 +396,8 @@ void ReceiverConfiguration::answered(bool accepted)
         if (step.kind == StepKind::ReadDefaultRate) {
             m_defaultLineRate.reset();
         } else if (step.keys.size() > 1 && !step.legacy) {
-            for (auto key = step.keys.rbegin(); key != step.keys.rend(); ++key) {
-                Step single;
-                single.kind = step.kind;
-                single.keys = {*key};
-                single.frame = binary::ubxValGet(binary::UbxLayer::Ram, single.keys);
-                single.messageId = kValGet;
-                single.what = step.what;
-                m_queue.push_front(std::move(single));
-            }
+            std::vector<Step> each = KeyConfigurationPlan::readEach(step);
+            m_queue.insert(m_queue.begin(), std::make_move_iterator(each.begin()), std::make_move_iterator(each.end()));
         } else {
             for (const std::uint32_t key : step.keys) {
                 m_unsupported.insert(key);
@@ -510,76 +437,25 @@ void ReceiverConfiguration::took(const Step& step)
     }
 }
 
-void ReceiverConfiguration::startFollowing(std::uint32_t from, std::uint32_t to)
+void ReceiverConfiguration::startFollowing(std::uint32_t from, std::uint32_t to) { followed(m_follow.start(from, to)); }
+
+void ReceiverConfiguration::followed(LineRateFollow::Outcome outcome)
 {
-    const std::string newRate = std::to_string(to);
-    if (!m_hooks.reopenAt || from == 0) {
-        say(text("ConfigRateNotFollowed", {newRate}), true);
+    if (outcome == LineRateFollow::Outcome::Following) return;
+    if (m_follow.lineRate() != 0) m_lineRate = m_follow.lineRate();
+    if (outcome == LineRateFollow::Outcome::Failed) {
         abandon();
         return;
     }
-    RateFollow follow{from, to, false, 0.0, -1e9};
-    if (!m_hooks.reopenAt(to)) {
-        say(text("ConfigReopenFailed", {newRate}), true);
-        follow.fallingBack = true;
-        if (!m_hooks.reopenAt(from)) {
-            say(text("ConfigReopenFailed", {std::to_string(from)}), true);
-            abandon();
-            return;
-        }
-    }
-    follow.deadline = now() + kHearSeconds;
-    m_follow = follow;
-    tick();
-}
-
-void ReceiverConfiguration::heard()
-{
-    const RateFollow follow = *m_follow;
-    m_follow.reset();
-    if (!follow.fallingBack) {
-        m_lineRate = follow.to;
-        say(text("ConfigRateFollowed", {std::to_string(follow.to)}), false);
-        sendNext();
-        notify();
-        return;
-    }
-    m_lineRate = follow.from;
-    say(text("ConfigRateFellBack", {std::to_string(follow.to), std::to_string(follow.from)}), true);
-    abandon();
+    sendNext();
+    notify();
 }
 
 void ReceiverConfiguration::tick()
 {
     const double time = now();
-    if (m_follow) {
-        RateFollow& follow = *m_follow;
-        if (time >= follow.deadline) {
-            if (follow.fallingBack) {
-                const RateFollow lost = follow;
-                m_follow.reset();
-                m_lineRate = lost.from;
-                say(text("ConfigRateLost", {std::to_string(lost.to), std::to_string(lost.from)}), true);
-                abandon();
-                return;
-            }
-            follow.fallingBack = true;
-            if (!m_hooks.reopenAt(follow.from)) {
-                const std::uint32_t from = follow.from;
-                m_follow.reset();
-                say(text("ConfigReopenFailed", {std::to_string(from)}), true);
-                abandon();
-                return;
-            }
-            follow.deadline = time + kHearSeconds;
-            follow.lastProbe = -1e9;
-        }
-        // Asked again and again: the receiver may still be finishing at the old rate when the
-        // first question goes out at the new one.
-        if (time - follow.lastProbe >= kProbeSeconds) {
-            follow.lastProbe = time;
-            if (m_hooks.send) m_hooks.send(binary::ubxPollMonVer());
-        }
+    if (m_follow.following()) {
+        followed(m_follow.tick());
         return;
     }
     if (!m_active) return;
@@ -593,11 +469,7 @@ void ReceiverConfiguration::tick()
     switch (step.kind) {
     case StepKind::Identify: {
         // It did not say who it is: whether it takes a question for a key tells.
-        Step probe;
-        probe.kind = StepKind::Probe;
-        probe.keys = {kRateMeas};
-        probe.what = step.what;
-        enqueue(std::move(probe));
+        enqueue(KeyConfigurationPlan::read(StepKind::Probe, {kRateMeas}, step.what));
         return;
     }
     case StepKind::Probe:

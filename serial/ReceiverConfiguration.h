@@ -16,6 +16,7 @@
 #include "binary/UbxLegacyConfig.h"
 #include "binary/UbxRecords.h"
 #include "serial/ConfigurationStep.h"
+#include "serial/LineRateFollow.h"
 
 // Configures a u-blox receiver through its configuration keys: reads the values a user changes
 // most (CFG-VALGET), writes changes to its RAM (CFG-VALSET), keeps them (CFG-CFG save) or goes
@@ -106,7 +107,7 @@ public:
     // A request is waiting for its answer, more are queued or a rate change is being followed.
     bool busy() const
     {
-        return m_active.has_value() || !m_queue.empty() || m_follow.has_value() || !m_waiting.empty();
+        return m_active.has_value() || !m_queue.empty() || m_follow.following() || !m_waiting.empty();
     }
     // Something was refused, went unanswered or a rate change could not be followed.
     bool failed() const { return m_failed; }
@@ -123,14 +124,6 @@ private:
     struct Operation {
         enum class Kind : std::uint8_t { ReadBack, Apply, Save, Reset } kind = Kind::ReadBack;
         std::vector<binary::UbxConfigValue> values;  // Apply
-    };
-    // Following a line-rate change: first at the new rate, then back at the old one.
-    struct RateFollow {
-        std::uint32_t from = 0;
-        std::uint32_t to = 0;
-        bool fallingBack = false;
-        double deadline = 0.0;
-        double lastProbe = -1e9;
     };
 
     void request(Operation operation);
@@ -150,7 +143,7 @@ private:
     void takeLegacyAnswer(std::uint8_t messageId, std::span<const std::uint8_t> payload);
     void takeValues(const binary::UbxValGetResponse& response);
     void startFollowing(std::uint32_t from, std::uint32_t to);
-    void heard();
+    void followed(LineRateFollow::Outcome outcome);
     void say(const std::string& text, bool problem);
     void notify();
     double now() const;
@@ -160,7 +153,7 @@ private:
     std::deque<Step> m_queue;
     std::optional<Step> m_active;
     double m_sentAt = 0.0;
-    std::optional<RateFollow> m_follow;
+    LineRateFollow m_follow;
     std::optional<std::uint32_t> m_defaultLineRate;  // read before a reset
     std::map<std::uint32_t, std::uint64_t> m_values;
     std::set<std::uint32_t> m_unsupported;
