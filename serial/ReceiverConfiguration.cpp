@@ -282,7 +282,7 @@ void ReceiverConfiguration::onUbxFrame(std::uint8_t messageClass, std::uint8_t m
 {
     if (messageClass == kCfg && m_active && m_active->legacy && !m_active->answered && !m_follow.following()
         && binary::ubxLegacyIsAnswer(*m_active->legacy, messageId, payload)) {
-        takeLegacyAnswer(messageId, payload);
+        takeLegacyAnswer(payload);
         return;
     }
     if (messageClass != kCfg || messageId != kValGet) {
@@ -309,9 +309,8 @@ void ReceiverConfiguration::onUbxFrame(std::uint8_t messageClass, std::uint8_t m
 
 // An older message's answer: the values read, or the payload the Write after it changes. Its
 // ACK is waited for a moment, as the next request may name the same message.
-void ReceiverConfiguration::takeLegacyAnswer(std::uint8_t messageId, std::span<const std::uint8_t> payload)
+void ReceiverConfiguration::takeLegacyAnswer(std::span<const std::uint8_t> payload)
 {
-    (void)messageId;
     Step& step = *m_active;
     if (step.kind == StepKind::Fetch) {
         m_fetched[*step.legacy].assign(payload.begin(), payload.end());

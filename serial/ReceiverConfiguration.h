@@ -140,7 +140,7 @@ private:
     void onAck(const binary::UbxAck& ack);
     void answered(bool accepted);
     void took(const Step& step);
-    void takeLegacyAnswer(std::uint8_t messageId, std::span<const std::uint8_t> payload);
+    void takeLegacyAnswer(std::span<const std::uint8_t> payload);
     void takeValues(const binary::UbxValGetResponse& response);
     void startFollowing(std::uint32_t from, std::uint32_t to);
     void followed(LineRateFollow::Outcome outcome);
