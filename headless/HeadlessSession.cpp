@@ -218,13 +218,12 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
                 askedVersion = true;
                 (void)link.write(binary::ubxPollMonVer());
             }
-            if (result.ubx) {
-                if (configuration) {
-                    configuration->onUbxRecord(*result.ubx);
-                    if (configuration->failed()) m_configurationFailed.store(true);
-                }
-                takeUbx(*result.ubx);
+            // The whole frame: an older receiver's configuration answers have no record.
+            if (configuration) {
+                configuration->onUbxFrame(result.ubxClass, result.ubxId, result.ubxPayload);
+                if (configuration->failed()) m_configurationFailed.store(true);
             }
+            if (result.ubx) takeUbx(*result.ubx);
             return;
         }
         if (result.kind == LineResult::Kind::Rtcm3) {

@@ -20,8 +20,8 @@ class QTimer;
 
 namespace qtplatform {
 
-// Receiver › Configure…: the settings of a u-blox receiver of generation 9 or later as read
-// back from it (measurement period, constellations, outputs on UART1 and USB, UART1 rate),
+// Receiver › Configure…: the settings of a u-blox receiver (generation 9 and later by its
+// configuration keys, an M8 through its older CFG messages) as read back from it (measurement period, constellations, outputs on UART1 and USB, UART1 rate),
 // edited here and written with Apply; Save keeps them, Reset to Defaults goes back to the
 // factory settings. Each answer of the receiver is said under the buttons, refusals in red.
 // Reads back when shown. Main thread only.

@@ -13,11 +13,14 @@
 #include <vector>
 
 #include "binary/UbxConfigKeys.h"
+#include "binary/UbxLegacyConfig.h"
 #include "binary/UbxRecords.h"
+#include "serial/ConfigurationStep.h"
+#include "serial/LineRateFollow.h"
 
-// Configures a u-blox receiver of generation 9 or later through its configuration keys: reads
-// the values a user changes most (CFG-VALGET), writes changes to its RAM (CFG-VALSET), keeps
-// them (CFG-CFG save) or goes back to the factory settings (CFG-CFG clear and load). One
+// Configures a u-blox receiver through its configuration keys: reads the values a user changes
+// most (CFG-VALGET), writes changes to its RAM (CFG-VALSET), keeps them (CFG-CFG save) or goes
+// back to the factory settings (CFG-CFG clear and load). One
 // request is on the wire at a time; each waits for its ACK or NAK, at most kAnswerSeconds,
 // and its outcome is told in plain words with the keys named. Nothing is sent after a
 // refusal or a silence, so a save never keeps half of what was asked.
@@ -27,6 +30,12 @@
 // the new rate and the receiver asked who it is (MON-VER) until it answers, for at most
 // kHearSeconds; when it does not, the port goes back to the old rate and that is said.
 //
+// A receiver before generation 9 (an M8: protocol version below 23) has no keys; the same keys
+// are then read and written through the older CFG messages they live in (see
+// LegacyConfigurationPlan), and a key none holds is refused before anything is sent. Which
+// way the receiver takes is learnt from its MON-VER (asked first when none was seen); when
+// that does not tell, a receiver that refuses or ignores a CFG-VALGET is taken for an older one.
+//
 // The receiver is reached only through the hooks and onUbxFrame(). One thread (the main
 // thread in the window, the reader thread in headless); call tick() a few times a second.
 class ReceiverConfiguration {
@@ -34,6 +43,13 @@ public:
     static constexpr double kAnswerSeconds = 3.0;
     static constexpr double kHearSeconds = 4.0;
     static constexpr double kProbeSeconds = 1.0;  // between the questions for the rate
+    // After a poll's answer, how long its ACK is waited for: an ACK that came late would be
+    // taken for the answer to the request after it, which names the same message.
+    static constexpr double kPollAckSeconds = 0.5;
+
+    // How the receiver is configured: not known yet, by configuration keys, or through the
+    // older CFG messages.
+    enum class Dialect : std::uint8_t { Unknown, Keys, Legacy };
 
     // How a shown setting is edited.
     enum class SettingKind : std::uint8_t { Number, OnOff, LineRate };
@@ -72,7 +88,8 @@ public:
     // Asks for the current (RAM) values of the shown settings.
     void readBack();
     // Writes the values to RAM: all but the line rate in one message, then the line rate;
-    // with save, then keeps the configuration. False when nothing could be framed.
+    // with save, then keeps the configuration. False when nothing could be framed, or when the
+    // receiver is known to lack keys and one has no older equivalent: nothing is sent then.
     bool apply(const std::vector<binary::UbxConfigValue>& values, bool save = false);
     // Keeps the current configuration in battery-backed RAM and flash.
     void save();
@@ -88,42 +105,45 @@ public:
     void tick();
 
     // A request is waiting for its answer, more are queued or a rate change is being followed.
-    bool busy() const { return m_active.has_value() || !m_queue.empty() || m_follow.has_value(); }
+    bool busy() const
+    {
+        return m_active.has_value() || !m_queue.empty() || m_follow.following() || !m_waiting.empty();
+    }
     // Something was refused, went unanswered or a rate change could not be followed.
     bool failed() const { return m_failed; }
     // The value read back or written last; nothing when not known.
     std::optional<std::uint64_t> value(std::uint32_t key) const;
     // False once the receiver refused to tell the key (it does not have it).
     bool supported(std::uint32_t key) const { return !m_unsupported.contains(key); }
+    Dialect dialect() const { return m_dialect; }
 
 private:
-    enum class StepKind : std::uint8_t { Read, Write, Save, ReadDefaultRate, Reset, ReadAfterReset };
-    struct Step {
-        StepKind kind = StepKind::Read;
-        std::vector<std::uint32_t> keys;             // Read, ReadDefaultRate
-        std::vector<binary::UbxConfigValue> values;  // Write
-        std::vector<std::uint8_t> frame;
-        std::uint8_t messageId = 0;  // of class CFG, what the ACK names
-        std::string what;            // for the messages
-    };
-    // Following a line-rate change: first at the new rate, then back at the old one.
-    struct RateFollow {
-        std::uint32_t from = 0;
-        std::uint32_t to = 0;
-        bool fallingBack = false;
-        double deadline = 0.0;
-        double lastProbe = -1e9;
+    using Step = ConfigurationStep;
+    using StepKind = ConfigurationStep::Kind;
+    // What the user asked for, kept until the receiver's dialect is known.
+    struct Operation {
+        enum class Kind : std::uint8_t { ReadBack, Apply, Save, Reset } kind = Kind::ReadBack;
+        std::vector<binary::UbxConfigValue> values;  // Apply
     };
 
+    void request(Operation operation);
+    bool expand(const Operation& operation);
+    void expandKeys(const Operation& operation);
+    bool expandLegacy(const Operation& operation);
+    void decided(Dialect dialect);
+    void learnVersion(const binary::UbxMonVer& version);
+    std::string whatOf(const Operation& operation) const;
     void enqueue(Step step);
     void sendNext();
     void finishActive();
     void abandon();  // after a failure: nothing more goes out
     void onAck(const binary::UbxAck& ack);
     void answered(bool accepted);
+    void took(const Step& step);
+    void takeLegacyAnswer(std::span<const std::uint8_t> payload);
     void takeValues(const binary::UbxValGetResponse& response);
     void startFollowing(std::uint32_t from, std::uint32_t to);
-    void heard();
+    void followed(LineRateFollow::Outcome outcome);
     void say(const std::string& text, bool problem);
     void notify();
     double now() const;
@@ -133,9 +153,15 @@ private:
     std::deque<Step> m_queue;
     std::optional<Step> m_active;
     double m_sentAt = 0.0;
-    std::optional<RateFollow> m_follow;
+    LineRateFollow m_follow;
     std::optional<std::uint32_t> m_defaultLineRate;  // read before a reset
     std::map<std::uint32_t, std::uint64_t> m_values;
     std::set<std::uint32_t> m_unsupported;
     bool m_failed = false;
+    Dialect m_dialect = Dialect::Unknown;
+    std::optional<binary::UbxProtocolVersion> m_protocol;
+    bool m_versionAnswered = false;  // a MON-VER came, whether or not it told the version
+    std::deque<Operation> m_waiting;
+    std::map<binary::UbxLegacyTarget, std::vector<std::uint8_t>> m_fetched;  // answers of the Fetch steps
+    double m_answeredAt = 0.0;
 };

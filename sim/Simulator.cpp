@@ -60,7 +60,7 @@ bool Simulator::start()
         m_error = "already started";
         return false;
     }
-    const bool ubx = m_options.protocol == Protocol::Ubx;
+    const bool ubx = m_options.protocol != Protocol::Nmea;
     if (ubx ? !UbxReceiver::validBaud(m_options.rate) : !SirfCommandReader::validRate(m_options.rate)) {
         errno = EINVAL;
         return failWithErrno("rate " + std::to_string(m_options.rate));
@@ -70,8 +70,8 @@ bool Simulator::start()
         m_error = "a log is replayed as it was recorded, not in UBX mode";
         return false;
     }
-    if (ubx) m_ubx = std::make_unique<UbxSession>(m_options.rate, m_scenario, m_line);
-
+    const auto model = m_options.protocol == Protocol::UbxM8 ? UbxModel::M8 : UbxModel::Generation9;
+    if (ubx) m_ubx = std::make_unique<UbxSession>(m_options.rate, model, m_scenario, m_line);
     if (!m_options.replayPath.empty()) {
         if (!m_replayer.open(m_options.replayPath, m_options.replayTimesPath, m_options.loop)) {
             std::lock_guard lock(m_mutex);

@@ -46,8 +46,8 @@ constexpr std::chrono::hours kMaxReplayWait{24};
 
 // Nmea: the SiRF-type receiver below. Ubx: a generation-9 receiver that speaks UBX (see
 // UbxReceiver) over the same route and sky, its rates, messages and line rate set through
-// its configuration keys.
-enum class Protocol : std::uint8_t { Nmea, Ubx };
+// its configuration keys. UbxM8: an M8 instead, set through its older CFG messages.
+enum class Protocol : std::uint8_t { Nmea, Ubx, UbxM8 };
 
 struct Options {
     Protocol protocol = Protocol::Nmea;

@@ -28,18 +28,6 @@ constexpr std::uint32_t kNavSatUart1 = 0x20910016;
 constexpr std::uint32_t kNavSigUart1 = 0x20910346;
 constexpr std::uint32_t kNavDopUart1 = 0x20910039;
 
-// UART1 message-output keys of the legacy CFG-MSG messages the simulator knows.
-struct LegacyOutput {
-    std::uint8_t messageClass, messageId;
-    std::uint32_t key;
-};
-constexpr std::array kLegacyOutputs{
-    LegacyOutput{0x01, 0x07, kNavPvtUart1}, LegacyOutput{0x01, 0x35, kNavSatUart1},
-    LegacyOutput{0x01, 0x43, kNavSigUart1}, LegacyOutput{0x01, 0x04, kNavDopUart1},
-    LegacyOutput{0xF0, 0x00, 0x209100bb},   LegacyOutput{0xF0, 0x04, 0x209100ac},
-    LegacyOutput{0xF0, 0x02, 0x209100c0},   LegacyOutput{0xF0, 0x03, 0x209100c5},
-};
-
 void ack(std::vector<std::uint8_t>& out, bool accepted, std::uint8_t messageClass, std::uint8_t messageId)
 {
     const std::uint8_t payload[] = {messageClass, messageId};
@@ -68,7 +56,8 @@ bool UbxReceiver::validBaud(std::uint64_t baud)
     return false;
 }
 
-UbxReceiver::UbxReceiver(std::uint32_t baud)
+UbxReceiver::UbxReceiver(std::uint32_t baud, UbxModel model)
+    : m_model(model), m_legacy(model == UbxModel::M8)
 {
     // Every listed key starts at a plausible factory value; this receiver speaks UBX, with the
     // navigation messages on and NMEA off.
@@ -85,6 +74,12 @@ UbxReceiver::UbxReceiver(std::uint32_t baud)
     m_defaults[0x20930001] = 41; // NMEA 4.11
     m_defaults[0x10930006] = 0;
     for (const std::uint32_t key : {kNavPvtUart1, kNavSatUart1, kNavSigUart1, kNavDopUart1}) m_defaults[key] = 1;
+    if (model == UbxModel::M8) {
+        m_defaults[kUart1Baud] = factoryBaud(model);
+        m_defaults[kNavSigUart1] = 0;
+        m_defaults[0x10310021] = 0;  // Galileo and BeiDou off, as an M8 leaves the factory
+        m_defaults[0x10310022] = 0;
+    }
     if (baud != m_defaults[kUart1Baud]) m_flash[kUart1Baud] = baud;
     reset();
 }
@@ -104,15 +99,27 @@ void UbxReceiver::handle(const binary::Frame& frame, std::vector<std::uint8_t>& 
     const auto payload = frame.payload();
     if (frame.ubxClass == 0x0A && frame.ubxId == 0x04 && payload.empty()) {
         std::vector<std::uint8_t> version;
-        putText(version, "ROM SPG 5.10 (7b202e)", 30);
-        putText(version, "000A0000", 10);
-        for (const char* extension : {"FWVER=SIM 1.00", "PROTVER=34.10", "MOD=SIM-F9", "GPS;GLO;GAL;BDS", "SBAS;QZSS"})
-            putText(version, extension, 30);
+        if (m_model == UbxModel::M8) {
+            putText(version, "ROM CORE 3.01 (107888)", 30);
+            putText(version, "00080000", 10);
+            for (const char* extension : {"FWVER=SPG 3.01", "PROTVER=18.00", "MOD=NEO-M8N", "GPS;GLO;GAL;BDS", "SBAS;IMES;QZSS"})
+                putText(version, extension, 30);
+        } else {
+            putText(version, "ROM SPG 5.10 (7b202e)", 30);
+            putText(version, "000A0000", 10);
+            for (const char* extension : {"FWVER=SIM 1.00", "PROTVER=34.10", "MOD=SIM-F9", "GPS;GLO;GAL;BDS", "SBAS;QZSS"})
+                putText(version, extension, 30);
+        }
         append(out, binary::ubxFrame(0x0A, 0x04, version));
         return;
     }
     if (frame.ubxClass != kCfg) return;
-    const binary::ByteReader in(payload);
+    if (m_legacy.handle(frame.ubxId, payload, m_ram, out)) return;
+    // An M8 has no configuration keys.
+    if (m_model == UbxModel::M8 && (frame.ubxId == 0x8A || frame.ubxId == 0x8B || frame.ubxId == 0x8C)) {
+        ack(out, false, kCfg, frame.ubxId);
+        return;
+    }
     switch (frame.ubxId) {
     case 0x8B:
         valGet(payload, out);
@@ -131,34 +138,6 @@ void UbxReceiver::handle(const binary::Frame& frame, std::vector<std::uint8_t>& 
         if (payload.size() == 4) reset();
         else ack(out, false, kCfg, frame.ubxId);
         return;
-    case 0x08: {  // CFG-RATE
-        const bool valid = payload.size() == 6 && acceptable(kRateMeas, in.u2(0)) && in.u2(2) != 0;
-        if (valid) {
-            m_ram[kRateMeas] = in.u2(0);
-            m_ram[kRateNav] = in.u2(2);
-        }
-        ack(out, valid, kCfg, frame.ubxId);
-        return;
-    }
-    case 0x01: {  // CFG-MSG, current-port form
-        bool valid = false;
-        if (payload.size() == 3) {
-            for (const LegacyOutput& output : kLegacyOutputs) {
-                if (output.messageClass == in.u1(0) && output.messageId == in.u1(1)) {
-                    m_ram[output.key] = in.u1(2);
-                    valid = true;
-                }
-            }
-        }
-        ack(out, valid, kCfg, frame.ubxId);
-        return;
-    }
-    case 0x00: {  // CFG-PRT for UART1: answered at the old rate, then the rate changes
-        const bool valid = payload.size() == 20 && in.u1(0) == 1 && validBaud(in.u4(8));
-        ack(out, valid, kCfg, frame.ubxId);
-        if (valid) m_ram[kUart1Baud] = in.u4(8);
-        return;
-    }
     default:
         ack(out, false, kCfg, frame.ubxId);
         return;
@@ -347,7 +326,7 @@ std::vector<std::uint8_t> UbxReceiver::measurement(const UbxEpoch& epoch)
         }
         append(out, binary::ubxFrame(0x01, 0x35, p));
     }
-    if (due(kNavSigUart1)) {
+    if (m_model != UbxModel::M8 && due(kNavSigUart1)) {
         std::vector<std::uint8_t> p;
         std::vector<std::uint8_t> blocks;
         std::size_t count = 0;

@@ -8,6 +8,7 @@
 
 #include "binary/StreamFramer.h"
 #include "binary/UbxRecords.h"
+#include "sim/UbxLegacyMessages.h"
 
 namespace sim {
 
@@ -39,15 +40,21 @@ struct UbxEpoch {
     std::vector<UbxSkySatellite> satellites;
 };
 
-// A generation-9 UBX receiver without the wire: it answers what the application sends (MON-VER
-// poll, CFG-VALGET/VALSET/VALDEL, CFG-CFG, CFG-RST and the legacy CFG-RATE, CFG-MSG, CFG-PRT)
-// from a configuration key table kept per layer, and produces each measurement's NAV-PVT,
-// NAV-SAT, NAV-SIG and NAV-DOP as the message-rate keys say.
+// Generation9: an F9-like receiver. M8: one before configuration keys (protocol 18), which
+// refuses CFG-VALGET/VALSET/VALDEL, leaves UART1 at 9600 Bd from the factory, tracks GPS,
+// GLONASS, SBAS and QZSS, and has no NAV-SIG.
+enum class UbxModel : std::uint8_t { Generation9, M8 };
+
+// A UBX receiver without the wire: it answers what the application sends (MON-VER poll,
+// CFG-VALGET/VALSET/VALDEL, CFG-CFG, CFG-RST and the older CFG-RATE, CFG-MSG, CFG-PRT,
+// CFG-GNSS) from a configuration key table kept per layer, and produces each measurement's
+// NAV-PVT, NAV-SAT, NAV-SIG and NAV-DOP as the message-rate keys say.
 class UbxReceiver {
 public:
-    // Starts at the factory settings, except for a line rate other than the factory 38400,
-    // which it holds as one saved in flash (a reset to defaults forgets it).
-    explicit UbxReceiver(std::uint32_t baud = 38400);
+    // Starts at the factory settings, except for a line rate other than the factory one
+    // (38400, an M8's 9600), which it holds as one saved in flash (a reset to defaults forgets it).
+    explicit UbxReceiver(std::uint32_t baud = 38400, UbxModel model = UbxModel::Generation9);
+    static std::uint32_t factoryBaud(UbxModel model) { return model == UbxModel::M8 ? 9600 : 38400; }
 
     // Bytes from the application; returns the receiver's answers (whole frames).
     std::vector<std::uint8_t> receive(std::span<const std::uint8_t> bytes);
@@ -77,6 +84,8 @@ private:
     bool acceptable(std::uint32_t key, std::uint64_t value) const;
     std::uint64_t ram(std::uint32_t key) const;
 
+    UbxModel m_model;
+    UbxLegacyMessages m_legacy;
     binary::StreamFramer m_framer;
     Layer m_defaults;
     Layer m_ram;

@@ -64,8 +64,8 @@ constexpr std::array<std::uint32_t, kSentenceCount> kNmeaOutputKeys{
 
 }  // namespace
 
-UbxSession::UbxSession(std::uint32_t baud, Scenario& scenario, SerialLine& line)
-    : m_receiver(baud), m_scenario(scenario), m_line(line)
+UbxSession::UbxSession(std::uint32_t baud, UbxModel model, Scenario& scenario, SerialLine& line)
+    : m_receiver(baud, model), m_scenario(scenario), m_line(line)
 {
 }
 

@@ -22,7 +22,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // The scenario and the line are not owned and must outlive the session.
-    UbxSession(std::uint32_t baud, Scenario& scenario, SerialLine& line);
+    UbxSession(std::uint32_t baud, UbxModel model, Scenario& scenario, SerialLine& line);
 
     // The first measurement is due at start.
     void start(Clock::time_point start) { m_nextMeasurement = start; }

@@ -102,6 +102,36 @@ TEST_F(ReceiverConfigPaneTest, ShowsWhatTheReceiverHoldsAndWritesOnlyWhatChanged
     EXPECT_EQ(pane->message(), "The receiver took CFG-RATE-MEAS=200, CFG-SIGNAL-GAL_ENA=0.");
 }
 
+// An M8 has no configuration keys: the pane shows and writes the same settings through its
+// older messages.
+TEST_F(ReceiverConfigPaneTest, ShowsAndWritesAnM8)
+{
+    receiver = sim::UbxReceiver(9600, sim::UbxModel::M8);
+    auto m8Link = link();
+    m8Link.lineRate = [] { return std::optional<std::uint32_t>(9600); };
+    pane = std::make_unique<ReceiverConfigPane>(m8Link);
+    pane->show();
+    settle();
+    auto* period = qobject_cast<QSpinBox*>(pane->editor(kRateMeas));
+    auto* galileo = qobject_cast<QCheckBox*>(pane->editor(kGalileo));
+    auto* baud = qobject_cast<QComboBox*>(pane->editor(kBaud));
+    ASSERT_TRUE(period && galileo && baud);
+    EXPECT_EQ(pane->message(), "Current values read from the receiver.");
+    EXPECT_EQ(period->value(), 1000);
+    EXPECT_FALSE(galileo->isChecked()) << "off on an M8 from the factory";
+    EXPECT_TRUE(galileo->isEnabled());
+    EXPECT_EQ(baud->currentText(), "9600");
+    period->setValue(500);
+    galileo->setChecked(true);
+    pane->apply();
+    settle();
+    EXPECT_FALSE(pane->messageIsProblem()) << pane->message().toStdString();
+    EXPECT_EQ(receiver.measurementPeriodMs(), 500u);
+    pane->readBack();
+    settle();
+    EXPECT_TRUE(galileo->isChecked()) << "read back from the receiver";
+}
+
 TEST_F(ReceiverConfigPaneTest, ARefusalIsShownAsAProblemWithTheKeyNamed)
 {
     pane = std::make_unique<ReceiverConfigPane>(link());
@@ -138,7 +168,8 @@ TEST_F(ReceiverConfigPaneTest, TheGermanTableHasEveryTextOfThePane)
                                   "ConfigValuesRead", "ConfigTitle", "menu.configure", "ConfigReadWhat",
                                   "ConfigResetWhat", "ConfigResetDone", "ConfigRateFollowed",
                                   "ConfigRateFellBack", "ConfigRateLost", "ConfigRateNotFollowed",
-                                  "ConfigReopenFailed"};
+                                  "ConfigReopenFailed", "ConfigLegacyNoKey", "ConfigLegacyNotFramed",
+                                  "ConfigProtocolUnknown"};
     for (const auto& setting : ReceiverConfiguration::shownSettings())
         if (std::string_view(setting.label).starts_with("Config")) keys.emplace_back(setting.label);
     for (const std::string& key : keys) {

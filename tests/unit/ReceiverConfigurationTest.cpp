@@ -221,7 +221,8 @@ TEST_F(ReceiverConfigurationTest, ASilentReceiverIsToldAfterTheAnswerTime)
     seconds += ReceiverConfiguration::kAnswerSeconds - 0.2;
     configuration.tick();
     EXPECT_TRUE(messages.empty()) << "not before its time";
-    run(line, configuration, 1.0);
+    // Unheard, it is asked who it is (MON-VER), then whether it takes keys (CFG-VALGET).
+    run(line, configuration, ReceiverConfiguration::kAnswerSeconds + 1.0);
     EXPECT_TRUE(configuration.failed());
     EXPECT_FALSE(configuration.busy());
     EXPECT_NE(lastMessage().find("did not answer CFG-RATE-MEAS=200"), std::string::npos) << lastMessage();

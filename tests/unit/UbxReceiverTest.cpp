@@ -200,3 +200,30 @@ TEST(UbxReceiverTest, RatesDecideWhatEachMeasurementSends)
     set(receiver, ubxlayers::kRam, {{0x10740001, 0}});
     EXPECT_TRUE(receiver.measurement(epoch()).empty()) << "UBX output off";
 }
+
+// The M8: says so in MON-VER, refuses the key messages, answers the older polls and has no
+// NAV-SIG, whatever it is asked.
+TEST(UbxReceiverTest, AnM8SpeaksOnlyTheOlderMessages)
+{
+    sim::UbxReceiver receiver(9600, sim::UbxModel::M8);
+    const auto version = framesOf(receiver.receive(ubxPollMonVer()));
+    ASSERT_EQ(version.size(), 1u);
+    const auto monVer = std::get<UbxMonVer>(*decodeUbx(0x0A, 0x04, version[0].payload()).record);
+    EXPECT_EQ(monVer.protocolVersion(), "18.00");
+    EXPECT_EQ(monVer.module(), "NEO-M8N");
+
+    const std::uint32_t rate = 0x30210001;
+    EXPECT_EQ(ackOf(receiver.receive(ubxValGet(UbxLayer::Ram, std::span(&rate, 1)))), (UbxAck{false, 0x06, 0x8B}));
+    EXPECT_EQ(ackOf(receiver.receive(ubxValSet(ubxlayers::kRam, std::vector<UbxConfigValue>{{rate, 200}}))),
+              (UbxAck{false, 0x06, 0x8A}));
+    EXPECT_EQ(receiver.measurementPeriodMs(), 1000u);
+
+    const auto polled = framesOf(receiver.receive(ubxPoll(0x06, 0x08)));
+    ASSERT_EQ(polled.size(), 2u) << "the answer, then its ACK";
+    EXPECT_EQ(std::vector<std::uint8_t>(polled[0].payload().begin(), polled[0].payload().end()),
+              (std::vector<std::uint8_t>{0xE8, 0x03, 0x01, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(ackOf(receiver.receive(ubxCfgMsg(0x01, 0x43, 1))), (UbxAck{false, 0x06, 0x01})) << "no NAV-SIG";
+    for (int n = 0; n < 3; ++n)
+        for (const Frame& frame : framesOf(receiver.measurement(epoch())))
+            EXPECT_FALSE(frame.ubxClass == 0x01 && frame.ubxId == 0x43);
+}

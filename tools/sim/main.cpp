@@ -18,10 +18,11 @@ namespace {
 
 const char kUsage[] =
     "usage: gpsdesk-sim [options]\n"
-    "  --protocol nmea|ubx  a SiRF-type NMEA receiver (default) or a UBX receiver\n"
-    "                       configured through its keys\n"
+    "  --protocol nmea|ubx|ubx-m8\n"
+    "                       a SiRF-type NMEA receiver (default), a UBX receiver configured\n"
+    "                       through its keys, or an M8 configured through older messages\n"
     "  --seed N             scenario seed (default 1)\n"
-    "  --rate BPS           line rate at start (default 4800; with ubx 38400)\n"
+    "  --rate BPS           line rate at start (default 4800; ubx 38400; ubx-m8 9600)\n"
     "  --unpaced            send as fast as the reader takes it\n"
     "  --speedup X          simulated seconds per real second (default 1)\n"
     "  --no-fix-spells      20 s without a fix in every 300 s lap\n"
@@ -84,8 +85,10 @@ int main(int argc, char** argv)
                 options.protocol = sim::Protocol::Nmea;
             } else if (protocol == "ubx") {
                 options.protocol = sim::Protocol::Ubx;
+            } else if (protocol == "ubx-m8") {
+                options.protocol = sim::Protocol::UbxM8;
             } else {
-                std::fprintf(stderr, "gpsdesk-sim: --protocol is nmea or ubx\n%s", kUsage);
+                std::fprintf(stderr, "gpsdesk-sim: --protocol is nmea, ubx or ubx-m8\n%s", kUsage);
                 return 2;
             }
         } else if (arg == "--seed") {
@@ -144,8 +147,10 @@ int main(int argc, char** argv)
         }
     }
 
-    // A generation-9 receiver leaves the factory at 38400 bit/s.
-    if (options.protocol == sim::Protocol::Ubx && !rateGiven) options.rate = 38400;
+    // A generation-9 receiver leaves the factory at 38400 bit/s, an M8 at 9600.
+    if (options.protocol != sim::Protocol::Nmea && !rateGiven)
+        options.rate = sim::UbxReceiver::factoryBaud(options.protocol == sim::Protocol::UbxM8 ? sim::UbxModel::M8
+                                                                                             : sim::UbxModel::Generation9);
 
     // Block the ending signals before the simulator thread exists, so that only the wait
     // below receives them.
