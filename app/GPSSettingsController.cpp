@@ -14,6 +14,7 @@
 #include "platform/Services.h"
 #include "platform/Alert.h"
 #include "serial/PortCatalog.h"
+#include "serial/PortDiscovery.h"
 #include "serial/Serial.h"
 #include "platform/Settings.h"
 
@@ -116,6 +117,10 @@ int GPSSettingsController::preferredPortIndex() const
 
 void GPSSettingsController::rescanPorts()
 {
+    // Nothing came or went since the last look: the listing would be the same.
+    auto stamp = PortDiscovery::devicesStamp();
+    if (stamp && stamp == m_devicesStamp) return;
+    m_devicesStamp = std::move(stamp);
     auto ports = PortCatalog::list();
     if (ports == m_ports) return;
     std::optional<std::string> shown;

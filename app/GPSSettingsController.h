@@ -93,6 +93,7 @@ private:
 
     // Main thread: the listed ports, item for item, the stored choice, the rescan timer.
     std::vector<PortCatalog::Port> m_ports;
+    std::optional<std::string> m_devicesStamp;  // the devices when the ports were last listed
     std::optional<std::string> m_storedPort;
     std::unique_ptr<platform::Timer> m_rescanTimer;
 

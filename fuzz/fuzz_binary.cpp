@@ -8,14 +8,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <span>
 #include <variant>
+#include <vector>
 
 #include "binary/Crc24q.h"
 #include "binary/Rtcm3.h"
 #include "binary/StreamFramer.h"
 #include "binary/UbxConfigKeys.h"
 #include "binary/UbxFrame.h"
+#include "binary/UbxLegacyConfig.h"
 #include "binary/UbxMessages.h"
 #include "stream/GpsdReport.h"
 #include "receiver/ReceiverState.h"
@@ -122,6 +125,29 @@ void checkUbx(std::uint8_t messageClass, std::uint8_t messageId, std::span<const
     check(!gpsdreport::tpv(state).empty() && !gpsdreport::sky(state).empty());
 }
 
+// The same bytes as the answer to each older CFG poll: what is read from it and written back
+// unchanged makes a whole frame whose payload reads the same again.
+void checkLegacyAnswers(std::span<const std::uint8_t> answer)
+{
+    for (const char* name : {"CFG-RATE-MEAS", "CFG-UART1-BAUDRATE", "CFG-MSGOUT-UBX_NAV_PVT_UART1",
+                             "CFG-MSGOUT-NMEA_ID_GGA_UART1", "CFG-SIGNAL-GLO_ENA"}) {
+        const UbxConfigKey* key = ubxConfigKeyByName(name);
+        const auto target = key ? ubxLegacyTarget(key->id) : std::nullopt;
+        if (!target) continue;
+        const std::uint32_t keys[] = {key->id};
+        const auto values = ubxLegacyValues(*target, answer, keys);
+        if (!values) continue;
+        const std::vector<std::uint8_t> frame = ubxLegacySet(*target, answer, *values);
+        if (frame.empty()) continue;
+        check(frame.size() >= 8 && frame[0] == 0xB5 && frame[1] == 0x62 && frame[2] == 0x06);
+        const auto written = std::span<const std::uint8_t>(frame).subspan(6, frame.size() - 8);
+        const auto again = ubxLegacyValues(*target, written, keys);
+        check(again && again->size() == values->size());
+        for (std::size_t i = 0; again && i < again->size() && i < values->size(); ++i)
+            check((*again)[i].key == (*values)[i].key && (*again)[i].value == (*values)[i].value);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -181,5 +207,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto response = decodeUbxValGetResponse(payload)) {
         for (const UbxConfigValue& value : response->values) check(ubxKeyValueSize(value.key) != 0);
     }
+    checkLegacyAnswers(payload);
     return 0;
 }

@@ -121,6 +121,29 @@ std::optional<std::vector<std::string>> discover(const std::string& sysRoot,
 
 }  // namespace
 
+std::optional<std::string> PortDiscovery::devicesStamp()
+{
+    const auto [sysRoot, devRoot] = deviceRoots();
+    std::string stamp = sysRoot + '\n' + devRoot + '\n';
+    {
+        auto& state = discoveryState();
+        std::lock_guard lock(state.mutex);
+        for (const std::string& extra : state.extraPorts) stamp += extra + '\n';
+    }
+    const auto changed = [](const fs::path& folder) -> std::optional<std::string> {
+        struct stat info;
+        if (::stat(folder.c_str(), &info) != 0) return std::nullopt;
+        return std::to_string(info.st_mtim.tv_sec) + '.' + std::to_string(info.st_mtim.tv_nsec);
+    };
+    const auto dev = changed(devRoot);
+    if (!dev) return std::nullopt;
+    stamp += *dev;
+    for (const fs::path& folder : {fs::path(devRoot) / "serial", fs::path(devRoot) / "serial" / "by-id",
+                                  fs::path(sysRoot) / "class" / "tty"})
+        stamp += ' ' + changed(folder).value_or("-");
+    return stamp;
+}
+
 void PortDiscovery::setDeviceRoots(const std::string& sysRoot, const std::string& devRoot)
 {
     auto& state = discoveryState();

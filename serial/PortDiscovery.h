@@ -19,6 +19,12 @@ public:
     // The paths; nothing when the tty class cannot be read and there are no extra ports.
     static std::optional<std::vector<std::string>> listPorts();
 
+    // What changes whenever a serial device comes or goes: the roots, the extra ports, and
+    // the times the device folders (/dev, its serial/ and serial/by-id/, the tty class)
+    // last changed. Nothing when the device folder cannot be read: then look anyway. A
+    // listing once a second costs a read of every tty's sysfs entry; this, four stat calls.
+    static std::optional<std::string> devicesStamp();
+
     // Where discovery looks: "/sys" and "/dev" unless set (tests point them at a fixture).
     static void setDeviceRoots(const std::string& sysRoot, const std::string& devRoot);
     static std::pair<std::string, std::string> deviceRoots();  // sys, dev

@@ -63,6 +63,35 @@ TEST(PortCatalogTest, AReplugThatRenumbersKeepsTheStablePath)
     EXPECT_EQ(ports[0].label, "u-blox GNSS receiver — ttyACM1");
 }
 
+// The stamp that spares the listing once a second moves with every plug, unplug and stable
+// name, and with the ports given on the command line; it stands still otherwise.
+TEST(PortCatalogTest, TheDevicesStampMovesWheneverTheListingWould)
+{
+    fakes::FakeDeviceTree tree;
+    PortDiscovery::clearExtraPorts();
+    std::optional<std::string> last = PortDiscovery::devicesStamp();
+    ASSERT_TRUE(last);
+    const auto moved = [&last] {
+        const auto now = PortDiscovery::devicesStamp();
+        const bool changed = now != last;
+        last = now;
+        return changed;
+    };
+    EXPECT_FALSE(moved());
+    tree.plugUsb("ttyACM0", "1546", "01a8", "u-blox GNSS receiver", "u-blox AG");
+    EXPECT_TRUE(moved());
+    EXPECT_FALSE(moved());
+    tree.plugUsb("ttyUSB0", "0403", "6001", "FT232R USB UART", "FTDI", "usb-FTDI_FT232R-if00-port0");
+    EXPECT_TRUE(moved());
+    tree.unplug("ttyACM0");
+    EXPECT_TRUE(moved());
+    PortDiscovery::addExtraPort("/dev/pts/9");
+    EXPECT_TRUE(moved());
+    EXPECT_FALSE(moved());
+    PortDiscovery::clearExtraPorts();
+    EXPECT_TRUE(moved());
+}
+
 TEST(PortCatalogTest, KnownReceiversByIdsAndProductWords)
 {
     const struct {
