@@ -37,7 +37,7 @@ enum class RestartDepth;
 // source), connecting and reconnecting, the wrong-rate watch, the pipeline that checks and
 // decodes what is read, and the bounded queue that hands copies of the results to the main
 // thread. The main thread drives it with commands and hears from it through ReaderEvents, in
-// the order things happened; drains of the queue come at most ~10 times a second (a backlog
+// the order things happened; drains of the queue come at most 5 times a second (a backlog
 // of a thousand updates sooner), so the window redraws no more often than that.
 //
 // Main thread: everything but sendToReceiver() (any thread) and the choice function (called

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "qt/QtViewWidget.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "qt/QtCanvas.h"
@@ -9,8 +10,9 @@ namespace qtplatform {
 
 QtViewWidget::QtViewWidget(QWidget* parent) : QWidget(parent)
 {
-    // The views are not opaque: whatever lies behind shows through.
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    // A view fills its own background (the window's colour, as behind it), so that a view
+    // repainted at every update does not have the pane behind it painted first.
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
 }
 
 QtViewWidget::~QtViewWidget()
@@ -43,9 +45,9 @@ void QtViewWidget::setWindowAlphaValue(float alpha)
 
 void QtViewWidget::paintEvent(QPaintEvent* event)
 {
-    (void)event;
     if (!m_view) return;
     QPainter painter(this);
+    painter.fillRect(event->rect(), palette().color(QPalette::Window));
     // The views draw on the window's background, light or dark as the desktop has it.
     QtCanvas canvas(painter, height(), palette().color(QPalette::Window).lightness() < 128);
     // The compass takes its geometry from the rectangle it is given, so it is always the
