@@ -36,7 +36,11 @@ bool AccuracyStatistics::add(const FixSample& fix)
     if (m_fixes.empty()) m_plane = LocalTangentPlane(fix.position);
     LocalOffset offset = m_plane.toLocal(fix.position);
     if (std::hypot(offset.eastMetres, offset.northMetres) > kRebaseMetres) {
-        rebase(fix.position);
+        // A receiver on the move (or a log of many places) crosses this often; the kept fixes'
+        // offsets follow the new origin when the summary is next worked out, not at every
+        // crossing.
+        m_plane = LocalTangentPlane(fix.position);
+        m_offsetsStale = true;
         offset = m_plane.toLocal(fix.position);
     }
     m_fixes.push(Kept{fix, offset});
@@ -47,17 +51,16 @@ bool AccuracyStatistics::add(const FixSample& fix)
 void AccuracyStatistics::reset()
 {
     m_fixes.clear();
+    m_offsetsStale = false;
     m_summary.reset();
     m_scatter.clear();
     m_stale = false;
 }
 
-void AccuracyStatistics::rebase(const GeodeticPosition& origin)
+void AccuracyStatistics::rebase() const
 {
-    m_plane = LocalTangentPlane(origin);
-    for (std::size_t i = 0; i < m_fixes.size(); ++i) {
-        m_fixes[i].offset = m_plane.toLocal(m_fixes[i].fix.position);
-    }
+    m_offsetsStale = false;
+    for (std::size_t i = 0; i < m_fixes.size(); ++i) m_fixes[i].offset = m_plane.toLocal(m_fixes[i].fix.position);
 }
 
 double AccuracyStatistics::percentile(const std::vector<double>& sorted, double share)
@@ -73,6 +76,7 @@ double AccuracyStatistics::percentile(const std::vector<double>& sorted, double 
 void AccuracyStatistics::summarise() const
 {
     m_stale = false;
+    if (m_offsetsStale) rebase();
     const std::size_t n = m_fixes.size();
     AccuracySummary s;
     s.points = n;

@@ -80,16 +80,18 @@ public:
 private:
     struct Kept {
         FixSample fix;
-        LocalOffset offset;  // from m_plane's origin
+        // From m_plane's origin; worked out again for a new origin with the summary.
+        mutable LocalOffset offset;
     };
 
-    void rebase(const GeodeticPosition& origin);
+    void rebase() const;  // the offsets from m_plane's origin
     void summarise() const;
 
     RingBuffer<Kept> m_fixes;
     LocalTangentPlane m_plane{GeodeticPosition{}};
     // The summary and the scatter are a cache of the kept fixes.
     mutable bool m_stale = false;
+    mutable bool m_offsetsStale = false;  // the origin moved since the offsets were worked out
     mutable std::optional<AccuracySummary> m_summary;
     mutable std::vector<ScatterPoint> m_scatter;
     mutable std::vector<double> m_radii;  // scratch, kept to spare an allocation per fix

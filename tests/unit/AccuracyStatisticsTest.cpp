@@ -97,6 +97,23 @@ TEST(AccuracyStatisticsTest, APlaceFarFromTheFirstFixIsMeasuredOnItsOwnHorizon)
     EXPECT_NEAR(stats.summary()->sigmaNorthMetres, 0.0, 1e-6);
 }
 
+// The kept fixes move to a new origin's horizon when one far away comes, also when the
+// summary is asked only after more fixes near it.
+TEST(AccuracyStatisticsTest, FixesKeptFromBeforeAMoveAreMeasuredFromTheNewOrigin)
+{
+    AccuracyStatistics stats(4);
+    stats.add(at(0, 0));
+    stats.add(at(0, 2));
+    ASSERT_TRUE(stats.summary());  // worked out once on the first origin
+    stats.add(at(3000, 0));
+    stats.add(at(3000, 2));
+    const LocalTangentPlane origin(kOrigin);
+    const LocalOffset mean = origin.toLocal(stats.summary()->mean);
+    EXPECT_NEAR(mean.eastMetres, 1500.0, 0.5);
+    EXPECT_NEAR(mean.northMetres, 1.0, 0.5);
+    EXPECT_NEAR(stats.summary()->sigmaEastMetres, 1500.0, 1.0);
+}
+
 TEST(AccuracyStatisticsTest, MovingFollowsTheNewestFixAndBadFixesAreDropped)
 {
     AccuracyStatistics stats;
