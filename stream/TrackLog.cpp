@@ -38,6 +38,15 @@ std::optional<double> exact(const std::optional<float>& accepted, const Sentence
     return value;
 }
 
+// The reader hands on every sentence; only the three a track uses are worth decoding. The
+// pipeline still decides what each one is.
+bool mayBeTrackSentence(const ByteBuffer& sentence)
+{
+    if (sentence.size() < 6) return false;
+    const std::string_view type(reinterpret_cast<const char*>(sentence.data()) + 3, 3);
+    return type == "GGA" || type == "RMC" || type == "GSA";
+}
+
 }  // namespace
 
 void TrackLog::finishCycle()
@@ -59,6 +68,7 @@ void TrackLog::finishCycle()
 
 void TrackLog::addSentence(const ByteBuffer& verified)
 {
+    if (!mayBeTrackSentence(verified)) return;
     const LineResult decoded = SentencePipeline::decodeVerified(verified);
     if (!decoded.record) return;
     const auto* gga = std::get_if<GGA>(&*decoded.record);
