@@ -10,9 +10,12 @@
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <variant>
 
 #include "base/Numbers.h"
 #include "nmea/NMEA.h"
+#include "nmea/SentenceFields.h"
+#include "stream/SentencePipeline.h"
 
 namespace {
 
@@ -20,40 +23,28 @@ constexpr double kMetersPerSecondPerKnot = 1852.0 / 3600.0;
 // A point's fix as GPX names it; the first, empty, is none.
 constexpr const char* kFixNames[] = {"", "2d", "3d", "dgps"};
 
-std::optional<double> number(const std::optional<std::string>& text)
+// A value the decoder accepted, read again from its text in double. The records keep
+// speed, course, altitude and HDOP as float, some seven digits: an altitude of 10000.35 m
+// would come back as 10000.3496 and be exported as 10000.3.
+std::optional<double> exact(const std::optional<float>& accepted, const SentenceFields& fields,
+                            std::uint32_t index)
 {
-    if (!text || text->empty()) return std::nullopt;
+    if (!accepted) return std::nullopt;
+    std::string_view text = fields.field(index);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     double value = 0;
-    const char* end = text->data() + text->size();
-    const auto [stop, failure] = std::from_chars(text->data(), end, value);
-    if (failure != std::errc() || stop != end) return std::nullopt;
+    const auto [stop, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (failure != std::errc() || stop != text.data() + text.size()) return static_cast<double>(*accepted);
     return value;
 }
 
-// ddmm.mmmm and its hemisphere as signed degrees, in doubles: a track keeps every digit.
-std::optional<double> coordinate(const std::optional<std::string>& text,
-                                 const std::optional<std::string>& hemisphere, double limit)
+// The reader hands on every sentence; only the three a track uses are worth decoding. The
+// pipeline still decides what each one is.
+bool mayBeTrackSentence(const ByteBuffer& sentence)
 {
-    const auto value = number(text);
-    if (!value || !hemisphere || *value < 0) return std::nullopt;
-    const double degrees = static_cast<double>(static_cast<long>(*value / 100.0));
-    const double minutes = *value - degrees * 100.0;
-    if (minutes >= 60.0) return std::nullopt;
-    double result = degrees + minutes / 60.0;
-    if (*hemisphere == "S" || *hemisphere == "W")
-        result = -result;
-    else if (*hemisphere != "N" && *hemisphere != "E")
-        return std::nullopt;
-    if (result > limit || result < -limit) return std::nullopt;
-    return result;
-}
-
-bool digits(const std::string& text, std::size_t count)
-{
-    if (text.size() < count) return false;
-    for (std::size_t i = 0; i < count; ++i)
-        if (text[i] < '0' || text[i] > '9') return false;
-    return true;
+    if (sentence.size() < 6) return false;
+    const std::string_view type(reinterpret_cast<const char*>(sentence.data()) + 3, 3);
+    return type == "GGA" || type == "RMC" || type == "GSA";
 }
 
 }  // namespace
@@ -77,68 +68,76 @@ void TrackLog::finishCycle()
 
 void TrackLog::addSentence(const ByteBuffer& verified)
 {
-    const auto type = NMEA::command(verified);
-    if (!type) return;
-    const auto field = [&](std::uint32_t i) { return NMEA::parse(verified, i); };
+    if (!mayBeTrackSentence(verified)) return;
+    const LineResult decoded = SentencePipeline::decodeVerified(verified);
+    if (!decoded.record) return;
+    const auto* gga = std::get_if<GGA>(&*decoded.record);
+    const auto* rmc = std::get_if<RMC>(&*decoded.record);
+    const auto* gsa = std::get_if<GSA>(&*decoded.record);
+    if (!gga && !rmc && !gsa) return;
+    // For the texts of the values a float would round, and of a refused time.
+    const auto fields = SentenceFields::split(decoded.line);
+    if (!fields) return;
     std::lock_guard lock(m_mutex);
 
-    if (*type == "GSA") {
-        // $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39 -- mode 2 or 3 and HDOP
-        const auto mode = number(field(2));
-        if (mode) m_gsaMode = static_cast<int>(*mode);
-        m_gsaHdop = number(field(16));
+    if (gsa) {
+        // $GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1 -- fix type 2 or 3 and HDOP
+        if (gsa->fixType)
+            m_gsaMode = *gsa->fixType;
+        else if (gsa->dropped.has(2))
+            m_gsaMode.reset();
+        m_gsaHdop = exact(gsa->hdop, *fields, 16);
         return;
     }
-    if (*type != "RMC" && *type != "GGA") return;
-    const auto time = field(1);
-    if (!time || time->empty()) return;
-    if (*time != m_cycle.time) {
+    const std::optional<UtcTime>& utc = rmc ? rmc->time : gga->time;
+    const std::string_view refusedTime = utc ? std::string_view() : fields->field(1);
+    if (!utc && refusedTime.empty()) return;
+    if (utc != m_cycle.time || refusedTime != m_cycle.refusedTime) {
         finishCycle();
-        m_cycle.time = *time;
+        m_cycle.time = utc;
+        m_cycle.refusedTime = refusedTime;
     }
     TrackPoint& point = m_cycle.point;
 
-    if (*type == "RMC") {
-        // $GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A
-        // -- time, status, position, speed (knots), course, date ddmmyy
-        const auto latitude = coordinate(field(3), field(4), 90.0);
-        const auto longitude = coordinate(field(5), field(6), 180.0);
-        if (field(2) != "A" || !latitude || !longitude) return;
-        point.latitudeDegrees = *latitude;
-        point.longitudeDegrees = *longitude;
+    if (rmc) {
+        // $GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W
+        // -- time, status, position, speed (knots), course, date
+        if (rmc->status != 'A' || !rmc->position) return;
+        point.latitudeDegrees = rmc->position->latitudeDegrees;
+        point.longitudeDegrees = rmc->position->longitudeDegrees;
         m_cycle.valid = true;
-        if (const auto knots = number(field(7))) point.speedMetersPerSecond = *knots * kMetersPerSecondPerKnot;
-        if (const auto course = number(field(8)); course && *course >= 0 && *course <= 360)
+        if (const auto knots = exact(rmc->speedKnots, *fields, 7))
+            point.speedMetersPerSecond = *knots * kMetersPerSecondPerKnot;
+        if (const auto course = exact(rmc->courseDegrees, *fields, 8))
             point.courseDegrees = *course == 360 ? 0.0 : *course;
-        const auto date = field(9);
-        if (date && date->size() == 6 && digits(*date, 6)) {
-            const int year = std::stoi(date->substr(4, 2));
-            // Two-digit years: receivers of the last century are rare, their logs are not.
-            m_date = std::to_string(year < 80 ? 2000 + year : 1900 + year) + "-"
-                     + date->substr(2, 2) + "-" + date->substr(0, 2);
+        if (rmc->date) {
+            char date[16];
+            std::snprintf(date, sizeof date, "%04u-%02u-%02u", unsigned{rmc->date->year},
+                          unsigned{rmc->date->month}, unsigned{rmc->date->day});
+            m_date = date;
         }
     } else {
-        // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47
+        // $GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,
         // -- time, position, quality, satellites used, HDOP, altitude (MSL)
-        const auto quality = number(field(6));
-        const auto latitude = coordinate(field(2), field(3), 90.0);
-        const auto longitude = coordinate(field(4), field(5), 180.0);
-        if (!quality || *quality < 1 || !latitude || !longitude) return;
+        if (!gga->fixQuality || *gga->fixQuality < 1 || !gga->position) return;
         if (!m_cycle.valid) {
-            point.latitudeDegrees = *latitude;
-            point.longitudeDegrees = *longitude;
+            point.latitudeDegrees = gga->position->latitudeDegrees;
+            point.longitudeDegrees = gga->position->longitudeDegrees;
             m_cycle.valid = true;
         }
-        if (*quality == 2) point.fix = "dgps";
-        if (const auto used = number(field(7))) point.satellites = static_cast<int>(*used);
-        point.hdop = number(field(8));
-        point.altitudeMeters = number(field(9));
+        if (*gga->fixQuality == 2) point.fix = "dgps";
+        if (gga->satellitesUsed) point.satellites = *gga->satellitesUsed;
+        point.hdop = exact(gga->hdop, *fields, 8);
+        point.altitudeMeters = exact(gga->altitudeMeters, *fields, 9);
     }
-    // Only a time of day that exists: a GPX reader refuses "24:61:99".
-    if (!m_date.empty() && digits(*time, 6) && time->compare(0, 2, "24") < 0
-        && time->compare(2, 2, "60") < 0 && time->compare(4, 2, "61") < 0)
-        point.timeUtc = m_date + "T" + time->substr(0, 2) + ":" + time->substr(2, 2) + ":"
-                        + time->substr(4, 2) + "Z";
+    // The decoder leaves out a time of day that does not exist: a GPX reader refuses
+    // "24:61:99".
+    if (!m_date.empty() && utc) {
+        char text[32];
+        std::snprintf(text, sizeof text, "T%02u:%02u:%02uZ", unsigned{utc->hours}, unsigned{utc->minutes},
+                      static_cast<unsigned>(utc->seconds));
+        point.timeUtc = m_date + text;
+    }
 }
 
 TrackLog::StoredPoint TrackLog::pack(const TrackPoint& point)

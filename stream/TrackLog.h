@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/ByteBuffer.h"
+#include "nmea/Sentences.h"
 
 // One fix of a track, gathered from the sentences of one cycle (RMC, GGA, GSA).
 struct TrackPoint {
@@ -61,7 +62,10 @@ public:
 
 private:
     struct Cycle {
-        std::string time;  // hhmmss.ss as sent
+        // The cycle's time: "123519" and "123519.00" are one. A time that is not a time of
+        // day still marks a cycle, by its text.
+        std::optional<UtcTime> time;
+        std::string refusedTime;
         bool valid = false;
         TrackPoint point;
     };

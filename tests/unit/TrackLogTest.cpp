@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/TestData.h"
 #include "nmea/NMEA.h"
 
 namespace {
@@ -23,6 +24,16 @@ ByteBuffer verified(const std::string& line)
     bytes.push_back(0);
     EXPECT_TRUE(NMEA::checkSumValid(bytes)) << line;
     return bytes;
+}
+
+// A sentence body with its "*hh" added, verified.
+ByteBuffer checksummed(const std::string& body)
+{
+    unsigned sum = 0;
+    for (const char c : body) sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X", sum);
+    return verified("$" + body + tail);
 }
 
 // Two cycles of a receiver (GGA before RMC in one, after it in the other), one cycle
@@ -129,6 +140,81 @@ TEST(TrackLogTest, KeptFixesStayWithinAMemoryBudget)
         odd.addSentence(sentence("GPRMC,256199,A,4807.038,N,01131.000,E,,,081226,,"));
         ASSERT_EQ(odd.points().size(), 1u);
         EXPECT_EQ(odd.points().front().timeUtc, "");
+    }
+}
+
+// Every digit sent reaches the track. Each value here lands on the other side of the
+// exported rounding when held in single precision: 10000.35 m was written 10000.3, HDOP 0.85
+// as 0.9, a course of 359.95 as 360.0.
+TEST(TrackLogTest, ValuesKeepEveryDigitTheSentenceSent)
+{
+    TrackLog track;
+    track.addSentence(checksummed("GNGGA,101112.00,4134.49795459,N,09345.03431408,W,4,12,0.85,10000.35,M,-31.442,M,1.0,0133"));
+    track.addSentence(checksummed("GNRMC,101112.00,A,4134.49795459,N,09345.03431408,W,123.4567,359.95,180320,,,R"));
+    const auto points = track.points();
+    ASSERT_EQ(points.size(), 1u);
+    const TrackPoint& point = points.front();
+    EXPECT_DOUBLE_EQ(point.latitudeDegrees, 41.0 + 34.49795459 / 60.0);
+    EXPECT_DOUBLE_EQ(point.longitudeDegrees, -(93.0 + 45.03431408 / 60.0));
+    EXPECT_EQ(point.altitudeMeters, 10000.35);
+    EXPECT_EQ(point.hdop, 0.85);
+    EXPECT_EQ(point.courseDegrees, 359.95);
+    EXPECT_EQ(point.speedMetersPerSecond, 123.4567 * (1852.0 / 3600.0));
+    EXPECT_EQ(point.timeUtc, "2020-03-18T10:11:12Z");
+}
+
+// One fix is one point however many digits each sentence gives its time ("030129.00" in
+// GGA, "030129.0" in RMC, as a Triton receiver writes them); a time that is no time of day
+// still makes a point of its own, without a time.
+TEST(TrackLogTest, OneFixIsOnePointWhateverDigitsItsTimeHas)
+{
+    TrackLog track;
+    for (const char* body : {"GPGGA,030129.00,2638.1726,N,08011.3892,W,1,06,1.5,00016,M,-0028,M,,",
+                             "GPRMC,030129.0,A,2638.1726,N,08011.3892,W,0.00,219.6,010413,,",
+                             "GPGGA,030130,2638.1728,N,08011.3893,W,1,06,1.5,00017,M,-0028,M,,",
+                             "GPGGA,036199,2638.1730,N,08011.3894,W,1,06,1.5,00018,M,-0028,M,,",
+                             "GPRMC,036199,A,2638.1730,N,08011.3894,W,1.00,219.6,010413,,"})
+        track.addSentence(checksummed(body));
+    const auto points = track.points();
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[0].timeUtc, "2013-04-01T03:01:29Z");
+    EXPECT_EQ(points[0].altitudeMeters, 16.0);
+    EXPECT_EQ(points[0].speedMetersPerSecond, 0.0);
+    EXPECT_EQ(points[1].timeUtc, "2013-04-01T03:01:30Z");
+    EXPECT_EQ(points[2].timeUtc, "");
+    EXPECT_EQ(points[2].altitudeMeters, 18.0);
+    EXPECT_TRUE(points[2].speedMetersPerSecond);
+}
+
+// Recorded logs: the Trimble RTK log's first fix with all its digits (its sentences read by
+// hand), one point per tenth of a second; the Triton log's GGA and RMC of one second as one.
+TEST(TrackLogTest, RecordedLogsGiveOnePointPerFix)
+{
+    REQUIRE_TESTDATA(root);
+    std::string error;
+    const auto rtk = TrackLog::fromLog((root / "nmea/nmea-rtk.log").string(), error);
+    ASSERT_TRUE(rtk) << error;
+    ASSERT_EQ(rtk->size(), 122u);
+    // $GNGGA,132819.60,4134.49795459,N,09345.03431408,W,2,10,0.9,278.161,M,-31.442,M,6.6,0133
+    // $GNRMC,132819.60,A,4134.49795459,N,09345.03431408,W,0.148,124.888,180320,11.5985,E,D
+    const TrackPoint& first = rtk->front();
+    EXPECT_EQ(first.timeUtc, "2020-03-18T13:28:19Z");
+    EXPECT_DOUBLE_EQ(first.latitudeDegrees, 41.0 + 34.49795459 / 60.0);
+    EXPECT_DOUBLE_EQ(first.longitudeDegrees, -(93.0 + 45.03431408 / 60.0));
+    EXPECT_EQ(first.altitudeMeters, 278.161);
+    EXPECT_EQ(first.speedMetersPerSecond, 0.148 * (1852.0 / 3600.0));
+    EXPECT_EQ(first.courseDegrees, 124.888);
+    EXPECT_EQ(first.hdop, 0.9);
+    EXPECT_EQ(first.satellites, 10);
+    EXPECT_EQ(first.fix, "dgps");
+
+    const auto triton = TrackLog::fromLog((root / "nmea/triton400.log").string(), error);
+    ASSERT_TRUE(triton) << error;
+    ASSERT_EQ(triton->size(), 4u);
+    for (const TrackPoint& point : *triton) {
+        SCOPED_TRACE(point.timeUtc);
+        EXPECT_EQ(point.timeUtc.size(), 20u);
+        EXPECT_TRUE(point.altitudeMeters && point.speedMetersPerSecond && point.satellites);
     }
 }
 
