@@ -162,6 +162,9 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
         pending = 0;
         if (m_cycleListener) m_cycleListener(state);
     };
+    // When the bytes at hand were read: what they bring is stamped with it (one clock reading
+    // for the tens of sentences of a read at full speed).
+    double readTime = nowSeconds();
     std::optional<std::uint32_t> ubxEpoch;  // time of week of the UBX epoch being gathered
     std::uint16_t lastRtcm = 0;
     bool askedVersion = false;
@@ -200,7 +203,7 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
             record);
         if (epoch && ubxEpoch && *epoch != *ubxEpoch) report();
         if (epoch) ubxEpoch = epoch;
-        const double now = nowSeconds();
+        const double now = readTime;
         pending |= state.apply(record, now) | state.expire(now) | ReceiverState::Changes{1u << 31};
         if (std::holds_alternative<binary::UbxNavEoe>(record)) report();
     };
@@ -237,7 +240,7 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
         if (result.kind != LineResult::Kind::Decoded) return;
         ++m_handled;
         if (cycle.startsCycle(*result.record)) report();
-        const double now = nowSeconds();
+        const double now = readTime;
         const ReceiverState::Changes changes = state.apply(*result.record, now) | state.expire(now);
         // Every decoded sentence counts as news: even one that changes nothing ends a cycle.
         pending |= changes | ReceiverState::Changes{1u << 31};
@@ -262,6 +265,7 @@ void HeadlessSession::readUntilStopped(ReaderLink& link, const std::string& port
         // Whatever the line brings within half a second, cut into NMEA lines and UBX and
         // RTCM 3 frames.
         const ReaderLink::Read got = link.read(bytes, kReadWaitSeconds);
+        readTime = nowSeconds();
         m_bytesRead.store(link.bytesRead());
         results.clear();
         if (got == ReaderLink::Read::HungUp) {

@@ -346,11 +346,13 @@ void ReceiverState::satellitesInto(std::vector<SatelliteInView>& result, bool wi
     std::vector<Entry> ordered;
     ordered.reserve(m_satellites.size());
     for (const auto& [key, tracked] : m_satellites) ordered.emplace_back(key, &tracked);
-    std::sort(ordered.begin(), ordered.end(), [](const Entry& a, const Entry& b) {
+    const auto before = [](const Entry& a, const Entry& b) {
         if (a.first.first != b.first.first) return a.first.first < b.first.first;
         if (a.second->order != b.second->order) return a.second->order < b.second->order;
         return a.first.second < b.first.second;
-    });
+    };
+    // Many receivers list their satellites by number: the map's order is then the order.
+    if (!std::is_sorted(ordered.begin(), ordered.end(), before)) std::sort(ordered.begin(), ordered.end(), before);
     // Each kept entry is filled in place, so that its signal list's memory is used again.
     result.resize(ordered.size());
     // The used numbers of the constellation at hand: the entries come by constellation.
