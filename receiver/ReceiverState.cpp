@@ -2,7 +2,6 @@
 #include "receiver/ReceiverState.h"
 
 #include <algorithm>
-#include <set>
 
 #include "nmea/SatelliteNumbering.h"
 #include "receiver/SignalNames.h"
@@ -238,10 +237,11 @@ ReceiverState::Changes ReceiverState::apply(const GSV& gsv, double nowSeconds)
     if (cycle.started) {
         // The cycle ends: what this stream did not list since its first sentence is gone, also
         // when a sentence between was lost, so that the last cycle's satellites do not linger.
-        const std::set<Key> seen(cycle.seen.begin(), cycle.seen.end());
+        std::vector<Key>& seen = cycle.seen;  // emptied below
+        std::sort(seen.begin(), seen.end());
         for (auto it = m_satellites.begin(); it != m_satellites.end();) {
             auto& reports = it->second.reports;
-            if (!seen.count(it->first))
+            if (!std::binary_search(seen.begin(), seen.end(), it->first))
                 reports.erase(std::remove_if(reports.begin(), reports.end(),
                                              [&](const Report& r) { return r.group == group; }),
                               reports.end());
