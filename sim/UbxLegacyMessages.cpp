@@ -5,6 +5,7 @@
 
 #include "binary/ByteReader.h"
 #include "binary/UbxFrame.h"
+#include "sim/UbxKeyIds.h"
 #include "sim/UbxReceiver.h"
 
 namespace sim {
@@ -12,13 +13,7 @@ namespace sim {
 namespace {
 
 using binary::putLittleEndian;
-
-constexpr std::uint8_t kCfg = 0x06;
-constexpr std::uint32_t kRateMeas = 0x30210001;
-constexpr std::uint32_t kRateNav = 0x30210002;
-constexpr std::uint32_t kRateTimeRef = 0x20210003;
-constexpr std::uint32_t kUart1Baud = 0x40520001;
-constexpr std::uint32_t kNavSigUart1 = 0x20910346;
+using namespace keyid;
 
 // The UART1 output key of each message CFG-MSG sets; the USB key is two further on.
 struct Output {

@@ -10,23 +10,14 @@
 #include "binary/UbxCommands.h"
 #include "binary/UbxConfigKeys.h"
 #include "binary/UbxFrame.h"
+#include "sim/UbxKeyIds.h"
 
 namespace sim {
 
 namespace {
 
 using binary::putLittleEndian;
-
-constexpr std::uint8_t kCfg = 0x06;
-constexpr std::uint32_t kRateMeas = 0x30210001;
-constexpr std::uint32_t kRateNav = 0x30210002;
-constexpr std::uint32_t kUart1Baud = 0x40520001;
-constexpr std::uint32_t kUart1OutUbx = 0x10740001;
-constexpr std::uint32_t kUart1OutNmea = 0x10740002;
-constexpr std::uint32_t kNavPvtUart1 = 0x20910007;
-constexpr std::uint32_t kNavSatUart1 = 0x20910016;
-constexpr std::uint32_t kNavSigUart1 = 0x20910346;
-constexpr std::uint32_t kNavDopUart1 = 0x20910039;
+using namespace keyid;
 
 void ack(std::vector<std::uint8_t>& out, bool accepted, std::uint8_t messageClass, std::uint8_t messageId)
 {

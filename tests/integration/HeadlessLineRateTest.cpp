@@ -174,4 +174,33 @@ TEST_F(HeadlessLineRate, AReceiverNotHeardAtTheNewRateIsFoundAgainAtTheOldOne)
     EXPECT_GT(heardAt115200.load(), 0) << "the receiver was asked at the new rate first";
 }
 
+// An M8 knows no configuration keys: headless configures it through the older CFG messages,
+// a faster measurement period and a line rate it follows, then the position reported faster.
+TEST_F(HeadlessLineRate, TheSimulatedM8TakesAFasterPeriodAndALineRate)
+{
+    sim::Options options;
+    options.protocol = sim::Protocol::UbxM8;
+    options.rate = 9600;
+    sim::Simulator simulator(options);
+    ASSERT_TRUE(simulator.start()) << simulator.error();
+
+    Seen seen;
+    HeadlessSession session{seen.to(seen.reports), seen.to(seen.messages)};
+    session.setConfiguration({*binary::parseUbxConfigAssignment("CFG-RATE-MEAS=200").value,
+                              *binary::parseUbxConfigAssignment("CFG-UART1-BAUDRATE=115200").value},
+                             false);
+    std::thread reader([&] { session.run(simulator.devicePath(), "9600"); });
+
+    EXPECT_TRUE(until([&] { return seen.said("answers at 115200 Bd"); }, 8000ms)) << seen.allMessages();
+    EXPECT_TRUE(seen.said("The receiver took CFG-RATE-MEAS=200.")) << seen.allMessages();
+    EXPECT_EQ(simulator.rate(), 115200u);
+    // Five solutions a second now: well over the one a second it started with.
+    const std::size_t before = seen.tpvReports();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_GE(seen.tpvReports() - before, 5u);
+    EXPECT_FALSE(session.configurationFailed()) << seen.allMessages();
+    session.stop();
+    reader.join();
+}
+
 }  // namespace

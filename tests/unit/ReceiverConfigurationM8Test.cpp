@@ -15,6 +15,7 @@
 #include "platform/Services.h"
 #include "posix/StringsBundle.h"
 #include "sim/UbxReceiver.h"
+#include "ConfigurationTestBase.h"
 
 namespace {
 
@@ -46,15 +47,7 @@ struct Line {
         if (loseRateAck && receiver.baudRate() != before) answer.clear();
         pending.insert(pending.end(), answer.begin(), answer.end());
     }
-    void deliver(ReceiverConfiguration& configuration)
-    {
-        binary::StreamFramer framer;
-        framer.feed(pending);
-        pending.clear();
-        binary::Frame frame;
-        while (framer.next(frame))
-            if (frame.kind == binary::FrameKind::Ubx) configuration.onUbxFrame(frame.ubxClass, frame.ubxId, frame.payload());
-    }
+    void deliver(ReceiverConfiguration& configuration) { deliverAnswers(pending, configuration); }
     std::size_t framesWithId(std::uint8_t id) const
     {
         std::size_t n = 0;
@@ -63,15 +56,8 @@ struct Line {
     }
 };
 
-class ReceiverConfigurationM8Test : public ::testing::Test {
+class ReceiverConfigurationM8Test : public ConfigurationTestBase {
 protected:
-    void SetUp() override
-    {
-        saved = platform::services();
-        platform::services().bundle = &english;
-    }
-    void TearDown() override { platform::services() = saved; }
-
     ReceiverConfiguration::Hooks hooks(Line& line)
     {
         ReceiverConfiguration::Hooks h;
@@ -84,34 +70,6 @@ protected:
         };
         return h;
     }
-    void run(Line& line, ReceiverConfiguration& configuration, double forSeconds)
-    {
-        const double end = seconds + forSeconds;
-        do {
-            line.deliver(configuration);
-            configuration.tick();
-            line.deliver(configuration);
-            seconds += 0.1;
-        } while (seconds < end && configuration.busy());
-    }
-    bool said(const std::string& part, bool problem) const
-    {
-        for (const auto& [text, wasProblem] : messages)
-            if (text.find(part) != std::string::npos && wasProblem == problem) return true;
-        return false;
-    }
-    std::string allMessages() const
-    {
-        std::string all;
-        for (const auto& message : messages) all += message.first + "\n";
-        return all;
-    }
-
-    platform::posix::StringsBundle english{std::filesystem::path(GPSDESK_SOURCE_DIR) / "resources",
-                                           std::vector<std::string>{"en"}};
-    platform::Services saved;
-    double seconds = 100.0;
-    std::vector<std::pair<std::string, bool>> messages;
 };
 
 // What the pane shows: every shown key an M8 has, read from its older messages.

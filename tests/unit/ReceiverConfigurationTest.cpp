@@ -17,6 +17,7 @@
 #include "platform/Services.h"
 #include "posix/StringsBundle.h"
 #include "sim/UbxReceiver.h"
+#include "ConfigurationTestBase.h"
 
 namespace {
 
@@ -67,16 +68,7 @@ struct Line {
 
     // The answers reach the program only at the rate they were sent at (the receiver answers
     // a rate change at the old rate, and the program reads that before it reopens).
-    void deliver(ReceiverConfiguration& configuration)
-    {
-        binary::StreamFramer framer;
-        framer.feed(pending);
-        pending.clear();
-        binary::Frame frame;
-        while (framer.next(frame))
-            if (frame.kind == binary::FrameKind::Ubx)
-                configuration.onUbxFrame(frame.ubxClass, frame.ubxId, frame.payload());
-    }
+    void deliver(ReceiverConfiguration& configuration) { deliverAnswers(pending, configuration); }
 
     std::size_t framesWithId(std::uint8_t id) const
     {
@@ -86,15 +78,8 @@ struct Line {
     }
 };
 
-class ReceiverConfigurationTest : public ::testing::Test {
+class ReceiverConfigurationTest : public ConfigurationTestBase {
 protected:
-    void SetUp() override
-    {
-        saved = platform::services();
-        platform::services().bundle = &english;
-    }
-    void TearDown() override { platform::services() = saved; }
-
     ReceiverConfiguration::Hooks hooks(Line& line, bool canReopen = true)
     {
         ReceiverConfiguration::Hooks h;
@@ -109,39 +94,6 @@ protected:
             };
         return h;
     }
-
-    // Answers, then time passes in small steps, the controller ticking as its owner does.
-    void run(Line& line, ReceiverConfiguration& configuration, double forSeconds)
-    {
-        const double end = seconds + forSeconds;
-        do {
-            line.deliver(configuration);
-            configuration.tick();
-            line.deliver(configuration);
-            seconds += 0.1;
-        } while (seconds < end && configuration.busy());
-    }
-
-    std::string lastMessage() const { return messages.empty() ? "" : messages.back().first; }
-    bool said(const std::string& part, bool problem) const
-    {
-        for (const auto& [text, wasProblem] : messages)
-            if (text.find(part) != std::string::npos && wasProblem == problem) return true;
-        return false;
-    }
-    std::string allMessages() const
-    {
-        std::string all;
-        for (const auto& message : messages) all += message.first + "\n";
-        return all;
-    }
-    bool lastWasProblem() const { return !messages.empty() && messages.back().second; }
-
-    platform::posix::StringsBundle english{std::filesystem::path(GPSDESK_SOURCE_DIR) / "resources",
-                                           std::vector<std::string>{"en"}};
-    platform::Services saved;
-    double seconds = 100.0;
-    std::vector<std::pair<std::string, bool>> messages;
 };
 
 TEST_F(ReceiverConfigurationTest, ReadsBackTheShownSettingsFromTheReceiver)
