@@ -21,6 +21,9 @@ using Setting = ReceiverConfiguration::Setting;
 
 constexpr std::uint8_t kCfg = 0x06;
 constexpr std::uint8_t kValGet = 0x8B;
+constexpr std::uint8_t kAckClass = 0x05;
+constexpr std::uint8_t kMonClass = 0x0A;
+constexpr std::uint8_t kMonVer = 0x04;
 constexpr std::uint32_t kUart1Baud = 0x40520001;
 constexpr std::uint32_t kRateMeas = 0x30210001;
 
@@ -286,6 +289,9 @@ void ReceiverConfiguration::onUbxFrame(std::uint8_t messageClass, std::uint8_t m
         return;
     }
     if (messageClass != kCfg || messageId != kValGet) {
+        // Only the acknowledgements and the version report concern the configuration; the
+        // navigation messages, most of what a receiver sends, are not decoded again here.
+        if (messageClass != kAckClass && !(messageClass == kMonClass && messageId == kMonVer)) return;
         const binary::UbxDecoded decoded = binary::decodeUbx(messageClass, messageId, payload);
         if (decoded.record) onUbxRecord(*decoded.record);
         return;

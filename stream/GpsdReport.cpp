@@ -68,10 +68,12 @@ void appendNumber(std::string& out, const char* name, int decimals, double value
 }
 
 // A number, or null for none (JSON has no NaN).
-std::string numberOrNull(std::optional<double> value, const char* format)
+std::string numberOrNull(std::optional<double> value, int decimals)
 {
     if (!value || !std::isfinite(*value)) return "null";
-    return formatText(format, *value);
+    std::string text;
+    appendFixed(text, *value, decimals);
+    return text;
 }
 
 }  // namespace
@@ -85,13 +87,13 @@ std::string test(const ReceiverTest& receiverTest)
         ttff3d = receiverTest.firstFix().runs().newest().first3dFix;
     }
     const auto figure = [&summary](double AccuracySummary::*field) {
-        return numberOrNull(summary ? std::optional(*summary.*field) : std::nullopt, "%.3f");
+        return numberOrNull(summary ? std::optional(*summary.*field) : std::nullopt, 3);
     };
     return "{\"class\":\"TEST\",\"points\":" + std::to_string(receiverTest.accuracy().size())
            + ",\"cep50\":" + figure(&AccuracySummary::cep50Metres)
            + ",\"cep95\":" + figure(&AccuracySummary::cep95Metres)
            + ",\"drms2\":" + figure(&AccuracySummary::drms2Metres)
-           + ",\"ttff2d\":" + numberOrNull(ttff2d, "%.1f") + ",\"ttff3d\":" + numberOrNull(ttff3d, "%.1f") + "}";
+           + ",\"ttff2d\":" + numberOrNull(ttff2d, 1) + ",\"ttff3d\":" + numberOrNull(ttff3d, 1) + "}";
 }
 
 std::string rtcm3(const binary::Rtcm3Decoded& message, std::size_t length)
